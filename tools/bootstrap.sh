@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages this project needs, and only those that are missing.
+# Quiet and fast when everything is present; safe to run again and again.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build ccache clang
+  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
+  libudev-dev
+  python3 python3-ephem python3-dbusmock dbus
+  fonts-dejavu-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
