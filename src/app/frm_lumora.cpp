@@ -1,1 +1,639 @@
-// placeholder until the window lands
+#include "app/frm_lumora.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QShortcut>
+#include <QStandardPaths>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+#include "app/app_info.h"
+#include "app/load_language.h"
+#include "app/localization.h"
+#include "app/log_text.h"
+#include "app/taskbar_indicator.h"
+#include "link/device_image.h"
+
+#include <cstdio>
+
+namespace {
+
+TfrmLumora *g_mainWindow = nullptr;
+
+// The pages in tab order, with their state at start (hidden pages are shown later
+// by switches or menu items).
+// The captions are the built-in English ones; the language table replaces those it has.
+struct PageEntry {
+    const char *name;
+    const char *caption;
+    bool visibleAtStart;
+};
+constexpr PageEntry Pages[] = {
+    {"tsChannels", "Channels A-F", true},   {"tsChannelsGL", "Channels G-L", true},
+    {"tsSchedule", "Schedule", true},       {"tsVisualize", "Visualization", true},
+    {"tsGeo", "Geo", true},                 {"tsConfig", "Configuration", true},
+    {"tsTemp", "Chart", true},              {"tsWeather", "Weather", true},
+    {"tsWeatherDelay", "Delays", true},     {"tsMoon", "Moon", true},
+    {"tsExpert", "Expert options", false},  {"tsBalance", "White balance", false},
+    {"tsJMP", "JMP pin", false},            {"tsRC433", "433 MHz", false},
+    {"tsMessages", "Messages", true},
+};
+
+// When a device-dependent control is enabled.
+enum class Enable { Connected, Manual, FanOff, WeatherTrigger, Sensor, SensorNotLed, Slave };
+
+struct EnableRule {
+    const char *name;   // a trailing '#' stands for the channel number 0..11
+    Enable when;
+};
+
+constexpr EnableRule EnableRules[] = {
+    {"mnuScheduleImport", Enable::Connected}, {"mnuConfigImport", Enable::Connected},
+    {"mnuScheduleConfigExport", Enable::Connected}, {"mnuModeManual", Enable::Connected},
+    {"mnuModeAuto", Enable::Connected}, {"mnuModeGeo", Enable::Connected},
+    {"mnuModeRGBDemo", Enable::Connected}, {"mnuModeFlash", Enable::Connected},
+    {"mnuRefresh", Enable::Connected}, {"mnuSaveEEPROM", Enable::Connected},
+    {"mnuStepBig", Enable::Connected}, {"mnuIRLearn", Enable::Connected},
+    {"mnuHealth", Enable::Connected}, {"mnuLoadReef", Enable::Connected},
+    {"mnuAllOff", Enable::Connected}, {"mnuAll20", Enable::Connected}, {"mnuAllOn", Enable::Connected},
+    {"mnuSetTimeDate", Enable::Connected},
+    {"lblName#", Enable::Connected}, {"cmbName#", Enable::Connected},
+    {"trb#", Enable::Manual}, {"edt#", Enable::Manual}, {"btnOff#", Enable::Manual}, {"btnOn#", Enable::Manual},
+    {"tsSchedule", Enable::Connected}, {"memDescription", Enable::Connected},
+    {"tsVisualize", Enable::Connected}, {"lblVisualize", Enable::Connected},
+    {"cmbVisualize", Enable::Connected}, {"cbxTimeLock", Enable::Connected},
+    {"trbTimeLapse", Enable::Connected}, {"btnRealtime", Enable::Connected}, {"edtTimeLapse", Enable::Connected},
+    {"edtLCDBLMax", Enable::Connected}, {"edtLCDBLMin", Enable::Connected}, {"edtLCDBLNight", Enable::Connected},
+    {"trbLCDBLMax", Enable::Connected}, {"trbLCDBLMin", Enable::Connected}, {"trbLCDBLNight", Enable::Connected},
+    {"edtFanHigh", Enable::Connected}, {"edtFanLow", Enable::Connected},
+    {"trbFanHigh", Enable::Connected}, {"trbFanLow", Enable::Connected},
+    {"edtFanOff", Enable::FanOff}, {"trbFanOff", Enable::FanOff},
+    {"trbCloudCount", Enable::Connected}, {"edtCloudCount", Enable::Connected},
+    {"trbCloudSeconds", Enable::Connected}, {"edtCloudSeconds", Enable::Connected},
+    {"trbStormCount", Enable::Connected}, {"edtStormCount", Enable::Connected},
+    {"trbStormMinutes", Enable::Connected}, {"edtStormMinutes", Enable::Connected},
+    {"lblCloudRatio", Enable::Connected}, {"lblStormRatio", Enable::Connected},
+    {"edtCloudAlpha", Enable::Connected}, {"trbCloudAlpha", Enable::Connected},
+    {"edtStormAlpha", Enable::Connected}, {"trbStormAlpha", Enable::Connected},
+    {"edtCloudStep", Enable::Connected}, {"trbCloudStep", Enable::Connected},
+    {"edtStormStep", Enable::Connected}, {"trbStormStep", Enable::Connected},
+    {"edtLightningP", Enable::Connected}, {"trbLightningP", Enable::Connected},
+    {"btnCloud", Enable::WeatherTrigger}, {"btnStorm", Enable::WeatherTrigger},
+    {"lblWeatherDelay", Enable::Connected}, {"edtWeatherDelay#", Enable::Connected},
+    {"trbWeatherDelay#", Enable::Connected}, {"lblMoon", Enable::Connected},
+    {"edtMoon#", Enable::Connected}, {"trbMoon#", Enable::Connected},
+    {"imgTemp", Enable::Connected}, {"edtPWMPrescaler", Enable::Connected},
+    {"lblPWMPrescaler", Enable::Connected}, {"edtTWIBitrate", Enable::Connected},
+    {"lblTWIBitrate", Enable::Connected},
+    {"edtTempOffset", Enable::Sensor}, {"edtCloudTempWater", Enable::Sensor},
+    {"rbtFMOWater", Enable::Sensor}, {"rbtFMOWaterMaster", Enable::Sensor},
+    {"rbtCHMTempWater", Enable::Sensor}, {"rbtJMPCooler", Enable::Sensor},
+    {"rbtJMPHeater", Enable::Sensor}, {"edtTempCoolLow", Enable::Sensor},
+    {"edtTempCoolHigh", Enable::Sensor}, {"edtTempHeatLow", Enable::Sensor},
+    {"edtTempHeatHigh", Enable::Sensor},
+    {"edtTempWaterLow", Enable::SensorNotLed}, {"edtTempWaterHigh", Enable::SensorNotLed},
+    {"rbtCHMTempSlave", Enable::Slave},
+    {"edtBalanceSumRamp", Enable::Connected}, {"rbtFMOLED", Enable::Connected},
+    {"rbtCHMVoltage", Enable::Connected}, {"edtChartInterval", Enable::Connected},
+    {"edtChartScale", Enable::Connected}, {"edtLightningMask#", Enable::Connected},
+    {"edtRandomInit", Enable::Connected},
+    {"edtTimeZoneBias", Enable::Connected},
+    {"edtTimeZoneStandardMonth", Enable::Connected}, {"edtTimeZoneStandardDay", Enable::Connected},
+    {"edtTimeZoneStandardDayOfWeek", Enable::Connected}, {"edtTimeZoneStandardHour", Enable::Connected},
+    {"edtTimeZoneDaylightMonth", Enable::Connected}, {"edtTimeZoneDaylightDay", Enable::Connected},
+    {"edtTimeZoneDaylightDayOfWeek", Enable::Connected}, {"edtTimeZoneDaylightHour", Enable::Connected},
+    {"btnApplyTZI", Enable::Connected}, {"lblLanguage", Enable::Connected}, {"cmbLanguage", Enable::Connected},
+    {"rbtCelsius", Enable::Connected}, {"rbtFahrenheit", Enable::Connected},
+    {"rbt12h", Enable::Connected}, {"rbt24h", Enable::Connected},
+    {"rbt16x2", Enable::Connected}, {"rbt20x4", Enable::Connected},
+    {"lblBalance", Enable::Connected}, {"edtBalance#", Enable::Connected}, {"trbBalance#", Enable::Connected},
+    {"edtBalanceSum", Enable::Connected}, {"trbBalanceSum", Enable::Connected},
+    {"rbtJMPIRLearn", Enable::Connected}, {"rbtJMPCloud", Enable::Connected},
+    {"rbtJMPStorm", Enable::Connected}, {"rbtJMPLightning", Enable::Connected},
+    {"rbtJMPTimer", Enable::Connected}, {"rbtJMPServo", Enable::Connected},
+    {"rbtJMPPWM", Enable::Connected}, {"lblJMPWarning1", Enable::Connected},
+    {"lblJMPWarning2", Enable::Connected}, {"memRC433", Enable::Connected},
+    {"cbxRC433System1", Enable::Connected}, {"cbxRC433System2", Enable::Connected},
+    {"cbxRC433System3", Enable::Connected}, {"cbxRC433System4", Enable::Connected},
+    {"cbxRC433System5", Enable::Connected},
+};
+
+void setObjectEnabled(QObject *object, bool enabled)
+{
+    if (auto *widget = qobject_cast<QWidget *>(object))
+        widget->setEnabled(enabled);
+    else if (auto *item = qobject_cast<QAction *>(object))
+        item->setEnabled(enabled);
+}
+
+} // namespace
+
+TfrmLumora *MainWindow() { return g_mainWindow; }
+
+TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWindow(parent)
+{
+    g_mainWindow = this;
+    setObjectName(QStringLiteral("frmLumora"));
+    setWindowTitle(QString::fromLatin1(AppInfo::MakerName) + AppInfo::Separator + AppInfo::Title);
+    buildStatusBar();
+    buildPages();
+    buildMenus();
+    runStartup(arguments);
+}
+
+TfrmLumora::~TfrmLumora()
+{
+    // FormDestroy: the link thread gets half a second to finish; it is never waited for longer.
+    for (int i = 0; i < 10 && LinkRunning(); ++i)
+        QThread::msleep(50);
+    if (g_mainWindow == this)
+        g_mainWindow = nullptr;
+}
+
+QWidget *TfrmLumora::page(const QString &name) const
+{
+    return pc ? pc->findChild<QWidget *>(name) : nullptr;
+}
+
+QAction *TfrmLumora::action(const QString &name) const { return findChild<QAction *>(name); }
+
+void TfrmLumora::buildPages()
+{
+    pc = new QTabWidget(this);
+    pc->setObjectName(QStringLiteral("pc"));
+    pc->setMinimumSize(MinimumPageWidth, MinimumPageHeight);
+    pc->setUsesScrollButtons(true);
+    for (const PageEntry &entry : Pages) {
+        auto *sheet = new QWidget(pc);
+        sheet->setObjectName(QString::fromLatin1(entry.name));
+        const int index = pc->addTab(sheet, QString::fromLatin1(entry.caption));
+        pc->setTabVisible(index, entry.visibleAtStart);
+    }
+    // The 433 MHz page is disabled for good; the switch "rc433" only shows it.
+    page(QStringLiteral("tsRC433"))->setEnabled(false);
+
+    // Messages page: the log.
+    QWidget *messages = page(QStringLiteral("tsMessages"));
+    auto *layout = new QVBoxLayout(messages);
+    mem = new QPlainTextEdit(messages);
+    mem->setObjectName(QStringLiteral("mem"));
+    mem->setReadOnly(true);
+    mem->setLineWrapMode(QPlainTextEdit::NoWrap);
+    mem->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    mem->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    mem->viewport()->installEventFilter(this);
+    layout->addWidget(mem);
+
+    // Configuration page: the device status line sits at the bottom.
+    QWidget *config = page(QStringLiteral("tsConfig"));
+    auto *configLayout = new QVBoxLayout(config);
+    configLayout->addStretch(1);
+    lblBoard = new QLabel(config);
+    lblBoard->setObjectName(QStringLiteral("lblBoard"));
+    lblBoard->setAlignment(Qt::AlignCenter);
+    configLayout->addWidget(lblBoard);
+
+    setCentralWidget(pc);
+    connect(pc, &QTabWidget::currentChanged, this, &TfrmLumora::pcChange);
+    m_previousPage = pc->currentWidget();
+}
+
+QAction *TfrmLumora::addItem(QMenu *menu, const char *name, const QKeySequence &shortcut)
+{
+    auto *item = new QAction(QString::fromLatin1(name), this);
+    item->setObjectName(QString::fromLatin1(name));
+    if (!shortcut.isEmpty()) {
+        item->setShortcut(shortcut);
+        item->setShortcutContext(Qt::WindowShortcut);
+    }
+    menu->addAction(item);
+    addAction(item);   // shortcuts work while the menu bar is closed
+    return item;
+}
+
+void TfrmLumora::HideMenuItem(QAction *item)
+{
+    // Qt disables invisible actions, shortcut included; a hidden menu item must still
+    // fire on its shortcut while enabled. So it leaves its menus but stays a visible
+    // action of the window.
+    if (!item)
+        return;
+    const QList<QObject *> owners = item->associatedObjects();
+    for (QObject *owner : owners) {
+        if (auto *menu = qobject_cast<QMenu *>(owner))
+            menu->removeAction(item);
+    }
+}
+
+bool TfrmLumora::IsMenuItemShown(const QAction *item)
+{
+    if (!item || !item->isVisible())
+        return false;
+    const QList<QObject *> owners = item->associatedObjects();
+    return std::any_of(owners.begin(), owners.end(), [](QObject *o) { return qobject_cast<QMenu *>(o); });
+}
+
+void TfrmLumora::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    auto addMenu = [&](const char *name) {
+        QMenu *menu = bar->addMenu(QString::fromLatin1(name));
+        menu->menuAction()->setObjectName(QString::fromLatin1(name));
+        return menu;
+    };
+    using QKS = QKeySequence;
+
+    QMenu *connection = addMenu("mnuConnection");
+    addItem(connection, "mnuDiscover", QKS(Qt::CTRL | Qt::Key_I));
+    addItem(connection, "mnuRemove", QKS(Qt::CTRL | Qt::Key_U));
+    QMenu *connectTo = connection->addMenu(QStringLiteral("mnuConnect"));
+    connectTo->menuAction()->setObjectName(QStringLiteral("mnuConnect"));
+    QAction *disconnect = addItem(connection, "mnuDisconnect", QKS(Qt::CTRL | Qt::Key_D));
+    connect(disconnect, &QAction::triggered, this, &TfrmLumora::mnuDisconnectClick);
+
+    QMenu *file = addMenu("mnuFile");
+    addItem(file, "mnuScheduleImport", QKS(Qt::CTRL | Qt::Key_T));
+    addItem(file, "mnuConfigImport", QKS(Qt::CTRL | Qt::Key_K));
+    addItem(file, "mnuScheduleConfigExport", QKS(Qt::CTRL | Qt::Key_E));
+    addItem(file, "mnuFirmwareUpdate", QKS(Qt::CTRL | Qt::Key_F));
+    file->addSeparator();
+    QAction *exitItem = addItem(file, "mnuExit", QKS(Qt::ALT | Qt::Key_F4));
+    connect(exitItem, &QAction::triggered, this, &QWidget::close);
+    connect(file, &QMenu::aboutToShow, this, &TfrmLumora::mnuFileClick);
+
+    QMenu *options = addMenu("mnuOptions");
+    auto *modes = new QActionGroup(this);
+    const char *modeNames[] = {"mnuModeManual", "mnuModeAuto", "mnuModeGeo", "mnuModeRGBDemo", "mnuModeFlash"};
+    const Qt::Key modeKeys[] = {Qt::Key_F1, Qt::Key_F2, Qt::Key_F3, Qt::Key_F4, Qt::Key_F5};
+    for (int i = 0; i < 5; ++i) {
+        QAction *item = addItem(options, modeNames[i], QKS(Qt::CTRL | modeKeys[i]));
+        item->setCheckable(true);
+        modes->addAction(item);
+    }
+    modes->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    options->addSeparator();
+    addItem(options, "mnuAllOff", QKS(Qt::CTRL | Qt::Key_0));
+    addItem(options, "mnuAll20", QKS(Qt::CTRL | Qt::Key_2));
+    addItem(options, "mnuAllOn", QKS(Qt::CTRL | Qt::Key_1));
+    options->addSeparator();
+    addItem(options, "mnuSetTimeDate", QKS(Qt::CTRL | Qt::Key_C));
+    addItem(options, "mnuStepBig", QKS(Qt::Key_F4))->setCheckable(true);
+    QAction *showExpert = addItem(options, "mnuShowExpert", QKS(Qt::Key_F6));
+    showExpert->setCheckable(true);
+    connect(showExpert, &QAction::triggered, this, &TfrmLumora::mnuShowExpertClick);
+    QAction *showRC433 = addItem(options, "mnuShowRC433", QKS(Qt::Key_F8));
+    showRC433->setCheckable(true);
+    showRC433->setEnabled(false);   // for good: the 433 MHz page is shown only by its switch
+    options->addSeparator();
+    addItem(options, "mnuRefresh", QKS(Qt::Key_F5));
+    addItem(options, "mnuSaveEEPROM", QKS(Qt::CTRL | Qt::Key_S));
+    addItem(options, "mnuIRLearn", QKS(Qt::CTRL | Qt::Key_R));
+    addItem(options, "mnuLoadReef");
+    QAction *health = addItem(options, "mnuHealth", QKS(Qt::CTRL | Qt::SHIFT | Qt::ALT | Qt::Key_X));
+    HideMenuItem(health);
+    connect(health, &QAction::triggered, this, &TfrmLumora::mnuHealthClick);
+    QAction *debug = addItem(options, "mnuDebug", QKS(Qt::CTRL | Qt::ALT | Qt::Key_D));
+    HideMenuItem(debug);
+    connect(debug, &QAction::triggered, this, &TfrmLumora::mnuDebugClick);
+    connect(options, &QMenu::aboutToShow, this, &TfrmLumora::mnuOptionsClick);
+
+    QMenu *help = addMenu("mnuHelp");
+    struct HelpPage {
+        const char *name;
+        const char *path;
+        QKeySequence key;
+    };
+    const HelpPage helpPages[] = {
+        {"mnuHardware", "doku.php?id=aqualumora1x:hardware", {}},
+        {"mnuSoftware", "doku.php?id=aqualumora1x:software", {}},
+        {"mnuFAQ", "doku.php?id=aqualumora1x:faq", QKS(Qt::Key_F1)},
+    };
+    for (const HelpPage &entry : helpPages) {
+        QAction *item = addItem(help, entry.name, entry.key);
+        const QString url = QString::fromLatin1(AppInfo::MakerUrl) + QString::fromLatin1(entry.path);
+        connect(item, &QAction::triggered, this, [this, url] { OpenUrl(url); });
+    }
+}
+
+void TfrmLumora::buildStatusBar()
+{
+    sb = new QStatusBar(this);
+    sb->setObjectName(QStringLiteral("sb"));
+    sb->setSizeGripEnabled(true);
+    const int widths[3] = {462, 160, 100};
+    for (int i = 0; i < 3; ++i) {
+        sbPanel[i] = new QLabel(sb);
+        sbPanel[i]->setObjectName(QStringLiteral("sbPanel%1").arg(i));
+        sbPanel[i]->setFrameShape(QFrame::StyledPanel);
+        sbPanel[i]->setFrameShadow(QFrame::Sunken);
+        sbPanel[i]->setAlignment(i == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
+        sbPanel[i]->setMinimumWidth(i == 0 ? 0 : widths[i]);
+        sbPanel[i]->setTextFormat(Qt::PlainText);
+    }
+    // Panel 0 stretches: it always takes what panels 1 and 2 leave at the right end.
+    sb->addWidget(sbPanel[0], 1);
+    sb->addPermanentWidget(sbPanel[1]);
+    sb->addPermanentWidget(sbPanel[2]);
+    taskbar = new TaskbarIndicator(sb);
+    sb->addPermanentWidget(taskbar);
+    setStatusBar(sb);
+}
+
+void TfrmLumora::runStartup(const QStringList &arguments)
+{
+    // Program folder: the per-user data folder holds backups and is where dialogs start.
+    ProgramFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (!ProgramFolder.isEmpty()) {
+        QDir().mkpath(ProgramFolder);
+        if (!ProgramFolder.endsWith(u'/'))
+            ProgramFolder += u'/';
+        QDir::setCurrent(ProgramFolder);
+    }
+
+    PortName.clear();
+    // The remembered port is read by the link part once it exists (LoadPort).
+
+    setExpertPagesVisible(false);
+    pc->setTabVisible(pc->indexOf(page(QStringLiteral("tsJMP"))), false);
+    pc->setTabVisible(pc->indexOf(page(QStringLiteral("tsRC433"))), false);
+
+    DebugMessages = false;
+    const CommandLine cmd = ParseCommandLine(arguments);
+    for (const QString &line : cmd.logLines)
+        AddLog(line);
+    if (cmd.expert)
+        setExpertPagesVisible(true);
+    if (cmd.rc433)
+        pc->setTabVisible(pc->indexOf(page(QStringLiteral("tsRC433"))), true);
+    DebugMessages = cmd.debug;
+    if (!cmd.portName.isEmpty())
+        PortName = cmd.portName;
+
+    LanguageNumber = ChooseLanguage(cmd.language);
+    LoadLanguage(this, LanguageNumber);
+
+    QApplication::setApplicationDisplayName(QString());
+    AddLog(QString::fromLatin1(AppInfo::Title) + u' ' + Translate(QStringLiteral("Started")));
+    const QString programInfo = ProgramFileInfo(QCoreApplication::applicationFilePath());
+    if (!programInfo.isEmpty())
+        AddLog(programInfo);
+
+    pc->setTabVisible(pc->indexOf(page(QStringLiteral("tsChannelsGL"))), true);
+
+    // Controls that stay hidden in this version of the program.
+    for (const char *name : {"rbtJMPServo", "rbtJMPPWM", "lblLanguage", "cmbLanguage", "gbxTemperatureUnit",
+                             "gbxTimeFormat", "gbxLCDFormat", "rbtCHMTempBoard", "edtCloudTempBoard"}) {
+        if (auto *widget = findChild<QWidget *>(QString::fromLatin1(name)))
+            widget->setVisible(false);
+    }
+    for (const char *name : {"mnuShowRC433", "mnuCHMTempBoard", "mnuLoadReef"})
+        HideMenuItem(action(QString::fromLatin1(name)));
+
+    setStartupValues();
+
+    ShowConfig();
+    SetConnected(false);
+
+    VisualChannel = 0;
+    DragLine = -1;
+    CopiedChannel = -1;
+
+    if (!PortName.isEmpty())
+        StartLink(PortName);
+}
+
+void TfrmLumora::setExpertPagesVisible(bool visible)
+{
+    pc->setTabVisible(pc->indexOf(page(QStringLiteral("tsExpert"))), visible);
+    // White balance always follows Expert options.
+    pc->setTabVisible(pc->indexOf(page(QStringLiteral("tsBalance"))), visible);
+}
+
+void TfrmLumora::AddLog(const QString &text)
+{
+    const QStringList lines = LogLines(text, QDateTime::currentDateTime());
+    for (const QString &line : lines) {
+        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+        mem->appendPlainText(line);
+    }
+    std::fflush(stderr);
+}
+
+void TfrmLumora::SetStatusText(const QString &text)
+{
+    sbPanel[0]->setText(text);
+    AddLog(text);
+}
+
+void TfrmLumora::setWindowCaption(const QString &tail)
+{
+    QString caption = QString::fromLatin1(AppInfo::MakerName) + AppInfo::Separator + AppInfo::Title;
+    if (!tail.isNull())
+        caption += AppInfo::Separator + tail;
+    setWindowTitle(caption);
+}
+
+void TfrmLumora::SetConnected(bool connected)
+{
+    SetTaskbarProgress(1, 1);
+    if (connected) {
+        taskbar->setState(TaskbarIndicator::State::Connected);
+    } else {
+        QAction *manual = action(QStringLiteral("mnuModeManual"));
+        if (!manual || manual->isEnabled())
+            SelectPage(page(QStringLiteral("tsMessages")));
+        sbPanel[1]->clear();
+        sbPanel[2]->clear();
+        lblBoard->clear();
+        setWindowCaption(QString());
+        taskbar->setState(LinkRunning() ? TaskbarIndicator::State::Connecting
+                                        : TaskbarIndicator::State::NoLink);
+    }
+    m_connected = connected;
+
+    const bool sensor = connected && Info.WaterTemp != NoValue16;
+    const bool slave = connected && Info.SlaveTemp != NoValue16;
+    const bool manual = connected && Config.Mode == 0;
+    const auto *fmoLed = findChild<QAbstractButton *>(QStringLiteral("rbtFMOLED"));
+    const bool fmoLedChecked = fmoLed && fmoLed->isChecked();
+    auto allowed = [&](Enable when) {
+        switch (when) {
+        case Enable::Connected: return connected;
+        case Enable::Manual: return manual;
+        case Enable::FanOff: return connected && Expert.FanMode != 1;
+        case Enable::WeatherTrigger: return connected && (Config.Mode == 1 || Config.Mode == 2);
+        case Enable::Sensor: return sensor;
+        case Enable::SensorNotLed: return sensor && !fmoLedChecked;
+        case Enable::Slave: return slave;
+        }
+        return false;
+    };
+    for (const EnableRule &rule : EnableRules) {
+        const QString name = QString::fromLatin1(rule.name);
+        const bool on = allowed(rule.when);
+        if (name.endsWith(u'#')) {
+            const QString prefix = name.chopped(1);
+            for (int i = 0; i < 12; ++i)
+                setObjectEnabled(findChild<QObject *>(prefix + QString::number(i)), on);
+        } else {
+            setObjectEnabled(findChild<QObject *>(name), on);
+        }
+    }
+}
+
+void TfrmLumora::SelectPage(QWidget *target)
+{
+    if (!target || pc->currentWidget() == target)
+        return;
+    // Changing the page from code reports the change like a user's click.
+    pc->setCurrentWidget(target);
+}
+
+void TfrmLumora::pcChange()
+{
+    QWidget *current = pc->currentWidget();
+    if (current == m_previousPage)
+        return;
+    m_previousPage = current;
+    if (!current)
+        return;
+    const QString name = current->objectName();
+    if (name == u"tsTemp") {
+        raiseRequest(GetChart);
+    }
+    // The schedule grid and the geo view refresh themselves here once they exist.
+}
+
+bool TfrmLumora::formMouseWheel(int delta)
+{
+    if (pc->currentWidget() != page(QStringLiteral("tsVisualize")) || DragLine != -1)
+        return false;
+    VisualChannel = qBound(0, VisualChannel + (delta < 0 ? 1 : -1), 11);
+    // The channel list and the light curves follow once the visualization exists.
+    return true;
+}
+
+bool TfrmLumora::eventFilter(QObject *watched, QEvent *event)
+{
+    if (mem && watched == mem->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        memDblClick();
+    } else if (event->type() == QEvent::Wheel) {
+        auto *wheel = static_cast<QWheelEvent *>(event);
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (widget && widget->window() == this && wheel->angleDelta().y() != 0 &&
+            formMouseWheel(wheel->angleDelta().y()))
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmLumora::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        // Wheel turns anywhere in the window reach the visualization's channel choice.
+        qApp->installEventFilter(this);
+        SetTaskbarProgress(1, 1);
+        if (!m_connected)
+            taskbar->setState(LinkRunning() ? TaskbarIndicator::State::Connecting
+                                            : TaskbarIndicator::State::NoLink);
+    }
+}
+
+void TfrmLumora::closeEvent(QCloseEvent *event)
+{
+    StopLink();
+    QMainWindow::closeEvent(event);
+}
+
+void TfrmLumora::mnuOptionsClick()
+{
+    const char *modeNames[] = {"mnuModeManual", "mnuModeAuto", "mnuModeGeo", "mnuModeRGBDemo", "mnuModeFlash"};
+    for (int i = 0; i < 5; ++i)
+        action(QString::fromLatin1(modeNames[i]))->setChecked(Config.Mode == i);
+    action(QStringLiteral("mnuStepBig"))->setChecked(Config.Flag & 0x01);
+    action(QStringLiteral("mnuShowExpert"))
+        ->setChecked(pc->isTabVisible(pc->indexOf(page(QStringLiteral("tsExpert")))));
+    action(QStringLiteral("mnuShowRC433"))
+        ->setChecked(pc->isTabVisible(pc->indexOf(page(QStringLiteral("tsRC433")))));
+}
+
+void TfrmLumora::mnuFileClick() { action(QStringLiteral("mnuFirmwareUpdate"))->setEnabled(LinkRunning()); }
+
+void TfrmLumora::mnuShowExpertClick()
+{
+    const bool visible = pc->isTabVisible(pc->indexOf(page(QStringLiteral("tsExpert"))));
+    setExpertPagesVisible(!visible);
+}
+
+void TfrmLumora::mnuHealthClick() { setExpertPagesVisible(true); }
+
+void TfrmLumora::mnuDebugClick()
+{
+    StopLink();
+    DebugMessages = !DebugMessages;
+    AddLog(Translate(DebugMessages ? QStringLiteral("DebugMessagesActive") : QStringLiteral("DebugMessagesInactive")));
+}
+
+void TfrmLumora::mnuDisconnectClick() { StopLink(); }
+
+void TfrmLumora::SetTaskbarProgress(qint64 done, qint64 total)
+{
+    if (taskbar)
+        taskbar->setProgress(done, total);
+}
+
+QString TfrmLumora::ProgramFileInfo(const QString &path) const
+{
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile())
+        return QString();
+    const QLocale locale;
+    return path + u' ' + locale.toString(info.lastModified(), QLocale::ShortFormat) + u' ' +
+           QString::number(info.size()) + u' ' + Translate(QStringLiteral("Bytes"));
+}
+
+void TfrmLumora::OpenUrl(const QString &url) { QDesktopServices::openUrl(QUrl(url)); }
+
+void TfrmLumora::ShowInfo()
+{
+    if (!isVisible())
+        return;
+    // Panel 1: the controller's clock as last read.
+    const QDateTime clock(QDate(2000 + Info.Year, Info.Month, Info.Day),
+                          QTime(Info.Hour, Info.Minute, Info.Second));
+    sbPanel[1]->setText(clock.isValid() ? ShortDateLongTime(clock) : QString());
+    // Device status line: the port for now; the health view adds its items.
+    const QString status = PortName.section(u' ', 0, 0);
+    lblBoard->setText(status);
+    setWindowCaption(status);
+}
+
+void TfrmLumora::ShowConfig() {}
+
+bool TfrmLumora::LinkRunning() const { return false; }
+
+void TfrmLumora::StartLink(const QString &) {}
+
+void TfrmLumora::StopLink() {}
+
+void TfrmLumora::memDblClick()
+{
+    if (LinkRunning())
+        return;
+}

@@ -1,0 +1,23 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+// Result of reading the command line. Every argument is also returned as the
+// "Parameter: " log line it produces, in order.
+struct CommandLine {
+    bool expert = false;
+    bool rc433 = false;
+    bool debug = false;
+    bool simulator = false;
+    int language = -1;          // -1 undecided, 0 English, 1 German (last switch wins)
+    QString portName;           // last plain argument, empty if none
+    QStringList logLines;       // "Parameter: <argument as given>" for each argument
+};
+
+// Arguments without the program name. A switch is an argument of at least two
+// characters starting with '-' or '/'; anything else is a port name.
+CommandLine ParseCommandLine(const QStringList &arguments);
+
+// Port names are kept as given (Linux device names are case-sensitive), except the
+// Windows form COM<digits>, which is upper-cased so that com7 and COM7 are one port.
+QString NormalizePortName(const QString &name);

@@ -1,0 +1,111 @@
+#pragma once
+#include <QLabel>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QStatusBar>
+#include <QStringList>
+#include <QTabWidget>
+
+#include "app/cmdline.h"
+
+class QAction;
+class QMenu;
+class TaskbarIndicator;
+
+// The main window: every page, menu and control of the program. It is the only
+// writer of the device image; the link thread reaches it through blocking hand-overs.
+class TfrmLumora : public QMainWindow {
+    Q_OBJECT
+public:
+    // Creation runs the whole start-up sequence (FormCreate); arguments exclude the
+    // program name.
+    explicit TfrmLumora(const QStringList &arguments, QWidget *parent = nullptr);
+    ~TfrmLumora() override;
+
+    // Window state shared by several parts of the window.
+    QString PortName;
+    bool DebugMessages = false;
+    QString ProgramFolder;
+    int VisualChannel = 0;
+    int DragLine = -1;
+    int CopiedChannel = -1;
+    int LanguageNumber = 0;
+
+    // Message log and status bar.
+    void AddLog(const QString &text);
+    void SetStatusText(const QString &text);
+
+    // Connection state: enables or disables every device-dependent control.
+    void SetConnected(bool connected);
+    bool IsConnected() const { return m_connected; }
+
+    void SelectPage(QWidget *page);
+    void SetTaskbarProgress(qint64 done, qint64 total);
+    QString ProgramFileInfo(const QString &path) const;
+    void OpenUrl(const QString &url);
+
+    // Refreshes from the device image.
+    void ShowInfo();
+    void ShowConfig();
+
+    // Link control (connecting, disconnecting, the reconnect by double click).
+    bool LinkRunning() const;
+    void StartLink(const QString &portEntry);
+    void StopLink();
+    void memDblClick();
+
+    QTabWidget *pc = nullptr;
+    QPlainTextEdit *mem = nullptr;
+    QStatusBar *sb = nullptr;
+    QLabel *sbPanel[3] = {nullptr, nullptr, nullptr};
+    QLabel *lblBoard = nullptr;
+    TaskbarIndicator *taskbar = nullptr;
+
+    // Pages by object name (tsChannels … tsMessages).
+    QWidget *page(const QString &name) const;
+    QAction *action(const QString &name) const;
+
+    // Takes a menu item out of its menus; its shortcut still works while it is enabled.
+    static void HideMenuItem(QAction *item);
+    // Whether the item is shown in a menu.
+    static bool IsMenuItemShown(const QAction *item);
+
+    static constexpr int DesignWidth = 1009;
+    static constexpr int DesignHeight = 655;
+    static constexpr int MinimumPageWidth = 767;
+    static constexpr int MinimumPageHeight = 531;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private slots:
+    void pcChange();
+    void mnuOptionsClick();
+    void mnuFileClick();
+    void mnuDebugClick();
+    void mnuHealthClick();
+    void mnuShowExpertClick();
+    void mnuDisconnectClick();
+
+private:
+    void buildPages();
+    void buildMenus();
+    void buildStatusBar();
+    QAction *addItem(QMenu *menu, const char *name, const QKeySequence &shortcut = {});
+    bool formMouseWheel(int delta);
+    void setExpertPagesVisible(bool visible);
+    void setWindowCaption(const QString &tail);
+    void runStartup(const QStringList &arguments);
+
+    QStringList m_logBuffer;   // lines logged before the log control exists
+    bool m_connected = false;
+    bool m_shownOnce = false;
+    QWidget *m_previousPage = nullptr;
+};
+
+// The one window of the program, for code that must reach it (log sink, exception
+// handler). Null before creation and after destruction.
+TfrmLumora *MainWindow();

@@ -1,0 +1,308 @@
+#include <QAbstractButton>
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "app/frm_lumora.h"
+#include "app/load_language.h"
+#include "app/localization.h"
+#include "link/device_image.h"
+#include "window_fixture.h"
+
+class TstFrmLumora : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void startsOnMessagesNotConnected();
+    void startupLogOrder();
+    void pagesInTabOrder();
+    void expertSwitchShowsExpertAndBalanceOnly();
+    void germanSwitch();
+    void menuShortcuts_data();
+    void menuShortcuts();
+    void hiddenItemsFireOnShortcut();
+    void rc433ItemNeverFires();
+    void connectedEnablesByMode();
+    void disconnectingSelectsMessages();
+    void chartPageRequestsChart();
+    void mouseWheelOnVisualization();
+    void languageKeysResolve();
+    void statusBarPanels();
+    void pictures();
+
+private:
+    std::unique_ptr<TfrmLumora> w;
+};
+
+void TstFrmLumora::init() { resetDeviceImage(); }
+
+void TstFrmLumora::cleanup() { w.reset(); }
+
+void TstFrmLumora::startsOnMessagesNotConnected()
+{
+    w = makeWindow({"-english"});
+    QCOMPARE(w->pc->currentWidget()->objectName(), QStringLiteral("tsMessages"));
+    QVERIFY(!w->IsConnected());
+    QVERIFY(!w->LinkRunning());
+    for (const char *name : {"mnuModeManual", "mnuRefresh", "mnuSaveEEPROM", "mnuAllOn", "mnuScheduleImport",
+                             "mnuHealth", "mnuSetTimeDate"})
+        QVERIFY2(!w->action(QString::fromLatin1(name))->isEnabled(), name);
+    QVERIFY(!w->page("tsSchedule")->isEnabled());
+    QVERIFY(!w->page("tsVisualize")->isEnabled());
+    QCOMPARE(w->windowTitle(), QStringLiteral("Lumora \u2022 Aqualumora 1.x.5"));
+}
+
+void TstFrmLumora::startupLogOrder()
+{
+    w = makeWindow({"-english"});
+    const QStringList lines = w->mem->toPlainText().split(u'\n');
+    const int wiring = lines.indexOf(QRegularExpression("^IMPORTANT: BEFORE POWERON.*"));
+    QCOMPARE(wiring, 0);
+    int parameter = -1, started = -1, file = -1;
+    for (int i = 0; i < lines.size(); ++i) {
+        if (lines[i].endsWith(QStringLiteral("] Parameter: -english")))
+            parameter = i;
+        else if (lines[i].endsWith(QStringLiteral("] Aqualumora 1.x.5 started")))
+            started = i;
+        else if (lines[i].contains(QCoreApplication::applicationFilePath()) && lines[i].endsWith(QStringLiteral(" bytes")))
+            file = i;
+    }
+    QVERIFY(parameter > wiring);
+    QVERIFY(started > parameter);
+    QVERIFY(file > started);
+}
+
+void TstFrmLumora::pagesInTabOrder()
+{
+    w = makeWindow({"-english"});
+    const QStringList expected = {"tsChannels", "tsChannelsGL", "tsSchedule", "tsVisualize", "tsGeo",
+                                  "tsConfig", "tsTemp", "tsWeather", "tsWeatherDelay", "tsMoon",
+                                  "tsExpert", "tsBalance", "tsJMP", "tsRC433", "tsMessages"};
+    const QStringList captions = {"Channels A-F", "Channels G-L", "Schedule", "Visualization", "Geo",
+                                  "Configuration", "Chart", "Weather", "Delays", "Moon", "Expert options",
+                                  "White balance", "JMP pin", "433 MHz", "Messages"};
+    QCOMPARE(w->pc->count(), expected.size());
+    for (int i = 0; i < expected.size(); ++i) {
+        QCOMPARE(w->pc->widget(i)->objectName(), expected[i]);
+        QCOMPARE(w->pc->tabText(i).remove(u'&'), captions[i]);
+        const bool hidden = i >= 10 && i <= 13;
+        QCOMPARE(w->pc->isTabVisible(i), !hidden);
+    }
+    QVERIFY(!w->page("tsRC433")->isEnabled());
+}
+
+void TstFrmLumora::expertSwitchShowsExpertAndBalanceOnly()
+{
+    w = makeWindow({"/expert", "-english"});
+    QVERIFY(w->pc->isTabVisible(w->pc->indexOf(w->page("tsExpert"))));
+    QVERIFY(w->pc->isTabVisible(w->pc->indexOf(w->page("tsBalance"))));
+    QVERIFY(!w->pc->isTabVisible(w->pc->indexOf(w->page("tsJMP"))));
+    QVERIFY(!w->pc->isTabVisible(w->pc->indexOf(w->page("tsRC433"))));
+    w = makeWindow({"-rc433", "-english"});
+    QVERIFY(w->pc->isTabVisible(w->pc->indexOf(w->page("tsRC433"))));
+    QVERIFY(!w->pc->isTabVisible(w->pc->indexOf(w->page("tsExpert"))));
+}
+
+void TstFrmLumora::germanSwitch()
+{
+    w = makeWindow({"-GERMAN"});
+    QCOMPARE(w->pc->tabText(w->pc->indexOf(w->page("tsMessages"))).remove(u'&'), QStringLiteral("Meldungen"));
+    QVERIFY(w->mem->toPlainText().contains(QStringLiteral("Aqualumora 1.x.5 gestartet")));
+    w = makeWindow({"-german", "-english"});
+    QVERIFY(w->mem->toPlainText().contains(QStringLiteral("Aqualumora 1.x.5 started")));
+}
+
+void TstFrmLumora::menuShortcuts_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QKeySequence>("key");
+    QTest::newRow("discover") << "mnuDiscover" << QKeySequence("Ctrl+I");
+    QTest::newRow("remove") << "mnuRemove" << QKeySequence("Ctrl+U");
+    QTest::newRow("disconnect") << "mnuDisconnect" << QKeySequence("Ctrl+D");
+    QTest::newRow("schedule import") << "mnuScheduleImport" << QKeySequence("Ctrl+T");
+    QTest::newRow("config import") << "mnuConfigImport" << QKeySequence("Ctrl+K");
+    QTest::newRow("export") << "mnuScheduleConfigExport" << QKeySequence("Ctrl+E");
+    QTest::newRow("firmware") << "mnuFirmwareUpdate" << QKeySequence("Ctrl+F");
+    QTest::newRow("exit") << "mnuExit" << QKeySequence("Alt+F4");
+    QTest::newRow("manual") << "mnuModeManual" << QKeySequence("Ctrl+F1");
+    QTest::newRow("flash") << "mnuModeFlash" << QKeySequence("Ctrl+F5");
+    QTest::newRow("all off") << "mnuAllOff" << QKeySequence("Ctrl+0");
+    QTest::newRow("all 20") << "mnuAll20" << QKeySequence("Ctrl+2");
+    QTest::newRow("all on") << "mnuAllOn" << QKeySequence("Ctrl+1");
+    QTest::newRow("time") << "mnuSetTimeDate" << QKeySequence("Ctrl+C");
+    QTest::newRow("step") << "mnuStepBig" << QKeySequence("F4");
+    QTest::newRow("expert") << "mnuShowExpert" << QKeySequence("F6");
+    QTest::newRow("rc433") << "mnuShowRC433" << QKeySequence("F8");
+    QTest::newRow("refresh") << "mnuRefresh" << QKeySequence("F5");
+    QTest::newRow("save") << "mnuSaveEEPROM" << QKeySequence("Ctrl+S");
+    QTest::newRow("ir") << "mnuIRLearn" << QKeySequence("Ctrl+R");
+    QTest::newRow("health") << "mnuHealth" << QKeySequence("Ctrl+Shift+Alt+X");
+    QTest::newRow("debug") << "mnuDebug" << QKeySequence("Ctrl+Alt+D");
+    QTest::newRow("faq") << "mnuFAQ" << QKeySequence("F1");
+}
+
+void TstFrmLumora::menuShortcuts()
+{
+    QFETCH(QString, name);
+    QFETCH(QKeySequence, key);
+    if (!w)
+        w = makeWindow({"-english"});
+    QAction *item = w->action(name);
+    QVERIFY2(item, qPrintable(name));
+    QCOMPARE(item->shortcut(), key);
+}
+
+void TstFrmLumora::hiddenItemsFireOnShortcut()
+{
+    w = makeWindow({"-english"});
+    w->show();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    QAction *health = w->action("mnuHealth");
+    QVERIFY(!TfrmLumora::IsMenuItemShown(health));
+    // Disabled while not connected: the shortcut does nothing.
+    QTest::keyClick(w.get(), Qt::Key_X, Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+    QVERIFY(!w->pc->isTabVisible(w->pc->indexOf(w->page("tsExpert"))));
+    health->setEnabled(true);
+    QTest::keyClick(w.get(), Qt::Key_X, Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+    QVERIFY(w->pc->isTabVisible(w->pc->indexOf(w->page("tsExpert"))));
+    QVERIFY(w->pc->isTabVisible(w->pc->indexOf(w->page("tsBalance"))));
+
+    QAction *debug = w->action("mnuDebug");
+    QVERIFY(!TfrmLumora::IsMenuItemShown(debug));
+    QTest::keyClick(w.get(), Qt::Key_D, Qt::ControlModifier | Qt::AltModifier);
+    QVERIFY(w->DebugMessages);
+    QVERIFY(w->mem->toPlainText().endsWith(QStringLiteral("Debug messages active")));
+    QTest::keyClick(w.get(), Qt::Key_D, Qt::ControlModifier | Qt::AltModifier);
+    QVERIFY(!w->DebugMessages);
+    QVERIFY(w->mem->toPlainText().endsWith(QStringLiteral("Debug messages inactive")));
+}
+
+void TstFrmLumora::rc433ItemNeverFires()
+{
+    w = makeWindow({"-english"});
+    w->show();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    w->SetConnected(true);
+    QAction *rc433 = w->action("mnuShowRC433");
+    QVERIFY(!TfrmLumora::IsMenuItemShown(rc433));
+    QVERIFY(!TfrmLumora::IsMenuItemShown(w->action("mnuLoadReef")));
+    QVERIFY(TfrmLumora::IsMenuItemShown(w->action("mnuRefresh")));
+    QVERIFY(!rc433->isEnabled());
+    QSignalSpy fired(rc433, &QAction::triggered);
+    QTest::keyClick(w.get(), Qt::Key_F8);
+    QCOMPARE(fired.count(), 0);
+    QVERIFY(!w->pc->isTabVisible(w->pc->indexOf(w->page("tsRC433"))));
+}
+
+void TstFrmLumora::connectedEnablesByMode()
+{
+    w = makeWindow({"-english"});
+    Config.Mode = ModeAuto;
+    w->SetConnected(true);
+    QVERIFY(w->action("mnuModeManual")->isEnabled());
+    QVERIFY(w->page("tsSchedule")->isEnabled());
+    w->SetConnected(false);
+    QVERIFY(!w->action("mnuModeManual")->isEnabled());
+}
+
+void TstFrmLumora::disconnectingSelectsMessages()
+{
+    w = makeWindow({"-english"});
+    w->SetConnected(true);
+    w->SelectPage(w->page("tsConfig"));
+    w->SetConnected(false);
+    QCOMPARE(w->pc->currentWidget()->objectName(), QStringLiteral("tsMessages"));
+    QVERIFY(w->sbPanel[1]->text().isEmpty());
+    QVERIFY(w->lblBoard->text().isEmpty());
+    // Already disconnected: a second call leaves the chosen page alone.
+    w->SelectPage(w->page("tsConfig"));
+    w->SetConnected(false);
+    QCOMPARE(w->pc->currentWidget()->objectName(), QStringLiteral("tsConfig"));
+}
+
+void TstFrmLumora::chartPageRequestsChart()
+{
+    w = makeWindow({"-english"});
+    setRequestFlags(0);
+    w->SelectPage(w->page("tsTemp"));
+    QVERIFY(isRequestPending(GetChart));
+    setRequestFlags(0);
+    w->SelectPage(w->page("tsMessages"));
+    QVERIFY(!isRequestPending(GetChart));
+    w->SelectPage(w->page("tsTemp"));
+    QVERIFY(isRequestPending(GetChart));
+}
+
+void TstFrmLumora::mouseWheelOnVisualization()
+{
+    w = makeWindow({"-english"});
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    auto wheel = [&](int delta) {
+        QWidget *target = w->pc->currentWidget();
+        const QPointF pos(target->width() / 2.0, target->height() / 2.0);
+        QWheelEvent event(pos, target->mapToGlobal(pos), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &event);
+    };
+    w->SelectPage(w->page("tsConfig"));
+    wheel(-120);
+    QCOMPARE(w->VisualChannel, 0);
+    w->SelectPage(w->page("tsVisualize"));
+    wheel(120);
+    QCOMPARE(w->VisualChannel, 0);
+    for (int i = 0; i < 15; ++i)
+        wheel(-120);
+    QCOMPARE(w->VisualChannel, 11);
+    wheel(120);
+    QCOMPARE(w->VisualChannel, 10);
+    w->DragLine = 3;
+    wheel(120);
+    QCOMPARE(w->VisualChannel, 10);
+}
+
+void TstFrmLumora::languageKeysResolve()
+{
+    for (const char *language : {"-english", "-german"}) {
+        w = makeWindow({language});
+        QStringList unresolved = UnresolvedLanguageKeys(w.get());
+        unresolved.removeAll(QStringLiteral("btnUpload.Caption"));
+        unresolved.removeAll(QStringLiteral("btnDownload.Caption"));
+        // Components of pages that are not built yet are reported; everything that
+        // exists must resolve.
+        for (const QString &key : unresolved) {
+            const QString name = key.section(u'.', 0, 0);
+            QVERIFY2(!w->findChild<QObject *>(name), qPrintable(QStringLiteral("wrong kind: ") + key));
+        }
+    }
+}
+
+void TstFrmLumora::statusBarPanels()
+{
+    w = makeWindow({"-english"});
+    w->resize(1009, 700);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    QVERIFY(w->sbPanel[1]->width() >= 160);
+    QVERIFY(w->sbPanel[2]->width() >= 100);
+    QVERIFY(w->sbPanel[0]->x() < w->sbPanel[1]->x());
+    w->SetStatusText(QStringLiteral("Connecting to COM5..."));
+    QCOMPARE(w->sbPanel[0]->text(), QStringLiteral("Connecting to COM5..."));
+    QVERIFY(w->mem->toPlainText().endsWith(QStringLiteral("] Connecting to COM5...")));
+}
+
+void TstFrmLumora::pictures()
+{
+    w = makeWindow({"-english"});
+    savePicture(w.get(), QSize(1009, 655), QStringLiteral("window_messages"));
+    savePicture(w.get(), w->minimumSizeHint(), QStringLiteral("window_minimum"));
+    QVERIFY(w->minimumSizeHint().width() <= 800);
+}
+
+QTEST_MAIN(TstFrmLumora)
+#include "tst_frm_lumora.moc"

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test. Installs missing Debian packages first.
+#   AQ_BUILD_DIR  build folder (default: build)
+#   AQ_SANITIZE=1 build with AddressSanitizer and UndefinedBehaviorSanitizer
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+bash "$root/tools/bootstrap.sh"
+
+build="${AQ_BUILD_DIR:-$root/build}"
+sanitize=OFF
+[ "${AQ_SANITIZE:-0}" = "1" ] && sanitize=ON
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAQ_SANITIZE=$sanitize >/dev/null
+cmake --build "$build" -j "$(nproc)"
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=1}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
