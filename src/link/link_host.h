@@ -1,0 +1,64 @@
+#pragma once
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QWaitCondition>
+
+#include <functional>
+#include <memory>
+
+class LinkHost;
+
+// Shared between a host and every link thread that reports to it. host is cleared (under
+// mutex) when the host goes away; waiters on changed are woken then.
+struct LinkHostGate
+{
+    QMutex mutex;
+    QWaitCondition changed;
+    LinkHost *host = nullptr;
+};
+
+// What the link thread hands over to the window. Lives on the UI thread; every function
+// is called there, while the link thread waits. The defaults do nothing, so a test host
+// overrides only what it looks at.
+//
+// Lifetime: destroying the host (or calling detachLink() first, which a subclass should
+// do at the start of its own destructor) releases a link thread that waits for it; that
+// thread never calls the host again and ends.
+class LinkHost : public QObject
+{
+    Q_OBJECT
+public:
+    explicit LinkHost(QObject *parent = nullptr);
+    ~LinkHost() override;
+
+    void detachLink();
+    std::shared_ptr<LinkHostGate> gate() const { return m_gate; }
+
+    // One time-stamped line in the message log.
+    virtual void addLog(const QString &text);
+    // Status panel 0 and the log.
+    virtual void setStatusText(const QString &text);
+    // Enable or disable every device-dependent control.
+    virtual void setConnected(bool connected);
+    virtual void showInfo();
+    virtual void showConfig();
+    virtual void showExpert();
+    // Also leaves the message page and remembers the port (SavePort).
+    virtual void showExpertWeather();
+    virtual void fillScheduleGrid();
+    virtual void drawSensorChart();
+    virtual void setTaskbarProgress(qint64 done, qint64 total);
+    // The firmware file dialog; returns the chosen path or an empty string.
+    virtual QString chooseFirmwareFile();
+
+private:
+    std::shared_ptr<LinkHostGate> m_gate;
+};
+
+// Runs fn(host) on the host's thread and waits for it. Returns false, without running fn,
+// when the host is gone or goes away before fn starts, or when abandon() turns true while
+// fn has not started yet. Called on the host's own thread it runs fn directly.
+bool RunOnHost(const std::shared_ptr<LinkHostGate> &gate, const std::function<void(LinkHost &)> &fn,
+               const std::function<bool()> &abandon = {});

@@ -1,0 +1,160 @@
+#include "link/ports.h"
+
+#include "app/localization.h"
+
+#include <QMutex>
+#include <QSerialPortInfo>
+#include <QSettings>
+
+#include <exception>
+
+namespace {
+
+QMutex simulatedMutex;
+QStringList simulatedPorts;
+
+const QString PortKey = QStringLiteral("Port");
+
+// On Windows this is HKEY_CURRENT_USER\Software\Aqualumora; elsewhere the per-user
+// settings file of the organization.
+QSettings portSettings()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Aqualumora"));
+}
+
+} // namespace
+
+QString PortEntry(const QSerialPortInfo &info)
+{
+    const QString detail = info.description().isEmpty() ? info.systemLocation() : info.description();
+    return info.portName() + QStringLiteral(" (") + detail + u')';
+}
+
+void RegisterSimulatedPort(const QString &devicePath)
+{
+    QMutexLocker lock(&simulatedMutex);
+    if (!simulatedPorts.contains(devicePath))
+        simulatedPorts.append(devicePath);
+}
+
+void UnregisterSimulatedPort(const QString &devicePath)
+{
+    QMutexLocker lock(&simulatedMutex);
+    simulatedPorts.removeAll(devicePath);
+}
+
+QStringList AvailablePortEntries()
+{
+    QStringList entries;
+    const auto ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports)
+        entries.append(PortEntry(info));
+    QMutexLocker lock(&simulatedMutex);
+    for (const QString &path : std::as_const(simulatedPorts))
+        entries.append(path + QStringLiteral(" (Simulated controller)"));
+    return entries;
+}
+
+void ListPorts(QStringList &portList, const PortLogFn &addLog)
+{
+    addLog(Translate("ListingSerialPorts"));
+    try {
+        const QStringList entries = AvailablePortEntries();
+        for (const QString &entry : entries)
+            addLog(entry);
+        portList = entries;
+    } catch (const std::exception &e) {
+        addLog(QString::fromLocal8Bit(e.what()));
+    }
+    if (portList.isEmpty())
+        addLog(Translate("NoSerialPorts"));
+}
+
+void SavePort(const QString &portName, const PortLogFn &addLog)
+{
+    QSettings settings = portSettings();
+    settings.setValue(PortKey, portName);
+    settings.sync();
+    addLog(QStringLiteral("Written to registry: ") + portName);
+}
+
+bool LoadPort(QString &portName, const PortLogFn &addLog)
+{
+    const QSettings settings = portSettings();
+    if (settings.allKeys().isEmpty())
+        return false;
+    portName = settings.value(PortKey).toString();
+    addLog(QStringLiteral("Read from registry: ") + portName);
+    return true;
+}
+
+void ForgetPort()
+{
+    QSettings settings = portSettings();
+    settings.clear();
+    settings.sync();
+}
+
+// --- SerialPortWatcher ---------------------------------------------------------------------
+
+SerialPortWatcher::SerialPortWatcher(QObject *parent, int intervalMs) : QObject(parent)
+{
+    m_timer.setInterval(intervalMs);
+    connect(&m_timer, &QTimer::timeout, this, &SerialPortWatcher::look);
+}
+
+void SerialPortWatcher::start()
+{
+    const QStringList entries = AvailablePortEntries();
+    m_known = QSet<QString>(entries.begin(), entries.end());
+    m_timer.start();
+}
+
+void SerialPortWatcher::stop()
+{
+    m_timer.stop();
+}
+
+void SerialPortWatcher::look()
+{
+    const QStringList entries = AvailablePortEntries();
+    QSet<QString> now(entries.begin(), entries.end());
+    // Emitted after updating, so a receiver that lists the ports itself sees the same state.
+    QStringList arrived;
+    for (const QString &entry : entries)
+        if (!m_known.contains(entry))
+            arrived.append(entry);
+    m_known = std::move(now);
+    for (const QString &entry : std::as_const(arrived))
+        emit serialPortArrived(entry);
+}
+
+// --- PowerWatcher --------------------------------------------------------------------------
+
+PowerWatcher::PowerWatcher(QObject *parent) : QObject(parent)
+{
+    listen(QDBusConnection::systemBus());
+}
+
+PowerWatcher::PowerWatcher(const QDBusConnection &bus, QObject *parent) : QObject(parent)
+{
+    listen(bus);
+}
+
+void PowerWatcher::listen(QDBusConnection bus)
+{
+    if (!bus.isConnected())
+        return;
+    m_listening = bus.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+                              QStringLiteral("org.freedesktop.login1.Manager"),
+                              QStringLiteral("PrepareForSleep"), this, SLOT(onPrepareForSleep(bool)));
+}
+
+void PowerWatcher::onPrepareForSleep(bool start)
+{
+    emit powerEvent(start ? SuspendEvent : ResumeEvent);
+    if (start)
+        emit suspending();
+    else
+        emit resumed();
+}

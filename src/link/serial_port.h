@@ -1,0 +1,84 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+class QSerialPort;
+
+// A failure of the serial layer. The text is what the message log shows, e.g.
+// Unable to open com port (Error: 2, "No such file or directory")
+class SerialError : public std::runtime_error
+{
+public:
+    explicit SerialError(const QString &text);
+    QString text() const { return m_text; }
+
+    // "<fixed> (Error: <code>, "<system message>")"
+    static SerialError withCode(const char *fixedPart, int code, const QString &systemMessage);
+
+private:
+    QString m_text;
+};
+
+// The serial port of one link thread: 115200 baud 8N1, no flow control, DTR and RTS
+// inactive, raw bytes, 1024-byte receive queue. All input is read on demand; there
+// is no event-driven reading. The object must be created, used and destroyed on one
+// thread (the link thread); it needs no event loop there.
+class TSerialPort
+{
+public:
+    TSerialPort();
+    ~TSerialPort();
+    TSerialPort(const TSerialPort &) = delete;
+    TSerialPort &operator=(const TSerialPort &) = delete;
+
+    // A name beginning with "/" is a device path (/dev/pts/3), any other a port name
+    // (ttyUSB0, COM5). Takes effect with the next open().
+    void setName(const QString &name);
+    // The name the port was opened with, or the name set last while closed.
+    QString name() const { return m_name; }
+
+    // Opens with the settings above; an open port is left untouched.
+    // Throws SerialError "Unable to open com port (...)" or one of the setting failures.
+    void open();
+    // Discards both queues and closes; closing a closed port does nothing.
+    void close();
+    bool isOpen() const;
+
+    // Throws "Port Not Open" when closed, "PurgeComm function failed (...)" on failure.
+    void clearBuffers();
+    // Writes all bytes and waits until they have left, at most the write time-out.
+    // Returns the count written. Throws "WriteFile function failed (...)" on failure.
+    qint64 write(const QByteArray &data);
+    // Reads up to count bytes into buf: returns when count bytes have arrived, when
+    // the total read time-out has run out, or early when the stop check says so.
+    // Returns the count read (0 when nothing came). Throws "ReadFile function failed
+    // (...)" when the device fails (for example when it vanished).
+    qint64 read(char *buf, qint64 count);
+
+    // Whether the last read() returned early because of the stop check.
+    bool lastReadInterrupted() const { return m_interrupted; }
+
+    void setReadTimeout(int ms) { m_readTimeoutMs = ms; }
+    void setWriteTimeout(int ms) { m_writeTimeoutMs = ms; }
+    int readTimeout() const { return m_readTimeoutMs; }
+    // Polled every few milliseconds while read() waits.
+    void setStopCheck(std::function<bool()> check) { m_stopCheck = std::move(check); }
+
+    static constexpr int DefaultTimeoutMs = 5000;
+    static constexpr int QueueSize = 1024;
+
+private:
+    [[noreturn]] void fail(const char *fixedPart);
+    bool stopRequested() const { return m_stopCheck && m_stopCheck(); }
+
+    std::unique_ptr<QSerialPort> m_port;
+    QString m_name;
+    int m_readTimeoutMs = DefaultTimeoutMs;
+    int m_writeTimeoutMs = DefaultTimeoutMs;
+    bool m_interrupted = false;
+    std::function<bool()> m_stopCheck;
+};

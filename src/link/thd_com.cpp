@@ -1,0 +1,505 @@
+#include "link/thd_com.h"
+
+#include "app/localization.h"
+#include "link/device_image.h"
+#include "link/serial_port.h"
+
+#include <QMutexLocker>
+
+#include <cstring>
+#include <exception>
+
+namespace {
+
+QMutex firmwareTransferMutex;
+FirmwareTransferFn defaultFirmwareTransfer;
+
+// Granularity of the interruptible pauses.
+constexpr int PauseSliceMs = 10;
+
+const QString ProductName = QStringLiteral("Aqualumora 1.x");
+
+} // namespace
+
+void SetFirmwareTransfer(FirmwareTransferFn fn)
+{
+    QMutexLocker lock(&firmwareTransferMutex);
+    defaultFirmwareTransfer = std::move(fn);
+}
+
+TthdCom::TthdCom(LinkHost *host, const LinkTimings &timings, QObject *parent)
+    : QThread(parent), m_gate(host ? host->gate() : nullptr), m_timings(timings)
+{
+    QMutexLocker lock(&firmwareTransferMutex);
+    m_firmwareTransfer = defaultFirmwareTransfer;
+    m_clock.start();
+}
+
+TthdCom::~TthdCom()
+{
+    m_abandon = true;
+    Terminate();
+    if (m_gate) {
+        // Release a hand-over that is waiting for this (UI) thread.
+        QMutexLocker lock(&m_gate->mutex);
+        m_gate->changed.wakeAll();
+    }
+    wait();
+}
+
+std::unique_ptr<TthdCom> TthdCom::Create(const QString &entry, bool traceOn, LinkHost *host,
+                                         const LinkTimings &timings)
+{
+    auto thread = std::make_unique<TthdCom>(host, timings);
+    thread->setEntry(entry, traceOn);
+    thread->start();
+    return thread;
+}
+
+QString TthdCom::PortFromEntry(const QString &entry)
+{
+    const qsizetype blank = entry.indexOf(u' ');
+    return blank < 0 ? entry : entry.left(blank);
+}
+
+void TthdCom::setEntry(const QString &entry, bool traceOn)
+{
+    QMutexLocker lock(&m_entryMutex);
+    m_portName = PortFromEntry(entry);
+    m_traceOn = traceOn;
+}
+
+void TthdCom::SwitchPort(const QString &entry, bool traceOn)
+{
+    if (Finished())
+        return;
+    setEntry(entry, traceOn);
+    wakeRequestWaiters();
+}
+
+void TthdCom::Terminate()
+{
+    qint64 expected = -1;
+    m_stopRequestedAt.compare_exchange_strong(expected, m_clock.elapsed());
+    requestInterruption();
+    wakeRequestWaiters();
+}
+
+QString TthdCom::PortName() const
+{
+    QMutexLocker lock(&m_entryMutex);
+    return m_portName;
+}
+
+bool TthdCom::TraceOn() const
+{
+    QMutexLocker lock(&m_entryMutex);
+    return m_traceOn;
+}
+
+bool TthdCom::stopCheck() const
+{
+    if (!isInterruptionRequested())
+        return false;
+    const qint64 at = m_stopRequestedAt.load();
+    return at < 0 || m_abandon || m_hostGone || m_clock.elapsed() - at >= m_timings.stopGraceMs;
+}
+
+bool TthdCom::pause(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        if (Terminated())
+            return true;
+        QThread::msleep(std::min<qint64>(PauseSliceMs, ms - timer.elapsed()));
+    }
+    return Terminated();
+}
+
+// --- hand-overs --------------------------------------------------------------------------
+
+bool TthdCom::Synchronize(const std::function<void(LinkHost &)> &fn)
+{
+    if (m_hostGone)
+        return false;
+    if (RunOnHost(m_gate, fn, [this] { return m_abandon.load(); }))
+        return true;
+    // Nobody to report to any more: never touch the host again, and end.
+    m_hostGone = true;
+    requestInterruption();
+    return false;
+}
+
+void TthdCom::TraceLine(const QString &text)
+{
+    Synchronize([&text](LinkHost &h) { h.addLog(text); });
+}
+
+void TthdCom::StatusLine(const QString &text)
+{
+    Synchronize([&text](LinkHost &h) { h.setStatusText(text); });
+}
+
+void TthdCom::ReportConnected(bool connected)
+{
+    Synchronize([connected](LinkHost &h) { h.setConnected(connected); });
+}
+
+void TthdCom::ProgressReport(qint64 done, qint64 total, const QString &text)
+{
+    Synchronize([&](LinkHost &h) {
+        h.setTaskbarProgress(done, total);
+        h.addLog(text);
+    });
+}
+
+QString TthdCom::ChooseFirmwareFile()
+{
+    QString name;
+    Synchronize([&name](LinkHost &h) { name = h.chooseFirmwareFile(); });
+    return name;
+}
+
+void TthdCom::traceName(const char *name)
+{
+    if (TraceOn())
+        TraceLine(QString::fromLatin1(name));
+}
+
+// --- Execute -----------------------------------------------------------------------------
+
+void TthdCom::run()
+{
+    try {
+        Execute();
+    } catch (const std::exception &e) {
+        // Serial failures are handled where they happen; anything else must not take the
+        // process down with it.
+        TraceLine(QString::fromLocal8Bit(e.what()));
+    }
+    m_protocol.reset();
+    m_port.reset();
+    m_finished = true;
+    StatusLine(TranslateFmt("DisconnectedFrom", {PortName()}));
+    ReportConnected(false);
+}
+
+void TthdCom::Execute()
+{
+    m_port = std::make_unique<TSerialPort>();
+    m_port->setReadTimeout(m_timings.readTimeoutMs);
+    m_port->setWriteTimeout(m_timings.writeTimeoutMs);
+    m_port->setStopCheck([this] { return stopCheck(); });
+    m_protocol = std::make_unique<LinkProtocol>(*m_port, m_frame, [this](const QString &t) { TraceLine(t); });
+    m_protocol->stopCheck = [this] { return Terminated(); };
+
+    for (;;) {
+        // Connection attempt.
+        setRequestFlags(0);
+        m_deviceType = DeviceTypeNone;
+        m_firmwareVersion = DeviceTypeNone;
+        m_firmwareMode = false;
+        m_bootloaderMode = false;
+        StatusLine(TranslateFmt("ConnectingTo", {PortName()}));
+        if (!openWithAttempts())
+            return;
+
+        Identify();
+        int pollCounter = 0;
+        for (;;) {
+            if (Terminated())
+                return;
+            const QString wanted = PortName();
+            if (m_port->name() != wanted) {
+                ReportConnected(false);
+                m_port->close();
+                m_port->setName(wanted);
+                break;
+            }
+            if (m_deviceType == DeviceTypeNone) {
+                StatusLine(Translate("ConnectionError"));
+                if (pause(m_timings.lostDeviceWaitMs))
+                    return;
+                m_port->close();
+                break;
+            }
+            if (++pollCounter >= m_timings.pollEveryPasses) {
+                pollCounter = 0;
+                if (m_firmwareMode)
+                    raiseRequest(Poll);
+                else if (m_bootloaderMode)
+                    raiseRequest(FirmwareUpdate);
+                else
+                    Identify();
+            }
+            const Pass pass = servePass();
+            if (pass == Pass::End)
+                return;
+            if (pass == Pass::Idle)
+                waitForRequest(m_timings.idleSleepMs);
+        }
+        if (Terminated())
+            return;
+    }
+}
+
+bool TthdCom::openWithAttempts()
+{
+    constexpr int Attempts = 5;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            m_port->setName(PortName());
+            m_port->open();
+            StatusLine(TranslateFmt("ConnectedTo", {PortName()}));
+            return true;
+        } catch (const SerialError &e) {
+            TraceLine(e.text());
+        }
+        if (pause(m_timings.openRetryWaitMs))
+            return false;
+        if (attempt == Attempts) {
+            StatusLine(TranslateFmt("ErrorConnectingTo", {PortName()}));
+            return false;
+        }
+        StatusLine(Translate("TryingAgain"));
+        if (Terminated())
+            return false;
+    }
+}
+
+void TthdCom::Identify()
+{
+    try {
+        traceName(LinkCommands::GetDevice.traceName);
+        m_protocol->traceOn = TraceOn();
+        bool answered = false;
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            // A closed port (silence, or a failed serial layer) cannot answer: give up, the
+            // next pass reconnects.
+            if (!m_port->isOpen())
+                break;
+            if (m_protocol->ExchangeGet(LinkCommands::GetDevice)) {
+                answered = true;
+                break;
+            }
+            TraceLine(Translate("TimeoutWhileWaiting"));
+            m_frame[2] = m_frame[3] = 0xFF;
+            if (Terminated() || !m_port->isOpen())
+                break;
+        }
+        if (!answered)
+            m_frame[2] = m_frame[3] = 0xFF;
+
+        const uint8_t type = m_frame[2];
+        const uint8_t version = m_frame[3];
+        if (type == m_deviceType && version == m_firmwareVersion)
+            return;
+        m_deviceType = type;
+        m_firmwareVersion = version;
+        m_firmwareMode = false;
+        m_bootloaderMode = false;
+        setRequestFlags(0);
+
+        const QString port = PortName();
+        if (type == DeviceTypeThisProduct) {
+            if (QString::number(version) == QString::number(ExpectedFirmwareVersion)) {
+                ReportConnected(true);
+                setRequestFlags(FullDownload);
+                StatusLine(TranslateFmt("ConnectedToOn",
+                                            {ProductName + u'.' + QString::number(version), port}));
+                m_firmwareMode = true;
+            } else {
+                ReportConnected(false);
+                StatusLine(TranslateFmt("DetectedWrongVersionOn",
+                                            {ProductName + u'.' + QString::number(version), port}));
+            }
+        } else if (type == DeviceTypeBootloader) {
+            ReportConnected(false);
+            StatusLine(TranslateFmt("ConnectedToBootloaderOn", {QStringLiteral("Aqualumora"), port}));
+            m_bootloaderMode = true;
+        } else if (type == DeviceTypeNone) {
+            ReportConnected(false);
+        } else {
+            ReportConnected(false);
+            StatusLine(TranslateFmt("OtherHardware", {hardwareName(type)}));
+            Terminate();
+        }
+    } catch (const std::exception &e) {
+        TraceLine(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void TthdCom::reidentify()
+{
+    // A stopping thread does not re-identify: nobody will use the answer.
+    if (!Terminated())
+        Identify();
+}
+
+// --- the bit tests -------------------------------------------------------------------------
+
+bool TthdCom::writeRecord(const LinkCommand &cmd, uint32_t bit,
+                          const std::function<bool(std::span<uint8_t>)> &copyOut)
+{
+    bool copied = false;
+    if (!Synchronize([&](LinkHost &) { copied = copyOut(frameData()); }) || !copied)
+        return false;
+    if (bit & SetInfoAny)
+        applyNoChangeMarkers(frameData().first(InfoSize), bit);
+    traceName(cmd.traceName);
+    if (m_protocol->ExchangeSet(cmd))
+        return true;
+    // Unacknowledged: the bit was cleared at copy-out, so raise it again; the write goes
+    // out once identification has found the same controller (a new identity resets the
+    // request word anyway).
+    raiseRequest(bit);
+    reidentify();
+    return false;
+}
+
+bool TthdCom::readRecord(const LinkCommand &cmd,
+                         const std::function<void(std::span<const uint8_t>, LinkHost &)> &show)
+{
+    traceName(cmd.traceName);
+    if (!m_protocol->ExchangeGet(cmd)) {
+        reidentify();
+        return false;
+    }
+    const std::span<const uint8_t> data(m_frame.data() + FrameDataOffset, size_t(cmd.dataBytes));
+    Synchronize([&](LinkHost &h) { show(data, h); });
+    return true;
+}
+
+void TthdCom::sendSubCommand(const LinkCommand &cmd, uint32_t bit, uint8_t value)
+{
+    clearRequests(bit);
+    m_frame[FrameDataOffset] = value;
+    traceName(cmd.traceName);
+    if (!m_protocol->ExchangeSet(cmd))
+        reidentify();
+}
+
+TthdCom::Pass TthdCom::servePass()
+{
+    m_protocol->traceOn = TraceOn();
+    if (shouldServe(SetConfig)) {
+        writeRecord(LinkCommands::SetConfig, SetConfig, [](std::span<uint8_t> d) { return copyOutConfig(d); });
+    } else if (shouldServe(GetConfig)) {
+        readRecord(LinkCommands::GetConfig, [](std::span<const uint8_t> d, LinkHost &h) {
+            copyInConfig(d);
+            h.showConfig();
+        });
+    } else if (shouldServe(SetInfoTime) || shouldServe(SetInfoLevels) || shouldServe(SetInfoActiveLine)) {
+        // The three variants in this order, one per pass.
+        const uint32_t bit = shouldServe(SetInfoTime) ? SetInfoTime
+            : shouldServe(SetInfoLevels)               ? SetInfoLevels
+                                                        : SetInfoActiveLine;
+        writeRecord(LinkCommands::SetInfo, bit, [bit](std::span<uint8_t> d) { return copyOutInfo(bit, d); });
+    } else if (shouldServe(GetInfo)) {
+        readRecord(LinkCommands::GetInfo, [](std::span<const uint8_t> d, LinkHost &h) {
+            copyInInfo(d);
+            h.showInfo();
+        });
+    } else if (shouldServe(SetExpert)) {
+        writeRecord(LinkCommands::SetExpert, SetExpert, [](std::span<uint8_t> d) { return copyOutExpert(d); });
+    } else if (shouldServe(GetExpert)) {
+        readRecord(LinkCommands::GetExpert, [](std::span<const uint8_t> d, LinkHost &h) {
+            copyInExpert(d);
+            h.showExpert();
+        });
+    } else if (shouldServe(SetSchedule)) {
+        bool found = false;
+        if (!Synchronize([&](LinkHost &) { found = copyOutScheduleLine(frameData()); }))
+            return Pass::Served;
+        if (found) {
+            traceName(LinkCommands::SetSchedule.traceName);
+            if (!m_protocol->ExchangeSet(LinkCommands::SetSchedule)) {
+                // Unacknowledged: mark the line changed again (this raises SetSchedule).
+                const int line = m_frame[FrameDataOffset];
+                Synchronize([line](LinkHost &) { markScheduleLinesChanged({line}); });
+                reidentify();
+            }
+        }
+    } else if (shouldServe(GetSchedule)) {
+        return downloadSchedule();
+    } else if (shouldServe(GetChart)) {
+        StatusLine(Translate("ReadingChart"));
+        traceName(LinkCommands::GetChart.traceName);
+        const bool ok = m_protocol->ExchangeGet(LinkCommands::GetChart);
+        if (ok) {
+            const std::span<const uint8_t> data(m_frame.data() + FrameDataOffset, ChartSize);
+            Synchronize([&](LinkHost &h) {
+                copyInChart(data);
+                h.drawSensorChart();
+            });
+        }
+        StatusLine(Translate("Done"));
+        if (!ok)
+            reidentify();
+    } else if (shouldServe(SetExpertWeather)) {
+        writeRecord(LinkCommands::SetExpertWeather, SetExpertWeather,
+                    [](std::span<uint8_t> d) { return copyOutExpertWeather(d); });
+    } else if (shouldServe(GetExpertWeather)) {
+        readRecord(LinkCommands::GetExpertWeather, [](std::span<const uint8_t> d, LinkHost &h) {
+            copyInExpertWeather(d);
+            h.showExpertWeather();
+        });
+    } else if (shouldServe(SaveEEPROM)) {
+        sendSubCommand(LinkCommands::SaveEEPROM, SaveEEPROM, 0x01);
+    } else if (shouldServe(ToggleCloud)) {
+        sendSubCommand(LinkCommands::ToggleCloud, ToggleCloud, 0x02);
+    } else if (shouldServe(ToggleStorm)) {
+        sendSubCommand(LinkCommands::ToggleStorm, ToggleStorm, 0x03);
+    } else if (shouldServe(FirmwareUpdate)) {
+        serveFirmwareUpdate();
+    } else {
+        return Pass::Idle;
+    }
+    return Pass::Served;
+}
+
+TthdCom::Pass TthdCom::downloadSchedule()
+{
+    StatusLine(Translate("ReadingSchedule"));
+    // LineCount belongs to the UI thread's image; fetch it there.
+    int lineCount = 0;
+    Synchronize([&](LinkHost &) { lineCount = ::Info.LineCount; });
+    for (int i = 0; i < lineCount; ++i) {
+        traceName(LinkCommands::GetSchedule.traceName);
+        if (!m_protocol->ExchangeGet(LinkCommands::GetSchedule)) {
+            reidentify();
+            break;
+        }
+        const std::span<const uint8_t> data(m_frame.data() + FrameDataOffset, ScheduleFrameSize);
+        Synchronize([&](LinkHost &) { copyInScheduleLine(data); });
+        if (Terminated()) {
+            clearRequests(GetSchedule);
+            return Pass::End;
+        }
+    }
+    Synchronize([](LinkHost &h) { h.fillScheduleGrid(); });
+    StatusLine(Translate("Done"));
+    clearRequests(GetSchedule);
+    return Pass::Served;
+}
+
+void TthdCom::serveFirmwareUpdate()
+{
+    bool bootInfo = false;
+    if (m_bootloaderMode) {
+        traceName(LinkCommands::GetBootInfo.traceName);
+        bootInfo = m_protocol->ExchangeGet(LinkCommands::GetBootInfo);
+    }
+    if (bootInfo) {
+        std::memcpy(&m_bootInfo, m_frame.data() + FrameDataOffset, sizeof m_bootInfo);
+        if (m_firmwareTransfer)
+            m_firmwareTransfer(*this);
+    } else {
+        traceName("StartBootloader");
+        if (m_protocol->StartBootloader(m_timings.bootloaderWaitMs))
+            reidentify();  // the identification that follows the restart
+    }
+    reidentify();
+    clearRequests(FirmwareUpdate);
+}

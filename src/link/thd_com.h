@@ -1,0 +1,140 @@
+#pragma once
+#include "link/link_host.h"
+#include "link/protocol.h"
+#include "link/records.h"
+
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QString>
+#include <QThread>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class TSerialPort;
+class TthdCom;
+
+// Waits and time-outs of the link thread. The program uses the defaults; tests shorten them.
+struct LinkTimings
+{
+    int readTimeoutMs = 5000;      // total read time-out of one answer
+    int writeTimeoutMs = 5000;
+    int openRetryWaitMs = 1000;    // between two open attempts
+    int lostDeviceWaitMs = 1000;   // after "Connection error or wrong serial port"
+    int idleSleepMs = 20;          // a pass with nothing to do
+    int bootloaderWaitMs = 500;    // after "7F00"
+    int pollEveryPasses = 25;      // Info and Config poll
+    // After a stop request an answer already on its way may still arrive within this time;
+    // a read that waits longer gives up, so a silent controller never delays closing.
+    int stopGraceMs = 200;
+};
+
+// The firmware transfer run by request bit FirmwareUpdate once the bootloader has answered
+// "GetBootInfo" (BootInfo is filled then). It runs on the link thread.
+using FirmwareTransferFn = std::function<void(TthdCom &)>;
+// Installed once by the firmware code; every link thread created afterwards uses it.
+void SetFirmwareTransfer(FirmwareTransferFn fn);
+
+// The link thread: owns the serial port of one connection, identifies the controller,
+// downloads the device image, serves the request bits and polls the live state.
+// Everything it shows goes to a LinkHost on the UI thread through blocking hand-overs.
+class TthdCom : public QThread
+{
+    Q_OBJECT
+public:
+    explicit TthdCom(LinkHost *host, const LinkTimings &timings = {}, QObject *parent = nullptr);
+    // Stops the thread and waits for it; a hand-over the thread is waiting in is abandoned,
+    // so this never deadlocks when called on the UI thread.
+    ~TthdCom() override;
+
+    // Creates a thread for a port-list entry ("ttyUSB0 (FT232R USB UART)"; the part before
+    // the first blank is the port) and starts it.
+    static std::unique_ptr<TthdCom> Create(const QString &entry, bool traceOn, LinkHost *host,
+                                           const LinkTimings &timings = {});
+    // Sets port and trace flag before start() (Create does both).
+    void setEntry(const QString &entry, bool traceOn);
+
+    // Hands a running thread a new entry; it reconnects at the top of its next pass.
+    void SwitchPort(const QString &entry, bool traceOn);
+    // Asks the thread to end; does not wait.
+    void Stop() { Terminate(); }
+    void Terminate();
+    bool Terminated() const { return isInterruptionRequested(); }
+    // The run has ended; the window may start a new thread.
+    bool Finished() const { return m_finished.load(); }
+
+    QString PortName() const;
+    bool TraceOn() const;
+    // The entry's port part: the text before the first blank, or the whole text.
+    static QString PortFromEntry(const QString &entry);
+
+    // State of the last identification (read on the link thread, or after it finished).
+    uint8_t DeviceType() const { return m_deviceType.load(); }
+    uint8_t FirmwareVersion() const { return m_firmwareVersion.load(); }
+    bool FirmwareMode() const { return m_firmwareMode.load(); }
+    bool BootloaderMode() const { return m_bootloaderMode.load(); }
+
+    void setFirmwareTransfer(FirmwareTransferFn fn) { m_firmwareTransfer = std::move(fn); }
+
+    // --- for the firmware transfer, on the link thread only ---
+    LinkProtocol &protocol() { return *m_protocol; }
+    LinkFrame &frameBuffer() { return m_frame; }
+    const BootInfo &bootInfoRecord() const { return m_bootInfo; }
+    // Log line / status text (status panel and log) / taskbar progress with a log line.
+    void TraceLine(const QString &text);
+    void StatusLine(const QString &text);
+    void ProgressReport(qint64 done, qint64 total, const QString &text);
+    // Runs the window's firmware file dialog; empty when cancelled or no window.
+    QString ChooseFirmwareFile();
+    void ReportConnected(bool connected);
+    // Blocking hand-over to the host. False when the host is gone (or the thread is being
+    // destroyed): fn did not run, and the thread stops using the host and ends.
+    bool Synchronize(const std::function<void(LinkHost &)> &fn);
+
+protected:
+    void run() override;
+
+private:
+    enum class Pass { Idle, Served, End };
+
+    void Execute();
+    bool openWithAttempts();
+    void Identify();
+    Pass servePass();
+    Pass downloadSchedule();
+    bool writeRecord(const LinkCommand &cmd, uint32_t bit,
+                     const std::function<bool(std::span<uint8_t>)> &copyOut);
+    bool readRecord(const LinkCommand &cmd, const std::function<void(std::span<const uint8_t>, LinkHost &)> &show);
+    void sendSubCommand(const LinkCommand &cmd, uint32_t bit, uint8_t value);
+    void serveFirmwareUpdate();
+    void reidentify();
+    void traceName(const char *name);
+    // Sleeps up to ms; returns true (early) when the thread is told to stop.
+    bool pause(int ms);
+    bool stopCheck() const;
+    std::span<uint8_t> frameData() { return {m_frame.data() + FrameDataOffset, size_t(MaxFrameData)}; }
+
+    std::shared_ptr<LinkHostGate> m_gate;
+    const LinkTimings m_timings;
+    FirmwareTransferFn m_firmwareTransfer;
+
+    mutable QMutex m_entryMutex;  // guards m_portName and m_traceOn
+    QString m_portName;
+    bool m_traceOn = false;
+
+    std::unique_ptr<TSerialPort> m_port;
+    std::unique_ptr<LinkProtocol> m_protocol;
+    LinkFrame m_frame{};
+    BootInfo m_bootInfo{};
+
+    std::atomic<uint8_t> m_deviceType{DeviceTypeNone};
+    std::atomic<uint8_t> m_firmwareVersion{DeviceTypeNone};
+    std::atomic<bool> m_firmwareMode{false};
+    std::atomic<bool> m_bootloaderMode{false};
+    std::atomic<bool> m_finished{false};
+    std::atomic<bool> m_hostGone{false};
+    std::atomic<bool> m_abandon{false};
+    std::atomic<qint64> m_stopRequestedAt{-1};  // on m_clock, -1 = none
+    QElapsedTimer m_clock;
+};

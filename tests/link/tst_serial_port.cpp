@@ -1,0 +1,275 @@
+#include "link/ports.h"
+#include "link/serial_port.h"
+#include "pty_peer.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QSettings>
+#include <QTest>
+
+#include <termios.h>
+
+class tst_SerialPort : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { ForgetPort(); }
+
+    void openFailureCarriesSystemText();
+    void closedPortTransfersFail_data();
+    void closedPortTransfersFail();
+    void lineSettings();
+    void readReturnsAtCount();
+    void readPartialAfterTimeout();
+    void readStopsEarlyOnStopCheck();
+    void rawBytesKept();
+    void clearBuffersDropsStaleInput();
+    void vanishedDeviceRaisesReadError();
+    void openTwiceAndCloseTwice();
+
+    void portEntryAndSimulatedPorts();
+    void registryRoundTrip();
+    void loadWithoutStoredValue();
+};
+
+void tst_SerialPort::openFailureCarriesSystemText()
+{
+    TSerialPort port;
+    port.setName(QStringLiteral("/dev/does-not-exist-aq"));
+    try {
+        port.open();
+        QFAIL("open of a missing device succeeded");
+    } catch (const SerialError &e) {
+        QCOMPARE(e.text(), QStringLiteral("Unable to open com port (Error: 2, \"No such file or directory\")"));
+    }
+    QVERIFY(!port.isOpen());
+    QCOMPARE(port.name(), QStringLiteral("/dev/does-not-exist-aq"));
+}
+
+void tst_SerialPort::closedPortTransfersFail_data()
+{
+    QTest::addColumn<int>("operation");
+    QTest::newRow("clear buffers") << 0;
+    QTest::newRow("write") << 1;
+    QTest::newRow("read") << 2;
+}
+
+void tst_SerialPort::closedPortTransfersFail()
+{
+    QFETCH(int, operation);
+    TSerialPort port;
+    char buf[4];
+    try {
+        if (operation == 0)
+            port.clearBuffers();
+        else if (operation == 1)
+            port.write("80\n");
+        else
+            port.read(buf, 4);
+        QFAIL("transfer on a closed port succeeded");
+    } catch (const SerialError &e) {
+        QCOMPARE(e.text(), QStringLiteral("Port Not Open"));
+    }
+}
+
+void tst_SerialPort::lineSettings()
+{
+    PtyPeer peer;
+    QVERIFY(peer.ok());
+    TSerialPort port;
+    port.setName(peer.slavePath());
+    port.open();
+    QVERIFY(port.isOpen());
+
+    termios t{};
+    QCOMPARE(tcgetattr(peer.slaveFd(), &t), 0);
+    QCOMPARE(cfgetispeed(&t), speed_t(B115200));
+    QCOMPARE(cfgetospeed(&t), speed_t(B115200));
+    QCOMPARE(t.c_cflag & CSIZE, tcflag_t(CS8));
+    QVERIFY(!(t.c_cflag & PARENB));
+    QVERIFY(!(t.c_cflag & CSTOPB));
+    QVERIFY(!(t.c_cflag & CRTSCTS));
+    QVERIFY(!(t.c_iflag & (IXON | IXOFF | IXANY)));
+    // Raw: no translation of CR or LF, no parity marking, no echo.
+    QVERIFY(!(t.c_iflag & (ICRNL | INLCR | IGNCR | PARMRK | INPCK | ISTRIP)));
+    QVERIFY(!(t.c_lflag & (ICANON | ECHO)));
+    QVERIFY(!(t.c_oflag & OPOST));
+}
+
+void tst_SerialPort::readReturnsAtCount()
+{
+    PtyPeer peer([](const QByteArray &line) { return line == "81" ? QByteArray("0123456789") : QByteArray(); });
+    TSerialPort port;
+    port.setName(peer.slavePath());
+    port.setReadTimeout(30000);
+    port.open();
+    port.write("81\n");
+    char buf[16] = {};
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(port.read(buf, 10), qint64(10));
+    // Far below the time-out: the read ended because the count was reached.
+    QVERIFY(timer.elapsed() < 15000);
+    QCOMPARE(QByteArray(buf, 10), QByteArray("0123456789"));
+    QVERIFY(!port.lastReadInterrupted());
+}
+
+void tst_SerialPort::readPartialAfterTimeout()
+{
+    PtyPeer peer([](const QByteArray &) { return QByteArray("abc"); });
+    TSerialPort port;
+    port.setName(peer.slavePath());
+    port.setReadTimeout(150);
+    port.open();
+    port.write("x\n");
+    char buf[8] = {};
+    QCOMPARE(port.read(buf, 8), qint64(3));
+    QCOMPARE(QByteArray(buf, 3), QByteArray("abc"));
+    QCOMPARE(port.read(buf, 8), qint64(0));
+}
+
+void tst_SerialPort::readStopsEarlyOnStopCheck()
+{
+    PtyPeer peer;
+    TSerialPort port;
+    port.setName(peer.slavePath());
+    port.setReadTimeout(60000);
+    QElapsedTimer timer;
+    timer.start();
+    port.setStopCheck([&timer] { return timer.elapsed() > 50; });
+    port.open();
+    char buf[8];
+    QCOMPARE(port.read(buf, 8), qint64(0));
+    QVERIFY(port.lastReadInterrupted());
+    QVERIFY(timer.elapsed() < 30000);
+}
+
+void tst_SerialPort::rawBytesKept()
+{
+    // Null bytes, XON/XOFF and both line ends must pass untouched in both directions.
+    const QByteArray bytes("\x00\x11\x13\r\n\xff\x7f", 7);
+    PtyPeer peer([&bytes](const QByteArray &) { return bytes; });
+    TSerialPort port;
+    port.setName(peer.slavePath());
+    port.setReadTimeout(2000);
+    port.open();
+    port.write(QByteArray("\x00\x11\x13\r\n", 5));
+    char buf[16] = {};
+    QCOMPARE(port.read(buf, bytes.size()), qint64(bytes.size()));
+    QCOMPARE(QByteArray(buf, bytes.size()), bytes);
+    QCOMPARE(peer.received(), QByteArray("\x00\x11\x13\r\n", 5));
+}
+
+void tst_SerialPort::clearBuffersDropsStaleInput()
+{
+    PtyPeer peer([](const QByteArray &) { return QByteArray("fresh"); });
+    TSerialPort port;
+    port.setName(peer.slavePath());
+    port.setReadTimeout(1000);
+    port.open();
+    peer.send("stale answer");
+    QTest::qWait(50);
+    port.clearBuffers();
+    port.write("x\n");
+    char buf[16] = {};
+    QCOMPARE(port.read(buf, 5), qint64(5));
+    QCOMPARE(QByteArray(buf, 5), QByteArray("fresh"));
+}
+
+void tst_SerialPort::vanishedDeviceRaisesReadError()
+{
+    PtyPeer peer;
+    TSerialPort port;
+    port.setName(peer.slavePath());
+    port.setReadTimeout(3000);
+    port.open();
+    peer.vanish();
+    char buf[4];
+    try {
+        port.read(buf, 4);
+        QFAIL("read from a vanished device succeeded");
+    } catch (const SerialError &e) {
+        QVERIFY2(e.text().startsWith(QStringLiteral("ReadFile function failed (Error: ")), qPrintable(e.text()));
+        QVERIFY(e.text().endsWith(QStringLiteral("\")")));
+    }
+}
+
+void tst_SerialPort::openTwiceAndCloseTwice()
+{
+    PtyPeer peer;
+    TSerialPort port;
+    port.setName(peer.slavePath());
+    port.open();
+    port.open();  // left untouched
+    QVERIFY(port.isOpen());
+    port.close();
+    port.close();
+    QVERIFY(!port.isOpen());
+    port.open();
+    QVERIFY(port.isOpen());
+}
+
+void tst_SerialPort::portEntryAndSimulatedPorts()
+{
+    const QString path = QStringLiteral("/dev/pts/977");
+    QVERIFY(!AvailablePortEntries().contains(path + QStringLiteral(" (Simulated controller)")));
+    RegisterSimulatedPort(path);
+    RegisterSimulatedPort(path);
+    QStringList list{QStringLiteral("old entry")};
+    QStringList log;
+    ListPorts(list, [&log](const QString &t) { log << t; });
+    QCOMPARE(list.count(path + QStringLiteral(" (Simulated controller)")), 1);
+    QCOMPARE(list.last(), path + QStringLiteral(" (Simulated controller)"));
+    QCOMPARE(log.first(), QStringLiteral("Listing seral ports..."));
+    QCOMPARE(log.mid(1), list);
+
+    UnregisterSimulatedPort(path);
+    ListPorts(list, [&log](const QString &t) { log << t; });
+    QVERIFY(!list.contains(path + QStringLiteral(" (Simulated controller)")));
+}
+
+void tst_SerialPort::registryRoundTrip()
+{
+    QStringList log;
+    auto addLog = [&log](const QString &t) { log << t; };
+    const QString entry = QStringLiteral("ttyUSB7 (FT232R USB UART)");
+    SavePort(entry, addLog);
+    QCOMPARE(log.last(), QStringLiteral("Written to registry: ") + entry);
+
+    QString port;
+    QVERIFY(LoadPort(port, addLog));
+    QCOMPARE(port, entry);
+    QCOMPARE(log.last(), QStringLiteral("Read from registry: ") + entry);
+
+    // The value lives where the platform keeps per-user settings of "Aqualumora".
+    QSettings direct(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Aqualumora"));
+    QCOMPARE(direct.value("Port").toString(), entry);
+
+    ForgetPort();
+    port = QStringLiteral("unchanged");
+    log.clear();
+    QVERIFY(!LoadPort(port, addLog));
+    QCOMPARE(port, QStringLiteral("unchanged"));
+    QVERIFY(log.isEmpty());
+}
+
+void tst_SerialPort::loadWithoutStoredValue()
+{
+    // Settings exist but hold no port: the port becomes empty and that is logged.
+    {
+        QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Aqualumora"));
+        s.setValue("Other", 1);
+    }
+    QString port = QStringLiteral("COM3");
+    QStringList log;
+    QVERIFY(LoadPort(port, [&log](const QString &t) { log << t; }));
+    QVERIFY(port.isEmpty());
+    QCOMPARE(log, QStringList{QStringLiteral("Read from registry: ")});
+    ForgetPort();
+    QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Aqualumora"));
+    QVERIFY(s.allKeys().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(tst_SerialPort)
+#include "tst_serial_port.moc"
