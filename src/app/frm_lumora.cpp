@@ -152,6 +152,8 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     buildStatusBar();
     buildPages();
     buildMenus();
+    // The pages and the status bar take the design size; the menu bar comes on top.
+    resize(DesignWidth, DesignHeight + menuBar()->sizeHint().height());
     runStartup(arguments);
 }
 
@@ -356,7 +358,9 @@ void TfrmLumora::buildStatusBar()
 void TfrmLumora::runStartup(const QStringList &arguments)
 {
     // Program folder: the per-user data folder holds backups and is where dialogs start.
-    ProgramFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    ProgramFolder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (!ProgramFolder.isEmpty())
+        ProgramFolder += u'/' + QString::fromLatin1(AppInfo::OrganizationName);
     if (!ProgramFolder.isEmpty()) {
         QDir().mkpath(ProgramFolder);
         if (!ProgramFolder.endsWith(u'/'))
@@ -546,6 +550,11 @@ void TfrmLumora::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
     if (!m_shownOnce) {
         m_shownOnce = true;
+        if (QScreen *screen = this->screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
         // Wheel turns anywhere in the window reach the visualization's channel choice.
         qApp->installEventFilter(this);
         SetTaskbarProgress(1, 1);

@@ -4,7 +4,11 @@
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
+#include <stdexcept>
+
+#include "app/application.h"
 #include "app/frm_lumora.h"
 #include "app/load_language.h"
 #include "app/localization.h"
@@ -32,6 +36,7 @@ private slots:
     void languageKeysResolve();
     void statusBarPanels();
     void pictures();
+    void escapedExceptionIsLogged();
 
 private:
     std::unique_ptr<TfrmLumora> w;
@@ -304,5 +309,22 @@ void TstFrmLumora::pictures()
     QVERIFY(w->minimumSizeHint().width() <= 800);
 }
 
-QTEST_MAIN(TstFrmLumora)
+void TstFrmLumora::escapedExceptionIsLogged()
+{
+    w = makeWindow({"-english"});
+    TApplication::setExceptionSink([this](const QString &text) { w->AddLog(text); });
+    bool after = false;
+    QTimer::singleShot(0, w.get(), [] { throw std::runtime_error("Range check error"); });
+    QTimer::singleShot(5, w.get(), [&after] { after = true; });
+    QTRY_VERIFY(after);
+    QVERIFY(w->mem->toPlainText().endsWith(QStringLiteral("] Range check error")));
+    TApplication::setExceptionSink({});
+}
+
+int main(int argc, char **argv)
+{
+    TApplication app(argc, argv);
+    TstFrmLumora test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_frm_lumora.moc"
