@@ -1,6 +1,7 @@
 #include "app/load_language.h"
 
 #include "app/localization.h"
+#include "app/widgets.h"
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
@@ -10,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMetaMethod>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
 #include <QTabWidget>
@@ -220,20 +220,14 @@ void setHint(const Component &c, const QString &text)
     case Kind::Page:
         c.tabs->setTabToolTip(c.tabIndex, text);
         break;
-    case Kind::LabeledEdit: {
-        // Prefer the widget's own way of spreading a hint over label and edit; a tool
-        // tip on the container also shows over its children, which have none of their own.
-        const QMetaObject *meta = c.object->metaObject();
-        if (meta->indexOfProperty("hint") >= 0) {
-            c.object->setProperty("hint", text);
-        } else if (meta->indexOfMethod("setHint(QString)") >= 0) {
-            QMetaObject::invokeMethod(c.object, "setHint", Qt::DirectConnection,
-                                      Q_ARG(QString, text));
-        } else {
+    case Kind::LabeledEdit:
+        // Any other widget with a caption property gets a tool tip on the container; it
+        // also shows over the children, which have none of their own.
+        if (auto *edit = qobject_cast<LabeledEdit *>(c.object))
+            edit->setHint(text);
+        else
             static_cast<QWidget *>(c.object)->setToolTip(text);
-        }
         break;
-    }
     case Kind::None:
         break;
     default:
