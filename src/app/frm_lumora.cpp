@@ -27,6 +27,11 @@
 #include "app/log_text.h"
 #include "app/taskbar_indicator.h"
 #include "link/device_image.h"
+#include "pages/channels_page.h"
+#include "pages/modes.h"
+#include "schedule/health.h"
+
+#include <QMessageBox>
 
 #include <cstdio>
 
@@ -152,6 +157,8 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     buildStatusBar();
     buildPages();
     buildMenus();
+    channels = new ChannelsPage(this);
+    modes = new ModeCommands(this);
     // The pages and the status bar take the design size; the menu bar comes on top.
     resize(DesignWidth, DesignHeight + menuBar()->sizeHint().height());
     runStartup(arguments);
@@ -211,6 +218,11 @@ void TfrmLumora::buildPages()
 
     setCentralWidget(pc);
     connect(pc, &QTabWidget::currentChanged, this, &TfrmLumora::pcChange);
+
+    ConfirmYesNo = [this](const QString &text, const QString &caption) {
+        return QMessageBox::warning(this, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+               QMessageBox::Yes;
+    };
     m_previousPage = pc->currentWidget();
 }
 
@@ -396,6 +408,7 @@ void TfrmLumora::runStartup(const QStringList &arguments)
     if (!programInfo.isEmpty())
         AddLog(programInfo);
 
+    channels->fillColourLists();
     pc->setTabVisible(pc->indexOf(page(QStringLiteral("tsChannelsGL"))), true);
 
     // Controls that stay hidden in this version of the program.
@@ -408,6 +421,7 @@ void TfrmLumora::runStartup(const QStringList &arguments)
         HideMenuItem(action(QString::fromLatin1(name)));
 
     setStartupValues();
+    btnNowClick();
 
     ShowConfig();
     SetConnected(false);
@@ -586,8 +600,10 @@ void TfrmLumora::mnuFileClick() { action(QStringLiteral("mnuFirmwareUpdate"))->s
 
 void TfrmLumora::mnuShowExpertClick()
 {
-    const bool visible = pc->isTabVisible(pc->indexOf(page(QStringLiteral("tsExpert"))));
-    setExpertPagesVisible(!visible);
+    const bool visible = !pc->isTabVisible(pc->indexOf(page(QStringLiteral("tsExpert"))));
+    setExpertPagesVisible(visible);
+    if (visible)
+        SelectPage(page(QStringLiteral("tsExpert")));
 }
 
 void TfrmLumora::mnuHealthClick() { setExpertPagesVisible(true); }
@@ -623,17 +639,53 @@ void TfrmLumora::ShowInfo()
 {
     if (!isVisible())
         return;
+    channels->showInfo();
     // Panel 1: the controller's clock as last read.
-    const QDateTime clock(QDate(2000 + Info.Year, Info.Month, Info.Day),
-                          QTime(Info.Hour, Info.Minute, Info.Second));
+    const QDateTime clock(controllerDate(Info), controllerTime(Info));
     sbPanel[1]->setText(clock.isValid() ? ShortDateLongTime(clock) : QString());
-    // Device status line: the port for now; the health view adds its items.
-    const QString status = PortName.section(u' ', 0, 0);
+    const QString status = DeviceStatusLine(PortName.section(u' ', 0, 0), Info, Config);
     lblBoard->setText(status);
+    QPalette palette = lblBoard->palette();
+    palette.setColor(QPalette::WindowText, DeviceStatusIsAlarm(Info) ? QColor(Qt::red)
+                                                                     : QApplication::palette().color(QPalette::WindowText));
+    lblBoard->setPalette(palette);
     setWindowCaption(status);
 }
 
-void TfrmLumora::ShowConfig() {}
+void TfrmLumora::ShowConfig()
+{
+    if (!isVisible())
+        return;
+    modes->showConfig();
+    ShowChannelNames();
+}
+
+void TfrmLumora::ShowChannelNames() { channels->showChannelNames(); }
+
+void TfrmLumora::FillScheduleGrid() {}
+
+void TfrmLumora::btnRealtimeClick()
+{
+    Config.TimeLapse = 1;
+    raiseRequest(SetConfig);
+}
+
+void TfrmLumora::btnNowClick()
+{
+    btnRealtimeClick();
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDate date = now.date();
+    const QTime time = now.time();
+    Info.Day = uint8_t(date.day());
+    Info.Month = uint8_t(date.month());
+    Info.Year = int8_t(date.year() - 2000);
+    Info.Reserved12 = 0;
+    Info.Hour = uint8_t(time.hour());
+    Info.Minute = uint8_t(time.minute());
+    Info.Second = uint8_t(time.second());
+    Info.Centisecond = uint8_t(time.msec() / 10);
+    raiseRequest(SetInfoTime);
+}
 
 bool TfrmLumora::LinkRunning() const { return false; }
 

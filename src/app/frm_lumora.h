@@ -9,9 +9,13 @@
 
 #include "app/cmdline.h"
 
+#include <functional>
+
 class QAction;
 class QMenu;
 class TaskbarIndicator;
+class ChannelsPage;
+class ModeCommands;
 
 // The main window: every page, menu and control of the program. It is the only
 // writer of the device image; the link thread reaches it through blocking hand-overs.
@@ -48,6 +52,16 @@ public:
     // Refreshes from the device image.
     void ShowInfo();
     void ShowConfig();
+    void ShowChannelNames();
+    void FillScheduleGrid();
+
+    // "Now": the controller's clock := this computer's, in real time again.
+    void btnNowClick();
+    // "Realtime": time-lapse factor 1.
+    void btnRealtimeClick();
+
+    // Modal Yes/No question (warning icon, No is the default); tests replace it.
+    std::function<bool(const QString &text, const QString &caption)> ConfirmYesNo;
 
     // Link control (connecting, disconnecting, the reconnect by double click).
     bool LinkRunning() const;
@@ -61,6 +75,10 @@ public:
     QLabel *sbPanel[3] = {nullptr, nullptr, nullptr};
     QLabel *lblBoard = nullptr;
     TaskbarIndicator *taskbar = nullptr;
+
+    // The parts of the window that own pages and commands.
+    ChannelsPage *channels = nullptr;
+    ModeCommands *modes = nullptr;
 
     // Pages by object name (tsChannels … tsMessages).
     QWidget *page(const QString &name) const;

@@ -10,8 +10,9 @@ class LabeledEdit : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString caption READ caption WRITE setCaption)
 public:
+    enum LabelPosition { LabelAbove, LabelLeft, LabelRight };
     explicit LabeledEdit(const QString &objectName, QWidget *parent = nullptr,
-                         Qt::Orientation labelPlacement = Qt::Vertical);
+                         LabelPosition position = LabelAbove);
 
     QString caption() const { return m_label->text(); }
     void setCaption(const QString &caption) { m_label->setText(caption); }

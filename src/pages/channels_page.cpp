@@ -1,0 +1,254 @@
+#include "pages/channels_page.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QSlider>
+#include <QTableWidget>
+
+#include "app/frm_lumora.h"
+#include "app/localization.h"
+#include "app/widgets.h"
+#include "link/device_image.h"
+#include "pages/number_format.h"
+
+namespace {
+QString n(const char *prefix, int i) { return QString::fromLatin1(prefix) + QString::number(i); }
+
+void setTint(QWidget *edit, const QColor &tint)
+{
+    if (!edit)
+        return;
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Base, tint);
+    edit->setPalette(palette);
+}
+
+bool listShown(const QComboBox *combo) { return combo && combo->view() && combo->view()->isVisible(); }
+} // namespace
+
+ChannelsPage::ChannelsPage(TfrmLumora *window) : QObject(window), w(window)
+{
+    buildPage(w->page(QStringLiteral("tsChannels")), 0);
+    buildPage(w->page(QStringLiteral("tsChannelsGL")), 6);
+
+    auto on = [this](const char *item, void (ChannelsPage::*handler)()) {
+        connect(w->action(QString::fromLatin1(item)), &QAction::triggered, this, handler);
+    };
+    on("mnuAllOff", &ChannelsPage::mnuAllOffClick);
+    on("mnuAll20", &ChannelsPage::mnuAll20Click);
+    on("mnuAllOn", &ChannelsPage::mnuAllOnClick);
+    on("mnuStepBig", &ChannelsPage::mnuStepBigClick);
+}
+
+void ChannelsPage::buildPage(QWidget *page, int firstChannel)
+{
+    auto *grid = new QGridLayout(page);
+    grid->setContentsMargins(16, 16, 16, 16);
+    grid->setHorizontalSpacing(12);
+    grid->setVerticalSpacing(6);
+    grid->setColumnStretch(1, 1);
+    for (int row = 0; row < 6; ++row) {
+        const int i = firstChannel + row;
+        auto *name = new QLabel(QStringLiteral("Label for channel %1").arg(ChannelLetter(i)), page);
+        name->setObjectName(n("lblName", i));
+        auto *colour = new QComboBox(page);
+        colour->setObjectName(n("cmbName", i));
+        colour->setMinimumContentsLength(12);
+        auto *slider = new QSlider(Qt::Horizontal, page);
+        slider->setObjectName(n("trb", i));
+        slider->setRange(0, LevelFull);
+        slider->setPageStep(128);
+        slider->setSingleStep(16);
+        slider->setTickInterval(512);
+        slider->setTickPosition(QSlider::TicksBothSides);
+        slider->setMinimumWidth(240);
+        auto *percent = new LabeledEdit(n("edt", i), page, LabeledEdit::LabelRight);
+        percent->setCaption(QStringLiteral("%"));
+        percent->edit()->setFixedWidth(64);
+        percent->edit()->setAlignment(Qt::AlignRight);
+        percent->setText(QStringLiteral("0"));
+        auto *off = new QPushButton(QStringLiteral("OFF"), page);
+        off->setObjectName(n("btnOff", i));
+        auto *onButton = new QPushButton(QStringLiteral("ON"), page);
+        onButton->setObjectName(n("btnOn", i));
+
+        // Row pairs: the name above, the controls below, so that six channels fill the page.
+        grid->addWidget(name, row * 2, 0, 1, 2);
+        grid->addWidget(colour, row * 2 + 1, 0);
+        grid->addWidget(slider, row * 2 + 1, 1);
+        grid->addWidget(percent, row * 2 + 1, 2);
+        grid->addWidget(off, row * 2 + 1, 3);
+        grid->addWidget(onButton, row * 2 + 1, 4);
+        grid->setRowMinimumHeight(row * 2 + 1, 34);
+
+        connect(slider, &QSlider::valueChanged, this, [this, i] { trbAChange(i); });
+        connect(percent, &LabeledEdit::textChanged, this, [this, i] { edtAChange(i); });
+        connect(off, &QPushButton::clicked, this, [this, i] { btnOffAClick(i); });
+        connect(onButton, &QPushButton::clicked, this, [this, i] { btnOnAClick(i); });
+        // activated: only a choice the user made, never an index set by a refresh.
+        connect(colour, &QComboBox::activated, this, [this, i] { cmbNameAChange(i); });
+    }
+    grid->setRowStretch(12, 1);
+}
+
+void ChannelsPage::fillColourLists()
+{
+    const QStringList names = ColorNames();
+    for (int i = 0; i < ChannelCount; ++i) {
+        if (auto *combo = w->findChild<QComboBox *>(n("cmbName", i))) {
+            const QSignalBlocker quiet(combo);
+            combo->clear();
+            combo->addItems(names);
+        }
+    }
+}
+
+void ChannelsPage::trbAChange(int i)
+{
+    auto *slider = w->findChild<QSlider *>(n("trb", i));
+    if (!slider || !slider->hasFocus())
+        return;
+    if (slider->value() == Info.Level[i])
+        return;
+    Info.Level[i] = uint16_t(slider->value());
+    if (auto *edit = w->findChild<LabeledEdit *>(n("edt", i)))
+        edit->setText(LevelPercentText(slider->value()));
+    raiseRequest(SetInfoLevels);
+}
+
+void ChannelsPage::edtAChange(int i)
+{
+    auto *edit = w->findChild<LabeledEdit *>(n("edt", i));
+    if (!edit || !edit->editHasFocus())
+        return;
+    const std::optional<double> percent = ParseDecimal(edit->text());
+    if (!percent)
+        return;
+    // A percentage beyond 0..100 would ask the controller for a level it cannot show;
+    // it is limited like the slider, while the edit keeps what was typed.
+    const uint16_t level = PercentToLevel(*percent);
+    if (auto *slider = w->findChild<QSlider *>(n("trb", i)))
+        slider->setValue(level);
+    Info.Level[i] = level;
+    raiseRequest(SetInfoLevels);
+}
+
+void ChannelsPage::setLevel(int i, int level)
+{
+    Info.Level[i] = uint16_t(level);
+    if (auto *slider = w->findChild<QSlider *>(n("trb", i)))
+        slider->setValue(level);
+    if (auto *edit = w->findChild<LabeledEdit *>(n("edt", i)))
+        edit->setText(LevelPercentText(level));
+}
+
+void ChannelsPage::btnOffAClick(int i)
+{
+    setLevel(i, 0);
+    raiseRequest(SetInfoLevels);
+}
+
+void ChannelsPage::btnOnAClick(int i)
+{
+    setLevel(i, LevelFull);
+    raiseRequest(SetInfoLevels);
+}
+
+void ChannelsPage::setAll(int level)
+{
+    QWidget *gl = w->page(QStringLiteral("tsChannelsGL"));
+    if (w->pc->currentWidget() != gl)
+        w->SelectPage(w->page(QStringLiteral("tsChannels")));
+    for (int i = 0; i < ChannelCount; ++i)
+        setLevel(i, level);
+    raiseRequest(SetInfoLevels);
+}
+
+void ChannelsPage::cmbNameAChange(int i)
+{
+    auto *combo = w->findChild<QComboBox *>(n("cmbName", i));
+    if (!combo || combo->currentIndex() < 0)
+        return;
+    Config.ColorName[i] = uint8_t(combo->currentIndex());
+    raiseRequest(SetConfig);
+    showChannelNames();
+}
+
+void ChannelsPage::mnuStepBigClick()
+{
+    QAction *item = w->action(QStringLiteral("mnuStepBig"));
+    // The item is checkable, so the click has already toggled the mark.
+    if (item->isChecked())
+        Config.Flag |= FlagBigStep;
+    else
+        Config.Flag &= uint8_t(~FlagBigStep);
+    raiseRequest(SetConfig);
+}
+
+void ChannelsPage::showInfo()
+{
+    if (!w->isVisible())
+        return;
+    for (int i = 0; i < ChannelCount; ++i) {
+        auto *slider = w->findChild<QSlider *>(n("trb", i));
+        if (slider && !slider->hasFocus())
+            slider->setValue(Info.Level[i]);
+        auto *edit = w->findChild<LabeledEdit *>(n("edt", i));
+        if (edit && !edit->editHasFocus())
+            edit->setText(LevelPercentText(Info.Level[i]));
+    }
+}
+
+void ChannelsPage::enableForMode(bool manual)
+{
+    for (int i = 0; i < ChannelCount; ++i)
+        for (const char *prefix : {"btnOff", "btnOn", "edt", "trb"})
+            if (auto *control = w->findChild<QWidget *>(n(prefix, i)))
+                control->setEnabled(manual);
+}
+
+void ChannelsPage::showChannelNames()
+{
+    auto *visualize = w->findChild<QComboBox *>(QStringLiteral("cmbVisualize"));
+    if (listShown(visualize))
+        return;
+    if (visualize) {
+        visualize->blockSignals(true);
+        visualize->clear();
+    }
+    auto *grid = w->findChild<QTableWidget *>(QStringLiteral("sgSchedule"));
+    for (int i = 0; i < ChannelCount; ++i) {
+        const int colour = Config.ColorName[i];
+        const QString name = ChannelLetter(i) + QStringLiteral(": ") + ColorName(colour);
+        const QColor tint = ColorTint(colour);
+        if (auto *combo = w->findChild<QComboBox *>(n("cmbName", i)); combo && !listShown(combo)) {
+            const QSignalBlocker quiet(combo);
+            combo->setCurrentIndex(colour < combo->count() ? colour : -1);
+        }
+        if (grid && grid->columnCount() > i + 2) {
+            QTableWidgetItem *header = grid->horizontalHeaderItem(i + 2);
+            if (!header)
+                grid->setHorizontalHeaderItem(i + 2, header = new QTableWidgetItem);
+            header->setText(name);
+        }
+        if (visualize)
+            visualize->addItem(name);
+        for (const char *prefix : {"edtMoon", "edtBalance", "edtWeatherDelay"}) {
+            if (auto *edit = w->findChild<LabeledEdit *>(n(prefix, i))) {
+                edit->setCaption(name);
+                setTint(edit->edit(), tint);
+            }
+        }
+        for (const char *prefix : {"edt", "edtLightningMask"})
+            if (auto *edit = w->findChild<LabeledEdit *>(n(prefix, i)))
+                setTint(edit->edit(), tint);
+    }
+    if (visualize) {
+        visualize->setCurrentIndex(w->VisualChannel);
+        visualize->blockSignals(false);
+    }
+}

@@ -1,0 +1,300 @@
+#include <QComboBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+
+#include "app/widgets.h"
+#include "link/device_image.h"
+#include "pages/channels_page.h"
+#include "pages/modes.h"
+#include "window_fixture.h"
+
+class TstChannelsPage : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void typedPercent_data();
+    void typedPercent();
+    void unfocusedEditSendsNothing();
+    void sliderToOwnPositionSendsNothing();
+    void onOffButtons();
+    void allChannelsSwitchPage();
+    void autoModeDisablesButFollows();
+    void colourNameRenamesEverywhere();
+    void flashDropsPendingAutoKeeps();
+    void sameModeSendsConfigAgain();
+    void refreshDoesNotReadChart();
+    void irDialogNoChangesNothing();
+    void triggerButtonsFollowMode();
+    void panelTwo();
+    void pictures();
+
+private:
+    QSlider *slider(int i) { return w->findChild<QSlider *>(QStringLiteral("trb%1").arg(i)); }
+    LabeledEdit *edit(int i) { return w->findChild<LabeledEdit *>(QStringLiteral("edt%1").arg(i)); }
+    void connectIn(int mode)
+    {
+        Config.Mode = uint8_t(mode);
+        w->SetConnected(true);
+        w->ShowConfig();
+        setRequestFlags(0);
+    }
+    std::unique_ptr<TfrmLumora> w;
+};
+
+void TstChannelsPage::init()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    resetDeviceImage();
+    w = makeWindow({"-english"});
+    w->show();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+}
+
+void TstChannelsPage::cleanup() { w.reset(); }
+
+void TstChannelsPage::typedPercent_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("level");
+    QTest::addColumn<bool>("sent");
+    QTest::newRow("50") << "50" << 2048 << true;
+    QTest::newRow("33.3") << "33.3" << 1364 << true;
+    QTest::newRow("not a number") << "abc" << 0 << false;
+    QTest::newRow("above 100") << "250" << 4096 << true;
+    QTest::newRow("negative") << "-10" << 0 << true;
+}
+
+void TstChannelsPage::typedPercent()
+{
+    QFETCH(QString, typed);
+    connectIn(ModeManual);
+    w->SelectPage(w->page("tsChannels"));
+    LabeledEdit *e = edit(2);
+    e->edit()->setFocus();
+    e->edit()->clear();
+    setRequestFlags(0);
+    QTest::keyClicks(e->edit(), typed);
+    QTEST(int(Info.Level[2]), "level");
+    QTEST(isRequestPending(SetInfoLevels), "sent");
+    QCOMPARE(e->text(), typed);
+    QTEST(slider(2)->value(), "level");
+}
+
+void TstChannelsPage::unfocusedEditSendsNothing()
+{
+    connectIn(ModeManual);
+    edit(1)->setText(QStringLiteral("77"));
+    QCOMPARE(int(Info.Level[1]), 0);
+    QVERIFY(!isRequestPending(SetInfoLevels));
+}
+
+void TstChannelsPage::sliderToOwnPositionSendsNothing()
+{
+    connectIn(ModeManual);
+    Info.Level[2] = 1000;
+    w->ShowInfo();
+    QCOMPARE(slider(2)->value(), 1000);
+    slider(2)->setFocus();
+    slider(2)->setValue(1000);
+    QVERIFY(!isRequestPending(SetInfoLevels));
+    slider(2)->setValue(1128);
+    QVERIFY(isRequestPending(SetInfoLevels));
+    QCOMPARE(int(Info.Level[2]), 1128);
+    QCOMPARE(edit(2)->text(), QStringLiteral("27.54"));
+}
+
+void TstChannelsPage::onOffButtons()
+{
+    connectIn(ModeManual);
+    w->SelectPage(w->page("tsChannelsGL"));
+    QTest::mouseClick(w->findChild<QPushButton *>("btnOn7"), Qt::LeftButton);
+    QCOMPARE(int(Info.Level[7]), 4096);
+    QCOMPARE(edit(7)->text(), QStringLiteral("100"));
+    QCOMPARE(slider(7)->value(), 4096);
+    QVERIFY(isRequestPending(SetInfoLevels));
+    QTest::mouseClick(w->findChild<QPushButton *>("btnOff7"), Qt::LeftButton);
+    QCOMPARE(int(Info.Level[7]), 0);
+    QCOMPARE(edit(7)->text(), QStringLiteral("0"));
+}
+
+void TstChannelsPage::allChannelsSwitchPage()
+{
+    connectIn(ModeAuto);
+    w->SelectPage(w->page("tsSchedule"));
+    w->action("mnuAll20")->trigger();
+    QCOMPARE(w->pc->currentWidget()->objectName(), QStringLiteral("tsChannels"));
+    for (int i = 0; i < 12; ++i) {
+        QCOMPARE(int(Info.Level[i]), 819);
+        QCOMPARE(edit(i)->text(), QStringLiteral("20"));
+    }
+    QVERIFY(isRequestPending(SetInfoLevels));
+    w->SelectPage(w->page("tsChannelsGL"));
+    w->action("mnuAllOn")->trigger();
+    QCOMPARE(w->pc->currentWidget()->objectName(), QStringLiteral("tsChannelsGL"));
+    QCOMPARE(int(Info.Level[11]), 4096);
+    w->action("mnuAllOff")->trigger();
+    QCOMPARE(edit(0)->text(), QStringLiteral("0"));
+}
+
+void TstChannelsPage::autoModeDisablesButFollows()
+{
+    connectIn(ModeAuto);
+    QVERIFY(!slider(0)->isEnabled());
+    QVERIFY(!edit(0)->isEnabled());
+    QVERIFY(!w->findChild<QPushButton *>("btnOn0")->isEnabled());
+    Info.Level[0] = 819;
+    Info.Level[11] = 1;
+    w->ShowInfo();
+    QCOMPARE(slider(0)->value(), 819);
+    QCOMPARE(edit(0)->text(), QStringLiteral("20"));
+    QCOMPARE(edit(11)->text(), QStringLiteral("0.02"));
+    QVERIFY(!isRequestPending(SetInfoLevels));
+    connectIn(ModeManual);
+    QVERIFY(slider(0)->isEnabled());
+}
+
+void TstChannelsPage::colourNameRenamesEverywhere()
+{
+    connectIn(ModeManual);
+    // Stand-ins for controls of other pages that carry channel names.
+    auto *moon = new LabeledEdit(QStringLiteral("edtMoon0"), w->page("tsMoon"));
+    auto *visualize = new QComboBox(w->page("tsVisualize"));
+    visualize->setObjectName(QStringLiteral("cmbVisualize"));
+    auto *combo = w->findChild<QComboBox *>("cmbName0");
+    QCOMPARE(combo->count(), 16);
+    QCOMPARE(combo->itemText(2), QStringLiteral("Red"));
+    w->SelectPage(w->page("tsChannels"));
+    combo->setFocus();
+    combo->setCurrentIndex(2);
+    emit combo->activated(2);
+    QCOMPARE(int(Config.ColorName[0]), 2);
+    QVERIFY(isRequestPending(SetConfig));
+    QCOMPARE(moon->caption(), QStringLiteral("A: Red"));
+    QCOMPARE(moon->edit()->palette().color(QPalette::Base), QColor(0xFF, 0x80, 0x80));
+    QCOMPARE(edit(0)->edit()->palette().color(QPalette::Base), QColor(0xFF, 0x80, 0x80));
+    QCOMPARE(visualize->itemText(0), QStringLiteral("A: Red"));
+    QCOMPARE(visualize->itemText(1), QStringLiteral("B: Unnamed"));
+    // A refresh shows the controller's choice without sending it back.
+    setRequestFlags(0);
+    Config.ColorName[1] = 3;
+    w->ShowConfig();
+    QCOMPARE(w->findChild<QComboBox *>("cmbName1")->currentIndex(), 3);
+    QVERIFY(!isRequestPending(SetConfig));
+}
+
+void TstChannelsPage::flashDropsPendingAutoKeeps()
+{
+    connectIn(ModeManual);
+    Info.LineCount = 3;
+    copyInInfo(recordBytes(Info));
+    markScheduleLinesChanged({1});
+    raiseRequest(SetInfoLevels);
+    w->action("mnuModeFlash")->trigger();
+    QCOMPARE(pendingRequests(), SetConfig);
+    QCOMPARE(int(Config.Mode), int(ModeFlash));
+    QCOMPARE(int(ScheduleDirty[1]), 1);   // the mark stays for a later schedule write
+    raiseRequest(SetSchedule | SetInfoLevels);
+    w->action("mnuModeAuto")->trigger();
+    QCOMPARE(pendingRequests(), SetSchedule | SetInfoLevels | SetConfig);
+    QCOMPARE(w->pc->currentWidget()->objectName(), QStringLiteral("tsSchedule"));
+    w->action("mnuModeGeo")->trigger();
+    QCOMPARE(w->pc->currentWidget()->objectName(), QStringLiteral("tsGeo"));
+    w->action("mnuModeRGBDemo")->trigger();
+    QCOMPARE(w->pc->currentWidget()->objectName(), QStringLiteral("tsChannelsGL"));
+    w->action("mnuModeManual")->trigger();
+    QCOMPARE(w->pc->currentWidget()->objectName(), QStringLiteral("tsChannelsGL"));
+}
+
+void TstChannelsPage::sameModeSendsConfigAgain()
+{
+    connectIn(ModeAuto);
+    w->SelectPage(w->page("tsConfig"));
+    w->action("mnuModeAuto")->trigger();
+    QVERIFY(isRequestPending(SetConfig));
+    QCOMPARE(w->pc->currentWidget()->objectName(), QStringLiteral("tsSchedule"));
+}
+
+void TstChannelsPage::refreshDoesNotReadChart()
+{
+    connectIn(ModeManual);
+    w->action("mnuRefresh")->trigger();
+    QCOMPARE(pendingRequests(), GetInfo | GetConfig | GetSchedule | GetExpert | GetExpertWeather);
+    w->action("mnuSaveEEPROM")->trigger();
+    QVERIFY(isRequestPending(SaveEEPROM));
+}
+
+void TstChannelsPage::irDialogNoChangesNothing()
+{
+    connectIn(ModeManual);
+    Expert.RC5Code[0] = 0x0102;
+    QString asked;
+    w->ConfirmYesNo = [&asked](const QString &text, const QString &caption) {
+        asked = caption + u'|' + text;
+        return false;
+    };
+    w->action("mnuIRLearn")->trigger();
+    QVERIFY(asked.startsWith(QStringLiteral("Pair IR remote control|For this, an IR remote")));
+    QVERIFY(asked.contains(QStringLiteral("While pairing Aqualumora will request")));
+    QCOMPARE(uint16_t(Expert.RC5Code[0]), uint16_t(0x0102));
+    QVERIFY(!isRequestPending(SetExpert));
+    w->ConfirmYesNo = [](const QString &, const QString &) { return true; };
+    w->action("mnuIRLearn")->trigger();
+    QCOMPARE(uint16_t(Expert.RC5Code[0]), uint16_t(0x1102));
+    QVERIFY(isRequestPending(SetExpert));
+}
+
+void TstChannelsPage::triggerButtonsFollowMode()
+{
+    auto *cloud = w->findChild<QPushButton *>("btnCloud");
+    auto *storm = w->findChild<QPushButton *>("btnStorm");
+    QVERIFY(cloud && storm);
+    QVERIFY(!cloud->isEnabled());
+    connectIn(ModeManual);
+    QVERIFY(!cloud->isEnabled());
+    connectIn(ModeGeo);
+    QVERIFY(cloud->isEnabled());
+    QVERIFY(storm->isEnabled());
+    QTest::mouseClick(storm, Qt::LeftButton);
+    QVERIFY(isRequestPending(ToggleStorm));
+    QTest::mouseClick(cloud, Qt::LeftButton);
+    QVERIFY(isRequestPending(ToggleCloud));
+    w->SetConnected(false);
+    QVERIFY(!cloud->isEnabled());
+}
+
+void TstChannelsPage::panelTwo()
+{
+    Info.StateFlags = StateCloud | StateCooler;
+    connectIn(ModeAuto);
+    QCOMPARE(w->sbPanel[2]->text(), QStringLiteral("AutoOC"));
+    Config.Mode = ModeManual;
+    w->ShowConfig();
+    QCOMPARE(w->sbPanel[2]->text(), QStringLiteral("ManualC"));
+    Info.StateFlags2 = State2Saving;
+    w->ShowConfig();
+    QCOMPARE(w->sbPanel[2]->text(), QStringLiteral("Saving"));
+}
+
+void TstChannelsPage::pictures()
+{
+    connectIn(ModeManual);
+    for (int i = 0; i < 12; ++i)
+        Info.Level[i] = uint16_t(i * 372);
+    Config.ColorName[0] = 2;
+    Config.ColorName[1] = 3;
+    Config.ColorName[2] = 4;
+    Config.ColorName[3] = 7;
+    w->ShowConfig();
+    w->ShowInfo();
+    w->SelectPage(w->page("tsChannels"));
+    savePicture(w.get(), QSize(1009, 680), QStringLiteral("channels_af"));
+    w->SelectPage(w->page("tsChannelsGL"));
+    savePicture(w.get(), QSize(1009, 680), QStringLiteral("channels_gl"));
+    savePicture(w.get(), w->minimumSizeHint(), QStringLiteral("channels_gl_minimum"));
+}
+
+QTEST_MAIN(TstChannelsPage)
+#include "tst_channels_page.moc"
