@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
 
 using namespace astro;
 
@@ -234,14 +235,21 @@ RiseSetTimes RiseSetFromPositions(const BodyPosition& p1, const BodyPosition& p2
         if (*e1[i] > *e2[i] && std::abs(*e1[i] - *e2[i]) > WrapThresholdHours)
             *e2[i] += 24;
     }
+    // l0 is the sidereal time at local mean midnight; every event is moved into the sidereal
+    // day that begins there, so that the results belong to the local day of jdMidnight. l0 lies
+    // between -12 and 36 hours and is deliberately not reduced modulo 24: a reduced l0 would move
+    // the whole window a day ahead (east) or leave events before it (west), and the day's
+    // events would then be another day's.
     const double g0 = SiderealTime(jdMidnight);
-    double l0 = g0 - (longitude * DegPerRad / 15.0) * LongitudeRate;
-    if (l0 < 0)
-        l0 += 24;
+    const double l0 = g0 - (longitude * DegPerRad / 15.0) * LongitudeRate;
     for (size_t i = 0; i < e1.size(); ++i) {
-        if (*e1[i] < l0) {
+        while (*e1[i] < l0) {
             *e1[i] += 24;
             *e2[i] += 24;
+        }
+        while (*e1[i] >= l0 + 24) {
+            *e1[i] -= 24;
+            *e2[i] -= 24;
         }
     }
     RiseSetTimes result;
@@ -335,37 +343,37 @@ void TopocentricCorrection(BodyPosition& moon, const BodyPosition& observer, dou
 void MoonRiseSet(RiseSetTimes& result, int tzHours, double latitude, double longitude,
                  double deltaTSeconds, double jd0)
 {
+    // The moon's events come about 50 minutes later each day, so a local day holds at most one
+    // of each and sometimes none. The universal day computed for jd0 is shifted against the
+    // local day by the zone offset; an event outside the local day is replaced by the
+    // neighbouring day's occurrence when that one falls inside, and otherwise reported as none.
+    // Both neighbours are looked at, whichever side of the day the event fell out of: the
+    // previous day's occurrence first, as zones east of Greenwich most often need.
     const double tz = tzHours;
+    const double dayStart = -tz;
+    const double dayEnd = 24 - tz;
     RiseSetTimes r = MoonRiseSetUniversal(latitude, longitude, deltaTSeconds, jd0);
-    // Order of the checks: transit, lower transit, rise, set.
-    std::array<double*, 4> ev = {&r.transit, &r.lowerTransit, &r.rise, &r.set};
-    // Kept apart from the hour so that an event at exactly -1 h UT is not mistaken for "none".
-    std::array<bool, 4> missing = {false, false, false, false};
-    if (tz >= 0) {
-        RiseSetTimes prev = MoonRiseSetUniversal(latitude, longitude, deltaTSeconds, jd0 - 1);
-        const std::array<double, 4> pv = {prev.transit, prev.lowerTransit, prev.rise, prev.set};
-        for (size_t i = 0; i < ev.size(); ++i) {
-            if (*ev[i] >= -tz && *ev[i] < 24 - tz)
-                continue;
-            if (pv[i] >= 24 - tz)
-                *ev[i] = pv[i];
-            else
-                missing[i] = true;
+    std::optional<RiseSetTimes> prev, next;
+    const std::array<double RiseSetTimes::*, 4> fields = {&RiseSetTimes::transit, &RiseSetTimes::lowerTransit,
+                                                          &RiseSetTimes::rise, &RiseSetTimes::set};
+    for (double RiseSetTimes::*f : fields) {
+        const double e = r.*f;
+        if (e >= dayStart && e < dayEnd) {
+            r.*f = FloorMod(24, e + tz);
+            continue;
         }
-    } else if (std::any_of(ev.begin(), ev.end(), [&](double* e) { return *e < -tz; })) {
-        RiseSetTimes next = MoonRiseSetUniversal(latitude, longitude, deltaTSeconds, jd0 + 1);
-        const std::array<double, 4> nv = {next.transit, next.lowerTransit, next.rise, next.set};
-        for (size_t i = 0; i < ev.size(); ++i) {
-            if (!(*ev[i] < -tz))
-                continue;
-            if (nv[i] <= -tz)
-                *ev[i] = nv[i];
-            else
-                missing[i] = true;
+        if (!prev)
+            prev = MoonRiseSetUniversal(latitude, longitude, deltaTSeconds, jd0 - 1);
+        const double p = (*prev).*f - 24;  // the previous day's hour on this day's scale
+        if (p >= dayStart && p < dayEnd) {
+            r.*f = FloorMod(24, p + tz);
+            continue;
         }
+        if (!next)
+            next = MoonRiseSetUniversal(latitude, longitude, deltaTSeconds, jd0 + 1);
+        const double n = (*next).*f + 24;
+        r.*f = n >= dayStart && n < dayEnd ? FloorMod(24, n + tz) : NoEvent;
     }
-    for (size_t i = 0; i < ev.size(); ++i)
-        *ev[i] = missing[i] ? NoEvent : FloorMod(24, *ev[i] + tz);
     result = r;
 }
 

@@ -14,7 +14,9 @@ local day uses the zone offset truncated to whole hours, as the program does):
   pos,<body>,place,lat,lon,tz,year,month,day,hour,minute,azimuth,altitude,fraction
   events,<body>,place,lat,lon,tz,year,month,day,,,rise,set,transit,lowerTransit
 An event cell is empty when the event does not happen on that local day; "up" or "down" in the
-rise and set cells marks polar day or night.
+rise and set cells marks polar day or night, and "edge" in all four cells a day next to the
+start or end of a polar day or night (the body only grazes the horizon; no low-precision
+interpolation can be expected to agree there).
 """
 
 import csv
@@ -117,6 +119,25 @@ def day_events(body_name, lat, lon, start):
     return out
 
 
+def polar_state(body_name, lat, lon, start):
+    ev = day_events(body_name, lat, lon, start)
+    return ev[0] if ev[0] in ("up", "down") else ev[1] if ev[1] in ("up", "down") else "normal"
+
+
+def grazes(body_name, lat, lon, start, state):
+    """True when a polar day's lowest (or a polar night's highest) point of the body's centre,
+    geocentric, lies this close to the horizon: half a degree for the sun, one and a half for the
+    moon, whose declination changes by up to 7 degrees a day between the program's positions."""
+    o = observer(lat, lon, start)
+    body = ephem.Sun() if body_name == "sun" else ephem.Moon()
+    o.date = o.next_antitransit(body) if state == "up" else o.next_transit(body)
+    body.compute(o)
+    alt = math.degrees(body.alt)
+    if body_name == "moon":
+        alt += math.degrees(moon_parallax(lat, lon, o.date))
+    return abs(alt) < (0.5 if body_name == "sun" else 1.5)
+
+
 def fmt(v):
     return v if isinstance(v, str) else "%.6f" % v
 
@@ -135,6 +156,9 @@ def main():
             start = ephem.Date(datetime.datetime(y, m, d) - datetime.timedelta(hours=tz))
             for body_name in ("sun", "moon"):
                 ev = day_events(body_name, lat, lon, start)
+                polar = [polar_state(body_name, lat, lon, ephem.Date(start + k)) for k in (-1, 0, 1)]
+                if len(set(polar)) > 1 or (polar[1] != "normal" and grazes(body_name, lat, lon, start, polar[1])):
+                    ev = ["edge"] * 4
                 rows.append(["events", body_name, name, lat, lon, tz, y, m, d, "", ""] + [fmt(v) for v in ev])
             for (hh, mm) in LOCAL_TIMES:
                 when = ephem.Date(start + (hh + mm / 60.0) / 24.0)
