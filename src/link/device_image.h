@@ -98,8 +98,8 @@ void resetDeviceImage();
 // ORs bits into RequestFlags. Raising a bit that is already set changes nothing.
 void raiseRequest(uint32_t bits);
 // Marks the given schedule lines changed and raises SetSchedule (plus alsoRaise) in one
-// locked section. Indices outside Schedule are ignored; with no valid index nothing is
-// raised.
+// locked section. Indices outside Schedule are ignored; with no valid index SetSchedule is
+// not raised (alsoRaise still is).
 void markScheduleLinesChanged(std::span<const int> lines, uint32_t alsoRaise = 0);
 void markScheduleLinesChanged(std::initializer_list<int> lines, uint32_t alsoRaise = 0);
 // Every line of Schedule, e.g. after an import.
