@@ -1,0 +1,678 @@
+// The link thread against the simulated controller on a pseudo-terminal.
+#include "link/device_image.h"
+#include "link/thd_com.h"
+#include "sim/simulated_controller.h"
+#include "sim/simulator_port.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstring>
+
+namespace {
+
+// Records what the link thread hands over, as the window would show it.
+class TestHost : public LinkHost
+{
+public:
+    QStringList log;        // every line the log would get (status texts included)
+    QStringList status;     // status panel texts
+    QList<bool> connected;  // setConnected calls
+    int infoShown = 0, configShown = 0, expertShown = 0, weatherShown = 0, gridFilled = 0, chartDrawn = 0;
+    std::function<void()> onStatus;
+
+    void addLog(const QString &t) override { log << t; }
+    void setStatusText(const QString &t) override
+    {
+        status << t;
+        log << t;
+        if (onStatus)
+            onStatus();
+    }
+    void setConnected(bool c) override { connected << c; }
+    void showInfo() override { ++infoShown; }
+    void showConfig() override { ++configShown; }
+    void showExpert() override { ++expertShown; }
+    void showExpertWeather() override { ++weatherShown; }
+    void fillScheduleGrid() override { ++gridFilled; }
+    void drawSensorChart() override { ++chartDrawn; }
+};
+
+LinkTimings fastTimings()
+{
+    LinkTimings t;
+    t.readTimeoutMs = 250;
+    t.writeTimeoutMs = 250;
+    t.idleSleepMs = 5;  // the poll every 25 passes comes four times as often
+    t.openRetryWaitMs = 60;
+    t.lostDeviceWaitMs = 60;
+    t.bootloaderWaitMs = 30;
+    return t;
+}
+
+std::vector<ScheduleLine> makeLines(int count)
+{
+    std::vector<ScheduleLine> lines(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        ScheduleLine &l = lines[size_t(i)];
+        l.Hour = uint8_t(i % 24);
+        l.Minute = uint8_t((i * 7) % 60);
+        l.Alt = int16_t(100 * i - 500);
+        for (int c = 0; c < ChannelCount; ++c)
+            l.Color16[c] = uint8_t((i + c * 3) % 101);
+        l.Switch = uint8_t(0x20 | (i & 0x1F));
+    }
+    return lines;
+}
+
+// What the controller received, as codes ("80", "83", "7F01", ...), oldest first.
+QStringList codesOf(const SimulatedController &sim)
+{
+    QStringList out;
+    const auto frames = sim.frames();
+    for (const SimFrame &f : frames)
+        out << QString::fromLatin1(f.text.startsWith("7F") ? f.text.left(4) : f.text.left(2));
+    return out;
+}
+
+QByteArray lastFrameWith(const SimulatedController &sim, const QByteArray &code)
+{
+    const auto frames = sim.frames();
+    for (auto it = frames.crbegin(); it != frames.crend(); ++it)
+        if (it->text.startsWith(code))
+            return it->text;
+    return {};
+}
+
+bool sameBytes(const void *a, const void *b, size_t n) { return std::memcmp(a, b, n) == 0; }
+
+} // namespace
+
+class tst_ThdCom : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void fullDownloadInOrder();
+    void tracesNamesAndLines();
+    void periodicPoll();
+    void identification_data();
+    void identification();
+    void bootloaderOffersFirmwareTransfer();
+    void lineCountZero();
+    void infoWriteVariantsOnTheWire_data();
+    void infoWriteVariantsOnTheWire();
+    void recordWritesOnTheWire_data();
+    void recordWritesOnTheWire();
+    void finalSetSchedulePassSendsNothing();
+    void unacknowledgedWritesAreRepeated_data();
+    void unacknowledgedWritesAreRepeated();
+    void subCommandsAreNotRepeated();
+    void zeroAcknowledgementCounts();
+    void garbledAnswersRecover_data();
+    void garbledAnswersRecover();
+    void silenceClosesAndReconnects();
+    void portCannotBeOpened();
+    void portSwitch();
+    void stopDuringScheduleDownload();
+    void controllerVanishesAndComesBack();
+    void destroyHostDuringExchange();
+    void destroyHostWhileHandOverPending();
+    void destroyThreadWhileHandOverPending();
+    void raisedBitServedWithoutIdleWait();
+
+private:
+    // Starts a simulator and a link thread on it and waits for the full download.
+    bool connectAndDownload(int lines = 3);
+
+    std::unique_ptr<SimulatorPort> m_sim;
+    std::unique_ptr<TestHost> m_host;
+    std::unique_ptr<TthdCom> m_thread;
+};
+
+void tst_ThdCom::init()
+{
+    resetDeviceImage();
+    m_host = std::make_unique<TestHost>();
+    m_sim = std::make_unique<SimulatorPort>();
+    QVERIFY(m_sim->start());
+}
+
+void tst_ThdCom::cleanup()
+{
+    if (m_thread) {
+        m_thread->Stop();
+        QTRY_VERIFY_WITH_TIMEOUT(m_thread->Finished(), 5000);
+    }
+    m_thread.reset();
+    m_host.reset();
+    m_sim.reset();
+}
+
+bool tst_ThdCom::connectAndDownload(int lines)
+{
+    m_sim->controller().setSchedule(makeLines(lines));
+    m_thread = TthdCom::Create(m_sim->portPath() + QStringLiteral(" (Simulated controller)"), false,
+                               m_host.get(), fastTimings());
+    QElapsedTimer t;
+    t.start();
+    while (m_host->weatherShown == 0 && t.elapsed() < 10000)
+        QTest::qWait(5);
+    return m_host->weatherShown > 0;
+}
+
+void tst_ThdCom::fullDownloadInOrder()
+{
+    QVERIFY(connectAndDownload(4));
+    QStringList expected{"80", "82", "81", "85", "83", "83", "83", "83", "87", "86"};
+    QCOMPARE(codesOf(m_sim->controller()).mid(0, expected.size()), expected);
+
+    const QString port = m_sim->portPath();
+    QCOMPARE(m_thread->PortName(), port);
+    QCOMPARE(m_host->status.mid(0, 8),
+             (QStringList{QStringLiteral("Connecting to %1...").arg(port), QStringLiteral("Connected to %1").arg(port),
+                          QStringLiteral("Connected to Aqualumora 1.x.5 on %1").arg(port),
+                          QStringLiteral("Downloading schedule..."), QStringLiteral("Done."),
+                          QStringLiteral("Downloading chart..."), QStringLiteral("Done.")})
+                 .mid(0, 8));
+    QCOMPARE(m_host->connected.value(0), true);
+    QCOMPARE(m_host->gridFilled, 1);
+    QCOMPARE(m_host->chartDrawn, 1);
+
+    // The image holds what the controller has.
+    const SimulatedController &sim = m_sim->controller();
+    const ConfigRecord config = sim.config();
+    QVERIFY(sameBytes(&Config, &config, sizeof config));
+    const ExpertRecord expert = sim.expert();
+    QVERIFY(sameBytes(&Expert, &expert, sizeof expert));
+    const ExpertWeatherRecord weather = sim.expertWeather();
+    QVERIFY(sameBytes(&ExpertWeather, &weather, sizeof weather));
+    const auto lines = sim.schedule();
+    QCOMPARE(Schedule.size(), size_t(4));
+    QVERIFY(sameBytes(Schedule.data(), lines.data(), 4 * sizeof(ScheduleLine)));
+    QCOMPARE(pendingRequests() & FullDownload, 0u);
+}
+
+void tst_ThdCom::tracesNamesAndLines()
+{
+    m_sim->controller().setSchedule(makeLines(1));
+    m_thread = TthdCom::Create(m_sim->portPath(), true, m_host.get(), fastTimings());
+    QTRY_VERIFY_WITH_TIMEOUT(m_host->weatherShown > 0, 10000);
+    const QStringList &log = m_host->log;
+    const qsizetype device = log.indexOf(QStringLiteral("GetDevice"));
+    QVERIFY(device >= 0);
+    QCOMPARE(log.value(device + 1), QStringLiteral("OUT: \"80\" ") + log.value(device + 1).mid(10));
+    QVERIFY(log.value(device + 2).startsWith(QStringLiteral("IN: \"800105\r\" ")));
+    for (const char *name : {"GetConfig", "GetInfo", "GetExpert", "GetSchedule", "GetChart", "GetExpertWeather"}) {
+        const qsizetype at = log.indexOf(QString::fromLatin1(name));
+        QVERIFY2(at > device, name);
+        QVERIFY(log.value(at + 1).startsWith(QStringLiteral("OUT: \"")));
+        QVERIFY(log.value(at + 2).startsWith(QStringLiteral("IN: \"")));
+    }
+}
+
+void tst_ThdCom::periodicPoll()
+{
+    QVERIFY(connectAndDownload());
+    SimulatedController &sim = m_sim->controller();
+    sim.clearHistory();
+    const int infoBefore = m_host->infoShown;
+    // Every 25th idle pass.
+    QTRY_VERIFY_WITH_TIMEOUT(sim.commandCount("81") >= 2 && sim.commandCount("82") >= 2, 5000);
+    QVERIFY(m_host->infoShown >= infoBefore + 2);
+    // Nothing else is read.
+    QCOMPARE(sim.commandCount("83") + sim.commandCount("85") + sim.commandCount("86") + sim.commandCount("87"), 0);
+}
+
+void tst_ThdCom::identification_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("version");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("ends");
+
+    QTest::newRow("firmware 4") << 1 << 4
+                                << QStringLiteral("Aqualumora 1.x.4 on %1 detected (different firmware version). Please "
+                                                  "use the correct software version or update the firmware (see menu "
+                                                  "\"File\")!")
+                                << false;
+    QTest::newRow("type 5") << 5 << -1
+                            << QStringLiteral("Different hardware \"Aqualumora 2.x\" detected. Please use the correct software!")
+                            << true;
+    QTest::newRow("type 12") << 12 << -1
+                             << QStringLiteral("Different hardware \"12\" detected. Please use the correct software!")
+                             << true;
+}
+
+void tst_ThdCom::identification()
+{
+    QFETCH(int, type);
+    QFETCH(int, version);
+    QFETCH(QString, message);
+    QFETCH(bool, ends);
+
+    SimulatedController &sim = m_sim->controller();
+    sim.setIdentity(type, version);
+    const QString port = m_sim->portPath();
+    m_thread = TthdCom::Create(port, false, m_host.get(), fastTimings());
+    message = message.contains(u'%') ? message.arg(port) : message;
+    QTRY_VERIFY_WITH_TIMEOUT(m_host->status.contains(message), 5000);
+    if (ends) {
+        QTRY_VERIFY_WITH_TIMEOUT(m_thread->Finished(), 5000);
+        QTRY_COMPARE(m_host->status.last(), QStringLiteral("Disconnected from %1").arg(port));
+        QCOMPARE(m_host->connected.last(), false);
+    } else {
+        // Identification repeats every 25th pass without further messages; nothing is read.
+        QTRY_VERIFY_WITH_TIMEOUT(sim.commandCount("80") >= 3, 5000);
+        QCOMPARE(m_host->status.count(message), 1);
+        QCOMPARE(m_host->status.last(), message);
+        QVERIFY(!m_host->connected.contains(true));
+        QCOMPARE(codesOf(sim).count(QStringLiteral("80")), codesOf(sim).size());
+    }
+}
+
+void tst_ThdCom::bootloaderOffersFirmwareTransfer()
+{
+    SimulatedController &sim = m_sim->controller();
+    sim.setInBootloader(true);
+    std::atomic<int> transfers{0};
+    std::atomic<int> pageSize{0};
+    std::atomic<int> flashSize{0};
+    m_thread = std::make_unique<TthdCom>(m_host.get(), fastTimings());
+    m_thread->setFirmwareTransfer([&](TthdCom &t) {
+        pageSize = t.bootInfoRecord().PageSize;
+        flashSize = int(uint32_t(t.bootInfoRecord().FlashSize));
+        ++transfers;
+    });
+    m_thread->setEntry(m_sim->portPath(), false);
+    m_thread->start();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_host->status.contains(QStringLiteral("Connected to Aqualumora bootloader on %1").arg(m_sim->portPath())), 5000);
+    // Offered again every 25th pass while the bootloader stays.
+    QTRY_VERIFY_WITH_TIMEOUT(transfers >= 2, 5000);
+    QCOMPARE(pageSize.load(), int(SimulatedController::DefaultPageSize));
+    QCOMPARE(flashSize.load(), int(SimulatedController::DefaultFlashSize));
+    QVERIFY(sim.commandCount("BL81") >= 2);
+    QVERIFY(!m_host->connected.contains(true));
+}
+
+void tst_ThdCom::lineCountZero()
+{
+    QVERIFY(connectAndDownload(0));
+    QCOMPARE(m_sim->controller().commandCount("83"), 0);
+    const qsizetype at = m_host->status.indexOf(QStringLiteral("Downloading schedule..."));
+    QVERIFY(at >= 0);
+    QCOMPARE(m_host->status.value(at + 1), QStringLiteral("Done."));
+    QVERIFY(Schedule.empty());
+}
+
+void tst_ThdCom::infoWriteVariantsOnTheWire_data()
+{
+    QTest::addColumn<uint>("bit");
+    QTest::newRow("time") << uint(SetInfoTime);
+    QTest::newRow("levels") << uint(SetInfoLevels);
+    QTest::newRow("active line") << uint(SetInfoActiveLine);
+}
+
+void tst_ThdCom::infoWriteVariantsOnTheWire()
+{
+    QFETCH(uint, bit);
+    QVERIFY(connectAndDownload());
+    m_sim->controller().clearHistory();
+
+    // The window's edit, then the request, with no event processing in between.
+    Info.ActiveLine = 2;
+    Info.Centisecond = 12;
+    Info.Second = 34;
+    Info.Minute = 56;
+    Info.Hour = 7;
+    Info.Day = 8;
+    Info.Month = 9;
+    Info.Year = 25;
+    Info.Reserved12 = 0;
+    for (int c = 0; c < ChannelCount; ++c)
+        Info.Level[c] = uint16_t(100 * c + 1);
+    InfoRecord expected = Info;
+    raiseRequest(bit);
+
+    QTRY_VERIFY_WITH_TIMEOUT(!lastFrameWith(m_sim->controller(), "01").isEmpty(), 5000);
+    const QByteArray text = lastFrameWith(m_sim->controller(), "01");
+    QCOMPARE(text.size(), 2 + 100);
+    const QByteArray sent = QByteArray::fromHex(text.mid(2));
+    QVERIFY(text.mid(2) == text.mid(2).toUpper());
+
+    if (bit != SetInfoTime)
+        expected.Minute = 0xFF;
+    if (bit != SetInfoLevels)
+        for (auto &l : expected.Level)
+            l = 0xFFFF;
+    if (bit != SetInfoActiveLine)
+        expected.ActiveLine = int8_t(0xFF);
+    const QByteArray want(reinterpret_cast<const char *>(&expected), sizeof expected);
+    QCOMPARE(sent.toHex(), want.toHex());
+    QTRY_VERIFY(!isRequestPending(bit));
+}
+
+void tst_ThdCom::recordWritesOnTheWire_data()
+{
+    QTest::addColumn<uint>("bit");
+    QTest::addColumn<QByteArray>("code");
+    QTest::newRow("config") << uint(SetConfig) << QByteArray("02");
+    QTest::newRow("expert") << uint(SetExpert) << QByteArray("05");
+    QTest::newRow("weather") << uint(SetExpertWeather) << QByteArray("06");
+    QTest::newRow("save") << uint(SaveEEPROM) << QByteArray("7F01");
+    QTest::newRow("cloud") << uint(ToggleCloud) << QByteArray("7F02");
+    QTest::newRow("storm") << uint(ToggleStorm) << QByteArray("7F03");
+}
+
+void tst_ThdCom::recordWritesOnTheWire()
+{
+    QFETCH(uint, bit);
+    QFETCH(QByteArray, code);
+    QVERIFY(connectAndDownload());
+    SimulatedController &sim = m_sim->controller();
+    sim.clearHistory();
+
+    QByteArray want = code;
+    if (bit == SetConfig) {
+        Config.FanLow = 77;
+        Config.Lat = -335;
+        want += QByteArray(reinterpret_cast<const char *>(&Config), sizeof Config).toHex().toUpper();
+    } else if (bit == SetExpert) {
+        Expert.ChartInterval = 1234;
+        Expert.Bias = -60;
+        want += QByteArray(reinterpret_cast<const char *>(&Expert), sizeof Expert).toHex().toUpper();
+    } else if (bit == SetExpertWeather) {
+        ExpertWeather.WeatherDelay[11] = 255;
+        ExpertWeather.MoonColor16[0] = 4096;
+        want += QByteArray(reinterpret_cast<const char *>(&ExpertWeather), sizeof ExpertWeather).toHex().toUpper();
+    }
+    raiseRequest(bit);
+    QTRY_VERIFY_WITH_TIMEOUT(!lastFrameWith(sim, code).isEmpty(), 5000);
+    QCOMPARE(lastFrameWith(sim, code), want);
+    QTRY_VERIFY(!isRequestPending(bit));
+    if (bit == SetConfig) {
+        const ConfigRecord c = sim.config();
+        QCOMPARE(c.FanLow, uint8_t(77));
+        QCOMPARE(int16_t(c.Lat), int16_t(-335));
+    }
+}
+
+void tst_ThdCom::finalSetSchedulePassSendsNothing()
+{
+    QVERIFY(connectAndDownload(5));
+    SimulatedController &sim = m_sim->controller();
+    sim.clearHistory();
+    Schedule[1].Hour = 13;
+    Schedule[3].Minute = 45;
+    markScheduleLinesChanged({1, 3});
+    QTRY_VERIFY_WITH_TIMEOUT(!isRequestPending(SetSchedule), 5000);
+    // Two lines, one pass each; the third pass found nothing and sent nothing.
+    QCOMPARE(sim.commandCount("03"), 2);
+    const QStringList codes = codesOf(sim);
+    QCOMPARE(codes.count(QStringLiteral("03")), 2);
+    QCOMPARE(sim.schedule()[1].Hour, uint8_t(13));
+    QCOMPARE(sim.schedule()[3].Minute, uint8_t(45));
+    QTest::qWait(200);
+    QCOMPARE(sim.commandCount("03"), 2);
+}
+
+void tst_ThdCom::unacknowledgedWritesAreRepeated_data()
+{
+    QTest::addColumn<uint>("bit");
+    QTest::addColumn<QString>("code");
+    QTest::newRow("config") << uint(SetConfig) << QStringLiteral("02");
+    QTest::newRow("info levels") << uint(SetInfoLevels) << QStringLiteral("01");
+    QTest::newRow("expert") << uint(SetExpert) << QStringLiteral("05");
+    QTest::newRow("weather") << uint(SetExpertWeather) << QStringLiteral("06");
+    QTest::newRow("schedule line") << uint(SetSchedule) << QStringLiteral("03");
+}
+
+void tst_ThdCom::unacknowledgedWritesAreRepeated()
+{
+    QFETCH(uint, bit);
+    QFETCH(QString, code);
+    QVERIFY(connectAndDownload(3));
+    SimulatedController &sim = m_sim->controller();
+    sim.clearHistory();
+    sim.setFault(SimFault::NoAck, 1);
+    if (bit == SetSchedule) {
+        Schedule[2].Hour = 21;
+        markScheduleLinesChanged({2});
+    } else {
+        raiseRequest(bit);
+    }
+    // The lost acknowledgement costs one read time-out; then the write goes out again.
+    QTRY_VERIFY_WITH_TIMEOUT(sim.commandCount(code) == 2, 5000);
+    QTRY_VERIFY(!isRequestPending(bit));
+    QTest::qWait(100);
+    QCOMPARE(sim.commandCount(code), 2);
+    if (bit == SetSchedule)
+        QCOMPARE(sim.schedule()[2].Hour, uint8_t(21));
+    // Identification in between found the same controller: no new download.
+    QCOMPARE(sim.commandCount("83"), 0);
+}
+
+void tst_ThdCom::subCommandsAreNotRepeated()
+{
+    QVERIFY(connectAndDownload());
+    SimulatedController &sim = m_sim->controller();
+    sim.clearHistory();
+    sim.setFault(SimFault::NoAck, 1);
+    raiseRequest(SaveEEPROM);
+    QTRY_VERIFY_WITH_TIMEOUT(sim.commandCount("80") >= 1, 5000);  // re-identified after the failure
+    QTest::qWait(200);
+    QCOMPARE(sim.commandCount("7F01"), 1);
+}
+
+void tst_ThdCom::zeroAcknowledgementCounts()
+{
+    QVERIFY(connectAndDownload());
+    SimulatedController &sim = m_sim->controller();
+    sim.setAckByte('\0');
+    sim.clearHistory();
+    raiseRequest(SetConfig);
+    QTRY_VERIFY_WITH_TIMEOUT(sim.commandCount("02") == 1, 5000);
+    QTest::qWait(150);
+    QCOMPARE(sim.commandCount("02"), 1);
+    QCOMPARE(sim.commandCount("80"), 0);  // no failure, so no identification
+}
+
+void tst_ThdCom::garbledAnswersRecover_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QString>("logged");
+    QTest::addColumn<int>("reads");
+    QTest::newRow("G1") << int(SimFault::GarbledAnswer) << QStringLiteral("is not a valid integer value") << 2;
+    QTest::newRow("wrong echo") << int(SimFault::WrongEcho) << QString() << 2;
+    QTest::newRow("no line end") << int(SimFault::ShortAnswer) << QString() << 2;
+    // A digit where the line end belongs.
+    QTest::newRow("long answer") << int(SimFault::LongAnswer) << QString() << 2;
+    // The first characters are well-formed: accepted, the rest is purged.
+    QTest::newRow("trailing junk") << int(SimFault::TrailingJunk) << QString() << 1;
+}
+
+void tst_ThdCom::garbledAnswersRecover()
+{
+    QFETCH(int, fault);
+    QFETCH(QString, logged);
+    QFETCH(int, reads);
+    QVERIFY(connectAndDownload());
+    SimulatedController &sim = m_sim->controller();
+    sim.clearHistory();
+    const qsizetype logBefore = m_host->log.size();
+    sim.setFault(SimFault(fault), 1);
+    raiseRequest(GetExpert);
+    QTRY_VERIFY_WITH_TIMEOUT(!isRequestPending(GetExpert), 5000);
+    const QStringList log = m_host->log.mid(logBefore);
+    // A failed read is followed by identification and served again in a later pass.
+    QCOMPARE(sim.commandCount("85"), reads);
+    QCOMPARE(sim.commandCount("80") >= 1, reads > 1);
+    if (logged.isEmpty())
+        QVERIFY2(log.isEmpty(), qPrintable(log.join(u'|')));
+    else
+        QVERIFY(log.join(u'|').contains(logged));
+    QVERIFY(m_thread->FirmwareMode());
+    QCOMPARE(m_host->expertShown, 2);  // the download and the good read; never the bad one
+}
+
+void tst_ThdCom::silenceClosesAndReconnects()
+{
+    QVERIFY(connectAndDownload());
+    SimulatedController &sim = m_sim->controller();
+    const int downloads = m_host->weatherShown;
+    // The controller goes silent for a while (ten read time-outs' worth, scaled down).
+    sim.setFault(SimFault::Silence);
+    QTRY_VERIFY_WITH_TIMEOUT(m_host->log.contains(QStringLiteral("No data.")), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_host->status.contains(QStringLiteral("Connection error or wrong serial port")), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_host->connected.last(), false, 5000);
+    QTest::qWait(600);
+    sim.clearFault();
+    // Reconnected and downloaded again.
+    QTRY_VERIFY_WITH_TIMEOUT(m_host->weatherShown > downloads, 10000);
+    QCOMPARE(m_host->connected.last(), true);
+    QVERIFY(!m_thread->Finished());
+}
+
+void tst_ThdCom::portCannotBeOpened()
+{
+    const QString port = QStringLiteral("/dev/aq-missing-port");
+    m_thread = TthdCom::Create(port, false, m_host.get(), fastTimings());
+    QTRY_VERIFY_WITH_TIMEOUT(m_thread->Finished(), 5000);
+    QTRY_COMPARE(m_host->status.last(), QStringLiteral("Disconnected from %1").arg(port));
+    const QString openError = QStringLiteral("Unable to open com port (Error: 2, \"No such file or directory\")");
+    QCOMPARE(m_host->log.count(openError), 5);
+    QCOMPARE(m_host->status.count(QStringLiteral("Trying again...")), 4);
+    QCOMPARE(m_host->status.value(m_host->status.size() - 2), QStringLiteral("Error while connecting to %1").arg(port));
+}
+
+void tst_ThdCom::portSwitch()
+{
+    QVERIFY(connectAndDownload());
+    SimulatorPort other;
+    QVERIFY(other.start());
+    other.controller().setSchedule(makeLines(2));
+    const int downloads = m_host->weatherShown;
+    const qsizetype connectedCalls = m_host->connected.size();
+    m_thread->SwitchPort(other.portPath() + QStringLiteral(" (Simulated controller)"), false);
+
+    QTRY_VERIFY_WITH_TIMEOUT(m_host->weatherShown > downloads, 10000);
+    QCOMPARE(m_thread->PortName(), other.portPath());
+    QCOMPARE(m_host->connected.value(connectedCalls), false);  // disabled first
+    QVERIFY(m_host->status.contains(QStringLiteral("Connecting to %1...").arg(other.portPath())));
+    QVERIFY(m_host->status.contains(QStringLiteral("Connected to Aqualumora 1.x.5 on %1").arg(other.portPath())));
+    QCOMPARE(other.controller().commandCount("80"), 1);
+    QCOMPARE(other.controller().commandCount("83"), 2);
+    QCOMPARE(Schedule.size(), size_t(2));
+    m_thread->Stop();
+    QTRY_VERIFY_WITH_TIMEOUT(m_thread->Finished(), 5000);
+}
+
+void tst_ThdCom::stopDuringScheduleDownload()
+{
+    SimulatedController &sim = m_sim->controller();
+    sim.setSchedule(makeLines(200));
+    sim.setLatencyMs(5);
+    m_thread = TthdCom::Create(m_sim->portPath(), false, m_host.get(), fastTimings());
+    QTRY_VERIFY_WITH_TIMEOUT(sim.commandCount("83") >= 5, 10000);
+    m_thread->Stop();
+    QTRY_VERIFY_WITH_TIMEOUT(m_thread->Finished(), 5000);
+    QTRY_COMPARE(m_host->status.last(), QStringLiteral("Disconnected from %1").arg(m_sim->portPath()));
+    QVERIFY(!isRequestPending(GetSchedule));
+
+    // Every line requested was answered and stored: the one in progress completed.
+    const int requested = sim.commandCount("83");
+    QVERIFY(requested < 200);
+    const auto lines = sim.schedule();
+    QCOMPARE(Schedule.size(), size_t(200));
+    QVERIFY(sameBytes(Schedule.data(), lines.data(), size_t(requested) * sizeof(ScheduleLine)));
+    const ScheduleLine empty{};
+    QVERIFY(sameBytes(&Schedule[size_t(requested)], &empty, sizeof empty));
+    QCOMPARE(m_host->gridFilled, 0);
+}
+
+void tst_ThdCom::controllerVanishesAndComesBack()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttyAQ0"));
+    m_sim->stop();
+    m_sim->setLinkPath(link);
+    QVERIFY(m_sim->start());
+    m_sim->controller().setSchedule(makeLines(2));
+    LinkTimings timings = fastTimings();
+    timings.openRetryWaitMs = 200;
+    m_thread = TthdCom::Create(link, false, m_host.get(), timings);
+    QTRY_VERIFY_WITH_TIMEOUT(m_host->weatherShown == 1, 10000);
+
+    m_sim->vanish();
+    QTRY_COMPARE_WITH_TIMEOUT(m_host->connected.last(), false, 5000);
+    QTest::qWait(150);
+    QVERIFY(m_sim->comeBack().ok);
+    QTRY_VERIFY_WITH_TIMEOUT(m_host->weatherShown == 2, 10000);
+    QCOMPARE(m_host->connected.last(), true);
+    QVERIFY(!m_thread->Finished());
+}
+
+void tst_ThdCom::destroyHostDuringExchange()
+{
+    // Real time-outs: the thread sits in a read of the full default length.
+    m_sim->controller().setSchedule(makeLines(1));
+    m_thread = TthdCom::Create(m_sim->portPath(), false, m_host.get(), LinkTimings{});
+    QTRY_VERIFY_WITH_TIMEOUT(m_host->weatherShown == 1, 10000);
+    m_sim->controller().setFault(SimFault::Silence);
+    raiseRequest(GetExpert);
+    QTest::qWait(100);
+    m_host.reset();  // the window goes while the read waits
+    m_thread->Stop();
+    QVERIFY(m_thread->wait(3000));
+    QVERIFY(m_thread->Finished());
+}
+
+void tst_ThdCom::destroyHostWhileHandOverPending()
+{
+    m_thread = TthdCom::Create(m_sim->portPath(), false, m_host.get(), fastTimings());
+    // No event processing: the thread's first status text waits for this thread.
+    QThread::msleep(150);
+    m_host.reset();
+    QVERIFY(m_thread->wait(3000));
+    QVERIFY(m_thread->Finished());
+    QCoreApplication::processEvents();  // the dropped call must not run
+}
+
+void tst_ThdCom::destroyThreadWhileHandOverPending()
+{
+    m_thread = TthdCom::Create(m_sim->portPath(), false, m_host.get(), fastTimings());
+    QThread::msleep(150);
+    QElapsedTimer t;
+    t.start();
+    m_thread.reset();  // on the UI thread, while the worker waits for it
+    QVERIFY(t.elapsed() < 3000);
+    QCoreApplication::processEvents();
+    QVERIFY(m_host->status.isEmpty());
+}
+
+void tst_ThdCom::raisedBitServedWithoutIdleWait()
+{
+    // A long idle sleep: only the wake-up can serve the bit quickly.
+    LinkTimings timings = fastTimings();
+    timings.idleSleepMs = 60000;
+    timings.pollEveryPasses = 1000000;
+    m_sim->controller().setSchedule(makeLines(1));
+    m_thread = TthdCom::Create(m_sim->portPath(), false, m_host.get(), timings);
+    QTRY_VERIFY_WITH_TIMEOUT(m_host->weatherShown == 1, 10000);
+    QTest::qWait(50);
+    m_sim->controller().clearHistory();
+    raiseRequest(SaveEEPROM);
+    QTRY_VERIFY_WITH_TIMEOUT(m_sim->controller().commandCount("7F01") == 1, 5000);
+    // A stop is noticed at once as well, long before the idle sleep would end.
+    m_thread->Stop();
+    QTRY_VERIFY_WITH_TIMEOUT(m_thread->Finished(), 5000);
+}
+
+QTEST_GUILESS_MAIN(tst_ThdCom)
+#include "tst_thd_com.moc"
