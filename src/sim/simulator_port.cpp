@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -66,7 +67,32 @@ bool isSymlink(const QByteArray &path)
     return ::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
+// Running simulators of the process, for the port list.
+std::mutex registryMutex;
+std::vector<const SimulatorPort *> registry;
+
+void registerPort(const SimulatorPort *port)
+{
+    std::lock_guard<std::mutex> lock(registryMutex);
+    registry.push_back(port);
+}
+
+void unregisterPort(const SimulatorPort *port)
+{
+    std::lock_guard<std::mutex> lock(registryMutex);
+    std::erase(registry, port);
+}
+
 } // namespace
+
+QStringList SimulatorPort::runningPorts()
+{
+    std::lock_guard<std::mutex> lock(registryMutex);
+    QStringList paths;
+    for (const SimulatorPort *port : registry)
+        paths << port->portPath();
+    return paths;
+}
 
 SimulatorPort::SimulatorPort(std::shared_ptr<SimulatedController> controller)
     : m_controller(controller ? std::move(controller) : std::make_shared<SimulatedController>())
@@ -142,6 +168,7 @@ bool SimulatorPort::start()
     m_stop = false;
     m_controller->resetInput();
     m_thread = std::thread(&SimulatorPort::run, this, m_master, m_wakeRead);
+    registerPort(this);
     return true;
 }
 
@@ -149,6 +176,7 @@ void SimulatorPort::stop()
 {
     std::lock_guard<std::mutex> control(m_control);
     if (m_thread.joinable()) {
+        unregisterPort(this);
         m_stop = true;
         const char byte = 1;
         [[maybe_unused]] ssize_t n = ::write(m_wakeWrite, &byte, 1);
@@ -181,7 +209,11 @@ bool SimulatorPort::openTerminal()
         m_error = text;
         return false;
     };
+#ifdef __linux__
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+#else
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
+#endif
     if (m_master < 0)
         return fail(systemError("posix_openpt"));
     if (!setFlags(m_master, O_NONBLOCK))

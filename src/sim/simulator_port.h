@@ -14,6 +14,7 @@
 #include <thread>
 
 #include <QString>
+#include <QStringList>
 
 class SimulatedController;
 
@@ -58,6 +59,11 @@ public:
 
     // Whether a program holds the slave side open (as far as the master can tell).
     bool clientConnected() const;
+
+    // Port paths of every simulator running in this process, in start order, for the
+    // port list (shown with the description below).
+    static QStringList runningPorts();
+    static constexpr const char *Description = "Simulated controller";
 
     SimulatedController &controller();
     std::shared_ptr<SimulatedController> controllerPointer() const;

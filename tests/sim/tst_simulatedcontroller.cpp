@@ -102,6 +102,7 @@ private slots:
     void bootloaderRejectsBadBlocks();
     void restartWithoutFlashingRestoresSavedSettings();
     void countersAndLog();
+    void randomInputNeverBreaksIt();
 };
 
 void TestSimulatedController::readAnswers_data()
@@ -648,6 +649,32 @@ void TestSimulatedController::countersAndLog()
     rig.c->clearHistory();
     QVERIFY(rig.c->frames().isEmpty());
     QCOMPARE(rig.c->commandCount("80"), 0);
+}
+
+void TestSimulatedController::randomInputNeverBreaksIt()
+{
+    Rig rig;
+    // Mostly digits and line feeds, so that many lines reach the command handlers.
+    static const char Alphabet[] = "0123456789ABCDEF0123456789ABCDEF78F01\n\n\n\r ga\x00\xFF";
+    QRandomGenerator random(7);
+    for (int round = 0; round < 4000; ++round) {
+        QByteArray chunk;
+        const int length = int(random.bounded(1, 160));
+        for (int i = 0; i < length; ++i)
+            chunk += Alphabet[random.bounded(int(sizeof Alphabet - 1))];
+        if (round % 500 == 0)
+            rig.c->setInBootloader(round % 1000 == 0);
+        rig.t += 7;
+        const QByteArray out = rig.c->feed(chunk);
+        // Answers are acknowledgement bytes and complete lines of upper-case digits.
+        for (char ch : out)
+            QVERIFY(ch == '*' || ch == '\r' || (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'F'));
+    }
+    QVERIFY(rig.c->frames().size() <= SimulatedController::MaxLoggedFrames);
+    rig.c->setInBootloader(false);
+    rig.c->resetInput();
+    QCOMPARE(rig.send("80"), QByteArray("800105\r"));
+    QVERIFY(rig.c->schedule().size() <= 255);
 }
 
 QTEST_GUILESS_MAIN(TestSimulatedController)

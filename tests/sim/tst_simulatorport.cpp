@@ -108,6 +108,7 @@ void TestSimulatorPort::answersOverTerminal()
     QVERIFY2(port.start(), qPrintable(port.errorString()));
     QVERIFY(port.slavePath().startsWith(QLatin1String("/dev/")));
     QCOMPARE(port.portPath(), port.slavePath());
+    QCOMPARE(SimulatorPort::runningPorts(), QStringList{port.slavePath()});
     Fd client;
     client.fd = openRaw(port.slavePath());
     QVERIFY(client.fd >= 0);
@@ -120,6 +121,8 @@ void TestSimulatorPort::answersOverTerminal()
     QVERIFY(port.clientConnected());
     client.reset();
     QTRY_VERIFY(!port.clientConnected());
+    port.stop();
+    QVERIFY(SimulatorPort::runningPorts().isEmpty());
 }
 
 void TestSimulatorPort::slaveIsRawForEveryOpener()
