@@ -102,7 +102,8 @@ RiseSetTimes MoonRiseSetUniversal(double latitude, double longitude, double delt
 double FloorMod(double m, double x)
 {
     const double r = x - m * std::floor(x / m);
-    // A tiny negative x gives exactly m after rounding; the range is documented as [0, m).
+    // A tiny negative x gives exactly m after rounding; callers rely on [0, m) (azimuth 360
+    // would print, hour 24 would count as the next day).
     return r >= m ? 0.0 : r;
 }
 
@@ -116,19 +117,23 @@ QString FormatHours(double hours)
         whole += 1;
         minutes -= 60;
     }
-    // Default rounding mode: halves go to the even neighbour; -0.x becomes 0.
-    const long long m = static_cast<long long>(std::nearbyint(minutes)) + 0;
+    // nearbyint in the default rounding mode sends halves to the even neighbour; after the
+    // carry minutes lie in [-0.5, 59.5), so the result is 0..59.
+    const long long m = static_cast<long long>(std::nearbyint(minutes));
     const long long h = static_cast<long long>(std::min(whole, 1e15));
-    return QStringLiteral("%1:%2").arg(h, 2, 10, QLatin1Char('0')).arg(m < 0 ? 0 : m, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1:%2").arg(h, 2, 10, QLatin1Char('0')).arg(m, 2, 10, QLatin1Char('0'));
 }
 
 double JulianDay(int day, int month, int year)
 {
+    // In floating point so that no field value, however wrong, can overflow.
+    double y = year;
+    double m = month;
     if (month <= 2) {
-        year -= 1;
-        month += 12;
+        y -= 1;
+        m += 12;
     }
-    return std::trunc(365.25 * (year - 1900)) + std::trunc(30.6001 * (month + 1)) + day + 2414956.5;
+    return std::trunc(365.25 * (y - 1900)) + std::trunc(30.6001 * (m + 1)) + day + 2414956.5;
 }
 
 double SiderealTime(double jd)

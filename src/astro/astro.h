@@ -2,10 +2,10 @@
 // Low-precision sun and moon ephemeris for the geo page and the light-curve marker.
 //
 // Everything here is a pure function on plain records: no state, no Qt widgets, no device image.
-// Angles are radians, times of day hours, dates Julian dates. The orbital elements refer to the
-// epoch 1990 January 0.0; they are deliberately the classic low-precision values so that the
-// program shows the same sky as the controller computes (about 0.01 deg for the sun and a few
-// tenths of a degree for the moon against a modern ephemeris).
+// Angles are radians, times of day hours, dates Julian dates. The orbital elements are the
+// low-precision ones of the epoch 1990 January 0.0 and are kept exactly as they are: against a
+// modern ephemeris the sun is within about 0.05 deg, the moon within a few tenths of a degree,
+// rise and set within a minute or two at moderate latitudes (tests/astro measures this).
 
 #include <QString>
 
