@@ -90,7 +90,8 @@ public:
     void restoreFactoryState();
 
     // ---- Clock. It runs at the "TimeLapse" factor of the configuration (0 stops it).
-    QDateTime deviceTime() const; // date and time as the controller shows them (spec UTC)
+    // Date and time as the controller shows them, held as Qt::UTC (no zone conversion).
+    QDateTime deviceTime() const;
     void setDeviceTime(const QDateTime &wallClock);
 
     // ---- Permanent storage ("7F" 01).
