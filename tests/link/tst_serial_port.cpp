@@ -2,9 +2,14 @@
 #include "link/serial_port.h"
 #include "pty_peer.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <termios.h>
@@ -27,10 +32,15 @@ private slots:
     void clearBuffersDropsStaleInput();
     void vanishedDeviceRaisesReadError();
     void openTwiceAndCloseTwice();
+    void openIsExclusive();
 
     void portEntryAndSimulatedPorts();
     void registryRoundTrip();
     void loadWithoutStoredValue();
+
+    void watcherReportsArrivals();
+    void powerWatcherWithoutBus();
+    void powerWatcherOnPrivateBus();
 };
 
 void tst_SerialPort::openFailureCarriesSystemText()
@@ -210,6 +220,25 @@ void tst_SerialPort::openTwiceAndCloseTwice()
     QVERIFY(port.isOpen());
 }
 
+void tst_SerialPort::openIsExclusive()
+{
+    PtyPeer peer;
+    TSerialPort first, second;
+    first.setName(peer.slavePath());
+    second.setName(peer.slavePath());
+    first.open();
+    try {
+        second.open();
+        QFAIL("a port was opened twice");
+    } catch (const SerialError &e) {
+        QVERIFY2(e.text().startsWith(QStringLiteral("Unable to open com port (Error: ")), qPrintable(e.text()));
+    }
+    QVERIFY(!second.isOpen());
+    first.close();
+    second.open();
+    QVERIFY(second.isOpen());
+}
+
 void tst_SerialPort::portEntryAndSimulatedPorts()
 {
     const QString path = QStringLiteral("/dev/pts/977");
@@ -269,6 +298,92 @@ void tst_SerialPort::loadWithoutStoredValue()
     ForgetPort();
     QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Aqualumora"));
     QVERIFY(s.allKeys().isEmpty());
+}
+
+void tst_SerialPort::watcherReportsArrivals()
+{
+    const QString path = QStringLiteral("/dev/pts/955");
+    SerialPortWatcher watcher(nullptr, 20);
+    QSignalSpy spy(&watcher, &SerialPortWatcher::serialPortArrived);
+    watcher.start();
+    QTest::qWait(60);
+    QCOMPARE(spy.count(), 0);  // what was there at the start is not new
+    RegisterSimulatedPort(path);
+    QVERIFY(spy.wait(2000));
+    QCOMPARE(spy.takeFirst().at(0).toString(), path + QStringLiteral(" (Simulated controller)"));
+    QTest::qWait(60);
+    QCOMPARE(spy.count(), 0);  // reported once
+    UnregisterSimulatedPort(path);
+    QTest::qWait(60);
+    QCOMPARE(spy.count(), 0);  // leaving is no arrival
+    watcher.stop();
+    RegisterSimulatedPort(path);
+    QTest::qWait(60);
+    QCOMPARE(spy.count(), 0);
+    UnregisterSimulatedPort(path);
+}
+
+void tst_SerialPort::powerWatcherWithoutBus()
+{
+    const QDBusConnection none =
+        QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/aq-bus"), QStringLiteral("aq-none"));
+    PowerWatcher watcher(none);
+    QVERIFY(!watcher.isListening());
+    QDBusConnection::disconnectFromBus(QStringLiteral("aq-none"));
+}
+
+void tst_SerialPort::powerWatcherOnPrivateBus()
+{
+    const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+    if (daemon.isEmpty())
+        QSKIP("dbus-daemon is not installed");
+    QProcess bus;
+    bus.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+    QVERIFY(bus.waitForStarted());
+    QVERIFY(bus.waitForReadyRead(5000));
+    const QString address = QString::fromLocal8Bit(bus.readLine()).trimmed();
+    QVERIFY(!address.isEmpty());
+
+    {
+        QDBusConnection listener = QDBusConnection::connectToBus(address, QStringLiteral("aq-listener"));
+        QDBusConnection logind = QDBusConnection::connectToBus(address, QStringLiteral("aq-logind"));
+        QVERIFY(listener.isConnected() && logind.isConnected());
+        QVERIFY(logind.registerService(QStringLiteral("org.freedesktop.login1")));
+
+        PowerWatcher watcher(listener);
+        QVERIFY(watcher.isListening());
+        QSignalSpy events(&watcher, &PowerWatcher::powerEvent);
+        QSignalSpy suspending(&watcher, &PowerWatcher::suspending);
+        QSignalSpy resumed(&watcher, &PowerWatcher::resumed);
+
+        for (bool start : {true, false}) {
+            QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/login1"),
+                                                             QStringLiteral("org.freedesktop.login1.Manager"),
+                                                             QStringLiteral("PrepareForSleep"));
+            signal << start;
+            QVERIFY(logind.send(signal));
+            QTRY_COMPARE(events.count(), start ? 1 : 2);
+        }
+        QCOMPARE(events.at(0).at(0).toInt(), PowerWatcher::SuspendEvent);
+        QCOMPARE(events.at(1).at(0).toInt(), PowerWatcher::ResumeEvent);
+        QCOMPARE(suspending.count(), 1);
+        QCOMPARE(resumed.count(), 1);
+
+        // Someone else sending the same signal is not the login manager.
+        QDBusConnection other = QDBusConnection::connectToBus(address, QStringLiteral("aq-other"));
+        QDBusMessage fake = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/login1"),
+                                                       QStringLiteral("org.freedesktop.login1.Manager"),
+                                                       QStringLiteral("PrepareForSleep"));
+        fake << true;
+        other.send(fake);
+        QTest::qWait(200);
+        QCOMPARE(events.count(), 2);
+    }
+    QDBusConnection::disconnectFromBus(QStringLiteral("aq-listener"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("aq-logind"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("aq-other"));
+    bus.kill();
+    bus.waitForFinished();
 }
 
 QTEST_GUILESS_MAIN(tst_SerialPort)
