@@ -26,7 +26,12 @@
 #include "app/localization.h"
 #include "app/log_text.h"
 #include "app/taskbar_indicator.h"
+#include "app/window_link_host.h"
 #include "link/device_image.h"
+#include "link/link_host.h"
+#include "link/ports.h"
+#include "link/thd_com.h"
+#include "sim/simulator_port.h"
 #include "pages/channels_page.h"
 #include "pages/modes.h"
 #include "schedule/health.h"
@@ -169,6 +174,15 @@ TfrmLumora::~TfrmLumora()
     // FormDestroy: the link thread gets half a second to finish; it is never waited for longer.
     for (int i = 0; i < 10 && LinkRunning(); ++i)
         QThread::msleep(50);
+    // From here on no hand-over reaches the window; a link thread still waiting in one is
+    // released and ends without touching it.
+    m_linkHost.reset();
+    m_link.reset();
+    m_stoppingLinks.clear();
+    if (m_simulator) {
+        UnregisterSimulatedPort(m_simulator->portPath());
+        m_simulator.reset();
+    }
     if (g_mainWindow == this)
         g_mainWindow = nullptr;
 }
@@ -278,6 +292,7 @@ void TfrmLumora::buildMenus()
     connectTo->menuAction()->setObjectName(QStringLiteral("mnuConnect"));
     QAction *disconnect = addItem(connection, "mnuDisconnect", QKS(Qt::CTRL | Qt::Key_D));
     connect(disconnect, &QAction::triggered, this, &TfrmLumora::mnuDisconnectClick);
+    connect(connection, &QMenu::aboutToShow, this, &TfrmLumora::mnuConnectionClick);
 
     QMenu *file = addMenu("mnuFile");
     addItem(file, "mnuScheduleImport", QKS(Qt::CTRL | Qt::Key_T));
@@ -381,7 +396,7 @@ void TfrmLumora::runStartup(const QStringList &arguments)
     }
 
     PortName.clear();
-    // The remembered port is read by the link part once it exists (LoadPort).
+    LoadPort(PortName, [this](const QString &line) { AddLog(line); });
 
     setExpertPagesVisible(false);
     pc->setTabVisible(pc->indexOf(page(QStringLiteral("tsJMP"))), false);
@@ -398,6 +413,8 @@ void TfrmLumora::runStartup(const QStringList &arguments)
     DebugMessages = cmd.debug;
     if (!cmd.portName.isEmpty())
         PortName = cmd.portName;
+    if (cmd.simulator)
+        startSimulator();
 
     LanguageNumber = ChooseLanguage(cmd.language);
     LoadLanguage(this, LanguageNumber);
@@ -429,6 +446,12 @@ void TfrmLumora::runStartup(const QStringList &arguments)
     VisualChannel = 0;
     DragLine = -1;
     CopiedChannel = -1;
+
+    m_portWatcher = new SerialPortWatcher(this);
+    connect(m_portWatcher, &SerialPortWatcher::serialPortArrived, this, &TfrmLumora::SerialPortArrived);
+    m_portWatcher->start();
+    m_powerWatcher = new PowerWatcher(this);
+    connect(m_powerWatcher, &PowerWatcher::powerEvent, this, &TfrmLumora::PowerEvent);
 
     if (!PortName.isEmpty())
         StartLink(PortName);
@@ -615,8 +638,6 @@ void TfrmLumora::mnuDebugClick()
     AddLog(Translate(DebugMessages ? QStringLiteral("DebugMessagesActive") : QStringLiteral("DebugMessagesInactive")));
 }
 
-void TfrmLumora::mnuDisconnectClick() { StopLink(); }
-
 void TfrmLumora::SetTaskbarProgress(qint64 done, qint64 total)
 {
     if (taskbar)
@@ -687,14 +708,3 @@ void TfrmLumora::btnNowClick()
     raiseRequest(SetInfoTime);
 }
 
-bool TfrmLumora::LinkRunning() const { return false; }
-
-void TfrmLumora::StartLink(const QString &) {}
-
-void TfrmLumora::StopLink() {}
-
-void TfrmLumora::memDblClick()
-{
-    if (LinkRunning())
-        return;
-}

@@ -10,12 +10,19 @@
 #include "app/cmdline.h"
 
 #include <functional>
+#include <memory>
+#include <vector>
 
 class QAction;
 class QMenu;
 class TaskbarIndicator;
 class ChannelsPage;
 class ModeCommands;
+class TthdCom;
+class WindowLinkHost;
+class SerialPortWatcher;
+class PowerWatcher;
+class SimulatorPort;
 
 // The main window: every page, menu and control of the program. It is the only
 // writer of the device image; the link thread reaches it through blocking hand-overs.
@@ -68,6 +75,26 @@ public:
     void StartLink(const QString &portEntry);
     void StopLink();
     void memDblClick();
+    void mnuConnectionClick();
+    void ConnectToEntry(const QString &entry);
+    // A new serial port appeared / the system suspends or resumes.
+    void SerialPortArrived(const QString &entry);
+    void PowerEvent(int code);
+    // Remembers PortName after a complete download.
+    void RememberPort();
+    // The backup of the connected device's image, written before every disconnect.
+    void WriteBackupFile(const QString &portEntry);
+    std::function<void(const QString &path)> BackupFileWriter;
+    TthdCom *Link() const { return m_link.get(); }
+    // The built-in simulated controller of the switch "simulator", or null.
+    SimulatorPort *Simulator() const { return m_simulator.get(); }
+    QStringList PortList;
+
+    // Refreshes run by the link thread after a read.
+    void ShowExpert();
+    void ShowExpertWeather();
+    void DrawSensorChart();
+    QString ChooseFirmwareFile();
 
     QTabWidget *pc = nullptr;
     QPlainTextEdit *mem = nullptr;
@@ -118,7 +145,15 @@ private:
     void setWindowCaption(const QString &tail);
     void runStartup(const QStringList &arguments);
 
-    QStringList m_logBuffer;   // lines logged before the log control exists
+    void startSimulator();
+    void reapFinishedLinks();
+
+    std::unique_ptr<WindowLinkHost> m_linkHost;
+    std::unique_ptr<TthdCom> m_link;
+    std::vector<std::unique_ptr<TthdCom>> m_stoppingLinks;   // told to stop, not yet finished
+    SerialPortWatcher *m_portWatcher = nullptr;
+    PowerWatcher *m_powerWatcher = nullptr;
+    std::unique_ptr<SimulatorPort> m_simulator;
     bool m_connected = false;
     bool m_shownOnce = false;
     QWidget *m_previousPage = nullptr;

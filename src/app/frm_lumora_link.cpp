@@ -1,0 +1,186 @@
+// The window's side of the serial link: the port menu, starting and stopping the link
+// thread, the notices of new ports and of suspend/resume, and the hand-overs the link
+// thread makes to the window.
+#include "app/frm_lumora.h"
+#include "app/window_link_host.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QMenu>
+
+#include "app/localization.h"
+#include "link/device_image.h"
+#include "link/link_host.h"
+#include "link/ports.h"
+#include "link/thd_com.h"
+#include "sim/simulator_port.h"
+
+bool TfrmLumora::LinkRunning() const { return m_link && !m_link->Finished(); }
+
+void TfrmLumora::reapFinishedLinks()
+{
+    std::erase_if(m_stoppingLinks, [](const std::unique_ptr<TthdCom> &link) { return link->Finished(); });
+}
+
+void TfrmLumora::StartLink(const QString &portEntry)
+{
+    if (!m_linkHost)
+        m_linkHost = std::make_unique<WindowLinkHost>(this);
+    reapFinishedLinks();
+    // A thread that was told to stop (suspend, then resume at once) may still be ending:
+    // it finishes on its own while the new one starts.
+    if (m_link) {
+        if (!m_link->Finished()) {
+            m_link->Terminate();
+            m_stoppingLinks.push_back(std::move(m_link));
+        } else {
+            m_link.reset();
+        }
+    }
+    m_link = TthdCom::Create(portEntry, DebugMessages, m_linkHost.get());
+    connect(m_link.get(), &QThread::finished, this, [this] {
+        if (!m_connected)
+            SetConnected(false);   // the taskbar turns red: no link thread any more
+    });
+    if (!m_connected)
+        SetConnected(false);
+}
+
+void TfrmLumora::StopLink()
+{
+    WriteBackupFile(PortName);
+    if (m_link)
+        m_link->Terminate();
+}
+
+void TfrmLumora::WriteBackupFile(const QString &portEntry)
+{
+    // Only with a device and its data at hand, as the export is.
+    QAction *exportItem = action(QStringLiteral("mnuScheduleConfigExport"));
+    if (!exportItem || !exportItem->isEnabled())
+        return;
+    const QString port = portEntry.section(u' ', 0, 0);
+    if (port.isEmpty() || !BackupFileWriter)
+        return;
+    BackupFileWriter(port);
+}
+
+void TfrmLumora::RememberPort()
+{
+    SavePort(PortName, [this](const QString &line) { AddLog(line); });
+}
+
+void TfrmLumora::mnuConnectionClick()
+{
+    if (!LinkRunning())
+        PortName.clear();
+    ListPorts(PortList, [this](const QString &line) { AddLog(line); });
+    QAction *connectItem = action(QStringLiteral("mnuConnect"));
+    QMenu *submenu = connectItem->menu();
+    submenu->clear();
+    for (const QString &entry : std::as_const(PortList)) {
+        QAction *item = submenu->addAction(entry);
+        item->setCheckable(true);
+        item->setChecked(entry == PortName);
+        connect(item, &QAction::triggered, this, [this, entry] { ConnectToEntry(entry); });
+    }
+    connectItem->setEnabled(!PortList.isEmpty());
+    action(QStringLiteral("mnuDisconnect"))->setEnabled(LinkRunning());
+}
+
+void TfrmLumora::ConnectToEntry(const QString &entry)
+{
+    if (entry == PortName)
+        return;
+    WriteBackupFile(PortName);
+    PortName = entry;
+    if (!LinkRunning())
+        StartLink(PortName);
+    else
+        m_link->SwitchPort(PortName, DebugMessages);
+}
+
+void TfrmLumora::mnuDisconnectClick()
+{
+    StopLink();
+    PortName.clear();
+    ForgetPort();
+}
+
+void TfrmLumora::memDblClick()
+{
+    if (LinkRunning())
+        return;
+    ListPorts(PortList, [this](const QString &line) { AddLog(line); });
+    PortName.clear();
+    LoadPort(PortName, [this](const QString &line) { AddLog(line); });
+    if (PortList.contains(PortName)) {
+        StartLink(PortName);
+        return;
+    }
+    if (PortList.isEmpty())
+        return;
+    PortName = PortList.last();
+    AddLog(QStringLiteral("Most recently added: ") + PortName);
+    StartLink(PortName);
+}
+
+void TfrmLumora::SerialPortArrived(const QString &entry)
+{
+    if (DebugMessages) {
+        AddLog(QStringLiteral("WMDeviceChange %1 0").arg(SerialPortWatcher::DeviceArrivalEvent));
+        AddLog(QStringLiteral("dbch_devicetype %1").arg(SerialPortWatcher::DeviceTypePort));
+    }
+    Q_UNUSED(entry);
+    if (LinkRunning())
+        return;
+    ListPorts(PortList, [this](const QString &line) { AddLog(line); });
+    if (PortList.isEmpty())
+        return;
+    PortName = PortList.last();
+    AddLog(QStringLiteral("New serial port detected: ") + PortName);
+    StartLink(PortName);
+}
+
+void TfrmLumora::PowerEvent(int code)
+{
+    if (DebugMessages)
+        AddLog(QStringLiteral("WMPowerBroadcast ") + QString::number(code));
+    switch (code) {
+    case 0: case 1: case 4:
+        AddLog(Translate(QStringLiteral("SystemSuspending")));
+        StopLink();
+        break;
+    case 6: case 8: case 18:
+        AddLog(Translate(QStringLiteral("SystemResuming")));
+        if (!PortName.isEmpty())
+            StartLink(PortName);
+        break;
+    default:
+        break;
+    }
+}
+
+void TfrmLumora::startSimulator()
+{
+    m_simulator = std::make_unique<SimulatorPort>();
+    if (!m_simulator->start()) {
+        AddLog(m_simulator->errorString());
+        m_simulator.reset();
+        return;
+    }
+    RegisterSimulatedPort(m_simulator->portPath());
+    PortName = m_simulator->portPath() + QStringLiteral(" (") +
+               QString::fromLatin1(SimulatorPort::Description) + u')';
+}
+
+void TfrmLumora::ShowExpert() {}
+
+void TfrmLumora::ShowExpertWeather() { RememberPort(); }
+
+void TfrmLumora::DrawSensorChart() {}
+
+QString TfrmLumora::ChooseFirmwareFile()
+{
+    return QFileDialog::getOpenFileName(this, QString(), ProgramFolder, QStringLiteral("*.chx"));
+}

@@ -1,0 +1,159 @@
+#include <QMenu>
+#include <QSlider>
+#include <QSettings>
+#include <QTest>
+
+#include "link/ports.h"
+#include "sim_fixture.h"
+
+class TstWindowLink : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { ForgetPort(); }
+    void simulatorConnectsAndDownloads();
+    void connectionMenuListsSimulator();
+    void disconnectForgetsPort();
+    void debugSwitchDisconnects();
+    void doubleClickReconnects();
+    void closingDuringExchangeDoesNotHang();
+    void sliderDragReachesController();
+    void modeItemReachesController();
+    void saveShowsSavingNotice();
+};
+
+void TstWindowLink::simulatorConnectsAndDownloads()
+{
+    auto w = makeConnectedWindow();
+    QVERIFY(w);
+    const QString log = w->mem->toPlainText();
+    const QString port = w->Simulator()->portPath();
+    QVERIFY(log.contains(QStringLiteral("Connected to Aqualumora 1.x.5 on ") + port));
+    const int schedule = log.indexOf(QStringLiteral("Downloading schedule..."));
+    QVERIFY(schedule > 0);
+    QVERIFY(log.indexOf(QStringLiteral("Done."), schedule) > schedule);
+    QVERIFY(log.contains(QStringLiteral("Written to registry: ") + port + QStringLiteral(" (Simulated controller)")));
+    // The status bar shows the controller's clock, the caption its status line.
+    QVERIFY(!w->sbPanel[1]->text().isEmpty());
+    QVERIFY(w->windowTitle().startsWith(QStringLiteral("Lumora \u2022 Aqualumora 1.x.5 \u2022 ") + port));
+    QVERIFY(w->action("mnuRefresh")->isEnabled());
+    QCOMPARE(int(Info.LineCount), int(sim(w.get()).schedule().size()));
+    QCOMPARE(int(Schedule.size()), int(Info.LineCount));
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Aqualumora"));
+    QCOMPARE(settings.value("Port").toString(), port + QStringLiteral(" (Simulated controller)"));
+}
+
+void TstWindowLink::connectionMenuListsSimulator()
+{
+    auto w = makeConnectedWindow();
+    QVERIFY(w);
+    w->mnuConnectionClick();
+    const QString entry = w->Simulator()->portPath() + QStringLiteral(" (Simulated controller)");
+    QVERIFY(w->PortList.contains(entry));
+    QMenu *submenu = w->action("mnuConnect")->menu();
+    bool ticked = false;
+    for (QAction *item : submenu->actions())
+        if (item->text() == entry)
+            ticked = item->isChecked();
+    QVERIFY(ticked);
+    QVERIFY(w->action("mnuDisconnect")->isEnabled());
+    // Choosing the ticked entry again does nothing.
+    const QString before = w->mem->toPlainText();
+    w->ConnectToEntry(entry);
+    QCOMPARE(w->mem->toPlainText(), before);
+}
+
+void TstWindowLink::disconnectForgetsPort()
+{
+    auto w = makeConnectedWindow();
+    QVERIFY(w);
+    w->action("mnuDisconnect")->trigger();
+    QTRY_VERIFY(!w->LinkRunning());
+    QTRY_VERIFY(!w->IsConnected());
+    QVERIFY(w->PortName.isEmpty());
+    QCOMPARE(w->pc->currentWidget()->objectName(), QStringLiteral("tsMessages"));
+    QTRY_VERIFY(w->mem->toPlainText().contains(QStringLiteral("Disconnected from ")));
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Aqualumora"));
+    QVERIFY(!settings.contains("Port"));
+}
+
+void TstWindowLink::debugSwitchDisconnects()
+{
+    auto w = makeConnectedWindow();
+    QVERIFY(w);
+    w->action("mnuDebug")->trigger();
+    QVERIFY(w->DebugMessages);
+    QTRY_VERIFY(!w->LinkRunning());
+    QTRY_VERIFY(!w->IsConnected());
+    QTest::qWait(100);
+    QVERIFY(!w->LinkRunning());   // it stays disconnected
+}
+
+void TstWindowLink::doubleClickReconnects()
+{
+    auto w = makeConnectedWindow();
+    QVERIFY(w);
+    w->memDblClick();   // connected: nothing
+    w->StopLink();
+    QTRY_VERIFY(!w->LinkRunning());
+    w->memDblClick();
+    QVERIFY(w->LinkRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(w->IsConnected(), 10000);
+}
+
+void TstWindowLink::closingDuringExchangeDoesNotHang()
+{
+    for (int round = 0; round < 3; ++round) {
+        auto w = makeConnectedWindow();
+        QVERIFY(w);
+        // A silent controller keeps the link thread inside a read when the window closes.
+        sim(w.get()).setFault(SimFault::Silence);
+        raiseRequest(GetExpert);
+        QTest::qWait(20 * round);
+        QElapsedTimer timer;
+        timer.start();
+        w->close();
+        w.reset();
+        QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
+    }
+}
+
+void TstWindowLink::sliderDragReachesController()
+{
+    auto w = makeConnectedWindow();
+    QVERIFY(w);
+    w->action("mnuModeManual")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(sim(w.get()).config().Mode == ModeManual, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(w->findChild<QSlider *>("trb0")->isEnabled(), 5000);
+    auto *slider = w->findChild<QSlider *>("trb0");
+    w->SelectPage(w->page("tsChannels"));
+    slider->setFocus();
+    const int before = sim(w.get()).commandCount("01");
+    slider->setValue(2048);
+    QTRY_VERIFY_WITH_TIMEOUT(sim(w.get()).commandCount("01") > before, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(int(sim(w.get()).info().Level[0]), 2048, 5000);
+}
+
+void TstWindowLink::modeItemReachesController()
+{
+    auto w = makeConnectedWindow();
+    QVERIFY(w);
+    w->action("mnuModeGeo")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(int(sim(w.get()).config().Mode), int(ModeGeo), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(w->sbPanel[2]->text().startsWith(QStringLiteral("Geo")), 5000);
+    w->action("mnuModeAuto")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(w->sbPanel[2]->text().startsWith(QStringLiteral("Auto")), 5000);
+}
+
+void TstWindowLink::saveShowsSavingNotice()
+{
+    auto w = makeConnectedWindow();
+    QVERIFY(w);
+    const int saves = sim(w.get()).saveCount();
+    w->action("mnuSaveEEPROM")->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(sim(w.get()).saveCount(), saves + 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(w->sbPanel[2]->text(), QStringLiteral("Saving"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(w->sbPanel[2]->text() != QStringLiteral("Saving"), 5000);
+}
+
+QTEST_MAIN(TstWindowLink)
+#include "tst_window_link.moc"
