@@ -19,6 +19,7 @@ private slots:
     void sliderDragReachesController();
     void modeItemReachesController();
     void saveShowsSavingNotice();
+    void pictures();
 };
 
 void TstWindowLink::simulatorConnectsAndDownloads()
@@ -153,6 +154,20 @@ void TstWindowLink::saveShowsSavingNotice()
     QTRY_COMPARE_WITH_TIMEOUT(sim(w.get()).saveCount(), saves + 1, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(w->sbPanel[2]->text(), QStringLiteral("Saving"), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(w->sbPanel[2]->text() != QStringLiteral("Saving"), 5000);
+}
+
+void TstWindowLink::pictures()
+{
+    auto w = makeConnectedWindow();
+    QVERIFY(w);
+    w->SelectPage(w->page("tsChannels"));
+    savePicture(w.get(), QSize(1009, 680), QStringLiteral("connected_channels_af"));
+    w->SelectPage(w->page("tsChannelsGL"));
+    savePicture(w.get(), QSize(1009, 680), QStringLiteral("connected_channels_gl"));
+    w->SelectPage(w->page("tsConfig"));
+    savePicture(w.get(), QSize(1009, 680), QStringLiteral("connected_config"));
+    w->SelectPage(w->page("tsMessages"));
+    savePicture(w.get(), QSize(1009, 680), QStringLiteral("connected_messages"));
 }
 
 QTEST_MAIN(TstWindowLink)
