@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (r.status == AnswerStatus::Ok) {
         // A decoded answer re-encodes to the same digits (upper case) after its echo.
         const QByteArray again = EncodeRequest(QByteArrayView(code, 2), frame, n);
-        if (again.size() != answer.size() || again.left(2 * n + 2).toUpper() != answer.left(2 * n + 2).toByteArray().toUpper()
+        if (again.size() != answer.size() || again.left(2 * n + 2).toUpper() != answer.first(2 * n + 2).toByteArray().toUpper()
             || frame[0] != 0)
             std::abort();
     }

@@ -45,6 +45,19 @@ TthdCom::~TthdCom()
         m_gate->changed.wakeAll();
     }
     wait();
+    // Destroyed on the host's thread while the final reports were waiting for it: they
+    // were given up above to avoid a deadlock, so deliver them here, in their order.
+    if (!m_gate || !m_ran)
+        return;
+    QMutexLocker lock(&m_gate->mutex);
+    LinkHost *host = m_gate->host;
+    if (!host || host->thread() != QThread::currentThread())
+        return;
+    lock.unlock();
+    if (!m_finalStatusShown)
+        host->setStatusText(m_finalStatus.isEmpty() ? TranslateFmt("DisconnectedFrom", {PortName()}) : m_finalStatus);
+    if (!m_finalDisconnectShown)
+        host->setConnected(false);
 }
 
 std::unique_ptr<TthdCom> TthdCom::Create(const QString &entry, bool traceOn, LinkHost *host,
@@ -171,6 +184,7 @@ void TthdCom::traceName(const char *name)
 
 void TthdCom::run()
 {
+    m_ran = true;
     try {
         Execute();
     } catch (const std::exception &e) {
@@ -181,8 +195,9 @@ void TthdCom::run()
     m_protocol.reset();
     m_port.reset();
     m_finished = true;
-    StatusLine(TranslateFmt("DisconnectedFrom", {PortName()}));
-    ReportConnected(false);
+    m_finalStatus = TranslateFmt("DisconnectedFrom", {PortName()});
+    m_finalStatusShown = Synchronize([this](LinkHost &h) { h.setStatusText(m_finalStatus); });
+    m_finalDisconnectShown = Synchronize([](LinkHost &h) { h.setConnected(false); });
 }
 
 void TthdCom::Execute()
@@ -303,7 +318,7 @@ void TthdCom::Identify()
 
         const QString port = PortName();
         if (type == DeviceTypeThisProduct) {
-            if (QString::number(version) == QString::number(ExpectedFirmwareVersion)) {
+            if (version == ExpectedFirmwareVersion) {
                 ReportConnected(true);
                 setRequestFlags(FullDownload);
                 StatusLine(TranslateFmt("ConnectedToOn",

@@ -45,7 +45,9 @@ class TthdCom : public QThread
 public:
     explicit TthdCom(LinkHost *host, const LinkTimings &timings = {}, QObject *parent = nullptr);
     // Stops the thread and waits for it; a hand-over the thread is waiting in is abandoned,
-    // so this never deadlocks when called on the UI thread.
+    // so this never deadlocks when called on the UI thread. The closing reports ("Disconnected
+    // from", disconnected) still reach a living host: given up by the thread, they are
+    // delivered here.
     ~TthdCom() override;
 
     // Creates a thread for a port-list entry ("ttyUSB0 (FT232R USB UART)"; the part before
@@ -136,5 +138,10 @@ private:
     std::atomic<bool> m_hostGone{false};
     std::atomic<bool> m_abandon{false};
     std::atomic<qint64> m_stopRequestedAt{-1};  // on m_clock, -1 = none
+    // The closing "Disconnected from" and disconnect reports, and whether they arrived.
+    QString m_finalStatus;
+    std::atomic<bool> m_ran{false};
+    std::atomic<bool> m_finalStatusShown{false};
+    std::atomic<bool> m_finalDisconnectShown{false};
     QElapsedTimer m_clock;
 };

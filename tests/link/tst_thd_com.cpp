@@ -104,6 +104,7 @@ private slots:
     void identification_data();
     void identification();
     void bootloaderOffersFirmwareTransfer();
+    void firmwareUpdateRoundTrip();
     void lineCountZero();
     void infoWriteVariantsOnTheWire_data();
     void infoWriteVariantsOnTheWire();
@@ -299,6 +300,35 @@ void tst_ThdCom::bootloaderOffersFirmwareTransfer()
     QCOMPARE(flashSize.load(), int(SimulatedController::DefaultFlashSize));
     QVERIFY(sim.commandCount("BL81") >= 2);
     QVERIFY(!m_host->connected.contains(true));
+}
+
+void tst_ThdCom::firmwareUpdateRoundTrip()
+{
+    // Requested while the firmware runs: restart into the bootloader, identify it, offer
+    // the transfer; the transfer here only restarts the controller, which then comes back
+    // with its firmware and is downloaded again.
+    std::atomic<int> transfers{0};
+    m_thread = std::make_unique<TthdCom>(m_host.get(), fastTimings());
+    m_thread->setFirmwareTransfer([&](TthdCom &t) {
+        ++transfers;
+        t.frameBuffer().fill(0);
+        t.protocol().ExchangeSet(LinkCommands::BootRestart);
+    });
+    m_sim->controller().setSchedule(makeLines(1));
+    m_thread->setEntry(m_sim->portPath(), false);
+    m_thread->start();
+    QTRY_VERIFY_WITH_TIMEOUT(m_host->weatherShown == 1, 10000);
+
+    SimulatedController &sim = m_sim->controller();
+    raiseRequest(FirmwareUpdate);
+    QTRY_VERIFY_WITH_TIMEOUT(m_host->weatherShown == 2, 10000);
+    QCOMPARE(transfers.load(), 1);
+    QCOMPARE(sim.commandCount("7F00"), 1);
+    QCOMPARE(sim.commandCount("BL81"), 1);
+    QCOMPARE(sim.commandCount("BL01"), 1);
+    QVERIFY(m_host->status.contains(QStringLiteral("Connected to Aqualumora bootloader on %1").arg(m_sim->portPath())));
+    QCOMPARE(m_host->connected.last(), true);
+    QVERIFY(m_thread->FirmwareMode());
 }
 
 void tst_ThdCom::lineCountZero()
@@ -652,8 +682,10 @@ void tst_ThdCom::destroyThreadWhileHandOverPending()
     t.start();
     m_thread.reset();  // on the UI thread, while the worker waits for it
     QVERIFY(t.elapsed() < 3000);
+    // The given-up "Connecting to" never runs; the closing reports are delivered.
     QCoreApplication::processEvents();
-    QVERIFY(m_host->status.isEmpty());
+    QCOMPARE(m_host->status, QStringList{QStringLiteral("Disconnected from %1").arg(m_sim->portPath())});
+    QCOMPARE(m_host->connected, QList<bool>{false});
 }
 
 void tst_ThdCom::raisedBitServedWithoutIdleWait()
