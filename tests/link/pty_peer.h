@@ -45,24 +45,12 @@ public:
     QString slavePath() const { return m_path; }
     int slaveFd() const { return m_slave; }
 
-    void setScript(Script script)
-    {
-        QMutexLocker lock(&m_mutex);
-        m_script = std::move(script);
-    }
-
     // Everything received so far, raw.
     QByteArray received() const
     {
         QMutexLocker lock(&m_mutex);
         return m_received;
     }
-    void clearReceived()
-    {
-        QMutexLocker lock(&m_mutex);
-        m_received.clear();
-    }
-
     // Unsolicited bytes, as a late answer would leave them.
     void send(const QByteArray &bytes) { writeAll(bytes); }
 

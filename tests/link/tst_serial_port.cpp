@@ -25,13 +25,9 @@ private slots:
     void closedPortTransfersFail_data();
     void closedPortTransfersFail();
     void lineSettings();
-    void readReturnsAtCount();
     void readPartialAfterTimeout();
     void readStopsEarlyOnStopCheck();
     void rawBytesKept();
-    void clearBuffersDropsStaleInput();
-    void vanishedDeviceRaisesReadError();
-    void openTwiceAndCloseTwice();
     void openIsExclusive();
 
     void portEntryAndSimulatedPorts();
@@ -39,7 +35,6 @@ private slots:
     void loadWithoutStoredValue();
 
     void watcherReportsArrivals();
-    void powerWatcherWithoutBus();
     void powerWatcherOnPrivateBus();
 };
 
@@ -107,24 +102,6 @@ void tst_SerialPort::lineSettings()
     QVERIFY(!(t.c_oflag & OPOST));
 }
 
-void tst_SerialPort::readReturnsAtCount()
-{
-    PtyPeer peer([](const QByteArray &line) { return line == "81" ? QByteArray("0123456789") : QByteArray(); });
-    TSerialPort port;
-    port.setName(peer.slavePath());
-    port.setReadTimeout(30000);
-    port.open();
-    port.write("81\n");
-    char buf[16] = {};
-    QElapsedTimer timer;
-    timer.start();
-    QCOMPARE(port.read(buf, 10), qint64(10));
-    // Far below the time-out: the read ended because the count was reached.
-    QVERIFY(timer.elapsed() < 15000);
-    QCOMPARE(QByteArray(buf, 10), QByteArray("0123456789"));
-    QVERIFY(!port.lastReadInterrupted());
-}
-
 void tst_SerialPort::readPartialAfterTimeout()
 {
     PtyPeer peer([](const QByteArray &) { return QByteArray("abc"); });
@@ -169,55 +146,6 @@ void tst_SerialPort::rawBytesKept()
     QCOMPARE(port.read(buf, bytes.size()), qint64(bytes.size()));
     QCOMPARE(QByteArray(buf, bytes.size()), bytes);
     QCOMPARE(peer.received(), QByteArray("\x00\x11\x13\r\n", 5));
-}
-
-void tst_SerialPort::clearBuffersDropsStaleInput()
-{
-    PtyPeer peer([](const QByteArray &) { return QByteArray("fresh"); });
-    TSerialPort port;
-    port.setName(peer.slavePath());
-    port.setReadTimeout(1000);
-    port.open();
-    peer.send("stale answer");
-    QTest::qWait(50);
-    port.clearBuffers();
-    port.write("x\n");
-    char buf[16] = {};
-    QCOMPARE(port.read(buf, 5), qint64(5));
-    QCOMPARE(QByteArray(buf, 5), QByteArray("fresh"));
-}
-
-void tst_SerialPort::vanishedDeviceRaisesReadError()
-{
-    PtyPeer peer;
-    TSerialPort port;
-    port.setName(peer.slavePath());
-    port.setReadTimeout(3000);
-    port.open();
-    peer.vanish();
-    char buf[4];
-    try {
-        port.read(buf, 4);
-        QFAIL("read from a vanished device succeeded");
-    } catch (const SerialError &e) {
-        QVERIFY2(e.text().startsWith(QStringLiteral("ReadFile function failed (Error: ")), qPrintable(e.text()));
-        QVERIFY(e.text().endsWith(QStringLiteral("\")")));
-    }
-}
-
-void tst_SerialPort::openTwiceAndCloseTwice()
-{
-    PtyPeer peer;
-    TSerialPort port;
-    port.setName(peer.slavePath());
-    port.open();
-    port.open();  // left untouched
-    QVERIFY(port.isOpen());
-    port.close();
-    port.close();
-    QVERIFY(!port.isOpen());
-    port.open();
-    QVERIFY(port.isOpen());
 }
 
 void tst_SerialPort::openIsExclusive()
@@ -321,15 +249,6 @@ void tst_SerialPort::watcherReportsArrivals()
     QTest::qWait(60);
     QCOMPARE(spy.count(), 0);
     UnregisterSimulatedPort(path);
-}
-
-void tst_SerialPort::powerWatcherWithoutBus()
-{
-    const QDBusConnection none =
-        QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/aq-bus"), QStringLiteral("aq-none"));
-    PowerWatcher watcher(none);
-    QVERIFY(!watcher.isListening());
-    QDBusConnection::disconnectFromBus(QStringLiteral("aq-none"));
 }
 
 void tst_SerialPort::powerWatcherOnPrivateBus()
