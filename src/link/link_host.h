@@ -2,7 +2,6 @@
 #include <QMutex>
 #include <QObject>
 #include <QString>
-#include <QStringList>
 #include <QWaitCondition>
 
 #include <functional>
