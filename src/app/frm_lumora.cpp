@@ -34,6 +34,7 @@
 #include "sim/simulator_port.h"
 #include "pages/channels_page.h"
 #include "pages/modes.h"
+#include "link/firmware_commands.h"
 #include "schedule/health.h"
 
 #include <QMessageBox>
@@ -164,6 +165,7 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     buildMenus();
     channels = new ChannelsPage(this);
     modes = new ModeCommands(this);
+    firmware = new FirmwareCommands(this);
     // The pages and the status bar take the design size; the menu bar comes on top.
     resize(DesignWidth, DesignHeight + menuBar()->sizeHint().height());
     runStartup(arguments);

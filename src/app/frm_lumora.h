@@ -18,6 +18,7 @@ class QMenu;
 class TaskbarIndicator;
 class ChannelsPage;
 class ModeCommands;
+class FirmwareCommands;
 class TthdCom;
 class WindowLinkHost;
 class SerialPortWatcher;
@@ -106,6 +107,7 @@ public:
     // The parts of the window that own pages and commands.
     ChannelsPage *channels = nullptr;
     ModeCommands *modes = nullptr;
+    FirmwareCommands *firmware = nullptr;
 
     // Pages by object name (tsChannels … tsMessages).
     QWidget *page(const QString &name) const;

@@ -10,6 +10,7 @@
 
 #include "app/localization.h"
 #include "link/device_image.h"
+#include "link/firmware_commands.h"
 #include "link/link_host.h"
 #include "link/ports.h"
 #include "link/thd_com.h"
@@ -182,5 +183,5 @@ void TfrmLumora::DrawSensorChart() {}
 
 QString TfrmLumora::ChooseFirmwareFile()
 {
-    return QFileDialog::getOpenFileName(this, QString(), ProgramFolder, QStringLiteral("*.chx"));
+    return firmware ? firmware->ChooseFirmwareFile() : QString();
 }

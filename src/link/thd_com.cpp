@@ -98,6 +98,8 @@ void TthdCom::Terminate()
     wakeRequestWaiters();
 }
 
+bool TthdCom::PortOpen() const { return m_port && m_port->isOpen(); }
+
 QString TthdCom::PortName() const
 {
     QMutexLocker lock(&m_entryMutex);

@@ -83,6 +83,8 @@ public:
     LinkProtocol &protocol() { return *m_protocol; }
     LinkFrame &frameBuffer() { return m_frame; }
     const BootInfo &bootInfoRecord() const { return m_bootInfo; }
+    // False once the serial port has been closed (a serial-layer failure or silence).
+    bool PortOpen() const;
     // Log line / status text (status panel and log) / taskbar progress with a log line.
     void TraceLine(const QString &text);
     void StatusLine(const QString &text);

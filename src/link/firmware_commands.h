@@ -1,0 +1,43 @@
+#pragma once
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class TfrmLumora;
+
+// What the firmware file dialog is opened with.
+struct FirmwareDialogRequest
+{
+    QString title;
+    QString folder;         // initial folder
+    QString fileName;       // proposed file, in that folder
+    QString filter;         // "Aqualumora 1.x firmware (Aqualumora1x*.chx)"
+    QString defaultSuffix;  // "chx"
+};
+
+// The window's side of the firmware update: the menu command with its warning, and the
+// file dialog the link thread has run on the UI thread. Installs the transfer for every
+// link thread the window starts.
+class FirmwareCommands : public QObject
+{
+    Q_OBJECT
+public:
+    explicit FirmwareCommands(TfrmLumora *window);
+
+    // File > Update firmware...: after the warning is confirmed, raises FirmwareUpdate.
+    void mnuFirmwareUpdateClick();
+    // The file dialog; the chosen path, or empty when cancelled. A confirmed choice brings
+    // the message page to the front, where the transfer's progress appears.
+    QString ChooseFirmwareFile();
+    FirmwareDialogRequest dialogRequest() const;
+
+    // Runs the dialog; tests replace it. The default is a modal QFileDialog.
+    std::function<QString(const FirmwareDialogRequest &)> OpenFileDialog;
+
+    // "Aqualumora1x" + the expected firmware version + ".chx"
+    static QString DefaultFileName();
+
+private:
+    TfrmLumora *w;
+};
