@@ -55,14 +55,15 @@ public:
     }
 };
 
+// Runs the UI thread's event loop until done() (looked at least every 2 ms) or the time-out.
 void spin(const std::function<bool()> &done, int timeoutMs)
 {
     QElapsedTimer t;
     t.start();
-    while (!done() && t.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(200);
-    }
+    QTimer tick;
+    tick.start(2);
+    while (!done() && t.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 std::vector<ScheduleLine> lines(int n)
