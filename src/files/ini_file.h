@@ -1,0 +1,99 @@
+#pragma once
+// INI text files as the controller's settings are exchanged in: 8-bit Windows-1252 text,
+// "[Section]" lines and "key=value" lines, names matched without regard to letter case.
+//
+// The file is held in memory line by line, exactly as read, so that writing a value
+// touches only that value's line: every other section, key, comment and odd line of a
+// file survives a rewrite. Saving goes through a temporary file in the target's folder
+// that is renamed over the target, so a crash or a full disk never leaves half a file.
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// Windows-1252 <-> Unicode. The five bytes the code page leaves undefined (0x81, 0x8D,
+// 0x8F, 0x90, 0x9D) map to the C1 controls of the same number, as Windows itself does, so
+// every byte survives a decode and encode. Characters outside the code page become "?".
+QString DecodeWindows1252(QByteArrayView bytes);
+QByteArray EncodeWindows1252(QStringView text);
+
+// An integer value as INI files hold it: optional blanks, an optional sign, then decimal
+// digits, or hexadecimal digits after "0x" or "$". Anything else, or a value outside the
+// 32-bit range (signed or unsigned), is not an integer.
+std::optional<int64_t> ParseIniInteger(QStringView text);
+
+class IniFile {
+public:
+    // Files larger than this are not read: nothing the program writes comes near it, and a
+    // stray multi-gigabyte file must not take the program's memory.
+    static constexpr qint64 MaxFileSize = 1024 * 1024;
+
+    IniFile() = default;
+
+    // The text of a file in Windows-1252; lines may end in CR LF, LF or CR.
+    static IniFile parse(QByteArrayView bytes);
+
+    enum class LoadResult { Loaded, Missing, Unreadable };
+    // Reads the file into *ini. A missing file gives an empty one; an unreadable or too
+    // large file gives an empty one as well but says so, so that a writer can refuse to
+    // replace what it could not read.
+    static LoadResult load(const QString &path, IniFile *ini);
+
+    // The value of key in section; the first section of that name and, in it, the first
+    // key of that name count. Null when absent.
+    std::optional<QString> value(const QString &section, const QString &key) const;
+    // The value as an integer; nullopt when the key is missing or not an integer.
+    std::optional<int64_t> integer(const QString &section, const QString &key) const;
+    int64_t integer(const QString &section, const QString &key, int64_t fallback) const
+    {
+        return integer(section, key).value_or(fallback);
+    }
+
+    // Replaces the key's value in place, or adds the key at the end of the section, or
+    // the section at the end of the file. Names keep the spelling they already have.
+    void setValue(const QString &section, const QString &key, const QString &value);
+    void setInteger(const QString &section, const QString &key, int64_t value)
+    {
+        setValue(section, key, QString::number(value));
+    }
+
+    bool hasSection(const QString &section) const;
+    // Section names in file order, as spelled in the file (a repeated name once).
+    QStringList sectionNames() const;
+    // Keys of a section in file order (the first section of that name).
+    QStringList keys(const QString &section) const;
+
+    // The whole text in Windows-1252, with the line ends of the file that was read
+    // (CR LF for a new file).
+    QByteArray toBytes() const;
+    // Saves atomically; false when the file could not be written (the old file then
+    // stays as it was).
+    bool save(const QString &path) const;
+
+private:
+    struct Line {
+        QString text;   // as read, without the line end
+        QString key;    // for a key line: the key as spelled, trimmed; else null
+        int equalsAt = -1;   // for a key line: position of the "=" in text
+    };
+    struct Section {
+        QString name;   // null for the lines before the first section
+        std::vector<Line> lines;   // [0] is the header line, except in the preamble
+        QHash<QString, int> keyIndex;   // lower-case key -> first line with that key
+        int lastKeyLine = 0;   // new keys go after this line
+    };
+
+    static Line makeLine(const QString &text);
+    void addLine(const QString &text);
+    const Section *findSection(const QString &name) const;
+    Section *findSection(const QString &name);
+
+    std::vector<Section> m_sections;
+    QHash<QString, int> m_sectionIndex;   // lower-case name -> first section with that name
+    QByteArray m_lineEnd = QByteArrayLiteral("\r\n");
+};
