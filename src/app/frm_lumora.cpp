@@ -27,6 +27,7 @@
 #include "app/log_text.h"
 #include "app/taskbar_indicator.h"
 #include "app/window_link_host.h"
+#include "bluetooth/bluetooth_setup.h"
 #include "link/device_image.h"
 #include "link/link_host.h"
 #include "link/ports.h"
@@ -164,6 +165,7 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     buildPages();
     buildMenus();
     channels = new ChannelsPage(this);
+    bluetooth = new BluetoothSetup(this);
     modes = new ModeCommands(this);
     firmware = new FirmwareCommands(this);
     // The pages and the status bar take the design size; the menu bar comes on top.

@@ -18,6 +18,7 @@ class QMenu;
 class TaskbarIndicator;
 class ChannelsPage;
 class ModeCommands;
+class BluetoothSetup;
 class FirmwareCommands;
 class TthdCom;
 class WindowLinkHost;
@@ -77,6 +78,9 @@ public:
     void StopLink();
     void memDblClick();
     void mnuConnectionClick();
+    // Bluetooth installation and removal runs of the controller.
+    void mnuDiscoverClick();
+    void mnuRemoveClick();
     void ConnectToEntry(const QString &entry);
     // A new serial port appeared / the system suspends or resumes.
     void SerialPortArrived(const QString &entry);
@@ -107,6 +111,7 @@ public:
     // The parts of the window that own pages and commands.
     ChannelsPage *channels = nullptr;
     ModeCommands *modes = nullptr;
+    BluetoothSetup *bluetooth = nullptr;
     FirmwareCommands *firmware = nullptr;
 
     // Pages by object name (tsChannels … tsMessages).

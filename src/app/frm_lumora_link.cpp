@@ -9,6 +9,7 @@
 #include <QMenu>
 
 #include "app/localization.h"
+#include "bluetooth/bluetooth_setup.h"
 #include "link/device_image.h"
 #include "link/firmware_commands.h"
 #include "link/link_host.h"
@@ -87,6 +88,7 @@ void TfrmLumora::mnuConnectionClick()
     }
     connectItem->setEnabled(!PortList.isEmpty());
     action(QStringLiteral("mnuDisconnect"))->setEnabled(LinkRunning());
+    bluetooth->EnableMenuItems();
 }
 
 void TfrmLumora::ConnectToEntry(const QString &entry)
