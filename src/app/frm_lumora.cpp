@@ -26,6 +26,7 @@
 #include "app/localization.h"
 #include "app/log_text.h"
 #include "app/taskbar_indicator.h"
+#include "astro/geo_page.h"
 #include "app/window_link_host.h"
 #include "bluetooth/bluetooth_setup.h"
 #include "link/device_image.h"
@@ -165,6 +166,7 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     buildPages();
     buildMenus();
     channels = new ChannelsPage(this);
+    geo = new GeoPage(this);
     bluetooth = new BluetoothSetup(this);
     modes = new ModeCommands(this);
     firmware = new FirmwareCommands(this);
@@ -560,6 +562,8 @@ void TfrmLumora::pcChange()
     if (name == u"tsTemp") {
         raiseRequest(GetChart);
     }
+    if (name == u"tsGeo")
+        geo->UpdateGeoView();
     // The schedule grid and the geo view refresh themselves here once they exist.
 }
 
@@ -665,6 +669,7 @@ void TfrmLumora::ShowInfo()
     if (!isVisible())
         return;
     channels->showInfo();
+    geo->showInfo();
     // Panel 1: the controller's clock as last read.
     const QDateTime clock(controllerDate(Info), controllerTime(Info));
     sbPanel[1]->setText(clock.isValid() ? ShortDateLongTime(clock) : QString());
@@ -675,10 +680,12 @@ void TfrmLumora::ShowInfo()
                                                                      : QApplication::palette().color(QPalette::WindowText));
     lblBoard->setPalette(palette);
     setWindowCaption(status);
+    geo->updateIfActive();
 }
 
 void TfrmLumora::ShowConfig()
 {
+    geo->showConfig();
     if (!isVisible())
         return;
     modes->showConfig();
@@ -695,20 +702,5 @@ void TfrmLumora::btnRealtimeClick()
     raiseRequest(SetConfig);
 }
 
-void TfrmLumora::btnNowClick()
-{
-    btnRealtimeClick();
-    const QDateTime now = QDateTime::currentDateTime();
-    const QDate date = now.date();
-    const QTime time = now.time();
-    Info.Day = uint8_t(date.day());
-    Info.Month = uint8_t(date.month());
-    Info.Year = int8_t(date.year() - 2000);
-    Info.Reserved12 = 0;
-    Info.Hour = uint8_t(time.hour());
-    Info.Minute = uint8_t(time.minute());
-    Info.Second = uint8_t(time.second());
-    Info.Centisecond = uint8_t(time.msec() / 10);
-    raiseRequest(SetInfoTime);
-}
+void TfrmLumora::btnNowClick() { geo->btnNowClick(); }
 

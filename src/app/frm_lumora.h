@@ -18,6 +18,7 @@ class QMenu;
 class TaskbarIndicator;
 class ChannelsPage;
 class ModeCommands;
+class GeoPage;
 class BluetoothSetup;
 class FirmwareCommands;
 class TthdCom;
@@ -111,6 +112,7 @@ public:
     // The parts of the window that own pages and commands.
     ChannelsPage *channels = nullptr;
     ModeCommands *modes = nullptr;
+    GeoPage *geo = nullptr;
     BluetoothSetup *bluetooth = nullptr;
     FirmwareCommands *firmware = nullptr;
 
