@@ -185,10 +185,7 @@ TfrmLumora::~TfrmLumora()
     m_linkHost.reset();
     m_link.reset();
     m_stoppingLinks.clear();
-    if (m_simulator) {
-        UnregisterSimulatedPort(m_simulator->portPath());
-        m_simulator.reset();
-    }
+    m_simulator.reset();
     if (g_mainWindow == this)
         g_mainWindow = nullptr;
 }

@@ -11,6 +11,8 @@
 #include "app/localization.h"
 #include "bluetooth/bluetooth_setup.h"
 #include "link/device_image.h"
+#include "pages/settings_pages.h"
+#include "schedule/chart_page.h"
 #include "link/firmware_commands.h"
 #include "link/link_host.h"
 #include "link/ports.h"
@@ -172,16 +174,20 @@ void TfrmLumora::startSimulator()
         m_simulator.reset();
         return;
     }
-    RegisterSimulatedPort(m_simulator->portPath());
     PortName = m_simulator->portPath() + QStringLiteral(" (") +
                QString::fromLatin1(SimulatorPort::Description) + u')';
 }
 
-void TfrmLumora::ShowExpert() {}
+void TfrmLumora::ShowExpert() { settings->showExpert(); }
 
-void TfrmLumora::ShowExpertWeather() { RememberPort(); }
+// Ends with RememberPort once the pages are refreshed.
+void TfrmLumora::ShowExpertWeather() { settings->showExpertWeather(); }
 
-void TfrmLumora::DrawSensorChart() {}
+void TfrmLumora::DrawSensorChart()
+{
+    if (chart)
+        chart->DrawSensorChart();
+}
 
 QString TfrmLumora::ChooseFirmwareFile()
 {

@@ -1,5 +1,7 @@
 #include "sim/simulator_port.h"
 
+#include "link/ports.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -67,32 +69,7 @@ bool isSymlink(const QByteArray &path)
     return ::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
-// Running simulators of the process, for the port list.
-std::mutex registryMutex;
-std::vector<const SimulatorPort *> registry;
-
-void registerPort(const SimulatorPort *port)
-{
-    std::lock_guard<std::mutex> lock(registryMutex);
-    registry.push_back(port);
-}
-
-void unregisterPort(const SimulatorPort *port)
-{
-    std::lock_guard<std::mutex> lock(registryMutex);
-    std::erase(registry, port);
-}
-
 } // namespace
-
-QStringList SimulatorPort::runningPorts()
-{
-    std::lock_guard<std::mutex> lock(registryMutex);
-    QStringList paths;
-    for (const SimulatorPort *port : registry)
-        paths << port->portPath();
-    return paths;
-}
 
 SimulatorPort::SimulatorPort(std::shared_ptr<SimulatedController> controller)
     : m_controller(controller ? std::move(controller) : std::make_shared<SimulatedController>())
@@ -168,7 +145,8 @@ bool SimulatorPort::start()
     m_stop = false;
     m_controller->resetInput();
     m_thread = std::thread(&SimulatorPort::run, this, m_master, m_wakeRead);
-    registerPort(this);
+    // Listed in the program's port menu while it runs.
+    RegisterSimulatedPort(portPath());
     return true;
 }
 
@@ -176,7 +154,7 @@ void SimulatorPort::stop()
 {
     std::lock_guard<std::mutex> control(m_control);
     if (m_thread.joinable()) {
-        unregisterPort(this);
+        UnregisterSimulatedPort(portPath());
         m_stop = true;
         const char byte = 1;
         [[maybe_unused]] ssize_t n = ::write(m_wakeWrite, &byte, 1);

@@ -60,9 +60,8 @@ public:
     // Whether a program holds the slave side open (as far as the master can tell).
     bool clientConnected() const;
 
-    // Port paths of every simulator running in this process, in start order, for the
-    // port list (shown with the description below).
-    static QStringList runningPorts();
+    // While it runs, the port path is in the port list (RegisterSimulatedPort), shown with
+    // this description.
     static constexpr const char *Description = "Simulated controller";
 
     SimulatedController &controller();
