@@ -295,6 +295,11 @@ BluetoothApi::SearchHandle BluezApi::findFirstDevice(const BluetoothSearchParams
         QStringList discovering;
         BluetoothResult firstFailure;
         for (const QString &adapter : std::as_const(adapters)) {
+            // The serial-port profile is classic Bluetooth only; low-energy devices would
+            // just lengthen the list. A stack without filters searches for everything.
+            QVariantMap filter;
+            filter.insert(QStringLiteral("Transport"), QStringLiteral("bredr"));
+            call(adapter, AdapterInterface, QStringLiteral("SetDiscoveryFilter"), {filter});
             const BluetoothResult started = call(adapter, AdapterInterface, QStringLiteral("StartDiscovery"), {});
             if (started.ok())
                 discovering << adapter;

@@ -1,0 +1,399 @@
+// The BlueZ stack against python3-dbusmock's bluez5 template on a private bus.
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QFileInfo>
+#include <QMutex>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <cerrno>
+#include <cstring>
+
+#include "bluetooth/bluez_api.h"
+#include "bluetooth/thd_discover.h"
+
+namespace {
+
+const QString Controller = QStringLiteral("00:11:22:33:44:55");
+const QString Phone = QStringLiteral("AA:BB:CC:DD:EE:FF");
+const QString AdapterAddress = QStringLiteral("00:01:02:03:04:05");   // the template's hci0
+const QString ControllerPath = QStringLiteral("/org/bluez/hci0/dev_00_11_22_33_44_55");
+const QString MockInterface = QStringLiteral("org.freedesktop.DBus.Mock");
+const QString BluezMockInterface = QStringLiteral("org.bluez.Mock");
+
+QString line(const QString &text) { return text; }
+
+// Remembers what the serial-port service was asked; answers with the scripted result.
+class RecordingBinder : public SerialPortBinder
+{
+public:
+    BluetoothResult bind(const BluetoothAddress &local, const BluetoothAddress &remote, int channel) override
+    {
+        QMutexLocker lock(&mutex);
+        calls << QStringLiteral("bind %1 %2 %3").arg(BluetoothAddressText(local), BluetoothAddressText(remote)).arg(channel);
+        return bindResult;
+    }
+    BluetoothResult release(const BluetoothAddress &remote) override
+    {
+        QMutexLocker lock(&mutex);
+        calls << QStringLiteral("release ") + BluetoothAddressText(remote);
+        return BluetoothResult::success();
+    }
+    QStringList recorded()
+    {
+        QMutexLocker lock(&mutex);
+        return calls;
+    }
+    BluetoothResult bindResult = BluetoothResult::success();
+
+private:
+    QMutex mutex;
+    QStringList calls;
+};
+
+class LogHost : public DiscoverHost
+{
+public:
+    ~LogHost() override { detachLink(); }
+    void addLog(const QString &text) override { lines << text; }
+    QStringList lines;
+};
+
+} // namespace
+
+class TstBluezApi : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void installationPairsTheController();
+    void removalRemovesTheController();
+    void refusedSerialPortUnpairsAgain();
+    void searchStartFailures_data();
+    void searchStartFailures();
+    void agentAnswersOnlyThePairingDevice();
+    void kernelBindingReportsTheSystemsAnswer();
+
+private:
+    bool startMock();
+    void stopMock();
+    QDBusMessage mockCall(const QString &path, const QString &interface, const QString &method,
+                          const QVariantList &args = {});
+    void addAdapterAndDevices(bool controllerPaired);
+    QStringList run(bool install, BluezApi::Options options);
+    BluezApi::Options options();
+    QStringList calledMethods(const QString &path);
+    QVariantMap deviceProperties(const QString &path);
+
+    QProcess m_daemon;
+    QProcess m_mock;
+    QString m_address;
+    QString m_skip;
+    std::shared_ptr<RecordingBinder> m_binder;
+    int m_connections = 0;
+};
+
+void TstBluezApi::initTestCase()
+{
+    const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+    if (daemon.isEmpty()) {
+        m_skip = QStringLiteral("dbus-daemon is not installed (tools/bootstrap.sh installs it)");
+        return;
+    }
+    QProcess probe;
+    probe.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral("import dbusmock")});
+    if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0) {
+        m_skip = QStringLiteral("python3-dbusmock is not installed (tools/bootstrap.sh installs it)");
+        return;
+    }
+    m_daemon.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
+    QVERIFY(m_daemon.waitForStarted(5000));
+    while (!m_daemon.canReadLine())
+        QVERIFY(m_daemon.waitForReadyRead(5000));
+    m_address = QString::fromLocal8Bit(m_daemon.readLine()).trimmed();
+    QVERIFY(!m_address.isEmpty());
+}
+
+void TstBluezApi::init()
+{
+    if (!m_skip.isEmpty())
+        QSKIP(qPrintable(m_skip));
+    m_binder = std::make_shared<RecordingBinder>();
+    QVERIFY(startMock());
+}
+
+void TstBluezApi::cleanup() { stopMock(); }
+
+void TstBluezApi::cleanupTestCase()
+{
+    if (m_daemon.state() != QProcess::NotRunning) {
+        m_daemon.terminate();
+        m_daemon.waitForFinished(5000);
+    }
+}
+
+bool TstBluezApi::startMock()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_address);
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
+    m_mock.setProcessEnvironment(env);
+    m_mock.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_mock.setStandardOutputFile(QProcess::nullDevice());
+    m_mock.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"), QStringLiteral("bluez5")});
+    if (!m_mock.waitForStarted(5000))
+        return false;
+    QDBusConnection bus = QDBusConnection::connectToBus(m_address, QStringLiteral("probe%1").arg(m_connections++));
+    bool up = false;
+    for (int i = 0; i < 500 && !up && m_mock.state() == QProcess::Running; ++i) {
+        up = bus.interface()->isServiceRegistered(QStringLiteral("org.bluez"));
+        if (!up)
+            QTest::qWait(20);
+    }
+    QDBusConnection::disconnectFromBus(bus.name());
+    return up;
+}
+
+void TstBluezApi::stopMock()
+{
+    if (m_mock.state() != QProcess::NotRunning) {
+        m_mock.terminate();
+        if (!m_mock.waitForFinished(5000))
+            m_mock.kill();
+        m_mock.waitForFinished(5000);
+    }
+}
+
+QDBusMessage TstBluezApi::mockCall(const QString &path, const QString &interface, const QString &method,
+                                   const QVariantList &args)
+{
+    QDBusConnection bus = QDBusConnection::connectToBus(m_address, QStringLiteral("test%1").arg(m_connections++));
+    QDBusMessage message = QDBusMessage::createMethodCall(QStringLiteral("org.bluez"), path, interface, method);
+    message.setArguments(args);
+    const QDBusMessage reply = bus.call(message, QDBus::Block, 10000);
+    QDBusConnection::disconnectFromBus(bus.name());
+    return reply;
+}
+
+void TstBluezApi::addAdapterAndDevices(bool controllerPaired)
+{
+    QCOMPARE(mockCall("/", BluezMockInterface, "AddAdapter", {"hci0", "host"}).type(), QDBusMessage::ReplyMessage);
+    QCOMPARE(mockCall("/", BluezMockInterface, "AddDevice", {"hci0", Controller, "Aqualumora"}).type(),
+             QDBusMessage::ReplyMessage);
+    QCOMPARE(mockCall("/", BluezMockInterface, "AddDevice", {"hci0", Phone, "Phone"}).type(), QDBusMessage::ReplyMessage);
+    if (controllerPaired)
+        QCOMPARE(mockCall("/", BluezMockInterface, "PairDevice", {"hci0", Controller, 0}).type(),
+                 QDBusMessage::ReplyMessage);
+}
+
+BluezApi::Options TstBluezApi::options()
+{
+    BluezApi::Options o;
+    o.busAddress = m_address;
+    o.inquiryUnitMs = 1;
+    o.binder = m_binder;
+    return o;
+}
+
+QStringList TstBluezApi::run(bool install, BluezApi::Options options)
+{
+    LogHost host;
+    auto api = std::make_shared<BluezApi>(std::move(options));
+    auto thread = TthdDiscover::Create(install, api, &host, {}, [](int) {});
+    for (int i = 0; i < 2000 && !thread->Finished(); ++i)
+        QTest::qWait(5);
+    if (!thread->Finished())
+        qWarning("run did not finish");
+    thread.reset();
+    return host.lines;
+}
+
+QStringList TstBluezApi::calledMethods(const QString &path)
+{
+    const QDBusMessage reply = mockCall(path, MockInterface, QStringLiteral("GetCalls"));
+    QStringList methods;
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return methods;
+    const QDBusArgument calls = reply.arguments().first().value<QDBusArgument>();
+    calls.beginArray();
+    while (!calls.atEnd()) {
+        calls.beginStructure();
+        qulonglong when = 0;
+        QString method;
+        calls >> when >> method;
+        QDBusVariant ignored;
+        calls.beginArray();
+        while (!calls.atEnd())
+            calls >> ignored;
+        calls.endArray();
+        calls.endStructure();
+        methods << method;
+    }
+    calls.endArray();
+    return methods;
+}
+
+QVariantMap TstBluezApi::deviceProperties(const QString &path)
+{
+    const QDBusMessage reply = mockCall(path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"),
+                                        {QStringLiteral("org.bluez.Device1")});
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        return {};
+    return qdbus_cast<QVariantMap>(reply.arguments().first().value<QDBusArgument>());
+}
+
+void TstBluezApi::installationPairsTheController()
+{
+    addAdapterAndDevices(false);
+    const QStringList lines = run(true, options());
+    const QStringList expected{
+        line("Scanning for devices..."),
+        "Detected " + Controller + ":",
+        "\"Aqualumora\"",
+        "Adding \"Aqualumora\" to the system...",
+        "Installing serial port...",
+        "Installation started. A new serial port should appear in a few seconds.",
+        "Detected " + Phone + ":",
+        "\"Phone\"",
+        "Scan finished. If the device could not be found, try again or use\nthe control panel for manual detection. "
+        "The pairing code is always 7391",
+    };
+    QCOMPARE(lines.join(u'|'), expected.join(u'|'));
+    const QVariantMap props = deviceProperties(ControllerPath);
+    QVERIFY(props.value("Paired").toBool());
+    QVERIFY(props.value("Trusted").toBool());
+    QCOMPARE(m_binder->recorded(), QStringList{"bind " + AdapterAddress + " " + Controller + " 1"});
+    const QStringList adapterCalls = calledMethods(QStringLiteral("/org/bluez/hci0"));
+    QVERIFY(adapterCalls.contains("StartDiscovery"));
+    QVERIFY(adapterCalls.indexOf("StopDiscovery") > adapterCalls.indexOf("StartDiscovery"));
+}
+
+void TstBluezApi::removalRemovesTheController()
+{
+    addAdapterAndDevices(true);
+    const QStringList lines = run(false, options());
+    const QStringList expected{
+        "Listing installed devices...",
+        Controller + ", \"Aqualumora\"",
+        "Uninstalling \"Aqualumora\"...",
+        "Uninstall successfull.",
+        Phone + ", \"Phone\", not installed",
+        "Scan finished. If the device could not be uninstalled, try again or use\nthe control panal to uninstall "
+        "manually. The device needs to be disconnected.",
+    };
+    QCOMPARE(lines, expected);
+    QVERIFY(deviceProperties(ControllerPath).isEmpty());   // gone from the bus
+    QVERIFY(!deviceProperties(QStringLiteral("/org/bluez/hci0/dev_AA_BB_CC_DD_EE_FF")).isEmpty());
+    QCOMPARE(m_binder->recorded(), QStringList{"release " + Controller});
+    QVERIFY(!calledMethods(QStringLiteral("/org/bluez/hci0")).contains("StartDiscovery"));
+}
+
+void TstBluezApi::refusedSerialPortUnpairsAgain()
+{
+    addAdapterAndDevices(false);
+    m_binder->bindResult = BluetoothResult::fromErrno(EPERM);
+    const QStringList lines = run(true, options());
+    const QString refused = QStringLiteral("Windows error %1: \"%2\".").arg(EPERM).arg(QString::fromLocal8Bit(strerror(EPERM)));
+    const int first = int(lines.indexOf("Installing serial port..."));
+    QVERIFY(first > 0);
+    QCOMPARE(lines.mid(first + 1, 8), (QStringList{refused, refused, refused, refused, refused,
+                                                   "Uninstalling \"Aqualumora\"...", "Uninstall successfull.",
+                                                   "Switch off power supply, then try again, possibly restart Windows."}));
+    QVERIFY(deviceProperties(ControllerPath).isEmpty());
+}
+
+void TstBluezApi::searchStartFailures_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("no adapter") << "none" << QStringLiteral("Windows error %1: \"%2\".").arg(ENODEV).arg(strerror(ENODEV));
+    QTest::newRow("no BlueZ") << "stop" << "Windows error org.freedesktop.DBus.Error.ServiceUnknown: ";
+    QTest::newRow("radio refuses") << "refuse" << "Windows error org.bluez.Error.NotReady: \"Resource Not Ready\".";
+}
+
+void TstBluezApi::searchStartFailures()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, error);
+    if (setup == "stop")
+        stopMock();
+    if (setup == "refuse") {
+        QCOMPARE(mockCall("/", BluezMockInterface, "AddAdapter", {"hci0", "host"}).type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(mockCall("/org/bluez/hci0", MockInterface, "AddMethod",
+                          {"org.bluez.Adapter1", "StartDiscovery", "", "",
+                           "raise dbus.exceptions.DBusException('Resource Not Ready', name='org.bluez.Error.NotReady')"})
+                     .type(),
+                 QDBusMessage::ReplyMessage);
+    }
+    const QStringList lines = run(true, options());
+    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines[0], "Scanning for devices...");
+    QVERIFY2(lines[1].startsWith(error), qPrintable(lines[1]));
+    QCOMPARE(lines[2], "Is Bluetooth available and active?");
+    QVERIFY(lines[3].startsWith("Scan finished."));
+}
+
+void TstBluezApi::agentAnswersOnlyThePairingDevice()
+{
+    addAdapterAndDevices(false);
+    BluezApi api(options());
+    // The template pairs without asking; this Pair asks the caller's agent for the code
+    // as BlueZ does for a device with a fixed code, and pairs only when it matches.
+    const QString code = QStringLiteral(
+                             "import dbus\n"
+                             "agent = dbus.Interface(self.connection.get_object('%1', '%2', introspect=False), "
+                             "'org.bluez.Agent1')\n"
+                             "pin = agent.RequestPinCode(dbus.ObjectPath('%3'))\n"
+                             "if pin != '7391':\n"
+                             "    raise dbus.exceptions.DBusException('Wrong code ' + pin, "
+                             "name='org.bluez.Error.AuthenticationFailed')\n"
+                             "self.PairDevice('hci0', '%4', 0)\n")
+                             .arg(api.agentService(), BluezApi::agentPath(), ControllerPath, Controller);
+    QCOMPARE(mockCall(ControllerPath, MockInterface, "AddMethod", {"org.bluez.Device1", "Pair", "", "", code}).type(),
+             QDBusMessage::ReplyMessage);
+
+    BluetoothDeviceInfo info;
+    QVERIFY(ParseBluetoothAddress(Controller, info.address));
+    const BluetoothResult paired = api.authenticateDevice(info, QStringLiteral("7391"));
+    QVERIFY2(paired.ok(), qPrintable(paired.code + u' ' + paired.text));
+    QVERIFY(deviceProperties(ControllerPath).value("Paired").toBool());
+
+    // Outside a pairing of its own the agent answers nobody.
+    QDBusConnection bus = QDBusConnection::connectToBus(m_address, QStringLiteral("stranger"));
+    QDBusMessage ask = QDBusMessage::createMethodCall(api.agentService(), BluezApi::agentPath(),
+                                                      QStringLiteral("org.bluez.Agent1"), QStringLiteral("RequestPinCode"));
+    ask.setArguments({QVariant::fromValue(QDBusObjectPath(ControllerPath))});
+    const QDBusMessage answer = bus.call(ask, QDBus::Block, 5000);
+    QDBusConnection::disconnectFromBus(bus.name());
+    QCOMPARE(answer.type(), QDBusMessage::ErrorMessage);
+    QCOMPARE(answer.errorName(), QStringLiteral("org.bluez.Error.Rejected"));
+}
+
+void TstBluezApi::kernelBindingReportsTheSystemsAnswer()
+{
+    // Without the capability or the kernel's RFCOMM support the binding fails with the
+    // system's errno and text; with both it is made and released again.
+    RfcommBinder binder;
+    BluetoothAddress remote;
+    QVERIFY(ParseBluetoothAddress(Controller, remote));
+    const BluetoothResult bound = binder.bind({}, remote, 1);
+    if (bound.ok()) {
+        QVERIFY(binder.release(remote).ok());
+        return;
+    }
+    bool numeric = false;
+    QVERIFY(bound.code.toInt(&numeric) > 0 && numeric);
+    QVERIFY(!bound.text.isEmpty());
+    QCOMPARE(binder.bind({}, remote, 0).code, QString::number(EINVAL));
+}
+
+QTEST_GUILESS_MAIN(TstBluezApi)
+#include "tst_bluez_api.moc"
