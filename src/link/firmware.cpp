@@ -112,9 +112,13 @@ FirmwareFileRange ReadFirmwareFile(FirmwareLink &link, const QString &fileName, 
 
 FirmwareBlocks RoundToPages(int32_t start, int32_t end, uint16_t pageSize)
 {
-    const qint64 mask = pageSize >= MinimumRoundingUnit ? qint64(pageSize) - 1 : MinimumRoundingUnit - 1;
+    // Pages are powers of two, for which this is the usual masking; dividing keeps an odd
+    // page size reported by a confused bootloader from producing blocks outside the image.
+    const qint64 unit = std::max<qint64>(pageSize, MinimumRoundingUnit);
+    const qint64 first = std::max<qint64>(start, 0) / unit * unit;
     // end is the last byte, so the block holding it is sent even when end falls on a unit.
-    return {qint64(start) & ~mask, (qint64(end) + 1 + mask) & ~mask};
+    const qint64 last = (std::max<qint64>(end, start) + unit) / unit * unit;
+    return {first, std::min<qint64>(last, FirmwareImageSize)};
 }
 
 qint64 UsableFlash(uint32_t flashSize) { return qint64(flashSize) - BootloaderReserveBytes; }
@@ -172,7 +176,9 @@ FirmwareResult TransferFirmware(FirmwareLink &link, const BootInfo &bootInfo, co
         link.progressReport(total - (blocks.end - a), total, BlockProgressText(a, blocks.end, total));
         block[0] = uint8_t(a);
         block[1] = uint8_t(a >> 8);
-        std::memcpy(block.data() + 2, image.data() + a, FirmwareBlockSize);
+        const size_t inImage = size_t(std::min<qint64>(FirmwareBlockSize, FirmwareImageSize - a));
+        std::memcpy(block.data() + 2, image.data() + a, inImage);
+        std::fill(block.begin() + 2 + inImage, block.end(), uint8_t(0));
         bool sent = false;
         for (int attempt = 1; attempt <= FirmwareBlockAttempts && !sent; ++attempt) {
             if (link.terminated())

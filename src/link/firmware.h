@@ -84,7 +84,8 @@ uint32_t FirmwareChecksum(int32_t start, int32_t end, std::span<const uint8_t> d
 
 // The blocks a file occupies: from start rounded down to the rounding unit up to and
 // including the block that holds the file's last byte (end rounded up to the unit, as an
-// exclusive bound). The unit is the page size when that is at least 128 bytes, else 128.
+// exclusive bound), never beyond the image. The unit is the page size when that is at
+// least 128 bytes, else 128.
 struct FirmwareBlocks
 {
     qint64 begin = 0;  // first block address

@@ -267,6 +267,8 @@ void tst_Firmware::blocks_data()
     QTest::newRow("end just below a unit") << 128 << 0x0000 << 0x00FF << 0x0000 << 0x0100;
     QTest::newRow("last usable byte") << 128 << 0x7B00 << 31743 << 0x7B00 << 31744;
     QTest::newRow("top of the image") << 128 << 0xFF80 << 0xFFFF << 0xFF80 << 0x10000;
+    // An odd page size rounds by division and stops at the end of the image.
+    QTest::newRow("odd page size") << 1000 << 0xFC00 << 0xFFFF << 64000 << 0x10000;
 }
 
 void tst_Firmware::blocks()
