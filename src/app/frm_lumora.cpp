@@ -34,7 +34,9 @@
 #include "link/ports.h"
 #include "link/thd_com.h"
 #include "sim/simulator_port.h"
+#include "files/ini_commands.h"
 #include "pages/channels_page.h"
+#include "schedule/chart_page.h"
 #include "pages/modes.h"
 #include "link/firmware_commands.h"
 #include "schedule/health.h"
@@ -166,6 +168,9 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     buildPages();
     buildMenus();
     channels = new ChannelsPage(this);
+    chart = new ChartPage(this);
+    iniCommands = new IniCommands(this);
+    BackupFileWriter = [this](const QString &port) { iniCommands->WriteBackupFile(port); };
     geo = new GeoPage(this);
     bluetooth = new BluetoothSetup(this);
     modes = new ModeCommands(this);

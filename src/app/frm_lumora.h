@@ -17,6 +17,8 @@ class QAction;
 class QMenu;
 class TaskbarIndicator;
 class ChannelsPage;
+class IniCommands;
+class ChartPage;
 class ModeCommands;
 class GeoPage;
 class BluetoothSetup;
@@ -111,6 +113,8 @@ public:
 
     // The parts of the window that own pages and commands.
     ChannelsPage *channels = nullptr;
+    IniCommands *iniCommands = nullptr;
+    ChartPage *chart = nullptr;
     ModeCommands *modes = nullptr;
     GeoPage *geo = nullptr;
     BluetoothSetup *bluetooth = nullptr;
