@@ -34,10 +34,9 @@
 #include "link/ports.h"
 #include "link/thd_com.h"
 #include "sim/simulator_port.h"
-#include "files/ini_commands.h"
 #include "pages/channels_page.h"
-#include "schedule/chart_page.h"
 #include "pages/modes.h"
+#include "pages/settings_pages.h"
 #include "link/firmware_commands.h"
 #include "schedule/health.h"
 
@@ -168,12 +167,10 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     buildPages();
     buildMenus();
     channels = new ChannelsPage(this);
-    chart = new ChartPage(this);
-    iniCommands = new IniCommands(this);
-    BackupFileWriter = [this](const QString &port) { iniCommands->WriteBackupFile(port); };
     geo = new GeoPage(this);
     bluetooth = new BluetoothSetup(this);
     modes = new ModeCommands(this);
+    settings = new SettingsPages(this);
     firmware = new FirmwareCommands(this);
     // The pages and the status bar take the design size; the menu bar comes on top.
     resize(DesignWidth, DesignHeight + menuBar()->sizeHint().height());
@@ -671,6 +668,7 @@ void TfrmLumora::ShowInfo()
     if (!isVisible())
         return;
     channels->showInfo();
+    settings->showInfo();
     geo->showInfo();
     // Panel 1: the controller's clock as last read.
     const QDateTime clock(controllerDate(Info), controllerTime(Info));
@@ -691,6 +689,7 @@ void TfrmLumora::ShowConfig()
     if (!isVisible())
         return;
     modes->showConfig();
+    settings->showConfig();
     ShowChannelNames();
 }
 
@@ -698,11 +697,7 @@ void TfrmLumora::ShowChannelNames() { channels->showChannelNames(); }
 
 void TfrmLumora::FillScheduleGrid() {}
 
-void TfrmLumora::btnRealtimeClick()
-{
-    Config.TimeLapse = 1;
-    raiseRequest(SetConfig);
-}
+void TfrmLumora::btnRealtimeClick() { settings->btnRealtimeClick(); }
 
 void TfrmLumora::btnNowClick() { geo->btnNowClick(); }
 

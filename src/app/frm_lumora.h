@@ -17,9 +17,8 @@ class QAction;
 class QMenu;
 class TaskbarIndicator;
 class ChannelsPage;
-class IniCommands;
-class ChartPage;
 class ModeCommands;
+class SettingsPages;
 class GeoPage;
 class BluetoothSetup;
 class FirmwareCommands;
@@ -113,9 +112,8 @@ public:
 
     // The parts of the window that own pages and commands.
     ChannelsPage *channels = nullptr;
-    IniCommands *iniCommands = nullptr;
-    ChartPage *chart = nullptr;
     ModeCommands *modes = nullptr;
+    SettingsPages *settings = nullptr;
     GeoPage *geo = nullptr;
     BluetoothSetup *bluetooth = nullptr;
     FirmwareCommands *firmware = nullptr;

@@ -12,6 +12,7 @@
 #include "bluetooth/bluetooth_setup.h"
 #include "link/device_image.h"
 #include "pages/settings_pages.h"
+#include "pages/settings_pages.h"
 #include "schedule/chart_page.h"
 #include "link/firmware_commands.h"
 #include "link/link_host.h"

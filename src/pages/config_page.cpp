@@ -1,0 +1,138 @@
+#include "pages/config_page.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include <initializer_list>
+
+#include "app/frm_lumora.h"
+#include "app/widgets.h"
+#include "link/device_image.h"
+#include "pages/settings_pair.h"
+
+namespace {
+
+using Range = SettingsPair::Range;
+constexpr Range LevelRange{0, 255, 10, 51};
+
+// A level pair bound to one byte of a record.
+std::unique_ptr<SettingsPair> levelPair(QWidget *parent, const char *name, const char *caption, uint8_t &field,
+                                        uint32_t request)
+{
+    uint8_t *target = &field;
+    return std::make_unique<SettingsPair>(
+        parent, QString::fromLatin1(name), QString::fromUtf8(caption), LevelRange, PairScale::PercentOf255,
+        SettingsPair::Binding{[target] { return std::optional<int>(*target); },
+                              [target](int value) { *target = uint8_t(value); }, request});
+}
+
+// Three ordered levels: the moved one may not pass its neighbours.
+void orderLevels(SettingsPair &high, SettingsPair &mid, SettingsPair &low)
+{
+    high.limitMove = [&](int v) { return OrderedLevel(LevelRole::High, v, high.position(), mid.position(), low.position()); };
+    mid.limitMove = [&](int v) { return OrderedLevel(LevelRole::Mid, v, high.position(), mid.position(), low.position()); };
+    low.limitMove = [&](int v) { return OrderedLevel(LevelRole::Low, v, high.position(), mid.position(), low.position()); };
+}
+
+QGroupBox *levelGroup(QWidget *page, const char *name, const char *title)
+{
+    auto *box = new QGroupBox(QString::fromLatin1(title), page);
+    box->setObjectName(QString::fromLatin1(name));
+    auto *grid = new QGridLayout(box);
+    grid->setColumnStretch(1, 1);
+    grid->setVerticalSpacing(10);
+    return box;
+}
+
+void addRows(QGroupBox *box, std::initializer_list<SettingsPair *> pairs)
+{
+    auto *grid = static_cast<QGridLayout *>(box->layout());
+    int row = 0;
+    for (SettingsPair *pair : pairs)
+        pair->addTo(grid, row++);
+    grid->setRowStretch(row, 1);
+}
+
+} // namespace
+
+ConfigPage::ConfigPage(TfrmLumora *window) : QObject(window), w(window)
+{
+    QWidget *page = w->page(QStringLiteral("tsConfig"));
+
+    QGroupBox *lcd = levelGroup(page, "gbxLCDBL", "Display backlight brightness");
+    QGroupBox *fan = levelGroup(page, "gbxFan", "Fan speed");
+    m_timeLapse = std::make_unique<SettingsPair>(
+        page, QStringLiteral("TimeLapse"), QStringLiteral("Time lapse factor"), Range{0, 250, 10, 10},
+        PairScale::Integer,
+        SettingsPair::Binding{[] { return std::optional<int>(Config.TimeLapse); },
+                              [](int v) { Config.TimeLapse = uint8_t(v); }, SetConfig});
+    m_lcdMax = levelPair(lcd, "LCDBLMax", "Bright level (%)", Config.LCDBLMax, SetConfig);
+    m_lcdMin = levelPair(lcd, "LCDBLMin", "Dim level (%)", Config.LCDBLMin, SetConfig);
+    m_lcdNight = levelPair(lcd, "LCDBLNight", "When \"OFF\" (see \"Schedule\") (%)", Expert.LCDBLNight, SetExpert);
+    m_fanHigh = levelPair(fan, "FanHigh", "Fast level (%)", Config.FanHigh, SetConfig);
+    m_fanLow = levelPair(fan, "FanLow", "Slow level (%)", Config.FanLow, SetConfig);
+    m_fanOff = levelPair(fan, "FanOff", "When LEDs are off (%)", Expert.FanOff, SetExpert);
+    orderLevels(*m_lcdMax, *m_lcdMin, *m_lcdNight);
+    orderLevels(*m_fanHigh, *m_fanLow, *m_fanOff);
+    addRows(lcd, {m_lcdMax.get(), m_lcdMin.get(), m_lcdNight.get()});
+    addRows(fan, {m_fanHigh.get(), m_fanLow.get(), m_fanOff.get()});
+
+    auto *realtime = new QPushButton(QStringLiteral("Realtime"), page);
+    realtime->setObjectName(QStringLiteral("btnRealtime"));
+    connect(realtime, &QPushButton::clicked, this, &ConfigPage::btnRealtimeClick);
+
+    auto *timeLapse = new QGridLayout;
+    timeLapse->setColumnStretch(1, 1);
+    m_timeLapse->addTo(timeLapse, 0);
+    timeLapse->addWidget(realtime, 0, 2, Qt::AlignBottom);
+
+    auto *groups = new QHBoxLayout;
+    groups->setSpacing(12);
+    groups->addWidget(lcd, 1);
+    groups->addWidget(fan, 1);
+
+    // The window built the page with a stretch and lblBoard; the settings go in front of
+    // both, so that the status line stays at the bottom.
+    auto *layout = qobject_cast<QVBoxLayout *>(page->layout());
+    if (!layout) {
+        layout = new QVBoxLayout(page);
+        layout->addStretch(1);
+        if (w->lblBoard)
+            layout->addWidget(w->lblBoard);
+    }
+    layout->setContentsMargins(16, 16, 16, 8);
+    layout->insertLayout(0, timeLapse);
+    layout->insertSpacing(1, 12);
+    layout->insertLayout(2, groups);
+}
+
+ConfigPage::~ConfigPage() = default;
+
+void ConfigPage::showConfig()
+{
+    for (SettingsPair *pair : {m_timeLapse.get(), m_lcdMax.get(), m_lcdMin.get(), m_fanHigh.get(), m_fanLow.get()})
+        pair->show();
+}
+
+void ConfigPage::showExpert()
+{
+    m_lcdNight->show();
+    m_fanOff->show();
+}
+
+void ConfigPage::btnRealtimeClick()
+{
+    Config.TimeLapse = 1;
+    m_timeLapse->setBoth(1);
+    raiseRequest(SetConfig);
+}
+
+void ConfigPage::setFanOffEnabled(bool enabled)
+{
+    m_fanOff->slider()->setEnabled(enabled);
+    m_fanOff->edit()->setEnabled(enabled);
+}

@@ -1,0 +1,105 @@
+#include "pages/settings_pair.h"
+
+#include <QGridLayout>
+#include <QSignalBlocker>
+#include <QSlider>
+
+#include <algorithm>
+
+#include "app/widgets.h"
+#include "link/device_image.h"
+
+SettingsPair::SettingsPair(QWidget *parent, const QString &name, const QString &caption, Range range,
+                           PairScale scale, Binding binding)
+    : m_slider(new QSlider(Qt::Horizontal, parent)),
+      m_edit(new LabeledEdit(QStringLiteral("edt") + name, parent)),
+      m_range(range),
+      m_scale(scale),
+      m_binding(std::move(binding))
+{
+    m_slider->setObjectName(QStringLiteral("trb") + name);
+    m_slider->setRange(range.min, range.max);
+    m_slider->setSingleStep(1);
+    m_slider->setPageStep(range.pageStep);
+    m_slider->setTickInterval(range.tickInterval);
+    m_slider->setTickPosition(QSlider::TicksBelow);
+    m_slider->setMinimumWidth(80);
+    m_edit->setCaption(caption);
+    m_edit->edit()->setFixedWidth(72);
+    m_edit->edit()->setAlignment(Qt::AlignRight);
+
+    QObject::connect(m_slider, &QSlider::valueChanged, m_slider, [this] { sliderMoved(); });
+    QObject::connect(m_edit, &LabeledEdit::textChanged, m_edit, [this] { editChanged(); });
+}
+
+int SettingsPair::position() const { return m_slider->value(); }
+
+void SettingsPair::sliderMoved()
+{
+    if (!m_slider->hasFocus())
+        return;
+    int value = m_slider->value();
+    if (limitMove) {
+        const int limit = std::clamp(limitMove(value), m_range.min, m_range.max);
+        if (limit != value) {
+            // Moved to the limit before the value is taken; the handler is already running.
+            const QSignalBlocker quiet(m_slider);
+            m_slider->setValue(limit);
+            value = limit;
+        }
+    }
+    m_binding.set(value);
+    m_edit->setText(PairText(m_scale, value));
+    raiseRequest(m_binding.request);
+    if (afterChange)
+        afterChange();
+}
+
+void SettingsPair::editChanged()
+{
+    if (!m_edit->editHasFocus())
+        return;
+    const std::optional<int> value = ParsePairText(m_scale, m_edit->text(), m_range.min, m_range.max);
+    if (!value)
+        return;
+    // The slider has no focus now, so its own handler ignores this.
+    m_slider->setValue(*value);
+    m_binding.set(*value);
+    raiseRequest(m_binding.request);
+    if (afterChange)
+        afterChange();
+}
+
+void SettingsPair::show(bool evenFocused)
+{
+    const std::optional<int> field = m_binding.get();
+    if (!field)
+        return;
+    const int position = std::clamp(*field, m_range.min, m_range.max);
+    const int shown = editShowsPosition ? position : *field;
+    if (evenFocused) {
+        const QSignalBlocker quietSlider(m_slider);
+        const QSignalBlocker quietEdit(m_edit);
+        m_slider->setValue(position);
+        m_edit->setText(PairText(m_scale, shown));
+        return;
+    }
+    if (!m_slider->hasFocus())
+        m_slider->setValue(position);
+    if (!m_edit->editHasFocus())
+        m_edit->setText(PairText(m_scale, shown));
+}
+
+void SettingsPair::setBoth(int value)
+{
+    const QSignalBlocker quietSlider(m_slider);
+    const QSignalBlocker quietEdit(m_edit);
+    m_slider->setValue(value);
+    m_edit->setText(PairText(m_scale, m_slider->value()));
+}
+
+void SettingsPair::addTo(QGridLayout *grid, int row, int column)
+{
+    grid->addWidget(m_edit, row, column, Qt::AlignLeft | Qt::AlignBottom);
+    grid->addWidget(m_slider, row, column + 1, Qt::AlignBottom);
+}

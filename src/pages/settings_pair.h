@@ -1,0 +1,70 @@
+#pragma once
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "pages/settings_convert.h"
+
+class LabeledEdit;
+class QGridLayout;
+class QSlider;
+class QWidget;
+
+// A track bar and a labelled edit bound to one field of the device image: "trb" + name and
+// "edt" + name. The user's changes reach the field only from the control that has the
+// keyboard focus, so values the program shows are never sent back; refreshes skip the
+// focused control.
+class SettingsPair {
+public:
+    struct Range {
+        int min = 0;
+        int max = 0;
+        int pageStep = 1;
+        int tickInterval = 1;
+    };
+    struct Binding {
+        // The field as a track-bar position; nullopt leaves the controls as they are.
+        std::function<std::optional<int>()> get;
+        // Stores a position the user chose.
+        std::function<void(int)> set;
+        uint32_t request = 0;
+    };
+
+    SettingsPair(QWidget *parent, const QString &name, const QString &caption, Range range, PairScale scale,
+                 Binding binding);
+
+    SettingsPair(const SettingsPair &) = delete;
+    SettingsPair &operator=(const SettingsPair &) = delete;
+
+    QSlider *slider() const { return m_slider; }
+    LabeledEdit *edit() const { return m_edit; }
+    int position() const;
+
+    // A slider move is limited by this first (the order of three levels); identity if unset.
+    std::function<int(int)> limitMove;
+    // Runs after every change the user made, after the request was raised.
+    std::function<void()> afterChange;
+    // The edit shows the slider's (limited) position rather than the raw field.
+    bool editShowsPosition = false;
+
+    // The refresh: each control unless it has the focus; with evenFocused both, without
+    // letting the change reach the handlers.
+    void show(bool evenFocused = false);
+    // Both controls show value, whatever has the focus (e.g. "Realtime").
+    void setBoth(int value);
+
+    // Places the edit in column `column` and the slider in the next one.
+    void addTo(QGridLayout *grid, int row, int column = 0);
+
+private:
+    void sliderMoved();
+    void editChanged();
+
+    QSlider *m_slider;
+    LabeledEdit *m_edit;
+    Range m_range;
+    PairScale m_scale;
+    Binding m_binding;
+};

@@ -1,0 +1,183 @@
+#include "pages/weather_page.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <initializer_list>
+
+#include "app/frm_lumora.h"
+#include "app/localization.h"
+#include "app/widgets.h"
+#include "link/device_image.h"
+#include "pages/modes.h"
+#include "pages/settings_pair.h"
+
+namespace {
+
+using Range = SettingsPair::Range;
+using Binding = SettingsPair::Binding;
+
+constexpr Range AlphaRange{0, 100, 10, 10};
+constexpr Range StepRange{1, 5000, 1000, 1000};
+
+template <class Field>
+Binding fieldBinding(Field &field, uint32_t request)
+{
+    Field *target = &field;
+    return Binding{[target] { return std::optional<int>(int(*target)); },
+                   [target](int value) { *target = value; }, request};
+}
+
+std::unique_ptr<SettingsPair> pair(QWidget *parent, const char *name, const char *caption, Range range,
+                                   Binding binding)
+{
+    return std::make_unique<SettingsPair>(parent, QString::fromLatin1(name), QString::fromUtf8(caption), range,
+                                          PairScale::Integer, std::move(binding));
+}
+
+QGroupBox *group(QWidget *page, const char *name, const char *title)
+{
+    auto *box = new QGroupBox(QString::fromLatin1(title), page);
+    box->setObjectName(QString::fromLatin1(name));
+    auto *grid = new QGridLayout(box);
+    grid->setColumnStretch(1, 1);
+    grid->setVerticalSpacing(10);
+    return box;
+}
+
+QLabel *ratioLabel(QWidget *parent, const char *name)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    return label;
+}
+
+// The pairs, then the ratio text beside the trigger button.
+void fill(QGroupBox *box, std::initializer_list<SettingsPair *> pairs, QLabel *ratio, QPushButton *trigger)
+{
+    auto *grid = static_cast<QGridLayout *>(box->layout());
+    int row = 0;
+    for (SettingsPair *p : pairs)
+        p->addTo(grid, row++);
+    grid->setRowStretch(row++, 1);
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(ratio, 1);
+    if (trigger)
+        bottom->addWidget(trigger);
+    grid->addLayout(bottom, row, 0, 1, 2);
+}
+
+bool weatherMode() { return Config.Mode == ModeAuto || Config.Mode == ModeGeo; }
+
+} // namespace
+
+WeatherPage::WeatherPage(TfrmLumora *window) : QObject(window), w(window)
+{
+    QWidget *page = w->page(QStringLiteral("tsWeather"));
+    QGroupBox *clouds = group(page, "gbxCloud", "Clouds");
+    QGroupBox *storms = group(page, "gbxStorm", "Thunderstorms");
+
+    // Count and duration: the edit shows what the slider can show, and a change of either
+    // recomputes both probabilities.
+    m_cloudCount = pair(clouds, "CloudCount", "Average number per day", Range{0, 3000, 100, 100},
+                        Binding{[] { return std::optional<int>(int(CloudCountFromP(Config.CloudP))); },
+                                [this](int) { storeClouds(); }, SetConfig});
+    m_cloudSeconds = pair(clouds, "CloudSeconds", "Average duration in seconds", Range{1, 900, 60, 60},
+                          Binding{[]() -> std::optional<int> {
+                                      if (const auto s = CloudSecondsFromD(Config.CloudD))
+                                          return int(*s);
+                                      return std::nullopt;
+                                  },
+                                  [this](int) { storeClouds(); }, SetConfig});
+    m_stormCount = pair(storms, "StormCount", "Average count per week", Range{0, 1000, 100, 100},
+                        Binding{[] { return std::optional<int>(int(StormCountFromP(Config.StormP))); },
+                                [this](int) { storeStorms(); }, SetConfig});
+    m_stormMinutes = pair(storms, "StormMinutes", "Average duration in minutes", Range{1, 200, 60, 60},
+                          Binding{[]() -> std::optional<int> {
+                                      if (const auto m = StormMinutesFromD(Config.StormD))
+                                          return int(*m);
+                                      return std::nullopt;
+                                  },
+                                  [this](int) { storeStorms(); }, SetConfig});
+    for (SettingsPair *p : {m_cloudCount.get(), m_cloudSeconds.get(), m_stormCount.get(), m_stormMinutes.get()}) {
+        p->editShowsPosition = true;
+        p->afterChange = [this] { showRatios(); };
+    }
+
+    m_cloudAlpha = pair(clouds, "CloudAlpha", "Remaining brightness (%)", AlphaRange,
+                        fieldBinding(ExpertWeather.CloudAlpha, SetExpertWeather));
+    m_cloudStep = pair(clouds, "CloudStep", "Dimming speed", StepRange,
+                       fieldBinding(ExpertWeather.CloudStep, SetExpertWeather));
+    m_stormAlpha = pair(storms, "StormAlpha", "Remaining brightness (%)", AlphaRange,
+                        fieldBinding(ExpertWeather.StormAlpha, SetExpertWeather));
+    m_stormStep = pair(storms, "StormStep", "Dimming speed", StepRange,
+                       fieldBinding(ExpertWeather.StormStep, SetExpertWeather));
+    m_lightning = pair(storms, "LightningP", "Lightning frequency", Range{0, 5000, 1000, 1000},
+                       fieldBinding(ExpertWeather.LightningP, SetExpertWeather));
+    m_cloudStep->edit()->setHint(QStringLiteral("The higher the quicker the brightness changes"));
+    m_stormStep->edit()->setHint(QStringLiteral("The higher the quicker the brightness changes."));
+    m_lightning->edit()->setHint(
+        QStringLiteral("The higher the more frequently lightning will appear during a thunderstorm."));
+
+    m_cloudRatio = ratioLabel(clouds, "lblCloudRatio");
+    m_stormRatio = ratioLabel(storms, "lblStormRatio");
+    QPushButton *cloudTrigger = w->modes ? w->modes->btnCloud : nullptr;
+    QPushButton *stormTrigger = w->modes ? w->modes->btnStorm : nullptr;
+    fill(clouds, {m_cloudCount.get(), m_cloudSeconds.get(), m_cloudAlpha.get(), m_cloudStep.get()}, m_cloudRatio,
+         cloudTrigger);
+    fill(storms, {m_stormCount.get(), m_stormMinutes.get(), m_stormAlpha.get(), m_stormStep.get(), m_lightning.get()},
+         m_stormRatio, stormTrigger);
+
+    auto *layout = new QHBoxLayout(page);
+    layout->setContentsMargins(16, 16, 16, 16);
+    layout->setSpacing(12);
+    layout->addWidget(clouds, 1, Qt::AlignTop);
+    layout->addWidget(storms, 1, Qt::AlignTop);
+}
+
+WeatherPage::~WeatherPage() = default;
+
+void WeatherPage::storeClouds()
+{
+    Config.CloudP = CloudPFromCount(m_cloudCount->position());
+    Config.CloudD = CloudDFromSeconds(m_cloudSeconds->position());
+}
+
+void WeatherPage::storeStorms()
+{
+    Config.StormP = StormPFromCount(m_stormCount->position());
+    Config.StormD = StormDFromMinutes(m_stormMinutes->position());
+}
+
+void WeatherPage::showConfig()
+{
+    for (SettingsPair *p : {m_cloudCount.get(), m_cloudSeconds.get(), m_stormCount.get(), m_stormMinutes.get()})
+        p->show();
+    showRatios();
+}
+
+void WeatherPage::showExpertWeather()
+{
+    for (SettingsPair *p : {m_cloudAlpha.get(), m_cloudStep.get(), m_stormAlpha.get(), m_stormStep.get(),
+                            m_lightning.get()})
+        p->show();
+}
+
+void WeatherPage::showRatios()
+{
+    const bool events = weatherMode();
+    m_cloudRatio->setText(EventLabelText(EventRatioText(Translate(QStringLiteral("CloudRatio")), Config.CloudP,
+                                                        Config.CloudD),
+                                         Translate(QStringLiteral("CloudActiveNow")),
+                                         events && (Info.StateFlags & StateCloud)));
+    m_stormRatio->setText(EventLabelText(EventRatioText(Translate(QStringLiteral("StormRatio")), Config.StormP,
+                                                        Config.StormD),
+                                         Translate(QStringLiteral("StormActiveNow")),
+                                         events && (Info.StateFlags & StateStorm)));
+}

@@ -1,0 +1,677 @@
+#include <QBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QSlider>
+#include <QTest>
+
+#include <ctime>
+
+#include "app/widgets.h"
+#include "link/device_image.h"
+#include "pages/config_page.h"
+#include "pages/expert_page.h"
+#include "pages/settings_pages.h"
+#include "window_fixture.h"
+
+namespace {
+
+// A field of the image by record and key, as the INI files name it.
+int fieldValue(const QString &record, const QString &key)
+{
+    const std::string k = key.toStdString();
+    if (record == u"Config")
+        return readField(recordBytes(Config).data(), *findField(ConfigFields, k));
+    if (record == u"Expert")
+        return readField(recordBytes(Expert).data(), *findField(ExpertFields, k));
+    return readField(recordBytes(ExpertWeather).data(), *findField(ExpertWeatherFields, k));
+}
+
+void setTz(const QByteArray &id)
+{
+    qputenv("TZ", id);
+    tzset();
+}
+
+} // namespace
+
+class TstSettingsPages : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { m_tz = qgetenv("TZ"); }
+    void init();
+    void cleanup();
+
+    void typedValueReachesField_data();
+    void typedValueReachesField();
+    void unfocusedEditSendsNothing_data();
+    void unfocusedEditSendsNothing();
+    void sliderStopsAtNeighbour_data();
+    void sliderStopsAtNeighbour();
+    void typedLevelIsNotOrdered();
+    void cloudsRoundTrip();
+    void ratioTexts();
+    void balanceSumAlwaysRefreshed();
+    void realtime();
+    void fanModeButtons();
+    void sensorDependentControls();
+    void chartSourceButtons();
+    void fahrenheitHysteresis();
+    void refreshShowsFormats();
+    void timeZoneFromSystem_data();
+    void timeZoneFromSystem();
+    void timeZoneQueryFailsChangesNothing();
+    void timeZoneTypedAllOrNothing();
+    void firstDownloadLeavesMessages_data();
+    void firstDownloadLeavesMessages();
+    void boardLineStaysLast();
+    void pictures();
+
+private:
+    template <class T = QWidget>
+    T *find(const QString &name)
+    {
+        T *object = w->findChild<T *>(name);
+        if (!object)
+            qFatal("no control %s", qPrintable(name));
+        return object;
+    }
+    LabeledEdit *edit(const QString &name) { return find<LabeledEdit>(name); }
+    QWidget *pageOf(QWidget *control);
+    void connectWindow();
+    // Selects the control's page, gives the edit the focus, clears it, types text.
+    void typeInto(const QString &name, const QString &text);
+    void refreshAll();
+    // A real click: the control is scrolled into view first (the expert page scrolls).
+    void click(QAbstractButton *button);
+
+    std::unique_ptr<TfrmLumora> w;
+    QByteArray m_tz;
+};
+
+void TstSettingsPages::init()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    resetDeviceImage();
+    w = makeWindow({"-english", "-expert"});
+    w->show();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+}
+
+void TstSettingsPages::cleanup()
+{
+    w.reset();
+    setTz(m_tz);
+}
+
+QWidget *TstSettingsPages::pageOf(QWidget *control)
+{
+    for (QWidget *p = control; p; p = p->parentWidget())
+        if (p->objectName().startsWith(u"ts") && w->pc->indexOf(p) >= 0)
+            return p;
+    return nullptr;
+}
+
+void TstSettingsPages::click(QAbstractButton *button)
+{
+    w->SelectPage(pageOf(button));
+    for (QWidget *p = button->parentWidget(); p; p = p->parentWidget())
+        if (auto *scroll = qobject_cast<QScrollArea *>(p))
+            scroll->ensureWidgetVisible(button);
+    // A radio button reacts only on its indicator and text, not on the rest of its row.
+    const QPoint at = qobject_cast<QRadioButton *>(button) ? QPoint(8, button->height() / 2) : button->rect().center();
+    QTest::mouseClick(button, Qt::LeftButton, {}, at);
+}
+
+void TstSettingsPages::refreshAll()
+{
+    w->ShowInfo();
+    w->ShowConfig();
+    w->ShowExpert();
+    w->ShowExpertWeather();
+}
+
+void TstSettingsPages::connectWindow()
+{
+    Info.WaterTemp = 250;
+    Info.SlaveTemp = 300;
+    Config.Mode = ModeManual;
+    w->SetConnected(true);
+    refreshAll();
+    setRequestFlags(0);
+}
+
+void TstSettingsPages::typeInto(const QString &name, const QString &text)
+{
+    LabeledEdit *e = edit(name);
+    w->SelectPage(pageOf(e));
+    QVERIFY2(e->isEnabled(), qPrintable(name));
+    e->edit()->setFocus();
+    QVERIFY(e->editHasFocus());
+    e->edit()->clear();
+    setRequestFlags(0);
+    QTest::keyClicks(e->edit(), text);
+}
+
+// Each page's edits: the typed text, the field it lands in (limited to the pair's or the
+// field's range) and the request bit it raises.
+void TstSettingsPages::typedValueReachesField_data()
+{
+    QTest::addColumn<QString>("editName");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("record");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<uint32_t>("request");
+    auto row = [](const char *tag, const char *name, const char *typed, const char *record, const char *key, int value,
+                  uint32_t request) {
+        QTest::newRow(tag) << QString::fromLatin1(name) << QString::fromLatin1(typed) << QString::fromLatin1(record)
+                           << QString::fromLatin1(key) << value << request;
+    };
+    row("time lapse", "edtTimeLapse", "12", "Config", "TimeLapse", 12, SetConfig);
+    row("time lapse beyond the slider", "edtTimeLapse", "300", "Config", "TimeLapse", 250, SetConfig);
+    row("bright 50%", "edtLCDBLMax", "50", "Config", "LCDBLMax", 128, SetConfig);
+    row("night 20%", "edtLCDBLNight", "20", "Expert", "LCDBLNight", 51, SetExpert);
+    row("slow beyond 100%", "edtFanLow", "120", "Config", "FanLow", 255, SetConfig);
+    row("fan off 10%", "edtFanOff", "10", "Expert", "FanOff", 26, SetExpert);
+    row("clouds per day", "edtCloudCount", "10", "Config", "CloudP", 6, SetConfig);
+    row("cloud seconds", "edtCloudSeconds", "60", "Config", "CloudD", 873, SetConfig);
+    row("storms per week", "edtStormCount", "1000", "Config", "StormP", 1387, SetConfig);
+    row("storm minutes", "edtStormMinutes", "30", "Config", "StormD", 466, SetConfig);
+    row("cloud brightness", "edtCloudAlpha", "40", "ExpertWeather", "CloudAlpha", 40, SetExpertWeather);
+    row("storm speed beyond the slider", "edtStormStep", "6000", "ExpertWeather", "StormStep", 5000, SetExpertWeather);
+    row("lightning", "edtLightningP", "1234", "ExpertWeather", "LightningP", 1234, SetExpertWeather);
+    row("largest delay", "edtWeatherDelay3", "25.5", "ExpertWeather", "WeatherDelay3", 255, SetExpertWeather);
+    row("moon 37.5%", "edtMoon5", "37.5", "ExpertWeather", "MoonColor165", 1536, SetExpertWeather);
+    row("balance", "edtBalance11", "80", "ExpertWeather", "Balance11", 80, SetExpertWeather);
+    row("balance sum", "edtBalanceSum", "70", "ExpertWeather", "BalanceSum", 70, SetExpertWeather);
+    row("sum ramp", "edtBalanceSumRamp", "-5", "Expert", "BalanceSumRamp", -5, SetExpert);
+    row("sum ramp limited", "edtBalanceSumRamp", "-150", "Expert", "BalanceSumRamp", -100, SetExpert);
+    row("prescaler", "edtPWMPrescaler", "19", "Expert", "PWMPrescaler", 19, SetExpert);
+    row("prescaler below its range", "edtPWMPrescaler", "1", "Expert", "PWMPrescaler", 3, SetExpert);
+    row("bit rate beyond 8 bits", "edtTWIBitrate", "300", "Expert", "TWIBitrate", 255, SetExpert);
+    row("calibration offset", "edtTempOffset", "-1.5", "Expert", "TempOffset", -15, SetExpert);
+    row("chart interval", "edtChartInterval", "15", "Expert", "ChartInterval", 15, SetExpert);
+    row("chart scale", "edtChartScale", "0.5", "Expert", "ChartScale", 5, SetExpert);
+    row("chart scale beyond 25.5", "edtChartScale", "30", "Expert", "ChartScale", 255, SetExpert);
+    row("cloud trigger", "edtCloudTempWater", "28.5", "Expert", "CloudTempWater", 285, SetExpert);
+    row("random seed", "edtRandomInit", "7", "Expert", "RandomInit", 7, SetExpert);
+    row("hysteresis upper", "edtTempWaterHigh", "26", "Expert", "TempWaterHigh", 260, SetExpert);
+    row("lightning mask", "edtLightningMask4", "170", "ExpertWeather", "LightningMask4", 170, SetExpertWeather);
+    row("time-zone bias", "edtTimeZoneBias", "120", "Expert", "Bias", 120, SetExpert);
+    row("time-zone daylight day", "edtTimeZoneDaylightDay", "31", "Expert", "DaylightDay", 31, SetExpert);
+    row("not a number", "edtMoon0", "abc", "ExpertWeather", "MoonColor160", 0, 0u);
+}
+
+void TstSettingsPages::typedValueReachesField()
+{
+    QFETCH(QString, editName);
+    QFETCH(QString, typed);
+    QFETCH(QString, record);
+    QFETCH(QString, key);
+    QFETCH(uint32_t, request);
+    connectWindow();
+    Expert.FanMode = 2; // both the hysteresis and the fan-off level are in use
+    w->ShowExpert();
+    typeInto(editName, typed);
+    QTEST(fieldValue(record, key), "value");
+    QCOMPARE(pendingRequests(), request);
+    QCOMPARE(edit(editName)->text(), typed);
+}
+
+void TstSettingsPages::unfocusedEditSendsNothing_data()
+{
+    QTest::addColumn<QString>("editName");
+    for (const char *name : {"edtPWMPrescaler", "edtLCDBLMin", "edtCloudCount", "edtMoon0", "edtBalanceSum",
+                             "edtTimeZoneBias", "edtLightningMask0", "edtBalanceSumRamp"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void TstSettingsPages::unfocusedEditSendsNothing()
+{
+    QFETCH(QString, editName);
+    connectWindow();
+    const QByteArray expert(reinterpret_cast<const char *>(&Expert), sizeof Expert);
+    const QByteArray config(reinterpret_cast<const char *>(&Config), sizeof Config);
+    const QByteArray weather(reinterpret_cast<const char *>(&ExpertWeather), sizeof ExpertWeather);
+    edit(editName)->setText(QStringLiteral("42"));
+    QCOMPARE(pendingRequests(), 0u);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(&Expert), sizeof Expert), expert);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(&Config), sizeof Config), config);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(&ExpertWeather), sizeof ExpertWeather), weather);
+}
+
+// Backlight bright 200, dim 150, night 100; fan fast 200, slow 150, off 100.
+void TstSettingsPages::sliderStopsAtNeighbour_data()
+{
+    QTest::addColumn<QString>("slider");
+    QTest::addColumn<int>("moveTo");
+    QTest::addColumn<QString>("record");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("editText");
+    QTest::newRow("dim below night") << "trbLCDBLMin" << 50 << "Config" << "LCDBLMin" << 100 << "39.2";
+    QTest::newRow("dim above bright") << "trbLCDBLMin" << 250 << "Config" << "LCDBLMin" << 200 << "78.4";
+    QTest::newRow("bright below dim") << "trbLCDBLMax" << 0 << "Config" << "LCDBLMax" << 150 << "58.8";
+    QTest::newRow("night above dim") << "trbLCDBLNight" << 255 << "Expert" << "LCDBLNight" << 150 << "58.8";
+    QTest::newRow("night free below") << "trbLCDBLNight" << 0 << "Expert" << "LCDBLNight" << 0 << "0";
+    QTest::newRow("slow above fast") << "trbFanLow" << 255 << "Config" << "FanLow" << 200 << "78.4";
+    QTest::newRow("fan off above slow") << "trbFanOff" << 200 << "Expert" << "FanOff" << 150 << "58.8";
+    QTest::newRow("fast free above") << "trbFanHigh" << 255 << "Config" << "FanHigh" << 255 << "100";
+}
+
+void TstSettingsPages::sliderStopsAtNeighbour()
+{
+    QFETCH(QString, slider);
+    QFETCH(int, moveTo);
+    QFETCH(QString, record);
+    QFETCH(QString, key);
+    Config.LCDBLMax = Config.FanHigh = 200;
+    Config.LCDBLMin = Config.FanLow = 150;
+    Expert.LCDBLNight = Expert.FanOff = 100;
+    connectWindow();
+    auto *s = find<QSlider>(slider);
+    w->SelectPage(w->page("tsConfig"));
+    s->setFocus();
+    s->setValue(moveTo);
+    QTEST(s->value(), "value");
+    QTEST(fieldValue(record, key), "value");
+    QCOMPARE(pendingRequests(), record == u"Config" ? SetConfig : SetExpert);
+    QTEST(edit(QStringLiteral("edt") + slider.mid(3))->text(), "editText");
+}
+
+void TstSettingsPages::typedLevelIsNotOrdered()
+{
+    Config.LCDBLMax = 200;
+    Config.LCDBLMin = 150;
+    Expert.LCDBLNight = 100;
+    connectWindow();
+    typeInto(QStringLiteral("edtLCDBLMin"), QStringLiteral("10"));
+    QCOMPARE(int(Config.LCDBLMin), 26);
+    QCOMPARE(find<QSlider>("trbLCDBLMin")->value(), 26);
+    QCOMPARE(int(Expert.LCDBLNight), 100);
+}
+
+void TstSettingsPages::cloudsRoundTrip()
+{
+    connectWindow();
+    typeInto(QStringLiteral("edtCloudCount"), QStringLiteral("10"));
+    typeInto(QStringLiteral("edtCloudSeconds"), QStringLiteral("900"));
+    QCOMPARE(int(Config.CloudP), 6);
+    QCOMPARE(int(Config.CloudD), 58);
+    w->SelectPage(w->page("tsConfig")); // the next read finds no focused weather control
+    w->ShowConfig();
+    QCOMPARE(edit("edtCloudCount")->text(), QStringLiteral("9"));
+    QCOMPARE(find<QSlider>("trbCloudCount")->value(), 9);
+    QCOMPARE(edit("edtCloudSeconds")->text(), QStringLiteral("900"));
+    QCOMPARE(find<QSlider>("trbCloudSeconds")->value(), 900);
+
+    // A stored duration of 0 has no seconds to show: the controls keep what they had.
+    Config.CloudD = 0;
+    w->ShowConfig();
+    QCOMPARE(edit("edtCloudSeconds")->text(), QStringLiteral("900"));
+
+    // Moving one slider recomputes both fields from the two positions.
+    Config.CloudP = 0;
+    w->SelectPage(w->page("tsWeather"));
+    setRequestFlags(0);
+    auto *count = find<QSlider>("trbCloudCount");
+    count->setFocus();
+    count->setValue(100);
+    QCOMPARE(int(Config.CloudP), 60);
+    QCOMPARE(int(Config.CloudD), 58);
+    QCOMPARE(edit("edtCloudCount")->text(), QStringLiteral("100"));
+    QCOMPARE(pendingRequests(), SetConfig);
+}
+
+void TstSettingsPages::ratioTexts()
+{
+    Config.CloudP = 60;
+    Config.CloudD = 873;
+    Info.StateFlags = StateCloud | StateStorm;
+    connectWindow();
+    auto *cloud = find<QLabel>("lblCloudRatio");
+    auto *storm = find<QLabel>("lblStormRatio");
+    QCOMPARE(cloud->text(), QStringLiteral("Cloud ratio: 6.4%"));   // Manual: no "currently active"
+    QCOMPARE(storm->text(), QString());
+    Config.Mode = ModeAuto;
+    w->ShowConfig();
+    QCOMPARE(cloud->text(), QStringLiteral("Cloud currently active \u2022 Cloud ratio: 6.4%"));
+    QCOMPARE(storm->text(), QStringLiteral("Thunderstorm currently active"));
+    Info.StateFlags = 0;
+    w->ShowInfo();
+    QCOMPARE(cloud->text(), QStringLiteral("Cloud ratio: 6.4%"));
+    // A change on the page updates the text at once.
+    typeInto(QStringLiteral("edtStormMinutes"), QStringLiteral("30"));
+    QCOMPARE(storm->text(), QStringLiteral("Thunderstorm ratio: 0%"));
+}
+
+void TstSettingsPages::balanceSumAlwaysRefreshed()
+{
+    connectWindow();
+    typeInto(QStringLiteral("edtBalanceSum"), QStringLiteral("55"));
+    QCOMPARE(int(ExpertWeather.BalanceSum), 55);
+    setRequestFlags(0);
+    // The controller reports another sum: it replaces the typed text, and showing it is
+    // not sent back although the edit has the focus.
+    ExpertWeather.BalanceSum = 40;
+    w->ShowExpertWeather();
+    QVERIFY(edit("edtBalanceSum")->editHasFocus());
+    QCOMPARE(edit("edtBalanceSum")->text(), QStringLiteral("40"));
+    QCOMPARE(find<QSlider>("trbBalanceSum")->value(), 40);
+    QCOMPARE(pendingRequests(), 0u);
+    QCOMPARE(int(ExpertWeather.BalanceSum), 40);
+
+    // Any other focused edit keeps what is being typed.
+    typeInto(QStringLiteral("edtBalance0"), QStringLiteral("33"));
+    ExpertWeather.Balance[0] = 90;
+    w->ShowExpertWeather();
+    QCOMPARE(edit("edtBalance0")->text(), QStringLiteral("33"));
+    QCOMPARE(find<QSlider>("trbBalance0")->value(), 90);
+}
+
+void TstSettingsPages::realtime()
+{
+    Config.TimeLapse = 40;
+    connectWindow();
+    QCOMPARE(edit("edtTimeLapse")->text(), QStringLiteral("40"));
+    w->SelectPage(w->page("tsConfig"));
+    click(find<QPushButton>("btnRealtime"));
+    QCOMPARE(int(Config.TimeLapse), 1);
+    QCOMPARE(find<QSlider>("trbTimeLapse")->value(), 1);
+    QCOMPARE(edit("edtTimeLapse")->text(), QStringLiteral("1"));
+    QCOMPARE(pendingRequests(), SetConfig);
+    // "Now" runs it first.
+    Config.TimeLapse = 40;
+    w->settings->config->showConfig();
+    w->btnNowClick();
+    QCOMPARE(edit("edtTimeLapse")->text(), QStringLiteral("1"));
+}
+
+void TstSettingsPages::fanModeButtons()
+{
+    connectWindow();
+    w->SelectPage(w->page("tsExpert"));
+    auto *led = find<QRadioButton>("rbtFMOLED");
+    auto *water = find<QRadioButton>("rbtFMOWater");
+    auto *master = find<QRadioButton>("rbtFMOWaterMaster");
+    QVERIFY(led->isChecked());
+    QVERIFY(!edit("edtTempWaterLow")->isEnabled());
+
+    click(water);
+    QCOMPARE(int(Expert.FanMode), 1);
+    QCOMPARE(pendingRequests(), SetExpert);
+    QVERIFY(edit("edtTempWaterLow")->isEnabled());
+    QVERIFY(edit("edtTempWaterHigh")->isEnabled());
+    QVERIFY(!edit("edtFanOff")->isEnabled());
+    QVERIFY(!find<QSlider>("trbFanOff")->isEnabled());
+
+    click(master);
+    QCOMPARE(int(Expert.FanMode), 2);
+    QVERIFY(edit("edtTempWaterLow")->isEnabled());
+    QVERIFY(edit("edtFanOff")->isEnabled());
+
+    click(led);
+    QCOMPARE(int(Expert.FanMode), 0);
+    QVERIFY(!edit("edtTempWaterHigh")->isEnabled());
+    QVERIFY(find<QSlider>("trbFanOff")->isEnabled());
+
+    // The controller's mode arrives: the buttons and the enabling follow, nothing is sent,
+    // even while one of the buttons keeps the focus.
+    setRequestFlags(0);
+    Expert.FanMode = 1;
+    w->ShowExpert();
+    QVERIFY(water->isChecked());
+    QVERIFY(!edit("edtFanOff")->isEnabled());
+    QCOMPARE(pendingRequests(), 0u);
+    Expert.FanMode = 7;   // names no button
+    w->ShowExpert();
+    QVERIFY(!led->isChecked() && !water->isChecked() && !master->isChecked());
+    QCOMPARE(int(Expert.FanMode), 7);
+}
+
+void TstSettingsPages::sensorDependentControls()
+{
+    connectWindow();
+    Expert.FanMode = 1;
+    w->ShowExpert();
+    const char *sensorControls[] = {"edtTempOffset", "rbtFMOWater", "rbtFMOWaterMaster", "edtCloudTempWater",
+                                    "rbtCHMTempWater", "edtTempWaterLow", "edtTempWaterHigh"};
+    for (const char *name : sensorControls)
+        QVERIFY2(find(QString::fromLatin1(name))->isEnabled(), name);
+    QVERIFY(find("rbtCHMTempSlave")->isEnabled());
+
+    Info.WaterTemp = NoValue16;
+    Info.SlaveTemp = NoValue16;
+    w->ShowInfo();
+    for (const char *name : sensorControls)
+        QVERIFY2(!find(QString::fromLatin1(name))->isEnabled(), name);
+    QVERIFY(!find("rbtCHMTempSlave")->isEnabled());
+    QVERIFY(find("rbtFMOLED")->isEnabled());
+    QVERIFY(find("rbtCHMVoltage")->isEnabled());
+
+    // With the sensor back, the hysteresis is usable only outside the LED-guided mode.
+    Info.WaterTemp = 200;
+    Expert.FanMode = 0;
+    w->ShowExpert();
+    w->ShowInfo();
+    QVERIFY(find("edtTempOffset")->isEnabled());
+    QVERIFY(!find("edtTempWaterLow")->isEnabled());
+}
+
+void TstSettingsPages::chartSourceButtons()
+{
+    connectWindow();
+    w->SelectPage(w->page("tsExpert"));
+    QVERIFY(find<QRadioButton>("rbtCHMTempWater")->isChecked());
+    click(find<QRadioButton>("rbtCHMVoltage"));
+    QCOMPARE(int(Expert.ChartMode), int(ChartInputVoltage));
+    QVERIFY(isRequestPending(SetExpert));
+    setRequestFlags(0);
+    Expert.ChartMode = ChartSlaveTemp;
+    w->ShowExpert();
+    QVERIFY(find<QRadioButton>("rbtCHMTempSlave")->isChecked());
+    QCOMPARE(pendingRequests(), 0u);
+    QVERIFY(find("rbtCHMTempBoard")->isHidden());
+}
+
+void TstSettingsPages::fahrenheitHysteresis()
+{
+    Expert.FanMode = 1;
+    Expert.TempWaterLow = 240;
+    Expert.TempWaterHigh = 260;
+    connectWindow();
+    QCOMPARE(edit("edtTempWaterLow")->text(), QStringLiteral("24.0"));
+    QCOMPARE(edit("edtTempWaterHigh")->caption(), QStringLiteral("\u00B0C"));
+    Config.Flag |= FlagFahrenheit;
+    w->ShowConfig();
+    QCOMPARE(edit("edtTempWaterLow")->text(), QStringLiteral("75.2"));
+    QCOMPARE(edit("edtTempWaterHigh")->caption(), QStringLiteral("\u00B0F"));
+    QVERIFY(find<QRadioButton>("rbtFahrenheit")->isChecked());
+    typeInto(QStringLiteral("edtTempWaterHigh"), QStringLiteral("77"));
+    QCOMPARE(int(Expert.TempWaterHigh), 250);
+    QCOMPARE(pendingRequests(), SetExpert);
+    // The offset and the cloud trigger stay in Celsius.
+    typeInto(QStringLiteral("edtCloudTempWater"), QStringLiteral("27"));
+    QCOMPARE(int(Expert.CloudTempWater), 270);
+}
+
+void TstSettingsPages::refreshShowsFormats()
+{
+    Expert.TempOffset = -15;
+    Expert.ChartScale = 5;
+    Expert.ChartInterval = 60000;
+    Expert.CloudTempWater = 285;
+    Expert.Bias = -300;
+    Expert.DaylightDay = 14;
+    ExpertWeather.LightningMask[11] = 255;
+    ExpertWeather.WeatherDelay[2] = 255;
+    ExpertWeather.MoonColor16[1] = 1;
+    Expert.LCDBLNight = 128;
+    Expert.BalanceSumRamp = -7;
+    connectWindow();
+    const QList<std::pair<const char *, const char *>> shown = {
+        {"edtTempOffset", "-1.5"},      {"edtChartScale", "0.5"},         {"edtChartInterval", "60000"},
+        {"edtCloudTempWater", "28.5"},  {"edtTimeZoneBias", "-300"},      {"edtTimeZoneDaylightDay", "14"},
+        {"edtLightningMask11", "255"},  {"edtWeatherDelay2", "25.5"},     {"edtMoon1", "0.02"},
+        {"edtLCDBLNight", "50.2"},      {"edtBalanceSumRamp", "-7"},      {"edtPWMPrescaler", "0"},
+    };
+    for (const auto &[name, text] : shown)
+        QCOMPARE(edit(QString::fromLatin1(name))->text(), QString::fromLatin1(text));
+    QCOMPARE(find<QSlider>("trbWeatherDelay2")->value(), 255);
+
+    // A focused edit is skipped, its neighbours are not.
+    typeInto(QStringLiteral("edtTimeZoneStandardHour"), QStringLiteral("4"));
+    Expert.StandardHour = 9;
+    Expert.StandardMonth = 11;
+    w->ShowExpert();
+    QCOMPARE(edit("edtTimeZoneStandardHour")->text(), QStringLiteral("4"));
+    QCOMPARE(edit("edtTimeZoneStandardMonth")->text(), QStringLiteral("11"));
+}
+
+void TstSettingsPages::timeZoneFromSystem_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<QList<int>>("fields");
+    // bias, standard month, day, hour, day of week, daylight month, day, hour, day of week
+    QTest::newRow("Central Europe") << QByteArray("Europe/Berlin") << QList<int>{60, 10, 31, 3, 0, 3, 31, 2, 0};
+    QTest::newRow("Eastern US") << QByteArray("America/New_York") << QList<int>{-300, 11, 7, 2, 0, 3, 14, 2, 0};
+    QTest::newRow("no daylight saving") << QByteArray("Asia/Kolkata") << QList<int>{330, 0, 0, 0, 0, 0, 0, 0, 0};
+}
+
+void TstSettingsPages::timeZoneFromSystem()
+{
+    QFETCH(QByteArray, zone);
+    QFETCH(QList<int>, fields);
+    setTz(zone);
+    connectWindow();
+    w->SelectPage(w->page("tsExpert"));
+    click(find<QPushButton>("btnApplyTZI"));
+    const char *keys[9] = {"Bias", "StandardMonth", "StandardDay", "StandardHour", "StandardDayOfWeek",
+                           "DaylightMonth", "DaylightDay", "DaylightHour", "DaylightDayOfWeek"};
+    const char *edits[9] = {"edtTimeZoneBias", "edtTimeZoneStandardMonth", "edtTimeZoneStandardDay",
+                            "edtTimeZoneStandardHour", "edtTimeZoneStandardDayOfWeek", "edtTimeZoneDaylightMonth",
+                            "edtTimeZoneDaylightDay", "edtTimeZoneDaylightHour", "edtTimeZoneDaylightDayOfWeek"};
+    for (int i = 0; i < 9; ++i) {
+        QCOMPARE(fieldValue(QStringLiteral("Expert"), QString::fromLatin1(keys[i])), fields[i]);
+        QCOMPARE(edit(QString::fromLatin1(edits[i]))->text(), QString::number(fields[i]));
+    }
+    QCOMPARE(pendingRequests(), SetExpert);
+}
+
+void TstSettingsPages::timeZoneQueryFailsChangesNothing()
+{
+    Expert.Bias = 42;
+    connectWindow();
+    w->settings->expert->SystemTimeZone = [] { return std::optional<TimeZoneInfo>(); };
+    w->settings->expert->btnApplyTZIClick();
+    QCOMPARE(int(Expert.Bias), 42);
+    QCOMPARE(edit("edtTimeZoneBias")->text(), QStringLiteral("42"));
+    QCOMPARE(pendingRequests(), 0u);
+}
+
+void TstSettingsPages::timeZoneTypedAllOrNothing()
+{
+    connectWindow();
+    edit("edtTimeZoneDaylightHour")->setText(QStringLiteral("two"));
+    typeInto(QStringLiteral("edtTimeZoneBias"), QStringLiteral("60"));
+    QCOMPARE(int(Expert.Bias), 0);
+    QCOMPARE(pendingRequests(), 0u);
+    edit("edtTimeZoneDaylightHour")->setText(QStringLiteral("2"));
+    typeInto(QStringLiteral("edtTimeZoneStandardMonth"), QStringLiteral("10"));
+    QCOMPARE(int(Expert.Bias), 60);
+    QCOMPARE(int(Expert.StandardMonth), 10);
+    QCOMPARE(int(Expert.DaylightHour), 2);
+    QCOMPARE(pendingRequests(), SetExpert);
+}
+
+void TstSettingsPages::firstDownloadLeavesMessages_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("Auto") << int(ModeAuto) << "tsMessages" << "tsSchedule";
+    QTest::newRow("Geo") << int(ModeGeo) << "tsMessages" << "tsGeo";
+    QTest::newRow("Manual") << int(ModeManual) << "tsMessages" << "tsChannels";
+    QTest::newRow("Flash") << int(ModeFlash) << "tsMessages" << "tsChannels";
+    QTest::newRow("another page stays") << int(ModeAuto) << "tsMoon" << "tsMoon";
+}
+
+void TstSettingsPages::firstDownloadLeavesMessages()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, before);
+    connectWindow();
+    Config.Mode = uint8_t(mode);
+    w->SelectPage(w->page(before));
+    w->ShowExpertWeather();
+    QTEST(w->pc->currentWidget()->objectName(), "after");
+}
+
+void TstSettingsPages::boardLineStaysLast()
+{
+    QLayout *layout = w->page("tsConfig")->layout();
+    QVERIFY(layout);
+    QCOMPARE(layout->itemAt(layout->count() - 1)->widget(), w->lblBoard);
+    w->SelectPage(w->page("tsConfig"));
+    QCoreApplication::processEvents();
+    QVERIFY(find("gbxFan")->geometry().bottom() < w->lblBoard->y());
+}
+
+void TstSettingsPages::pictures()
+{
+    for (const char *language : {"-english", "-german"}) {
+        resetDeviceImage();
+        const bool german = QByteArray(language) == "-german";
+        QLocale::setDefault(german ? QLocale(QLocale::German, QLocale::Germany) : QLocale(QLocale::English, QLocale::UnitedStates));
+        w = makeWindow({language, "-expert"});
+        w->show();
+        for (int i = 0; i < 12; ++i) {
+            Config.ColorName[i] = uint8_t(i + 1);
+            ExpertWeather.MoonColor16[i] = uint16_t(i * 300);
+            ExpertWeather.Balance[i] = uint8_t(100 - i * 5);
+            ExpertWeather.WeatherDelay[i] = uint8_t(i * 20);
+            ExpertWeather.LightningMask[i] = uint8_t(1 << (i % 8));
+        }
+        Config.TimeLapse = 1;
+        Config.LCDBLMax = 255;
+        Config.LCDBLMin = 128;
+        Expert.LCDBLNight = 20;
+        Config.FanHigh = 230;
+        Config.FanLow = 100;
+        Config.CloudP = 60;
+        Config.CloudD = 873;
+        Config.StormP = 14;
+        Config.StormD = 466;
+        ExpertWeather.CloudAlpha = 60;
+        ExpertWeather.StormAlpha = 30;
+        ExpertWeather.CloudStep = 2000;
+        ExpertWeather.StormStep = 3000;
+        ExpertWeather.LightningP = 1200;
+        ExpertWeather.BalanceSum = 90;
+        Expert.PWMPrescaler = 5;
+        Expert.TWIBitrate = 23;
+        Expert.ChartInterval = 15;
+        Expert.ChartScale = 5;
+        Expert.TempWaterLow = 250;
+        Expert.TempWaterHigh = 265;
+        Expert.FanMode = 2;
+        Expert.Bias = 60;
+        connectWindow();
+        const QString suffix = QString::fromLatin1(language + 1);
+        for (const char *name : {"tsConfig", "tsWeather", "tsWeatherDelay", "tsMoon", "tsBalance", "tsExpert"}) {
+            w->SelectPage(w->page(QString::fromLatin1(name)));
+            savePicture(w.get(), QSize(1009, 680), QString::fromLatin1(name) + u'_' + suffix);
+            savePicture(w.get(), w->minimumSizeHint(), QString::fromLatin1(name) + QStringLiteral("_min_") + suffix);
+        }
+        // The whole of the scrolling expert page.
+        w->SelectPage(w->page("tsExpert"));
+        QWidget *content = w->page("tsExpert")->findChild<QScrollArea *>()->widget();
+        savePicture(content, QSize(content->width(), content->sizeHint().height()), QStringLiteral("tsExpert_all_") + suffix);
+    }
+}
+
+QTEST_MAIN(TstSettingsPages)
+#include "tst_settings_pages.moc"
