@@ -1,0 +1,90 @@
+#include "files/ini_commands.h"
+
+#include <QAction>
+#include <QFileDialog>
+
+#include "app/app_info.h"
+#include "app/frm_lumora.h"
+#include "app/localization.h"
+#include "files/ini_file.h"
+#include "files/settings_file.h"
+#include "link/device_image.h"
+
+IniCommands::IniCommands(TfrmLumora *window) : QObject(window), w(window)
+{
+    ChooseFile = [this](const FileDialogRequest &request) {
+        QFileDialog dialog(w, request.title, request.folder, request.filter);
+        dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        dialog.setDefaultSuffix(request.defaultSuffix);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().constFirst();
+    };
+
+    auto on = [this](const char *item, void (IniCommands::*handler)()) {
+        if (QAction *action = w->action(QString::fromLatin1(item)))
+            connect(action, &QAction::triggered, this, handler);
+    };
+    on("mnuScheduleConfigExport", &IniCommands::mnuScheduleConfigExportClick);
+    on("mnuConfigImport", &IniCommands::mnuConfigImportClick);
+    on("mnuScheduleImport", &IniCommands::mnuScheduleImportClick);
+}
+
+IniCommands::FileDialogRequest IniCommands::dialogRequest(bool save, const char *titleKey) const
+{
+    FileDialogRequest request;
+    request.save = save;
+    request.title = Translate(QString::fromLatin1(titleKey));
+    request.folder = w->ProgramFolder;
+    request.filter = TranslateFmt(QStringLiteral("LumoraConfig"), {QString::fromLatin1(AppInfo::Title)}) +
+                     QStringLiteral(" (*.ini)");
+    request.defaultSuffix = QStringLiteral("ini");
+    return request;
+}
+
+void IniCommands::mnuScheduleConfigExportClick()
+{
+    // The link thread re-reads the records while the dialog is open, so the file gets the
+    // controller's present state.
+    raiseRequest(Refresh);
+    const QString fileName = ChooseFile(dialogRequest(true, "ExportScheduleConfig"));
+    if (fileName.isEmpty())
+        return;
+    WriteSettingsFile(fileName);
+}
+
+void IniCommands::mnuConfigImportClick()
+{
+    const QString fileName = ChooseFile(dialogRequest(false, "ImportConfig"));
+    if (fileName.isEmpty())
+        return;
+    IniFile ini;
+    IniFile::load(fileName, &ini);   // an unreadable file reads as an empty one
+    ReadSettingsFromIni(ini);
+    w->ShowInfo();
+    w->ShowConfig();
+    w->ShowExpert();
+    w->ShowExpertWeather();
+    // The grid's colours follow the channel colour names.
+    if (QWidget *grid = w->findChild<QWidget *>(QStringLiteral("sgSchedule")))
+        grid->update();
+    raiseRequest(ImportConfig);
+}
+
+void IniCommands::mnuScheduleImportClick()
+{
+    // The lines on their way from the controller would overwrite the imported ones.
+    if (isRequestPending(GetSchedule))
+        return;
+    const QString fileName = ChooseFile(dialogRequest(false, "ImportSchedule"));
+    if (fileName.isEmpty())
+        return;
+    IniFile ini;
+    IniFile::load(fileName, &ini);
+    ReadScheduleFromIni(ini);
+    w->FillScheduleGrid();
+    markAllScheduleLinesChanged(SetSchedule);
+}
+
+void IniCommands::WriteBackupFile(const QString &port) { ::WriteBackupFile(w->ProgramFolder, port); }

@@ -1,0 +1,38 @@
+#pragma once
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class TfrmLumora;
+
+// The File menu's INI commands (export, configuration import, schedule import) and the
+// automatic backup the window writes before it disconnects.
+class IniCommands : public QObject {
+    Q_OBJECT
+public:
+    explicit IniCommands(TfrmLumora *window);
+
+    struct FileDialogRequest {
+        bool save = false;   // save dialog (asks before overwriting), else an open dialog
+        QString title;
+        QString folder;   // initial folder
+        QString filter;   // "Aqualumora 1.x.5 configuration (*.ini)"
+        QString defaultSuffix;   // "ini"
+    };
+    // Shows the file dialog; an empty result means cancelled. Tests replace it.
+    std::function<QString(const FileDialogRequest &)> ChooseFile;
+
+    void mnuScheduleConfigExportClick();
+    void mnuConfigImportClick();
+    void mnuScheduleImportClick();
+
+    // Backup_<port>.ini in the program folder, from the whole image (the window decides
+    // when: only while a device with its data is connected).
+    void WriteBackupFile(const QString &port);
+
+private:
+    FileDialogRequest dialogRequest(bool save, const char *titleKey) const;
+
+    TfrmLumora *w;
+};

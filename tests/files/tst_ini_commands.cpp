@@ -1,0 +1,321 @@
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <cstring>
+
+#include "files/ini_commands.h"
+#include "files/ini_file.h"
+#include "files/settings_file.h"
+#include "link/device_image.h"
+#include "link/ports.h"
+#include "sim_fixture.h"
+#include "window_fixture.h"
+
+namespace {
+
+void writeText(const QString &path, const QByteArray &text)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(text);
+}
+
+IniFile loadIni(const QString &path)
+{
+    IniFile ini;
+    IniFile::load(path, &ini);
+    return ini;
+}
+
+} // namespace
+
+class TstIniCommands : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void dialogs_data();
+    void dialogs();
+    void cancelChangesNothing_data();
+    void cancelChangesNothing();
+    void exportWritesTheImage();
+    void configImportStoresRefreshesAndSends();
+    void unreadableConfigFileStillRefreshesAndSends();
+    void scheduleImportMarksEveryLine();
+    void scheduleImportRefusedDuringDownload();
+    void backupOnlyWithDeviceData();
+    void closingBacksUpTheController();
+    void configImportReachesTheController();
+
+private:
+    void trigger(const char *item) { w->action(QString::fromLatin1(item))->trigger(); }
+    // The dialog answers `answer` and remembers what it was asked.
+    void answerDialog(const QString &answer)
+    {
+        m_asked = 0;
+        w->iniCommands->ChooseFile = [this, answer](const IniCommands::FileDialogRequest &request) {
+            ++m_asked;
+            m_request = request;
+            return answer;
+        };
+    }
+    QString path(const QString &name) const { return w->ProgramFolder + name; }
+
+    std::unique_ptr<TfrmLumora> w;
+    IniCommands::FileDialogRequest m_request;
+    int m_asked = 0;
+};
+
+void TstIniCommands::init()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    resetDeviceImage();
+    // A window connected to the simulator remembers its port; later windows must not
+    // try to reach it again.
+    ForgetPort();
+}
+
+void TstIniCommands::cleanup()
+{
+    w.reset();
+    resetDeviceImage();
+    QDir folder(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Aqualumora"));
+    for (const QString &name : folder.entryList({QStringLiteral("*.ini")}, QDir::Files))
+        folder.remove(name);
+}
+
+void TstIniCommands::dialogs_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<bool>("save");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("filter");
+    QTest::newRow("export") << "mnuScheduleConfigExport" << true << "Export schedule and configuration to..."
+                            << "-english" << "Aqualumora 1.x.5 configuration (*.ini)";
+    QTest::newRow("configuration") << "mnuConfigImport" << false << "Import configuration from..." << "-english"
+                                   << "Aqualumora 1.x.5 configuration (*.ini)";
+    QTest::newRow("schedule") << "mnuScheduleImport" << false << "Zeitplan importieren von..." << "-german"
+                              << "Aqualumora 1.x.5 - Konfiguration (*.ini)";
+}
+
+void TstIniCommands::dialogs()
+{
+    QFETCH(QString, item);
+    QFETCH(bool, save);
+    QFETCH(QString, title);
+    QFETCH(QString, language);
+    QFETCH(QString, filter);
+    w = makeWindow({language});
+    w->SetConnected(true);
+    answerDialog(QString());
+    trigger(item.toLatin1().constData());
+    QCOMPARE(m_asked, 1);
+    QCOMPARE(m_request.save, save);
+    QCOMPARE(m_request.title, title);
+    QCOMPARE(m_request.filter, filter);
+    QCOMPARE(m_request.defaultSuffix, QStringLiteral("ini"));
+    QCOMPARE(m_request.folder, w->ProgramFolder);
+    QVERIFY(!w->ProgramFolder.isEmpty());
+}
+
+void TstIniCommands::cancelChangesNothing_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<uint>("requests");
+    QTest::newRow("export: only the re-reads") << "mnuScheduleConfigExport" << uint(Refresh);
+    QTest::newRow("configuration") << "mnuConfigImport" << 0u;
+    QTest::newRow("schedule") << "mnuScheduleImport" << 0u;
+}
+
+void TstIniCommands::cancelChangesNothing()
+{
+    QFETCH(QString, item);
+    QFETCH(uint, requests);
+    w = makeWindow({"-english"});
+    w->SetConnected(true);
+    Schedule.resize(2);
+    ScheduleDirty.assign(2, 0);
+    Config.FanLow = 9;
+    setRequestFlags(0);
+    answerDialog(QString());
+    trigger(item.toLatin1().constData());
+    QCOMPARE(pendingRequests(), requests);
+    QCOMPARE(Config.FanLow, 9);
+    QCOMPARE(ScheduleDirty, std::vector<uint8_t>(2, 0));
+    QVERIFY(QDir(w->ProgramFolder).entryList({QStringLiteral("*.ini")}, QDir::Files).isEmpty());
+}
+
+void TstIniCommands::exportWritesTheImage()
+{
+    w = makeWindow({"-english"});
+    w->SetConnected(true);
+    Schedule.resize(2);
+    Config.Lat = -337;
+    Schedule[1].Hour = 23;
+    const QString file = path(QStringLiteral("export.ini"));
+    writeText(file, "[Tank]\r\nLitres=240\r\n");
+    setRequestFlags(0);
+    answerDialog(file);
+    trigger("mnuScheduleConfigExport");
+    QCOMPARE(pendingRequests(), Refresh);
+    const IniFile ini = loadIni(file);
+    QCOMPARE(ini.integer(QStringLiteral("Config"), QStringLiteral("Lat")), std::optional<int64_t>(-337));
+    QCOMPARE(ini.integer(QStringLiteral("1"), QStringLiteral("Hour")), std::optional<int64_t>(23));
+    QCOMPARE(ini.integer(QStringLiteral("Tank"), QStringLiteral("Litres")), std::optional<int64_t>(240));
+}
+
+void TstIniCommands::configImportStoresRefreshesAndSends()
+{
+    w = makeWindow({"-english"});
+    w->show();
+    w->SetConnected(true);
+    Schedule.resize(1);
+    Schedule[0].Hour = 5;
+    const QString file = path(QStringLiteral("config.ini"));
+    writeText(file, "[Config]\nMode=1\nFanLow=300\nChartInterval=15\n[Names]\nColorName0=3\n"
+                    "[Weather]\nCloudStep=0x4D2\n[RC5]\nStep=$1001\n[0]\nHour=9\n");
+    setRequestFlags(0);
+    answerDialog(file);
+    trigger("mnuConfigImport");
+    QCOMPARE(Config.Mode, ModeAuto);
+    QCOMPARE(Config.FanLow, 44);
+    QCOMPARE(int(Expert.ChartInterval), 15);
+    QCOMPARE(int(ExpertWeather.CloudStep), 1234);
+    QCOMPARE(int(Expert.RC5Code[RC5Step]), 0x1001);
+    QCOMPARE(Schedule[0].Hour, 5);   // schedule sections are not read
+    QCOMPARE(pendingRequests(), ImportConfig);
+    // The pages show the imported values.
+    QCOMPARE(w->findChild<QComboBox *>(QStringLiteral("cmbName0"))->currentIndex(), 3);
+    QVERIFY(!w->sbPanel[2]->text().isEmpty());
+}
+
+void TstIniCommands::unreadableConfigFileStillRefreshesAndSends()
+{
+    w = makeWindow({"-english"});
+    w->SetConnected(true);
+    Config.FanHigh = 200;
+    setRequestFlags(0);
+    answerDialog(path(QStringLiteral("vanished.ini")));
+    trigger("mnuConfigImport");
+    QCOMPARE(Config.FanHigh, 200);
+    QCOMPARE(pendingRequests(), ImportConfig);
+}
+
+void TstIniCommands::scheduleImportMarksEveryLine()
+{
+    w = makeWindow({"-english"});
+    w->SetConnected(true);
+    Info.LineCount = 3;
+    Schedule.resize(3);
+    ScheduleDirty.assign(3, 0);
+    CurvePoints.resize(3);
+    for (int i = 0; i < 3; ++i)
+        Schedule[i].Minute = uint8_t(10 * i);
+    const QString file = path(QStringLiteral("schedule.ini"));
+    writeText(file, "[Config]\nMode=4\n[0]\nHour=0x0C\nMinute=300\n[3]\nHour=1\n");
+    setRequestFlags(0);
+    answerDialog(file);
+    trigger("mnuScheduleImport");
+    QCOMPARE(Schedule.size(), std::size_t(3));
+    QCOMPARE(Schedule[0].Hour, 12);
+    QCOMPARE(Schedule[0].Minute, 44);
+    QCOMPARE(Schedule[1].Minute, 10);
+    QCOMPARE(Schedule[2].Minute, 20);
+    QCOMPARE(Config.Mode, 0);
+    QCOMPARE(ScheduleDirty, std::vector<uint8_t>(3, 1));
+    QCOMPARE(pendingRequests(), SetSchedule);
+}
+
+void TstIniCommands::scheduleImportRefusedDuringDownload()
+{
+    w = makeWindow({"-english"});
+    w->SetConnected(true);
+    Schedule.resize(1);
+    ScheduleDirty.assign(1, 0);
+    const QString file = path(QStringLiteral("schedule.ini"));
+    writeText(file, "[0]\nHour=7\n");
+    setRequestFlags(GetSchedule);
+    answerDialog(file);
+    trigger("mnuScheduleImport");
+    QCOMPARE(m_asked, 0);
+    QCOMPARE(Schedule[0].Hour, 0);
+    QCOMPARE(pendingRequests(), GetSchedule);
+}
+
+void TstIniCommands::backupOnlyWithDeviceData()
+{
+    w = makeWindow({"-english"});
+    Schedule.resize(1);
+    Config.FanLow = 66;
+    w->WriteBackupFile(QStringLiteral("COM7 (Bluetooth)"));
+    QVERIFY(!QFile::exists(path(QStringLiteral("Backup_COM7.ini"))));   // not connected
+    w->SetConnected(true);
+    w->WriteBackupFile(QStringLiteral("COM7 (Bluetooth)"));
+    QCOMPARE(loadIni(path(QStringLiteral("Backup_COM7.ini"))).integer(QStringLiteral("Config"), QStringLiteral("FanLow")),
+             std::optional<int64_t>(66));
+    w->WriteBackupFile(QStringLiteral("/dev/pts/3"));
+    QVERIFY(QFile::exists(path(QStringLiteral("Backup_pts_3.ini"))));
+}
+
+void TstIniCommands::closingBacksUpTheController()
+{
+    w = makeConnectedWindow();
+    QVERIFY(w);
+    ConfigRecord config = sim(w.get()).config();
+    const QString port = w->PortName.section(u' ', 0, 0);
+    QVERIFY(port.startsWith(QStringLiteral("/dev/")));
+    const QString file = path(QStringLiteral("Backup_") + SafePortName(port) + QStringLiteral(".ini"));
+    QVERIFY(!QFile::exists(file));
+    w->close();
+    QVERIFY(QFile::exists(file));
+    const IniFile ini = loadIni(file);
+    QCOMPARE(ini.integer(QStringLiteral("Config"), QStringLiteral("Lat")), std::optional<int64_t>(config.Lat));
+    QCOMPARE(ini.integer(QStringLiteral("Config"), QStringLiteral("FanHigh")), std::optional<int64_t>(config.FanHigh));
+    QCOMPARE(ini.integer(QStringLiteral("Weather"), QStringLiteral("CloudStep")),
+             std::optional<int64_t>(sim(w.get()).expertWeather().CloudStep));
+    QCOMPARE(ini.integer(QStringLiteral("RC5"), QStringLiteral("Up")),
+             std::optional<int64_t>(sim(w.get()).expert().RC5Code[RC5Up]));
+    const std::vector<ScheduleLine> lines = sim(w.get()).schedule();
+    QVERIFY(!lines.empty());
+    const QString last = QString::number(lines.size() - 1);
+    QCOMPARE(ini.integer(last, QStringLiteral("Minute")), std::optional<int64_t>(lines.back().Minute));
+    QVERIFY(!ini.hasSection(QString::number(lines.size())));
+}
+
+void TstIniCommands::configImportReachesTheController()
+{
+    w = makeConnectedWindow();
+    QVERIFY(w);
+    // An exported file, edited by hand.
+    const QString file = path(QStringLiteral("edited.ini"));
+    QVERIFY(WriteSettingsFile(file));
+    IniFile ini = loadIni(file);
+    const uint8_t fanLow = uint8_t(sim(w.get()).config().FanLow + 17);
+    const uint16_t interval = uint16_t(sim(w.get()).expert().ChartInterval + 5);
+    const uint16_t cloudStep = uint16_t(sim(w.get()).expertWeather().CloudStep + 100);
+    ini.setInteger(QStringLiteral("Config"), QStringLiteral("FanLow"), fanLow);
+    ini.setInteger(QStringLiteral("Config"), QStringLiteral("ChartInterval"), interval);
+    ini.setInteger(QStringLiteral("Weather"), QStringLiteral("CloudStep"), cloudStep);
+    QVERIFY(ini.save(file));
+
+    SimulatedController &controller = sim(w.get());
+    const int configs = controller.commandCount(QStringLiteral("02"));
+    const int experts = controller.commandCount(QStringLiteral("05"));
+    const int weathers = controller.commandCount(QStringLiteral("06"));
+    answerDialog(file);
+    trigger("mnuConfigImport");
+    QVERIFY(waitForIdleLink());
+    QTRY_COMPARE_WITH_TIMEOUT(controller.commandCount(QStringLiteral("06")), weathers + 1, 5000);
+    QCOMPARE(controller.commandCount(QStringLiteral("02")), configs + 1);
+    QCOMPARE(controller.commandCount(QStringLiteral("05")), experts + 1);
+    QCOMPARE(int(controller.config().FanLow), int(fanLow));
+    QCOMPARE(int(controller.expert().ChartInterval), int(interval));
+    QCOMPARE(int(controller.expertWeather().CloudStep), int(cloudStep));
+}
+
+QTEST_MAIN(TstIniCommands)
+#include "tst_ini_commands.moc"
