@@ -34,10 +34,14 @@
 #include "link/ports.h"
 #include "link/thd_com.h"
 #include "sim/simulator_port.h"
+#include "files/ini_commands.h"
 #include "pages/channels_page.h"
+#include "schedule/chart_page.h"
 #include "pages/modes.h"
 #include "pages/settings_pages.h"
 #include "link/firmware_commands.h"
+#include "schedule/schedule_grid.h"
+#include "schedule/visualize_page.h"
 #include "schedule/health.h"
 
 #include <QMessageBox>
@@ -167,8 +171,13 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     buildPages();
     buildMenus();
     channels = new ChannelsPage(this);
-    geo = new GeoPage(this);
     bluetooth = new BluetoothSetup(this);
+    chart = new ChartPage(this);
+    iniCommands = new IniCommands(this);
+    BackupFileWriter = [this](const QString &port) { iniCommands->WriteBackupFile(port); };
+    schedule = new ScheduleGrid(this);
+    visualize = new VisualizePage(this);
+    geo = new GeoPage(this);
     modes = new ModeCommands(this);
     settings = new SettingsPages(this);
     firmware = new FirmwareCommands(this);
@@ -561,9 +570,10 @@ void TfrmLumora::pcChange()
     if (name == u"tsTemp") {
         raiseRequest(GetChart);
     }
+    if (name == u"tsSchedule" && !isRequestPending(GetSchedule))
+        FillScheduleGrid();
     if (name == u"tsGeo")
         geo->UpdateGeoView();
-    // The schedule grid and the geo view refresh themselves here once they exist.
 }
 
 bool TfrmLumora::formMouseWheel(int delta)
@@ -571,7 +581,8 @@ bool TfrmLumora::formMouseWheel(int delta)
     if (pc->currentWidget() != page(QStringLiteral("tsVisualize")) || DragLine != -1)
         return false;
     VisualChannel = qBound(0, VisualChannel + (delta < 0 ? 1 : -1), 11);
-    // The channel list and the light curves follow once the visualization exists.
+    if (visualize)
+        visualize->VisualChannelChanged();
     return true;
 }
 
@@ -680,7 +691,11 @@ void TfrmLumora::ShowInfo()
                                                                      : QApplication::palette().color(QPalette::WindowText));
     lblBoard->setPalette(palette);
     setWindowCaption(status);
+    if (visualize)
+        visualize->showInfo();
     geo->updateIfActive();
+    if (schedule)
+        schedule->showInfo();
 }
 
 void TfrmLumora::ShowConfig()
@@ -695,7 +710,11 @@ void TfrmLumora::ShowConfig()
 
 void TfrmLumora::ShowChannelNames() { channels->showChannelNames(); }
 
-void TfrmLumora::FillScheduleGrid() {}
+void TfrmLumora::FillScheduleGrid()
+{
+    if (schedule)
+        schedule->FillScheduleGrid();
+}
 
 void TfrmLumora::btnRealtimeClick() { settings->btnRealtimeClick(); }
 

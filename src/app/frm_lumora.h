@@ -17,11 +17,15 @@ class QAction;
 class QMenu;
 class TaskbarIndicator;
 class ChannelsPage;
+class IniCommands;
+class ChartPage;
 class ModeCommands;
-class SettingsPages;
-class GeoPage;
 class BluetoothSetup;
+class SettingsPages;
 class FirmwareCommands;
+class ScheduleGrid;
+class VisualizePage;
+class GeoPage;
 class TthdCom;
 class WindowLinkHost;
 class SerialPortWatcher;
@@ -112,11 +116,15 @@ public:
 
     // The parts of the window that own pages and commands.
     ChannelsPage *channels = nullptr;
+    IniCommands *iniCommands = nullptr;
+    ChartPage *chart = nullptr;
     ModeCommands *modes = nullptr;
-    SettingsPages *settings = nullptr;
-    GeoPage *geo = nullptr;
     BluetoothSetup *bluetooth = nullptr;
+    SettingsPages *settings = nullptr;
     FirmwareCommands *firmware = nullptr;
+    ScheduleGrid *schedule = nullptr;
+    VisualizePage *visualize = nullptr;
+    GeoPage *geo = nullptr;
 
     // Pages by object name (tsChannels … tsMessages).
     QWidget *page(const QString &name) const;
