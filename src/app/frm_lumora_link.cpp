@@ -12,7 +12,6 @@
 #include "bluetooth/bluetooth_setup.h"
 #include "link/device_image.h"
 #include "pages/settings_pages.h"
-#include "pages/settings_pages.h"
 #include "schedule/chart_page.h"
 #include "link/firmware_commands.h"
 #include "link/link_host.h"
