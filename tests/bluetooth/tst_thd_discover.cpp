@@ -211,10 +211,6 @@ void TstThdDiscover::removalRun_data()
         api.devices << FakeBluetoothApi::device(P, QStringLiteral("Phone"), true);
     }) << QStringList{Listing, logEvent(P + QStringLiteral(", \"Phone\"")), RemovalCompleted}
                                          << 0 << QStringList();
-    QTest::newRow("paired, other letter case") << Script([](FakeBluetoothApi &api) {
-        api.devices << FakeBluetoothApi::device(C, QStringLiteral("AQUALUMORA"), true);
-    }) << QStringList{Listing, logEvent(C + QStringLiteral(", \"AQUALUMORA\"")), RemovalCompleted}
-                                               << 0 << QStringList();
     QTest::newRow("stays connected") << Script([](FakeBluetoothApi &api) { api.devices << controller(C, true, true); })
                                      << (QStringList{Listing, listedConnected} + repeated({InUse, WaitEvent}, 10) +
                                          QStringList{RemovalCompleted})
@@ -243,11 +239,6 @@ void TstThdDiscover::removalRun_data()
     }) << (QStringList{Listing, listed, Uninstalling} + repeated({RefusedLine, WaitEvent}, 5) +
            QStringList{RemovalCompleted})
                                                 << 10 << QStringList();
-    QTest::newRow("two controllers") << Script([](FakeBluetoothApi &api) {
-        api.devices << controller(C, true) << controller(C2, true);
-    }) << QStringList{Listing, listed, Uninstalling, Uninstalled, logEvent(C2 + QStringLiteral(", \"Aqualumora\"")),
-                      Uninstalling, Uninstalled, RemovalCompleted}
-                                     << 20 << QStringList{C, C2};
 }
 
 void TstThdDiscover::removalRun()
