@@ -24,8 +24,6 @@ const QString ControllerPath = QStringLiteral("/org/bluez/hci0/dev_00_11_22_33_4
 const QString MockInterface = QStringLiteral("org.freedesktop.DBus.Mock");
 const QString BluezMockInterface = QStringLiteral("org.bluez.Mock");
 
-QString line(const QString &text) { return text; }
-
 // Remembers what the serial-port service was asked; answers with the scripted result.
 class RecordingBinder : public SerialPortBinder
 {
@@ -255,7 +253,7 @@ void TstBluezApi::installationPairsTheController()
     addAdapterAndDevices(false);
     const QStringList lines = run(true, options());
     const QStringList expected{
-        line("Scanning for devices..."),
+        "Scanning for devices...",
         "Detected " + Controller + ":",
         "\"Aqualumora\"",
         "Adding \"Aqualumora\" to the system...",
@@ -316,6 +314,7 @@ void TstBluezApi::searchStartFailures_data()
     QTest::addColumn<QString>("error");
     QTest::newRow("no adapter") << "none" << QStringLiteral("Windows error %1: \"%2\".").arg(ENODEV).arg(strerror(ENODEV));
     QTest::newRow("no BlueZ") << "stop" << "Windows error org.freedesktop.DBus.Error.ServiceUnknown: ";
+    QTest::newRow("no system bus") << "nobus" << "Windows error org.freedesktop.DBus.Error.";
     QTest::newRow("radio refuses") << "refuse" << "Windows error org.bluez.Error.NotReady: \"Resource Not Ready\".";
 }
 
@@ -333,7 +332,10 @@ void TstBluezApi::searchStartFailures()
                      .type(),
                  QDBusMessage::ReplyMessage);
     }
-    const QStringList lines = run(true, options());
+    BluezApi::Options o = options();
+    if (setup == "nobus")
+        o.busAddress = QStringLiteral("unix:path=/nonexistent/aqualumora-test-bus");
+    const QStringList lines = run(true, o);
     QCOMPARE(lines.size(), 4);
     QCOMPARE(lines[0], "Scanning for devices...");
     QVERIFY2(lines[1].startsWith(error), qPrintable(lines[1]));
