@@ -11,6 +11,8 @@
 #include <QAction>
 #include <QFileDialog>
 
+#include <memory>
+
 namespace {
 
 const QString ProductName = QStringLiteral("Aqualumora 1.x");
@@ -18,17 +20,23 @@ const QString FilePrefix = QStringLiteral("Aqualumora1x");
 
 QString runFileDialog(QWidget *parent, const FirmwareDialogRequest &request)
 {
-    QFileDialog dialog(parent, request.title, request.folder, request.filter);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setDefaultSuffix(request.defaultSuffix);
-    dialog.selectFile(request.fileName);
-    if (dialog.exec() != QDialog::Accepted)
+    const std::unique_ptr<QFileDialog> dialog(CreateFirmwareFileDialog(parent, request));
+    if (dialog->exec() != QDialog::Accepted)
         return QString();
-    return dialog.selectedFiles().value(0);
+    return dialog->selectedFiles().value(0);
 }
 
 } // namespace
+
+QFileDialog *CreateFirmwareFileDialog(QWidget *parent, const FirmwareDialogRequest &request)
+{
+    auto *dialog = new QFileDialog(parent, request.title, request.folder, request.filter);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setDefaultSuffix(request.defaultSuffix);
+    dialog->selectFile(request.fileName);
+    return dialog;
+}
 
 FirmwareCommands::FirmwareCommands(TfrmLumora *window) : QObject(window), w(window)
 {

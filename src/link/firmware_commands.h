@@ -4,6 +4,8 @@
 
 #include <functional>
 
+class QFileDialog;
+class QWidget;
 class TfrmLumora;
 
 // What the firmware file dialog is opened with.
@@ -15,6 +17,9 @@ struct FirmwareDialogRequest
     QString filter;         // "Aqualumora 1.x firmware (Aqualumora1x*.chx)"
     QString defaultSuffix;  // "chx"
 };
+
+// An open-file dialog set up from request (not shown yet).
+QFileDialog *CreateFirmwareFileDialog(QWidget *parent, const FirmwareDialogRequest &request);
 
 // The window's side of the firmware update: the menu command with its warning, and the
 // file dialog the link thread has run on the UI thread. Installs the transfer for every

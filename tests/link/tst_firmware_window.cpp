@@ -5,9 +5,12 @@
 #include "sim_fixture.h"
 #include "tst_firmware_chx.h"
 
+#include "app/localization.h"
 #include "app/taskbar_indicator.h"
 
 #include <QAction>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QTemporaryDir>
 
 class tst_FirmwareWindow : public QObject
@@ -18,6 +21,8 @@ private slots:
     void dialog_data();
     void dialog();
     void wholeUpdateFromTheMenu();
+    void pictures_data() { dialog_data(); }
+    void pictures();
 };
 
 void tst_FirmwareWindow::dialog_data()
@@ -117,6 +122,19 @@ void tst_FirmwareWindow::wholeUpdateFromTheMenu()
     QCOMPARE(controller.flashImage().left(data.size()), data);
     QVERIFY(!isRequestPending(FirmwareUpdate));
     QCOMPARE(w->taskbar->done(), w->taskbar->total());
+}
+
+void tst_FirmwareWindow::pictures()
+{
+    QFETCH(QString, language);
+    auto w = makeWindow({language});
+    // The warning as the window asks it, and the file dialog.
+    QMessageBox box(QMessageBox::Warning, Translate(QStringLiteral("FlashDlgCaption")),
+                    Translate(QStringLiteral("FlashDlgText")), QMessageBox::Yes | QMessageBox::No, w.get());
+    box.setDefaultButton(QMessageBox::No);
+    savePicture(&box, box.sizeHint(), QStringLiteral("firmware-warning") + language);
+    const std::unique_ptr<QFileDialog> dialog(CreateFirmwareFileDialog(w.get(), w->firmware->dialogRequest()));
+    savePicture(dialog.get(), dialog->sizeHint(), QStringLiteral("firmware-dialog") + language);
 }
 
 QTEST_MAIN(tst_FirmwareWindow)
