@@ -351,7 +351,7 @@ ScheduleGrid::ScheduleGrid(TfrmLumora *window) : QObject(window), w(window)
     memDescription->setObjectName(QStringLiteral("memDescription"));
     memDescription->setReadOnly(true);
     memDescription->setPlainText(DefaultDescription);
-    memDescription->setFixedWidth(230);
+    memDescription->setFixedWidth(200);
     memDescription->setFrameShape(QFrame::NoFrame);
     memDescription->setBackgroundVisible(false);
     QPalette memoPalette = memDescription->palette();
