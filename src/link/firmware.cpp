@@ -180,14 +180,12 @@ FirmwareResult TransferFirmware(FirmwareLink &link, const BootInfo &bootInfo, co
         std::memcpy(block.data() + 2, image.data() + a, inImage);
         std::fill(block.begin() + 2 + inImage, block.end(), uint8_t(0));
         bool sent = false;
-        for (int attempt = 1; attempt <= FirmwareBlockAttempts && !sent; ++attempt) {
+        for (int attempt = 0; attempt < FirmwareBlockAttempts && !sent && link.portOpen(); ++attempt) {
             if (link.terminated())
                 return FirmwareResult::Stopped;
             sent = link.send(LinkCommands::BootWriteBlock, block);
             if (!sent && link.portOpen())
                 link.pause(options.retryWaitMs);
-            if (!sent && !link.portOpen())
-                break;
         }
         if (!sent) {
             error = true;
