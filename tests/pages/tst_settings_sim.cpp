@@ -1,9 +1,6 @@
 #include <QAction>
 #include <QLabel>
-#include <QPushButton>
 #include <QTest>
-
-#include <ctime>
 
 #include "app/widgets.h"
 #include "pages/settings_convert.h"
@@ -18,7 +15,6 @@ private slots:
     void cleanup();
     void downloadFillsPages();
     void typedValuesReachController();
-    void systemTimeZoneReachesController();
 
 private:
     LabeledEdit *edit(const char *name) { return w->findChild<LabeledEdit *>(QString::fromLatin1(name)); }
@@ -33,12 +29,7 @@ private:
     std::unique_ptr<TfrmLumora> w;
 };
 
-void TstSettingsSim::cleanup()
-{
-    w.reset();
-    qunsetenv("TZ");
-    tzset();
-}
+void TstSettingsSim::cleanup() { w.reset(); }
 
 void TstSettingsSim::downloadFillsPages()
 {
@@ -80,20 +71,6 @@ void TstSettingsSim::typedValuesReachController()
     w->action("mnuRefresh")->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(edit("edtCloudCount")->text(), QStringLiteral("9"), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(edit("edtMoon5")->text(), QStringLiteral("37.5"), 5000);
-}
-
-void TstSettingsSim::systemTimeZoneReachesController()
-{
-    qputenv("TZ", "Europe/Berlin");
-    tzset();
-    w = makeConnectedWindow({"-english", "-expert"});
-    QVERIFY(w);
-    w->SelectPage(w->page("tsExpert"));
-    w->findChild<QPushButton *>("btnApplyTZI")->click();
-    SimulatedController &controller = sim(w.get());
-    QTRY_COMPARE_WITH_TIMEOUT(int(controller.expert().Bias), 60, 5000);
-    QCOMPARE(int(controller.expert().StandardMonth), 10);
-    QCOMPARE(int(controller.expert().DaylightDay), 31);
 }
 
 QTEST_MAIN(TstSettingsSim)
