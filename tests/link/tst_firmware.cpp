@@ -118,15 +118,11 @@ private slots:
     void blocks();
     void sizeCheck_data();
     void sizeCheck();
-    void cancelledDialogRestartsWithZeros();
     void fileErrorsReopenDialog();
     void blockRetries_data();
     void blockRetries();
-    void stopEndsAtOnce_data();
-    void stopEndsAtOnce();
+    void stopBetweenAttempts();
     void lostPortEndsTransfer();
-    void progressText_data();
-    void progressText();
 
 private:
     QString writeFile(const QString &name, const QByteArray &bytes);
@@ -347,23 +343,6 @@ void tst_Firmware::sizeCheck()
     }
 }
 
-void tst_Firmware::cancelledDialogRestartsWithZeros()
-{
-    // Cancelled, or a name that is no file: the same.
-    for (const QString &choice : {QString(), m_dir.filePath(QStringLiteral("gone.chx"))}) {
-        ScriptedLink link;
-        if (!choice.isEmpty())
-            link.files << choice;
-        QCOMPARE(TransferFirmware(link, bootInfo(128, 32768)), FirmwareResult::Cancelled);
-        QCOMPARE(link.dialogs, 1);
-        QCOMPARE(link.log, QStringList{QStringLiteral("Resetting...")});
-        QCOMPARE(int(link.sent.size()), 1);
-        QCOMPARE(link.sent[0].code, QByteArray("01"));
-        QCOMPARE(link.sent[0].data, QByteArray(6, '\0'));
-        QVERIFY(link.status.isEmpty());
-    }
-}
-
 void tst_Firmware::fileErrorsReopenDialog()
 {
     ScriptedLink link;
@@ -423,30 +402,17 @@ void tst_Firmware::blockRetries()
                                         : QStringLiteral("Firmware successfully updated. Remove jumper (if set)!"));
 }
 
-void tst_Firmware::stopEndsAtOnce_data()
+void tst_Firmware::stopBetweenAttempts()
 {
-    QTest::addColumn<int>("stopAfter");
-    QTest::addColumn<bool>("failing");
-
-    QTest::newRow("between blocks") << 3 << false;
-    QTest::newRow("between attempts") << 3 << true;
-}
-
-void tst_Firmware::stopEndsAtOnce()
-{
-    QFETCH(int, stopAfter);
-    QFETCH(bool, failing);
-
     ScriptedLink link;
     link.files << writeFile(QStringLiteral("fw.chx"), chx::file(0x0000, 0x03FF));
-    link.stopAfterBlockWrites = stopAfter;
-    if (failing)
-        link.blockFails = [](int) { return true; };
+    link.stopAfterBlockWrites = 3;
+    link.blockFails = [](int) { return true; };
     QCOMPARE(TransferFirmware(link, bootInfo(128, 32768)), FirmwareResult::Stopped);
-    QCOMPARE(int(link.sent.size()), stopAfter);
+    QCOMPARE(int(link.sent.size()), 3);
     QVERIFY(link.withCode("01").empty());
-    QVERIFY(!link.status.back().startsWith(QStringLiteral("Firmware")));
     QVERIFY(!link.log.contains(QStringLiteral("Transmission error!")));
+    QVERIFY(!link.status.back().startsWith(QStringLiteral("Firmware")));
 }
 
 void tst_Firmware::lostPortEndsTransfer()
@@ -461,27 +427,6 @@ void tst_Firmware::lostPortEndsTransfer()
     QCOMPARE(link.log.count(QStringLiteral("Transmission error!")), 1);
     QCOMPARE(link.status.back(), QStringLiteral("Firmware update failed!"));
     QCOMPARE(link.progressFinishedCalls, 1);
-}
-
-void tst_Firmware::progressText_data()
-{
-    QTest::addColumn<int>("address");
-    QTest::addColumn<int>("end");
-    QTest::addColumn<int>("total");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("example") << 0x0C40 << 0x2000 << 0x2000 << QStringLiteral("0x0C40 (38 %)");
-    QTest::newRow("half rounds up") << 0x0010 << 0x0080 << 0x0080 << QStringLiteral("0x0010 (13 %)");
-    QTest::newRow("upper-case digits") << 0xFFC0 << 0x10000 << 0x10000 << QStringLiteral("0xFFC0 (100 %)");
-}
-
-void tst_Firmware::progressText()
-{
-    QFETCH(int, address);
-    QFETCH(int, end);
-    QFETCH(int, total);
-    QFETCH(QString, text);
-    QCOMPARE(BlockProgressText(address, end, total), text);
 }
 
 QTEST_GUILESS_MAIN(tst_Firmware)
