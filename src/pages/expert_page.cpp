@@ -10,7 +10,6 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QScrollArea>
-#include <QSlider>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -257,6 +256,8 @@ void ExpertPage::buildExpert(QWidget *page)
                              "Slave temperature (measurements will only make sense if a single slave board is connected)")};
     for (int source = 0; source < 4; ++source) {
         chartLayout->addWidget(m_chartMode[source], source, 0, 1, 3);
+        if (source == ChartBoardTemp)
+            continue; // hidden, and inert: this program does not chart the board's temperature
         connect(m_chartMode[source], &QRadioButton::toggled, this, [this, source](bool on) {
             if (on)
                 chartModeClick(source);
