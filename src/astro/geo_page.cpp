@@ -108,8 +108,12 @@ GeoPage::GeoPage(TfrmLumora *window) : QObject(window), w(window)
 
 bool GeoPage::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Show && watched == w->page(QStringLiteral("tsGeo")))
+    if (event->type() == QEvent::Show && watched == w->page(QStringLiteral("tsGeo"))) {
+        // The page's layout is still pending when it is shown; the scroll range must be known.
+        if (QLayout *layout = w->page(QStringLiteral("tsGeo"))->layout())
+            layout->activate();
         revealMarker();
+    }
     return QObject::eventFilter(watched, event);
 }
 

@@ -359,13 +359,23 @@ void TstGeoPage::pictures()
         resetDeviceImage();
         w = makeWindow({german ? "-german" : "-english"});
         SetInfoClock(Info, QDateTime(QDate(2024, 3, 20), QTime(16, 0)));
+        if (german) {   // far east: the small window has to scroll to show the marker
+            Config.Lat = int16_t(-339);
+            Config.Lon = int16_t(1512);
+        }
         w->show();
         w->ShowInfo();
         w->ShowConfig();
         w->SelectPage(w->page("tsGeo"));
         const QString suffix = german ? QStringLiteral("_de") : QStringLiteral("_en");
         savePicture(w.get(), QSize(TfrmLumora::DesignWidth, TfrmLumora::DesignHeight), "geo_design" + suffix);
-        savePicture(w.get(), QSize(767, 600), "geo_small" + suffix);
+        w->resize(767, 531);
+        w->SelectPage(w->page("tsMessages"));
+        w->SelectPage(w->page("tsGeo"));
+        savePicture(w.get(), QSize(767, 531), "geo_small" + suffix);
+        const QPoint marker = geo()->imgGeo->mapTo(geo()->scrollGeo->viewport(),
+                                                   MapPixelForPlace(int16_t(Config.Lat) * 0.1, int16_t(Config.Lon) * 0.1));
+        QVERIFY(geo()->scrollGeo->viewport()->rect().contains(marker));
         QVERIFY(geo()->lblGeo->isVisible());
         QVERIFY(geo()->imgMoon->isVisible());
         QVERIFY(geo()->trbTime->width() >= 100);
