@@ -500,11 +500,16 @@ void ExpertPage::showInfo()
     const bool connected = w->IsConnected();
     const bool sensor = connected && hasValue(Info.WaterTemp);
     const bool slave = connected && hasValue(Info.SlaveTemp);
-    for (const char *name : {"edtTempOffset", "rbtFMOWater", "rbtFMOWaterMaster", "edtCloudTempWater",
-                             "rbtCHMTempWater", "rbtJMPCooler", "rbtJMPHeater", "edtTempCoolLow", "edtTempCoolHigh",
-                             "edtTempHeatLow", "edtTempHeatHigh"})
-        if (auto *control = w->findChild<QWidget *>(latin(name)))
-            control->setEnabled(sensor);
+    // Looked up once: this runs with every poll of Info.
+    if (m_sensorControls.empty()) {
+        for (const char *name : {"edtTempOffset", "rbtFMOWater", "rbtFMOWaterMaster", "edtCloudTempWater",
+                                 "rbtCHMTempWater", "rbtJMPCooler", "rbtJMPHeater", "edtTempCoolLow",
+                                 "edtTempCoolHigh", "edtTempHeatLow", "edtTempHeatHigh"})
+            if (auto *control = w->findChild<QWidget *>(latin(name)))
+                m_sensorControls.push_back(control);
+    }
+    for (QWidget *control : m_sensorControls)
+        control->setEnabled(sensor);
     const bool led = m_fanMode[0]->isChecked();
     m_waterLow->setEnabled(sensor && !led);
     m_waterHigh->setEnabled(sensor && !led);

@@ -11,6 +11,7 @@
 class LabeledEdit;
 class QAbstractButton;
 class QRadioButton;
+class QWidget;
 class TfrmLumora;
 
 // The page "Expert options" (PWM and bus timing, sensor calibration, fan mode with its
@@ -73,6 +74,7 @@ private:
     LabeledEdit *m_masks[12] = {};
     LabeledEdit *m_waterLow = nullptr, *m_waterHigh = nullptr;
     std::vector<LabeledEdit *> m_unitEdits;   // edits whose caption is the temperature unit
+    std::vector<QWidget *> m_sensorControls;  // usable only with the water-temperature sensor
     bool m_showing = false;                   // buttons set by a refresh raise nothing
     bool m_fahrenheitShown = false;
 };
