@@ -8,6 +8,7 @@
 #include <QScrollArea>
 #include <QSlider>
 #include <QTest>
+#include <QTimeZone>
 
 #include <time.h>
 
@@ -16,7 +17,8 @@
 #include "astro/geo_view.h"
 #include "astro/world_map.h"
 #include "link/device_image.h"
-#include "window_fixture.h"
+#include "link/ports.h"
+#include "sim_fixture.h"
 
 class TstGeoPage : public QObject {
     Q_OBJECT
@@ -36,6 +38,7 @@ private slots:
     void refreshSkipsFocusedControls();
     void nowButtonAndMenu();
     void viewFollowsPageAndInfo();
+    void againstSimulatedController();
     void pictures();
 
 private:
@@ -73,6 +76,8 @@ void TstGeoPage::initTestCase()
 
 void TstGeoPage::init()
 {
+    // The simulator test remembers its port; no other window may connect to it.
+    ForgetPort();
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     resetDeviceImage();
     w = makeWindow({"-english"});
@@ -81,7 +86,11 @@ void TstGeoPage::init()
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
 }
 
-void TstGeoPage::cleanup() { w.reset(); }
+void TstGeoPage::cleanup()
+{
+    w.reset();
+    ForgetPort();
+}
 
 void TstGeoPage::mapClick_data()
 {
@@ -348,6 +357,35 @@ void TstGeoPage::viewFollowsPageAndInfo()
     // A double click on the moon opens the configuration page.
     QTest::mouseDClick(geo()->imgMoon, Qt::LeftButton);
     QCOMPARE(w->pc->currentWidget(), w->page("tsConfig"));
+}
+
+void TstGeoPage::againstSimulatedController()
+{
+    cleanup();
+    w = makeConnectedWindow();
+    QVERIFY(w);
+    SimulatedController &controller = sim(w.get());
+    QCOMPARE(geo()->edtLat->text(), CoordinateText(int16_t(controller.config().Lat)));
+    QCOMPARE(geo()->edtLon->text(), CoordinateText(int16_t(controller.config().Lon)));
+
+    // A place picked on the map, a typed time and "Now" reach the controller.
+    w->SelectPage(w->page("tsGeo"));
+    clickMap(QPoint(250, 125));
+    QTRY_COMPARE_WITH_TIMEOUT(int(int16_t(controller.config().Lat)), 450, 5000);
+    QCOMPARE(int(int16_t(controller.config().Lon)), -900);
+    QLineEdit *time = geo()->edtTime->edit();
+    activate(time);
+    time->clear();
+    QTest::keyClicks(time, QStringLiteral("7:5"));
+    QTRY_VERIFY_WITH_TIMEOUT(controller.deviceTime().time().hour() == 7, 5000);
+    QVERIFY(qAbs(controller.deviceTime().time().minute() - 5) <= 1);
+    QTest::mouseClick(geo()->btnNow, Qt::LeftButton);
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime wallClock(now.date(), now.time(), QTimeZone::utc());
+    QTRY_VERIFY_WITH_TIMEOUT(qAbs(controller.deviceTime().secsTo(wallClock)) <= 2, 5000);
+    // The polled clock comes back into the page's controls.
+    geo()->btnNow->setFocus();
+    QTRY_COMPARE_WITH_TIMEOUT(geo()->dtp->date(), now.date(), 5000);
 }
 
 void TstGeoPage::pictures()
