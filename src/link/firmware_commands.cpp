@@ -15,7 +15,8 @@
 
 namespace {
 
-const QString ProductName = QStringLiteral("Aqualumora 1.x");
+// This product's model name, the first of the table.
+const QString ProductName = QString::fromLatin1(ModelNames[0]);
 const QString FilePrefix = QStringLiteral("Aqualumora1x");
 
 QString runFileDialog(QWidget *parent, const FirmwareDialogRequest &request)

@@ -1,6 +1,5 @@
 #pragma once
-// Builds firmware files for the tests: start, end, data, checksum, as the maker's tools
-// write them.
+// Firmware files for the tests: start, end, data, checksum.
 #include <QByteArray>
 #include <QFile>
 #include <QString>
