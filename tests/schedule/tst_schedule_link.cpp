@@ -1,5 +1,4 @@
-// The schedule pages against the simulated controller: what the download shows, and edits
-// in the grid and the chart arriving in the controller.
+// Edits in the schedule grid and in the light-curve chart arrive in the simulated controller.
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -13,26 +12,9 @@ class TstScheduleLink : public QObject {
     Q_OBJECT
 private slots:
     void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-    void downloadFillsGridAndChart();
     void typedLevelReachesController();
     void draggedPointReachesController();
-    void columnPasteReachesController();
 };
-
-void TstScheduleLink::downloadFillsGridAndChart()
-{
-    auto w = makeConnectedWindow();
-    QVERIFY(w);
-    const std::vector<ScheduleLine> lines = sim(w.get()).schedule();
-    QVERIFY(!lines.empty());
-    ScheduleGrid *grid = w->schedule;
-    QCOMPARE(grid->gridRowCount(), int(lines.size()) + 1);
-    const ScheduleLine &last = lines.back();
-    QCOMPARE(grid->cellText(1, int(lines.size())),
-             QStringLiteral("%1:%2").arg(last.Hour, 2, 10, QChar('0')).arg(last.Minute, 2, 10, QChar('0')));
-    QCOMPARE(grid->cellText(2, 1), QString::number(lines[0].Color16[0]));
-    QCOMPARE(w->visualize->points().size(), lines.size());
-}
 
 void TstScheduleLink::typedLevelReachesController()
 {
@@ -70,26 +52,6 @@ void TstScheduleLink::draggedPointReachesController()
     const ScheduleLine after = sim(w.get()).schedule()[4];
     QCOMPARE(int(after.Hour), int(before.Hour));
     QCOMPARE(int(after.Minute), int(before.Minute));
-}
-
-void TstScheduleLink::columnPasteReachesController()
-{
-    auto w = makeConnectedWindow();
-    QVERIFY(w);
-    w->SelectPage(w->page("tsSchedule"));
-    ScheduleGrid *grid = w->schedule;
-    const std::vector<ScheduleLine> before = sim(w.get()).schedule();
-    const uint8_t sourceColour = sim(w.get()).config().ColorName[0];
-    grid->PopupChannel = 0;
-    grid->mnuCopyColClick();
-    grid->PopupChannel = 9;
-    grid->mnuPasteColClick();
-    QVERIFY(waitForIdleLink());
-    QTRY_COMPARE(int(sim(w.get()).config().ColorName[9]), int(sourceColour));
-    const std::vector<ScheduleLine> after = sim(w.get()).schedule();
-    QCOMPARE(after.size(), before.size());
-    for (std::size_t k = 0; k < after.size(); ++k)
-        QCOMPARE(int(after[k].Color16[9]), int(before[k].Color16[0]));
 }
 
 QTEST_MAIN(TstScheduleLink)
