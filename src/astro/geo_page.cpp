@@ -3,6 +3,7 @@
 #include <QBoxLayout>
 #include <QCalendarWidget>
 #include <QDateEdit>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLocale>
 #include <QMouseEvent>
@@ -12,6 +13,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
@@ -144,7 +146,7 @@ void GeoPage::buildPage(QWidget *page)
         auto *edit = new LabeledEdit(QString::fromLatin1(name), page);
         edit->setCaption(QString::fromLatin1(caption));
         edit->setHint(QString::fromLatin1(hint));
-        edit->edit()->setFixedWidth(80);
+        edit->edit()->setFixedWidth(70);
         controls->addWidget(edit, 0, Qt::AlignBottom);
         connect(edit, &LabeledEdit::textChanged, this, &GeoPage::edtLatChange);
         return edit;
@@ -157,13 +159,22 @@ void GeoPage::buildPage(QWidget *page)
     dtp->setCalendarPopup(true);
     dtp->setDisplayFormat(QLocale().dateFormat(QLocale::LongFormat));
     dtp->setDateRange(FirstDate, LastDate);
-    dtp->setMinimumWidth(dtp->sizeHint().width());
+    {
+        // Wide enough for the longest date of the year in this language, not just today's.
+        const QFontMetrics metrics(dtp->font());
+        int widest = 0;
+        for (int month = 1; month <= 12; ++month)
+            for (int day = 22; day <= 28; ++day)   // every weekday with a two-digit day
+                widest = std::max(widest, metrics.horizontalAdvance(dtp->locale().toString(
+                                              QDate(2028, month, day), dtp->displayFormat())));
+        dtp->setMinimumWidth(dtp->sizeHint().width() - metrics.horizontalAdvance(dtp->text()) + widest);
+    }
     controls->addWidget(dtp, 0, Qt::AlignBottom);
     connect(dtp, &QDateEdit::dateChanged, this, &GeoPage::dtpChange);
 
     edtTime = new LabeledEdit(QStringLiteral("edtTime"), page);
     edtTime->setCaption(QStringLiteral("Time (HH:MM)"));
-    edtTime->edit()->setFixedWidth(80);
+    edtTime->edit()->setFixedWidth(70);
     controls->addWidget(edtTime, 0, Qt::AlignBottom);
     connect(edtTime, &LabeledEdit::textChanged, this, &GeoPage::edtTimeChange);
 
@@ -180,7 +191,7 @@ void GeoPage::buildPage(QWidget *page)
     trbTime->setSingleStep(1);
     trbTime->setTickInterval(60);
     trbTime->setTickPosition(QSlider::TicksBelow);
-    trbTime->setMinimumWidth(160);
+    trbTime->setMinimumWidth(100);
     controls->addWidget(trbTime, 1, Qt::AlignBottom);
     connect(trbTime, &QSlider::valueChanged, this, &GeoPage::trbTimeChange);
     layout->addLayout(controls);
