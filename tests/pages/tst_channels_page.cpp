@@ -159,10 +159,9 @@ void TstChannelsPage::autoModeDisablesButFollows()
 void TstChannelsPage::colourNameRenamesEverywhere()
 {
     connectIn(ModeManual);
-    // Stand-ins for controls of other pages that carry channel names.
-    auto *moon = new LabeledEdit(QStringLiteral("edtMoon0"), w->page("tsMoon"));
-    auto *visualize = new QComboBox(w->page("tsVisualize"));
-    visualize->setObjectName(QStringLiteral("cmbVisualize"));
+    auto *moon = w->findChild<LabeledEdit *>("edtMoon0");
+    auto *visualize = w->findChild<QComboBox *>("cmbVisualize");
+    QVERIFY(moon && visualize);
     auto *combo = w->findChild<QComboBox *>("cmbName0");
     QCOMPARE(combo->count(), 16);
     QCOMPARE(combo->itemText(2), QStringLiteral("Red"));
