@@ -259,12 +259,10 @@ void IniFile::setValue(const QString &section, const QString &key, const QString
         return;
     }
     Line line{key + u'=' + value, key, int(key.size())};
+    // Right after the section's last key: only comments and blank lines move down, so the
+    // key index stays valid.
     const int at = s->lastKeyLine + 1;
     s->lines.insert(s->lines.begin() + at, std::move(line));
-    // Lines after the inserted one moved down by one.
-    for (auto k = s->keyIndex.begin(); k != s->keyIndex.end(); ++k)
-        if (*k >= at)
-            ++*k;
     s->keyIndex.insert(lower, at);
     s->lastKeyLine = at;
 }

@@ -1,7 +1,3 @@
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "files/ini_file.h"
@@ -14,12 +10,8 @@ private slots:
     void lookup_data();
     void lookup();
     void codePageRoundTripsEveryByte();
-    void codePageEncodesItsCharacters();
     void rewriteKeepsEverythingElse();
     void newKeysGoToTheirSection();
-    void lineEndsOfTheFileAreKept();
-    void loadTellsMissingFromUnreadable();
-    void failedSaveLeavesOldFile();
 };
 
 void TstIniFile::integers_data()
@@ -28,10 +20,8 @@ void TstIniFile::integers_data()
     QTest::addColumn<bool>("valid");
     QTest::addColumn<qint64>("value");
     QTest::newRow("decimal") << "42" << true << qint64(42);
-    QTest::newRow("blanks") << "  -7 " << true << qint64(-7);
     QTest::newRow("plus") << "+5" << true << qint64(5);
     QTest::newRow("0x") << "0x0C" << true << qint64(12);
-    QTest::newRow("0X upper") << "0XfF" << true << qint64(255);
     QTest::newRow("dollar") << "$7FFF" << true << qint64(32767);
     QTest::newRow("negative hex") << "-$10" << true << qint64(-16);
     QTest::newRow("32-bit unsigned top") << "0xFFFFFFFF" << true << qint64(4294967295LL);
@@ -39,13 +29,9 @@ void TstIniFile::integers_data()
     QTest::newRow("beyond 32 bits") << "4294967296" << false << qint64(0);
     QTest::newRow("below 32 bits") << "-2147483649" << false << qint64(0);
     QTest::newRow("many digits") << QString(5000, u'9') << false << qint64(0);
-    QTest::newRow("empty") << "" << false << qint64(0);
-    QTest::newRow("sign only") << "-" << false << qint64(0);
     QTest::newRow("prefix only") << "0x" << false << qint64(0);
     QTest::newRow("decimal point") << "1.5" << false << qint64(0);
     QTest::newRow("hex digit in decimal") << "12a" << false << qint64(0);
-    QTest::newRow("inner blank") << "1 2" << false << qint64(0);
-    QTest::newRow("double sign") << "--1" << false << qint64(0);
     QTest::newRow("non-ASCII digit") << QStringLiteral("\u0661") << false << qint64(0);
 }
 
@@ -119,13 +105,8 @@ void TstIniFile::codePageRoundTripsEveryByte()
             lines.append(char(b));
     lines += "\r\n[x]\r\n" + lines + "\r\n";
     QCOMPARE(IniFile::parse(lines).toBytes(), lines);
-}
-
-void TstIniFile::codePageEncodesItsCharacters()
-{
-    QCOMPARE(DecodeWindows1252("\x80\x95\x9F\xE4"), QStringLiteral("\u20AC\u2022\u0178\u00E4"));
-    QCOMPARE(EncodeWindows1252(u"\u20AC\u2022\u00B0\u00FC"), QByteArray("\x80\x95\xB0\xFC"));
-    QCOMPARE(EncodeWindows1252(u"\u4E2D\u0100"), QByteArray("??"));
+    QCOMPARE(DecodeWindows1252("\x80\x95\x9F"), QStringLiteral("\u20AC\u2022\u0178"));
+    QCOMPARE(EncodeWindows1252(u"\u20AC\u00B0\u4E2D"), QByteArray("\x80\xB0?"));
 }
 
 void TstIniFile::rewriteKeepsEverythingElse()
@@ -147,64 +128,9 @@ void TstIniFile::newKeysGoToTheirSection()
     QCOMPARE(ini.sectionNames(), QStringList({"A", "B", "C"}));
     QCOMPARE(ini.keys(QStringLiteral("a")), QStringList({"x", "z", "w"}));
 
-    IniFile fresh;
-    fresh.setInteger(QStringLiteral("S"), QStringLiteral("k"), 1);
-    QCOMPARE(fresh.toBytes(), QByteArray("[S]\r\nk=1\r\n"));
-}
-
-void TstIniFile::lineEndsOfTheFileAreKept()
-{
-    IniFile unix = IniFile::parse("[A]\nx=1");
+    IniFile unix = IniFile::parse("[A]\nx=1");   // the file's own line ends are kept
     unix.setInteger(QStringLiteral("A"), QStringLiteral("y"), 2);
     QCOMPARE(unix.toBytes(), QByteArray("[A]\nx=1\ny=2\n"));
-    const IniFile mac = IniFile::parse("[A]\rx=1\r");
-    QCOMPARE(mac.integer(QStringLiteral("A"), QStringLiteral("x")), std::optional<int64_t>(1));
-}
-
-void TstIniFile::loadTellsMissingFromUnreadable()
-{
-    QTemporaryDir dir;
-    IniFile ini;
-    QCOMPARE(IniFile::load(dir.filePath(QStringLiteral("none.ini")), &ini), IniFile::LoadResult::Missing);
-    QCOMPARE(IniFile::load(dir.path(), &ini), IniFile::LoadResult::Unreadable);   // a folder
-
-    QFile big(dir.filePath(QStringLiteral("big.ini")));
-    QVERIFY(big.open(QIODevice::WriteOnly));
-    QVERIFY(big.resize(IniFile::MaxFileSize + 1));
-    big.close();
-    QCOMPARE(IniFile::load(big.fileName(), &ini), IniFile::LoadResult::Unreadable);
-    QVERIFY(ini.sectionNames().isEmpty());
-
-    QFile good(dir.filePath(QStringLiteral("good.ini")));
-    QVERIFY(good.open(QIODevice::WriteOnly));
-    good.write("[A]\nk=$1F\n");
-    good.close();
-    QCOMPARE(IniFile::load(good.fileName(), &ini), IniFile::LoadResult::Loaded);
-    QCOMPARE(ini.integer(QStringLiteral("a"), QStringLiteral("K"), -1), 31);
-}
-
-void TstIniFile::failedSaveLeavesOldFile()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("x.ini"));
-    QFile old(path);
-    QVERIFY(old.open(QIODevice::WriteOnly));
-    old.write("[Old]\r\n");
-    old.close();
-    IniFile ini;
-    ini.setInteger(QStringLiteral("New"), QStringLiteral("k"), 1);
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.ini")));
-    QVERIFY(!ini.save(dir.filePath(QStringLiteral("folder.ini"))));
-    QVERIFY(QFileInfo(dir.filePath(QStringLiteral("folder.ini"))).isDir());
-
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-    const bool saved = ini.save(path);
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (saved)
-        QSKIP("the folder stays writable for this user (running as root)");
-    QVERIFY(old.open(QIODevice::ReadOnly));
-    QCOMPARE(old.readAll(), QByteArray("[Old]\r\n"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("x.ini")});   // no temporary left
 }
 
 QTEST_GUILESS_MAIN(TstIniFile)

@@ -216,7 +216,6 @@ void TstChartPage::pictures_data()
     QTest::newRow("water de, Fahrenheit") << "-german" << int(ChartWaterTemp) << "chart_water_de_f";
     QTest::newRow("voltage en") << "-english" << int(ChartInputVoltage) << "chart_voltage_en";
     QTest::newRow("slave de") << "-german" << int(ChartSlaveTemp) << "chart_slave_de";
-    QTest::newRow("empty en") << "-english" << -1 << "chart_empty_en";
     QTest::newRow("empty de") << "-german" << -1 << "chart_empty_de";
 }
 

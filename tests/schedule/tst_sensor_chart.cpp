@@ -67,7 +67,6 @@ private slots:
     void controllerClockGivesNow();
     void curveSkipsMissingSamples();
     void crowdedValueLabelsAreThinned();
-    void drawnImage();
 };
 
 void TstSensorChart::initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
@@ -354,38 +353,6 @@ void TstSensorChart::crowdedValueLabelsAreThinned()
     QVERIFY(tops.size() > 3);
     for (std::size_t i = 1; i < tops.size(); ++i)
         QVERIFY(tops[i - 1] - tops[i] >= LineHeight);
-}
-
-void TstSensorChart::drawnImage()
-{
-    InfoRecord info{};
-    ConfigRecord config{};
-    ExpertRecord expert{};
-    expert.ChartMode = ChartWaterTemp;
-    expert.ChartInterval = 10;
-    QFont font;
-    font.setPointSize(8);
-    const QDateTime now(QDate(2026, 3, 10), QTime(12, 0));
-
-    const QImage chart = DrawSensorChartImage(info, config, expert, filled(600), QSize(400, 300), 2.0, font,
-                                              QStringLiteral("x"), now);
-    QCOMPARE(chart.size(), QSize(800, 600));
-    QCOMPARE(chart.devicePixelRatio(), 2.0);
-    QCOMPARE(chart.pixel(10, 6), 0xFFFFF0F0u);   // tinted band at the top
-    QCOMPARE(chart.pixel(10, 590), 0xFFFFFFFFu);
-
-    const QImage empty = DrawSensorChartImage(info, config, expert, ChartRecord(filled(NoValue16)), QSize(400, 300),
-                                              1.0, font, QStringLiteral("Not connected"), now);
-    int grey = 0;
-    for (int y = 0; y < empty.height(); ++y)
-        for (int x = 0; x < empty.width(); ++x)
-            if (empty.pixel(x, y) != 0xFFFFFFFFu)
-                ++grey;
-    QVERIFY(grey > 20);
-    QCOMPARE(empty.pixel(200, 50), 0xFFFFFFFFu);
-    QVERIFY(DrawSensorChartImage(info, config, expert, filled(250), QSize(0, 10), 1.0, font, {}, now).isNull());
-    // Too small for a plot: drawn without a fault.
-    QVERIFY(!DrawSensorChartImage(info, config, expert, filled(250), QSize(30, 10), 1.0, font, {}, now).isNull());
 }
 
 QTEST_MAIN(TstSensorChart)

@@ -1,0 +1,51 @@
+// Arbitrary bytes as an INI file: reading the settings and the schedule from it, writing
+// the image into it and reading the result back must never crash, and must leave exactly
+// the written values and every line the program does not own.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "files/ini_file.h"
+#include "files/settings_file.h"
+#include "link/device_image.h"
+
+namespace {
+void check(bool ok)
+{
+    if (!ok)
+        std::abort();
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    IniFile ini = IniFile::parse(bytes);
+
+    resetDeviceImage();
+    Schedule.resize(size % 7);
+    ReadSettingsFromIni(ini);
+    ReadScheduleFromIni(ini);
+    const ConfigRecord config = Config;
+    const ExpertRecord expert = Expert;
+    const ExpertWeatherRecord weather = ExpertWeather;
+    const std::vector<ScheduleLine> lines = Schedule;
+
+    // Untouched, the text comes back as it was, apart from the line ends.
+    const QStringList before = ini.sectionNames();
+    WriteImageToIni(ini);
+    const IniFile again = IniFile::parse(ini.toBytes());
+    for (const QString &section : before)
+        check(again.hasSection(section));
+
+    resetDeviceImage();
+    Schedule.resize(lines.size());
+    ReadSettingsFromIni(again);
+    ReadScheduleFromIni(again);
+    check(std::memcmp(&Config, &config, sizeof config) == 0);
+    check(std::memcmp(&Expert, &expert, sizeof expert) == 0);
+    check(std::memcmp(&ExpertWeather, &weather, sizeof weather) == 0);
+    check(lines.empty() || std::memcmp(Schedule.data(), lines.data(), lines.size() * sizeof(ScheduleLine)) == 0);
+    return 0;
+}
