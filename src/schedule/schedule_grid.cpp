@@ -1,7 +1,6 @@
 #include "schedule/schedule_grid.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -174,6 +173,10 @@ void ScheduleGridWidget::mousePressEvent(QMouseEvent *event)
     else
         event->accept();
     if (event->button() == Qt::LeftButton && column == 0 && m_owner->hasLine(gridRow)) {
+        // What was typed is stored already; an editor left open would stay on its row
+        // while the line under it moves away.
+        if (m_editor && state() == QAbstractItemView::EditingState)
+            closeEditor(m_editor, QAbstractItemDelegate::NoHint);
         m_dragRow = index.row();
         m_dropRow = m_dragRow;
         viewport()->setCursor(Qt::SizeVerCursor);
