@@ -23,8 +23,6 @@ private slots:
     void choosingASource();
     void clicksAndPageChangeReadTheChart();
     void handOverDrawsAtTheImageSize();
-    void itemCaptionsFollowTheLanguage_data();
-    void itemCaptionsFollowTheLanguage();
     void chartOfTheSimulatedController();
     void pictures_data();
     void pictures();
@@ -164,24 +162,6 @@ void TstChartPage::handOverDrawsAtTheImageSize()
     QVERIFY(image->image() != before);
     w->resize(w->width() - 100, w->height() - 50);
     QTRY_COMPARE(image->image().deviceIndependentSize().toSize(), image->size());
-}
-
-void TstChartPage::itemCaptionsFollowTheLanguage_data()
-{
-    QTest::addColumn<QString>("language");
-    QTest::addColumn<QString>("voltage");
-    QTest::newRow("English") << "-english" << "Input voltage";
-    QTest::newRow("German") << "-german" << "Eingangsspannung";
-}
-
-void TstChartPage::itemCaptionsFollowTheLanguage()
-{
-    QFETCH(QString, language);
-    QFETCH(QString, voltage);
-    w = makeWindow({language});
-    if (!w->findChild<QAbstractButton *>(QStringLiteral("rbtCHMVoltage")))
-        QSKIP("the expert page with the source buttons is not part of this build");
-    QCOMPARE(item("mnuCHMVoltage")->text(), voltage);
 }
 
 void TstChartPage::chartOfTheSimulatedController()
