@@ -192,12 +192,14 @@ IniFile IniFile::parse(QByteArrayView bytes)
 IniFile::LoadResult IniFile::load(const QString &path, IniFile *ini)
 {
     *ini = IniFile();
-    QFile file(path);
-    if (!file.exists())
+    const QFileInfo info(path);
+    if (!info.exists())
         return LoadResult::Missing;
-    if (!file.open(QIODevice::ReadOnly))
+    // Folders, pipes and devices are no settings files; opening a pipe could block.
+    if (!info.isFile() || info.size() > MaxFileSize)
         return LoadResult::Unreadable;
-    if (!file.isSequential() && file.size() > MaxFileSize)
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
         return LoadResult::Unreadable;
     const QByteArray bytes = file.read(MaxFileSize + 1);
     if (bytes.size() > MaxFileSize || file.error() != QFileDevice::NoError)

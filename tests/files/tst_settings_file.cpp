@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include <cstring>
+#include <sys/stat.h>
 #include <functional>
 
 #include "files/ini_file.h"
@@ -257,6 +258,11 @@ void TstSettingsFile::unreadableTargetIsNotReplaced()
     big.close();
     QVERIFY(!WriteSettingsFile(path));
     QCOMPARE(QFileInfo(path).size(), IniFile::MaxFileSize + 10);
+    // A pipe is neither read (that would block) nor replaced.
+    const QString pipe = m_dir.filePath(QStringLiteral("pipe.ini"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    QVERIFY(!WriteSettingsFile(pipe));
+    QVERIFY(!QFileInfo(pipe).isFile());
 }
 
 QTEST_GUILESS_MAIN(TstSettingsFile)
