@@ -455,6 +455,9 @@ void TfrmLumora::runStartup(const QStringList &arguments)
     btnNowClick();
 
     ShowConfig();
+    // ShowConfig waits for the window to be on screen; the channel names are needed
+    // before that, in the translated language.
+    ShowChannelNames();
     SetConnected(false);
 
     VisualChannel = 0;
