@@ -217,10 +217,10 @@ QString FormatText(const QString &text, const QStringList &args)
             result.append(c);
             continue;
         }
-        const QChar spec = i + 1 < text.size() ? text.at(i + 1) : QChar();
-        if (spec == QLatin1Char('%')) {
+        const QChar conversion = i + 1 < text.size() ? text.at(i + 1) : QChar();
+        if (conversion == QLatin1Char('%')) {
             result.append(QLatin1Char('%'));
-        } else if (spec == QLatin1Char('s') && next < args.size()) {
+        } else if (conversion == QLatin1Char('s') && next < args.size()) {
             result.append(args.at(next++));
         } else {
             return text; // missing argument or a conversion the texts do not use

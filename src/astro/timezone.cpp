@@ -4,7 +4,7 @@
 
 namespace {
 
-// Wall-clock values are carried in QDateTimes with a UTC time spec so that no zone rule can
+// Wall-clock values are carried in QDateTimes marked as UTC so that no zone rule can
 // shift or reject them (02:30 on a spring-forward day is a perfectly good rule time).
 QDateTime WallClock(const QDate& date, const QTime& time)
 {

@@ -34,11 +34,11 @@ struct TimeZoneInfo {
     friend bool operator==(const TimeZoneInfo&, const TimeZoneInfo&) = default;
 };
 
-// The wall-clock date and time of a rule's transition in a year (time spec UTC, used only as a
+// The wall-clock date and time of a rule's transition in a year (marked as UTC, used only as a
 // zone-free container). Invalid for month 0 or an impossible rule.
 QDateTime TransitionDate(const TimeZoneRule& rule, int year);
 
-// Minutes to add to UTC to get local time at a local wall-clock date and time (its time spec is
+// Minutes to add to UTC to get local time at a local wall-clock date and time (its zone is
 // ignored). Zones whose daylight time spans the turn of the year are handled.
 int UtcOffsetForDate(const TimeZoneInfo& info, const QDate& date, const QTime& time);
 int UtcOffsetForDate(const TimeZoneInfo& info, const QDateTime& localDateTime);

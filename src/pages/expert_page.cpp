@@ -109,12 +109,12 @@ ExpertPage::ExpertPage(TfrmLumora *window) : QObject(window), w(window)
 
 ExpertPage::~ExpertPage() = default;
 
-LabeledEdit *ExpertPage::addFieldEdit(QWidget *parent, const char *name, const char *caption, FieldEdit spec,
+LabeledEdit *ExpertPage::addFieldEdit(QWidget *parent, const char *name, const char *caption, FieldEdit field,
                                       int position)
 {
-    spec.edit = makeEdit(parent, latin(name), QString::fromUtf8(caption), LabeledEdit::LabelPosition(position));
+    field.edit = makeEdit(parent, latin(name), QString::fromUtf8(caption), LabeledEdit::LabelPosition(position));
     const std::size_t index = m_fields.size();
-    m_fields.push_back(std::move(spec));
+    m_fields.push_back(std::move(field));
     connect(m_fields.back().edit, &LabeledEdit::textChanged, this, [this, index] { fieldEditChange(m_fields[index]); });
     return m_fields.back().edit;
 }

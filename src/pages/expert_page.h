@@ -56,7 +56,7 @@ private:
     void buildJmp(QWidget *page);
     void buildRc433(QWidget *page);
     // position: a LabeledEdit::LabelPosition.
-    LabeledEdit *addFieldEdit(QWidget *parent, const char *name, const char *caption, FieldEdit spec,
+    LabeledEdit *addFieldEdit(QWidget *parent, const char *name, const char *caption, FieldEdit field,
                               int position = 0);
     void fieldEditChange(const FieldEdit &field);
     void fanModeClick(int mode);

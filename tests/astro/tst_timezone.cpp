@@ -165,7 +165,7 @@ void TestTimeZone::offsetAroundTransitions()
     const std::optional<TimeZoneInfo> info = TimeZoneInfoForYear(QTimeZone(zone), local.date().year());
     QVERIFY(info);
     QCOMPARE(UtcOffsetForDate(*info, local), offset);
-    // The time spec of the argument plays no part: only its wall-clock fields count.
+    // The zone of the argument plays no part: only its wall-clock fields count.
     QCOMPARE(UtcOffsetForDate(*info, QDateTime(local.date(), local.time(), QTimeZone(zone))), offset);
 }
 
