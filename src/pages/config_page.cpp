@@ -38,16 +38,6 @@ void orderLevels(SettingsPair &high, SettingsPair &mid, SettingsPair &low)
     low.limitMove = [&](int v) { return OrderedLevel(LevelRole::Low, v, high.position(), mid.position(), low.position()); };
 }
 
-QGroupBox *levelGroup(QWidget *page, const char *name, const char *title)
-{
-    auto *box = new QGroupBox(QString::fromLatin1(title), page);
-    box->setObjectName(QString::fromLatin1(name));
-    auto *grid = new QGridLayout(box);
-    grid->setColumnStretch(1, 1);
-    grid->setVerticalSpacing(10);
-    return box;
-}
-
 void addRows(QGroupBox *box, std::initializer_list<SettingsPair *> pairs)
 {
     auto *grid = static_cast<QGridLayout *>(box->layout());
@@ -63,8 +53,8 @@ ConfigPage::ConfigPage(TfrmLumora *window) : QObject(window), w(window)
 {
     QWidget *page = w->page(QStringLiteral("tsConfig"));
 
-    QGroupBox *lcd = levelGroup(page, "gbxLCDBL", "Display backlight brightness");
-    QGroupBox *fan = levelGroup(page, "gbxFan", "Fan speed");
+    QGroupBox *lcd = PairGroup(page, "gbxLCDBL", "Display backlight brightness");
+    QGroupBox *fan = PairGroup(page, "gbxFan", "Fan speed");
     m_timeLapse = std::make_unique<SettingsPair>(
         page, QStringLiteral("TimeLapse"), QStringLiteral("Time lapse factor"), Range{0, 250, 10, 10},
         PairScale::Integer,

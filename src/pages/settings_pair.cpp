@@ -1,6 +1,7 @@
 #include "pages/settings_pair.h"
 
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QSignalBlocker>
 #include <QSlider>
 
@@ -102,4 +103,14 @@ void SettingsPair::addTo(QGridLayout *grid, int row, int column)
 {
     grid->addWidget(m_edit, row, column, Qt::AlignLeft | Qt::AlignBottom);
     grid->addWidget(m_slider, row, column + 1, Qt::AlignBottom);
+}
+
+QGroupBox *PairGroup(QWidget *page, const char *name, const char *title)
+{
+    auto *box = new QGroupBox(QString::fromLatin1(title), page);
+    box->setObjectName(QString::fromLatin1(name));
+    auto *grid = new QGridLayout(box);
+    grid->setColumnStretch(1, 1);
+    grid->setVerticalSpacing(10);
+    return box;
 }

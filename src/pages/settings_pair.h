@@ -8,6 +8,7 @@
 #include "pages/settings_convert.h"
 
 class LabeledEdit;
+class QGroupBox;
 class QGridLayout;
 class QSlider;
 class QWidget;
@@ -68,3 +69,6 @@ private:
     PairScale m_scale;
     Binding m_binding;
 };
+
+// A group box for rows of pairs: a grid whose slider column takes the spare width.
+QGroupBox *PairGroup(QWidget *page, const char *name, const char *title);

@@ -39,16 +39,6 @@ std::unique_ptr<SettingsPair> pair(QWidget *parent, const char *name, const char
                                           PairScale::Integer, std::move(binding));
 }
 
-QGroupBox *group(QWidget *page, const char *name, const char *title)
-{
-    auto *box = new QGroupBox(QString::fromLatin1(title), page);
-    box->setObjectName(QString::fromLatin1(name));
-    auto *grid = new QGridLayout(box);
-    grid->setColumnStretch(1, 1);
-    grid->setVerticalSpacing(10);
-    return box;
-}
-
 QLabel *ratioLabel(QWidget *parent, const char *name)
 {
     auto *label = new QLabel(parent);
@@ -80,8 +70,8 @@ bool weatherMode() { return Config.Mode == ModeAuto || Config.Mode == ModeGeo; }
 WeatherPage::WeatherPage(TfrmLumora *window) : QObject(window), w(window)
 {
     QWidget *page = w->page(QStringLiteral("tsWeather"));
-    QGroupBox *clouds = group(page, "gbxCloud", "Clouds");
-    QGroupBox *storms = group(page, "gbxStorm", "Thunderstorms");
+    QGroupBox *clouds = PairGroup(page, "gbxCloud", "Clouds");
+    QGroupBox *storms = PairGroup(page, "gbxStorm", "Thunderstorms");
 
     // Count and duration: the edit shows what the slider can show, and a change of either
     // recomputes both probabilities.
