@@ -1,6 +1,7 @@
 // Link benchmarks against the simulated controller on a pseudo-terminal:
 //  (a) full download of a 20-line schedule at line speed with 15 ms latency per answer,
-//      as a ratio to the wire limit (sum over exchanges of answer bytes / 11520 + latency);
+//      as a ratio to the wire limit (sum over exchanges of request and answer bytes / 11520
+//      + latency);
 //  (b) time from raising a request bit on an idle connected link to the first request byte
 //      on the wire;
 //  (c) CPU time of the idle connected link thread over 10 s.
@@ -119,7 +120,8 @@ void benchDownload()
             if (f.answer.isEmpty())
                 continue;
             ++exchanges;
-            limitMs += 1000.0 * double(f.answer.size()) / SimulatedController::LineBytesPerSecond + LatencyMs;
+            limitMs += 1000.0 * double(f.text.size() + 1 + f.answer.size()) / SimulatedController::LineBytesPerSecond +
+                       LatencyMs;
             if (f.text.startsWith("86"))
                 break;
         }

@@ -275,6 +275,7 @@ void SimulatorPort::closeTerminal()
 void SimulatorPort::run(int master, int wake)
 {
     char buffer[512];
+    Clock::time_point lineFreeAt = Clock::now();
     while (!m_stop) {
         pollfd fds[2] = {{master, POLLIN, 0}, {wake, POLLIN, 0}};
         if (::poll(fds, 2, 0) < 0 && errno != EINTR)
@@ -302,6 +303,26 @@ void SimulatorPort::run(int master, int wake)
         const ssize_t n = ::read(master, buffer, sizeof buffer);
         if (n <= 0)
             continue; // EAGAIN, or EIO after a hang-up: the next poll tells
+        // At the real line speed the request itself takes its time on the wire: the
+        // controller sees the last byte only n / 11520 s after the line became free.
+        if (m_controller->throttle()) {
+            const auto now = Clock::now();
+            if (lineFreeAt < now)
+                lineFreeAt = now;
+            lineFreeAt += std::chrono::microseconds(qint64(n) * 1000000 / SimulatedController::LineBytesPerSecond);
+            bool stopped = false;
+            while (!stopped && Clock::now() < lineFreeAt) {
+                const auto left = lineFreeAt - Clock::now();
+                if (left < std::chrono::milliseconds(2)) {
+                    // poll() counts in milliseconds: short requests would come out too slow.
+                    std::this_thread::sleep_for(left);
+                    break;
+                }
+                stopped = waitWake(wake, int(std::chrono::duration_cast<std::chrono::milliseconds>(left).count()));
+            }
+            if (stopped)
+                break;
+        }
         const QByteArray answer = m_controller->feed(QByteArrayView(buffer, n));
         if (!answer.isEmpty()
             && !writePaced(master, wake, answer, m_controller->throttle(), m_controller->latencyMs())

@@ -158,16 +158,27 @@ void TstWindowLink::saveShowsSavingNotice()
 
 void TstWindowLink::pictures()
 {
-    auto w = makeConnectedWindow();
-    QVERIFY(w);
-    w->SelectPage(w->page("tsChannels"));
-    savePicture(w.get(), QSize(1009, 680), QStringLiteral("connected_channels_af"));
-    w->SelectPage(w->page("tsChannelsGL"));
-    savePicture(w.get(), QSize(1009, 680), QStringLiteral("connected_channels_gl"));
-    w->SelectPage(w->page("tsConfig"));
-    savePicture(w.get(), QSize(1009, 680), QStringLiteral("connected_config"));
-    w->SelectPage(w->page("tsMessages"));
-    savePicture(w.get(), QSize(1009, 680), QStringLiteral("connected_messages"));
+    // Every page with the simulated controller's data, in both languages.
+    for (const char *language : {"-english", "-german"}) {
+        auto w = makeConnectedWindow({QString::fromLatin1(language), QStringLiteral("-expert")});
+        QVERIFY(w);
+        for (int i = 0; i < w->pc->count(); ++i) {
+            if (!w->pc->isTabVisible(i))
+                continue;
+            QWidget *page = w->pc->widget(i);
+            w->SelectPage(page);
+            QTest::qWait(50);
+            savePicture(w.get(), QSize(1009, 680),
+                        QStringLiteral("connected%1_%2").arg(QString::fromLatin1(language), page->objectName()));
+        }
+        // The light curves on the sun's path.
+        w->action("mnuModeGeo")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(sim(w.get()).config().Mode == ModeGeo, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(w->sbPanel[2]->text().startsWith(QStringLiteral("Geo")), 5000);
+        w->SelectPage(w->page("tsVisualize"));
+        QTest::qWait(50);
+        savePicture(w.get(), QSize(1009, 680), QStringLiteral("connected%1_tsVisualize_geo").arg(QString::fromLatin1(language)));
+    }
 }
 
 QTEST_MAIN(TstWindowLink)
