@@ -273,17 +273,12 @@ void TstFrmLumora::mouseWheelOnVisualization()
 
 void TstFrmLumora::languageKeysResolve()
 {
+    // Every caption and hint of both tables reaches a control of a fitting kind; the two
+    // buttons of an older window layout are the only ones without a control.
     for (const char *language : {"-english", "-german"}) {
         w = makeWindow({language});
-        QStringList unresolved = UnresolvedLanguageKeys(w.get());
-        unresolved.removeAll(QStringLiteral("btnUpload.Caption"));
-        unresolved.removeAll(QStringLiteral("btnDownload.Caption"));
-        // Components of pages that are not built yet are reported; everything that
-        // exists must resolve.
-        for (const QString &key : unresolved) {
-            const QString name = key.section(u'.', 0, 0);
-            QVERIFY2(!w->findChild<QObject *>(name), qPrintable(QStringLiteral("wrong kind: ") + key));
-        }
+        QCOMPARE(UnresolvedLanguageKeys(w.get()),
+                 (QStringList{QStringLiteral("btnUpload.Caption"), QStringLiteral("btnDownload.Caption")}));
     }
 }
 
