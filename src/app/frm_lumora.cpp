@@ -191,11 +191,12 @@ TfrmLumora::~TfrmLumora()
     // FormDestroy: the link thread gets half a second to finish; it is never waited for longer.
     for (int i = 0; i < 10 && LinkRunning(); ++i)
         QThread::msleep(50);
-    // From here on no hand-over reaches the window; a link thread still waiting in one is
-    // released and ends without touching it.
-    m_linkHost.reset();
+    // A link thread still running is stopped now; the closing reports it could not hand over
+    // while this thread slept ("Disconnected from …") are delivered by its destructor. After
+    // that no hand-over reaches the window.
     m_link.reset();
     m_stoppingLinks.clear();
+    m_linkHost.reset();
     m_simulator.reset();
     if (g_mainWindow == this)
         g_mainWindow = nullptr;
