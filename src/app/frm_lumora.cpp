@@ -13,7 +13,9 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStandardPaths>
+#include <QLibraryInfo>
 #include <QThread>
+#include <QTranslator>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -162,6 +164,15 @@ void setObjectEnabled(QObject *object, bool enabled)
 
 TfrmLumora *MainWindow() { return g_mainWindow; }
 
+QMessageBox *TfrmLumora::CreateConfirmBox(QWidget *parent, const QString &text, const QString &caption)
+{
+    auto *box = new QMessageBox(QMessageBox::Warning, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box->setDefaultButton(QMessageBox::No);
+    // The texts bring their own line breaks; a label wide enough keeps them as written.
+    box->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: 36em; }"));
+    return box;
+}
+
 TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWindow(parent)
 {
     g_mainWindow = this;
@@ -249,8 +260,8 @@ void TfrmLumora::buildPages()
     connect(pc, &QTabWidget::currentChanged, this, &TfrmLumora::pcChange);
 
     ConfirmYesNo = [this](const QString &text, const QString &caption) {
-        return QMessageBox::warning(this, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
-               QMessageBox::Yes;
+        const std::unique_ptr<QMessageBox> box(CreateConfirmBox(this, text, caption));
+        return box->exec() == QMessageBox::Yes;
     };
     m_previousPage = pc->currentWidget();
 }
@@ -433,6 +444,15 @@ void TfrmLumora::runStartup(const QStringList &arguments)
 
     LanguageNumber = ChooseLanguage(cmd.language);
     LoadLanguage(this, LanguageNumber);
+    // Qt's own texts (the Yes/No of the confirmations, the file dialogs) in the same language.
+    if (LanguageNumber == LanguageGerman) {
+        auto *qtTexts = new QTranslator(this);
+        if (qtTexts->load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QCoreApplication::installTranslator(qtTexts);
+        else
+            delete qtTexts;
+    }
 
     QApplication::setApplicationDisplayName(QString());
     AddLog(QString::fromLatin1(AppInfo::Title) + u' ' + Translate(QStringLiteral("Started")));

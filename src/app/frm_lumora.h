@@ -14,6 +14,7 @@
 #include <vector>
 
 class QAction;
+class QMessageBox;
 class QMenu;
 class TaskbarIndicator;
 class ChannelsPage;
@@ -77,6 +78,8 @@ public:
 
     // Modal Yes/No question (warning icon, No is the default); tests replace it.
     std::function<bool(const QString &text, const QString &caption)> ConfirmYesNo;
+    // The box ConfirmYesNo shows; the caller owns it.
+    static QMessageBox *CreateConfirmBox(QWidget *parent, const QString &text, const QString &caption);
 
     // Link control (connecting, disconnecting, the reconnect by double click).
     bool LinkRunning() const;

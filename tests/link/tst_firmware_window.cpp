@@ -129,10 +129,9 @@ void tst_FirmwareWindow::pictures()
     QFETCH(QString, language);
     auto w = makeWindow({language});
     // The warning as the window asks it, and the file dialog.
-    QMessageBox box(QMessageBox::Warning, Translate(QStringLiteral("FlashDlgCaption")),
-                    Translate(QStringLiteral("FlashDlgText")), QMessageBox::Yes | QMessageBox::No, w.get());
-    box.setDefaultButton(QMessageBox::No);
-    savePicture(&box, box.sizeHint(), QStringLiteral("firmware-warning") + language);
+    const std::unique_ptr<QMessageBox> box(TfrmLumora::CreateConfirmBox(
+        w.get(), Translate(QStringLiteral("FlashDlgText")), Translate(QStringLiteral("FlashDlgCaption"))));
+    savePicture(box.get(), box->sizeHint(), QStringLiteral("firmware-warning") + language);
     const std::unique_ptr<QFileDialog> dialog(CreateFirmwareFileDialog(w.get(), w->firmware->dialogRequest()));
     savePicture(dialog.get(), dialog->sizeHint(), QStringLiteral("firmware-dialog") + language);
 }
