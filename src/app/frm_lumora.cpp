@@ -422,7 +422,7 @@ void TfrmLumora::runStartup(const QStringList &arguments)
     }
 
     PortName.clear();
-    LoadPort(PortName, [this](const QString &line) { AddLog(line); });
+    LoadPort(PortName, LogSink());
 
     setExpertPagesVisible(false);
     pc->setTabVisible(pc->indexOf(page(QStringLiteral("tsJMP"))), false);

@@ -54,6 +54,8 @@ public:
 
     // Message log and status bar.
     void AddLog(const QString &text);
+    // AddLog as a callable for plain code that reports lines (port list, registry).
+    std::function<void(const QString &)> LogSink() { return [this](const QString &line) { AddLog(line); }; }
     void SetStatusText(const QString &text);
 
     // Connection state: enables or disables every device-dependent control.

@@ -5,7 +5,6 @@
 #include "app/window_link_host.h"
 
 #include <QAction>
-#include <QFileDialog>
 #include <QMenu>
 
 #include "app/localization.h"
@@ -71,14 +70,14 @@ void TfrmLumora::WriteBackupFile(const QString &portEntry)
 
 void TfrmLumora::RememberPort()
 {
-    SavePort(PortName, [this](const QString &line) { AddLog(line); });
+    SavePort(PortName, LogSink());
 }
 
 void TfrmLumora::mnuConnectionClick()
 {
     if (!LinkRunning())
         PortName.clear();
-    ListPorts(PortList, [this](const QString &line) { AddLog(line); });
+    ListPorts(PortList, LogSink());
     QAction *connectItem = action(QStringLiteral("mnuConnect"));
     QMenu *submenu = connectItem->menu();
     submenu->clear();
@@ -116,9 +115,9 @@ void TfrmLumora::memDblClick()
 {
     if (LinkRunning())
         return;
-    ListPorts(PortList, [this](const QString &line) { AddLog(line); });
+    ListPorts(PortList, LogSink());
     PortName.clear();
-    LoadPort(PortName, [this](const QString &line) { AddLog(line); });
+    LoadPort(PortName, LogSink());
     if (PortList.contains(PortName)) {
         StartLink(PortName);
         return;
@@ -139,7 +138,7 @@ void TfrmLumora::SerialPortArrived(const QString &entry)
     Q_UNUSED(entry);
     if (LinkRunning())
         return;
-    ListPorts(PortList, [this](const QString &line) { AddLog(line); });
+    ListPorts(PortList, LogSink());
     if (PortList.isEmpty())
         return;
     PortName = PortList.last();
