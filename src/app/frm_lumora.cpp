@@ -506,7 +506,10 @@ void TfrmLumora::AddLog(const QString &text)
 {
     const QStringList lines = LogLines(text, QDateTime::currentDateTime());
     for (const QString &line : lines) {
-        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+        // Written with its length: the line is never cut at a byte the C string functions
+        // would stop at.
+        const QByteArray bytes = line.toLocal8Bit() + '\n';
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
         mem->appendPlainText(line);
     }
     std::fflush(stderr);
