@@ -21,3 +21,13 @@ CommandLine ParseCommandLine(const QStringList &arguments);
 // Port names are kept as given (Linux device names are case-sensitive), except the
 // Windows form COM<digits>, which is upper-cased so that com7 and COM7 are one port.
 QString NormalizePortName(const QString &name);
+
+// --help and --version (also -h, -v, and the words after "-" or "/" in any letter case, as
+// the other switches): they print and end the program before any window is made. The first
+// one on the command line wins.
+enum class InfoRequest { None, Help, Version };
+InfoRequest FindInfoRequest(const QStringList &arguments);
+
+// The texts printed for them; the help lists every switch.
+QString HelpText();
+QString VersionText();

@@ -23,6 +23,7 @@
 
 #include <algorithm>
 
+#include "app/app_icon.h"
 #include "app/app_info.h"
 #include "app/load_language.h"
 #include "app/localization.h"
@@ -178,6 +179,7 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     g_mainWindow = this;
     setObjectName(QStringLiteral("frmLumora"));
     setWindowTitle(QString::fromLatin1(AppInfo::MakerName) + AppInfo::Separator + AppInfo::Title);
+    setWindowIcon(AppIcon());
     buildStatusBar();
     buildPages();
     buildMenus();
