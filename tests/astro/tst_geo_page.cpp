@@ -39,6 +39,7 @@ private slots:
     void nowButtonAndMenu();
     void viewFollowsPageAndInfo();
     void againstSimulatedController();
+    void disconnectedPageSaysSo();
     void pictures();
 
 private:
@@ -367,6 +368,7 @@ void TstGeoPage::againstSimulatedController()
     w = makeConnectedWindow();
     QVERIFY(w);
     SimulatedController &controller = sim(w.get());
+    QVERIFY(geo()->lblGeoOffline->isHidden());
     QCOMPARE(geo()->edtLat->text(), CoordinateText(int16_t(controller.config().Lat)));
     QCOMPARE(geo()->edtLon->text(), CoordinateText(int16_t(controller.config().Lon)));
 
@@ -391,6 +393,31 @@ void TstGeoPage::againstSimulatedController()
     // The polled clock comes back into the page's controls (at midnight it may be a day on).
     geo()->btnNow->setFocus();
     QTRY_VERIFY_WITH_TIMEOUT(geo()->dtp->date() == now.date() || geo()->dtp->date() == now.date().addDays(1), 5000);
+}
+
+void TstGeoPage::disconnectedPageSaysSo()
+{
+    // Not connected: a place picked here is shown, and the page says plainly that it does
+    // not reach any controller.
+    w->SelectPage(w->page("tsGeo"));
+    QVERIFY(geo()->lblGeoOffline->isVisible());
+    QCOMPARE(geo()->lblGeoOffline->text(),
+             QStringLiteral("Not connected: place, date and time chosen here are only shown and do not change the "
+                            "controller."));
+    QVERIFY(geo()->lblGeoOffline->geometry().bottom() < geo()->scrollGeo->geometry().top());
+    clickMap(QPoint(250, 125));
+    QCOMPARE(int(int16_t(Config.Lat)), 450);
+    QCOMPARE(geo()->edtLat->text(), QStringLiteral("45"));
+    w->SetConnected(true);
+    QVERIFY(geo()->lblGeoOffline->isHidden());
+    w->SetConnected(false);   // the window turns to the Messages page
+    QVERIFY(!geo()->lblGeoOffline->isHidden());
+
+    cleanup();
+    w = makeWindow({"-german"});
+    w->show();
+    w->SelectPage(w->page("tsGeo"));
+    QVERIFY(geo()->lblGeoOffline->text().startsWith(QStringLiteral("Nicht verbunden:")));
 }
 
 void TstGeoPage::pictures()

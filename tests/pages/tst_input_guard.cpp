@@ -1,6 +1,7 @@
 #include <QAbstractSlider>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTest>
 #include <QWheelEvent>
@@ -33,8 +34,9 @@ void turnWheel(QWidget *widget, int steps)
     const QPointF at = QPointF(widget->rect().center());
     QWheelEvent wheel(at, widget->mapToGlobal(at), QPoint(), QPoint(0, 120 * steps), Qt::NoButton, Qt::NoModifier,
                       Qt::NoScrollPhase, false);
+    // sendEvent would mark it as the program's own again; QTest delivers its key events so.
     QSpontaneKeyEvent::setSpontaneous(&wheel);
-    QApplication::sendEvent(widget, &wheel);
+    qApp->notify(widget, &wheel);
 }
 
 QString valueOf(QWidget *control)
