@@ -23,9 +23,10 @@ void DownloadGate::recordRead(Record record, bool copied)
 
 void DownloadGate::scheduleRead(bool complete, std::size_t lines)
 {
-    // The lines are as many as the Info of this connection says only when that Info came
-    // first; an earlier Info could have sized the schedule for another controller.
-    if (!m_connected || !complete || !(m_filled & Info))
+    // Read before this connection's Info (its copy was dropped for a pending write), the
+    // schedule had the length of an earlier one; complete() holds it against the length
+    // this connection's Info gives.
+    if (!m_connected || !complete)
         return;
     m_filled |= Schedule;
     m_scheduleLines = lines;

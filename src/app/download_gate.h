@@ -29,8 +29,9 @@ public:
     // of lines the image has now.
     void scheduleRead(bool complete, std::size_t lines);
 
-    // The image is wholly this connection's controller's, and the schedule still has the
-    // length it was read with (lineCount: the image's present number of lines).
+    // The image is wholly this connection's controller's: every record read, and the
+    // schedule read whole with the length it has now (lineCount: the image's present
+    // number of lines, which this connection's Info has set).
     bool complete(std::size_t lineCount) const;
     // The port entry of the connection (empty when not connected).
     const QString &port() const { return m_port; }

@@ -322,12 +322,19 @@ void TstIniCommands::backupOnlyWithDeviceData()
     w->SetConnected(true);
     w->WriteBackupFile(entry);
     QVERIFY(!QFile::exists(file));
-    // A schedule read before this connection's Info does not count either.
+    // A schedule read before this connection's Info (dropped for a pending write) counts
+    // only when that Info gives it the length it was read with.
     w->Download.scheduleRead(true, Schedule.size());
-    for (DownloadGate::Record r : {DownloadGate::Config, DownloadGate::Info, DownloadGate::Expert,
-                                   DownloadGate::ExpertWeather})
+    for (DownloadGate::Record r : {DownloadGate::Config, DownloadGate::Expert, DownloadGate::ExpertWeather})
         w->Download.recordRead(r, true);
     QVERIFY(!w->ImageComplete());
+    w->Download.recordRead(DownloadGate::Info, false);
+    QVERIFY(!w->ImageComplete());
+    Schedule.resize(3);   // the Info says three lines
+    w->Download.recordRead(DownloadGate::Info, true);
+    QVERIFY(!w->ImageComplete());
+    Schedule.resize(1);
+    QVERIFY(w->ImageComplete());
 }
 
 void TstIniCommands::exportOnlyFromACompleteDownload()
