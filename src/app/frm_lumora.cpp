@@ -267,7 +267,11 @@ void TfrmLumora::buildPages()
     mem->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // One double click, one reconnect: the window's own filter also sees every event of
     // the application once it is shown, so the log's double click has a filter of its own.
-    mem->viewport()->installEventFilter(new DoubleClickHook(mem, [this] { memDblClick(); }));
+    LogDoubleClick = [this] { memDblClick(); };
+    mem->viewport()->installEventFilter(new DoubleClickHook(mem, [this] {
+        if (LogDoubleClick)
+            LogDoubleClick();
+    }));
     layout->addWidget(mem);
 
     // Configuration page: the device status line sits at the bottom.

@@ -89,6 +89,8 @@ public:
     void StartLink(const QString &portEntry);
     void StopLink();
     void memDblClick();
+    // What a double click on the log runs (memDblClick); tests replace it.
+    std::function<void()> LogDoubleClick;
     void mnuConnectionClick();
     // Bluetooth installation and removal runs of the controller.
     void mnuDiscoverClick();
