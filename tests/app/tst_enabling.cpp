@@ -259,8 +259,10 @@ void TstEnabling::table()
                 wrong << name + QStringLiteral(" missing");
                 continue;
             }
-            if (OwnEnabled(object) != expected)
+            if (OwnEnabled(object) != expected) {
                 wrong << name + (expected ? QStringLiteral(" disabled") : QStringLiteral(" enabled"));
+                continue;
+            }
             // An enabled control is usable unless its page is the 433 MHz one: no container in
             // between disables it.
             auto *widget = qobject_cast<QWidget *>(object);
