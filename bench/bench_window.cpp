@@ -228,7 +228,7 @@ void benchWindowLink()
         std::printf("      %-14s %7.2f / %7.2f  (%zu samples)\n", name, median(v),
                     v.empty() ? 0.0 : *std::max_element(v.begin(), v.end()), v.size());
     }
-    std::printf("(a) window refresh inside the hand-overs of the downloads and polls, median ms:\n");
+    std::printf("(a) window refresh inside the hand-overs of the full downloads, median ms:\n");
     for (auto it = refresh.cbegin(); it != refresh.cend(); ++it)
         std::printf("      %-14s %7.2f  (%zu samples)\n", qPrintable(it.key()), median(it.value()), it.value().size());
     std::printf("(a) full download, 20 lines, %d exchanges, wire limit %.1f ms: median %.1f ms, ratio median %.3f "

@@ -10,6 +10,7 @@
 #include <exception>
 
 #ifdef AQ_HAVE_LIBUDEV
+#include <cerrno>
 #include <libudev.h>
 #include <unistd.h>
 #endif
@@ -215,15 +216,18 @@ void SerialPortWatcher::closeMonitor()
 void SerialPortWatcher::readNotices()
 {
     // The socket does not block: take every waiting notice, then look once. Removals count
-    // too, so that a port that leaves and comes back is reported again.
+    // too, so that a port that leaves and comes back is reported again. When the socket's
+    // buffer ran over, notices were lost: look as well.
     bool changed = false;
+    errno = 0;
     while (udev_device *device = udev_monitor_receive_device(m_monitor)) {
         const char *action = udev_device_get_action(device);
         if (action && (qstrcmp(action, "add") == 0 || qstrcmp(action, "remove") == 0))
             changed = true;
         udev_device_unref(device);
+        errno = 0;
     }
-    if (!changed)
+    if (!changed && errno != ENOBUFS)
         return;
     look();
     m_settle.start();
