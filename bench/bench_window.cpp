@@ -13,6 +13,7 @@
 #include "app/frm_lumora.h"
 #include "app/window_link_host.h"
 #include "link/device_image.h"
+#include "link/ports.h"
 #include "link/records.h"
 #include "link/thd_com.h"
 #include "sim/simulated_controller.h"
@@ -228,6 +229,13 @@ void benchWindowLink()
         std::printf("      %-14s %7.2f / %7.2f  (%zu samples)\n", name, median(v),
                     v.empty() ? 0.0 : *std::max_element(v.begin(), v.end()), v.size());
     }
+    std::vector<double> save;
+    for (int i = 0; i < 40; ++i) {
+        const auto t0 = Clock::now();
+        SavePort(QStringLiteral("/dev/pts/0 (Simulated controller)"), [](const QString &) {});
+        save.push_back(msSince(t0));
+    }
+    std::printf("      of which remembering the port (SavePort) alone: %.2f ms\n", median(save));
     std::printf("(a) window refresh inside the hand-overs of the full downloads, median ms:\n");
     for (auto it = refresh.cbegin(); it != refresh.cend(); ++it)
         std::printf("      %-14s %7.2f  (%zu samples)\n", qPrintable(it.key()), median(it.value()), it.value().size());
