@@ -8,8 +8,15 @@
 #include <QScopeGuard>
 #include <QSerialPortInfo>
 #include <QSettings>
+#include <QSocketNotifier>
 
 #include <exception>
+
+#ifdef AQ_HAVE_LIBUDEV
+#include <cerrno>
+#include <libudev.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -25,6 +32,17 @@ QSettings portSettings()
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Aqualumora"));
 }
 
+// Started port watchers; a change of the simulated ports wakes them (no device notice does).
+QMutex watchersMutex;
+QList<SerialPortWatcher *> watchers;
+
+void wakeWatchers()
+{
+    QMutexLocker lock(&watchersMutex);
+    for (SerialPortWatcher *w : std::as_const(watchers))
+        QMetaObject::invokeMethod(w, "look", Qt::QueuedConnection);
+}
+
 } // namespace
 
 QString PortEntry(const QSerialPortInfo &info)
@@ -38,12 +56,16 @@ void RegisterSimulatedPort(const QString &devicePath)
     QMutexLocker lock(&simulatedMutex);
     if (!simulatedPorts.contains(devicePath))
         simulatedPorts.append(devicePath);
+    lock.unlock();
+    wakeWatchers();
 }
 
 void UnregisterSimulatedPort(const QString &devicePath)
 {
     QMutexLocker lock(&simulatedMutex);
     simulatedPorts.removeAll(devicePath);
+    lock.unlock();
+    wakeWatchers();
 }
 
 QStringList AvailablePortEntries()
@@ -129,37 +151,132 @@ void ForgetPort()
 
 // --- SerialPortWatcher ---------------------------------------------------------------------
 
-SerialPortWatcher::SerialPortWatcher(QObject *parent, int intervalMs) : QObject(parent)
+SerialPortWatcher::SerialPortWatcher(QObject *parent, int intervalMs, Source source)
+    : QObject(parent), m_source(source)
 {
     m_timer.setInterval(intervalMs);
     connect(&m_timer, &QTimer::timeout, this, &SerialPortWatcher::look);
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(500);
+    connect(&m_settle, &QTimer::timeout, this, &SerialPortWatcher::look);
+}
+
+SerialPortWatcher::~SerialPortWatcher()
+{
+    stop();
 }
 
 void SerialPortWatcher::start()
 {
+    stop();
     const QStringList entries = AvailablePortEntries();
     m_known = QSet<QString>(entries.begin(), entries.end());
-    m_timer.start();
+    {
+        QMutexLocker lock(&watchersMutex);
+        watchers.append(this);
+    }
+    if (m_source == Source::Comparison || !openMonitor())
+        m_timer.start();
 }
 
 void SerialPortWatcher::stop()
 {
+    {
+        QMutexLocker lock(&watchersMutex);
+        watchers.removeAll(this);
+    }
     m_timer.stop();
+    m_settle.stop();
+    closeMonitor();
+}
+
+QStringList SerialPortWatcher::newEntries(const QSet<QString> &known, const QStringList &now)
+{
+    QStringList arrived;
+    for (const QString &entry : now)
+        if (!known.contains(entry) && !arrived.contains(entry))
+            arrived.append(entry);
+    return arrived;
 }
 
 void SerialPortWatcher::look()
 {
+    // Queued wake-ups may still arrive after stop().
+    if (!m_timer.isActive() && !m_monitor)
+        return;
     const QStringList entries = AvailablePortEntries();
-    QSet<QString> now(entries.begin(), entries.end());
+    const QStringList arrived = newEntries(m_known, entries);
     // Emitted after updating, so a receiver that lists the ports itself sees the same state.
-    QStringList arrived;
-    for (const QString &entry : entries)
-        if (!m_known.contains(entry))
-            arrived.append(entry);
-    m_known = std::move(now);
-    for (const QString &entry : std::as_const(arrived))
+    m_known = QSet<QString>(entries.begin(), entries.end());
+    for (const QString &entry : arrived)
         emit serialPortArrived(entry);
 }
+
+#ifdef AQ_HAVE_LIBUDEV
+
+bool SerialPortWatcher::openMonitor()
+{
+    m_udev = udev_new();
+    if (!m_udev)
+        return false;
+    // udev's own notices come once the device is set up (node, permissions, properties). Where
+    // no udev daemon runs (containers, some WSL set-ups) the kernel's notices are all there is.
+    const bool daemon = ::access("/run/udev/control", F_OK) == 0;
+    m_monitor = udev_monitor_new_from_netlink(m_udev, daemon ? "udev" : "kernel");
+    if (!m_monitor || udev_monitor_filter_add_match_subsystem_devtype(m_monitor, "tty", nullptr) < 0
+        || udev_monitor_enable_receiving(m_monitor) < 0 || udev_monitor_get_fd(m_monitor) < 0) {
+        closeMonitor();
+        return false;
+    }
+    m_notifier = new QSocketNotifier(udev_monitor_get_fd(m_monitor), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &SerialPortWatcher::readNotices);
+    return true;
+}
+
+void SerialPortWatcher::closeMonitor()
+{
+    delete m_notifier;
+    m_notifier = nullptr;
+    if (m_monitor)
+        udev_monitor_unref(m_monitor);
+    m_monitor = nullptr;
+    if (m_udev)
+        udev_unref(m_udev);
+    m_udev = nullptr;
+}
+
+void SerialPortWatcher::readNotices()
+{
+    // The socket does not block: take every waiting notice, then look once. Removals count
+    // too, so that a port that leaves and comes back is reported again. When the socket's
+    // buffer ran over, notices were lost: look as well.
+    bool changed = false;
+    errno = 0;
+    while (udev_device *device = udev_monitor_receive_device(m_monitor)) {
+        const char *action = udev_device_get_action(device);
+        if (action && (qstrcmp(action, "add") == 0 || qstrcmp(action, "remove") == 0))
+            changed = true;
+        udev_device_unref(device);
+        errno = 0;
+    }
+    if (!changed && errno != ENOBUFS)
+        return;
+    look();
+    m_settle.start();
+}
+
+#else
+
+bool SerialPortWatcher::openMonitor()
+{
+    return false;
+}
+
+void SerialPortWatcher::closeMonitor() {}
+
+void SerialPortWatcher::readNotices() {}
+
+#endif
 
 // --- PowerWatcher --------------------------------------------------------------------------
 

@@ -43,7 +43,13 @@ bool LoadPort(QString &portName, const PortLogFn &addLog);
 // Removes every stored value.
 void ForgetPort();
 
-// Reports serial ports that appear, by comparing the port list every interval.
+struct udev;
+struct udev_monitor;
+class QSocketNotifier;
+
+// Reports serial ports that appear. Woken by the system's device notices (a udev monitor on the
+// tty subsystem) wherever one can be opened; only without one is the port list compared every
+// interval. Simulated ports announce themselves, so they are reported either way.
 class SerialPortWatcher : public QObject
 {
     Q_OBJECT
@@ -52,19 +58,43 @@ public:
     static constexpr int DeviceArrivalEvent = 0x8000;
     static constexpr int DeviceTypePort = 3;
 
-    explicit SerialPortWatcher(QObject *parent = nullptr, int intervalMs = 1000);
+    enum class Source {
+        Automatic,   // device notices, or the comparison when they cannot be had
+        Comparison,  // the comparison only
+    };
+
+    explicit SerialPortWatcher(QObject *parent = nullptr, int intervalMs = 1000,
+                               Source source = Source::Automatic);
+    ~SerialPortWatcher() override;
     void start();
     void stop();
+
+    // While started: woken by device notices, or comparing every interval.
+    bool usesDeviceNotices() const { return m_monitor != nullptr; }
+    bool isComparing() const { return m_timer.isActive(); }
+
+    // The entries of now that known lacks, in the order of now, each once.
+    static QStringList newEntries(const QSet<QString> &known, const QStringList &now);
 
 signals:
     // One entry that was not listed at the previous look.
     void serialPortArrived(const QString &entry);
 
-private:
+private slots:
     void look();
 
-    QTimer m_timer;
+private:
+    bool openMonitor();
+    void closeMonitor();
+    void readNotices();
+
+    Source m_source;
+    QTimer m_timer;   // the comparison
+    QTimer m_settle;  // one more look after a notice, for a port listed a moment late
     QSet<QString> m_known;
+    struct udev *m_udev = nullptr;
+    struct udev_monitor *m_monitor = nullptr;
+    QSocketNotifier *m_notifier = nullptr;
 };
 
 class SleepInhibitor;
