@@ -140,6 +140,14 @@ void TstBluetoothLink::installationRunListsTheController()
     QVERIFY(item != items.cend());
     QVERIFY((*item)->isChecked());
 
+    // The removal run ends the connection first, then unpairs: the port is gone.
+    w->mnuRemoveClick();
+    QTRY_VERIFY_WITH_TIMEOUT(!w->bluetooth->Running(), 20000);
+    QVERIFY2(log().contains(QStringLiteral("Uninstall successfull.")), qPrintable(log()));
+    QVERIFY(!m_bluez->paired());
+    QVERIFY(BluetoothPortEntries().isEmpty());
+    m_bluez->setDevice(true, true, true);
+
     // The German caption is the program's own.
     LoadLanguageTable(LanguageGerman);
     QCOMPARE(BluetoothPortEntries(), QStringList{Address + QStringLiteral(" (Aqualumora, Bluetooth-Ger\u00e4t)")});
