@@ -139,6 +139,8 @@ void TstBluetoothLink::installationRunListsTheController()
     const auto item = std::find_if(items.cbegin(), items.cend(), [](QAction *a) { return a->text() == Entry; });
     QVERIFY(item != items.cend());
     QVERIFY((*item)->isChecked());
+    QMenu *connectTo = w->action(QStringLiteral("mnuConnect"))->menu();
+    savePicture(connectTo, connectTo->sizeHint(), QStringLiteral("connect-to-bluetooth"));
 
     // The removal run ends the connection first, then unpairs: the port is gone.
     w->mnuRemoveClick();
