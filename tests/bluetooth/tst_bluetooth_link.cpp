@@ -130,6 +130,13 @@ void TstBluetoothLink::installationRunListsTheController()
         QVERIFY2(log().contains(line), qPrintable(line));
     QVERIFY(m_bluez->paired());
     QVERIFY(m_bluez->trusted());
+    // The search went on while the device was asked for its name and paired, so that
+    // BlueZ kept the device it had found.
+    const QStringList calls = m_bluez->calls();
+    const qsizetype stop = calls.indexOf(QStringLiteral("/org/bluez/hci0 org.bluez.Adapter1.StopDiscovery"));
+    const qsizetype pair = calls.indexOf(QString::fromLatin1(BluezStandIn::DevicePath) + QStringLiteral(" org.bluez.Device1.Pair"));
+    QVERIFY(calls.indexOf(QStringLiteral("/org/bluez/hci0 org.bluez.Adapter1.StartDiscovery")) >= 0);
+    QVERIFY2(pair >= 0 && stop > pair, qPrintable(calls.join(u'\n')));
 
     // As a serial port that has just come: listed, noticed and connected to.
     QTRY_VERIFY_WITH_TIMEOUT(log().contains(QStringLiteral("New serial port detected: ") + Entry), 10000);
