@@ -9,6 +9,7 @@ packages=(
   libudev-dev
   python3 python3-ephem python3-dbusmock dbus
   fonts-dejavu-core
+  file dpkg-dev
 )
 
 missing=()

@@ -1,5 +1,7 @@
 #include "app/cmdline.h"
 
+#include "app/app_info.h"
+
 #include <QRegularExpression>
 
 QString NormalizePortName(const QString &name)
@@ -40,4 +42,56 @@ CommandLine ParseCommandLine(const QStringList &arguments)
         // unknown switches are only logged
     }
     return result;
+}
+
+InfoRequest FindInfoRequest(const QStringList &arguments)
+{
+    for (const QString &arg : arguments) {
+        if (arg.size() < 2 || (arg[0] != u'-' && arg[0] != u'/'))
+            continue;
+        QString name = arg.mid(1).toLower();
+        if (arg[0] == u'-' && name.startsWith(u'-'))
+            name.remove(0, 1);
+        if (name == u"h" || name == u"help" || name == u"?")
+            return InfoRequest::Help;
+        if (name == u"v" || name == u"version")
+            return InfoRequest::Version;
+    }
+    return InfoRequest::None;
+}
+
+QString HelpText()
+{
+    return QStringLiteral(
+               "Usage: aqualumora [switch...] [port]\n"
+               "\n"
+               "Control program for the Aqualumora 1.x aquarium-lamp controller.\n"
+               "\n"
+               "Switches begin with \"-\" or \"/\" and may be written in any letter case:\n"
+               "  -english       English texts\n"
+               "  -german        German texts (the last of -english and -german wins;\n"
+               "                 without either, the system language decides)\n"
+               "  -expert        show the pages Expert options and White balance\n"
+               "  -rc433         show the 433 MHz page\n"
+               "  -debug         extra trace lines of the serial link in the log\n"
+               "  -simulator     start the built-in simulated controller and connect to it\n"
+               "  -h, --help     print this help and exit\n"
+               "  -v, --version  print the version and exit\n"
+               "\n"
+               "Any other argument is the serial port to connect to: a port name such as\n"
+               "ttyUSB0, rfcomm0 or COM5, or a device path such as /dev/ttyUSB0. It replaces\n"
+               "the port remembered from the last successful connection.\n"
+               "\n"
+               "Files:\n"
+               "  $XDG_CONFIG_HOME/Aqualumora.conf   the remembered port (~/.config)\n"
+               "  $XDG_DATA_HOME/Aqualumora/         backups Backup_<port>.ini, start folder\n"
+               "                                     of the file dialogs (~/.local/share)\n"
+               "\n"
+               "Software manual: %1doku.php?id=aqualumora1x:software\n")
+        .arg(QString::fromLatin1(AppInfo::MakerUrl));
+}
+
+QString VersionText()
+{
+    return QStringLiteral("aqualumora %1\n").arg(QString::fromLatin1(AppInfo::Version));
 }

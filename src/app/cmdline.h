@@ -22,3 +22,13 @@ CommandLine ParseCommandLine(const QStringList &arguments);
 // Windows form COM<digits>, which is upper-cased so that com7 and COM7 are one port, and
 // a Bluetooth address (00:11:22:aa:bb:cc), upper-cased as the port list shows it.
 QString NormalizePortName(const QString &name);
+
+// --help and --version (also -h, -v, and the words after "-" or "/" in any letter case, as
+// the other switches): they print and end the program before any window is made. The first
+// one on the command line wins.
+enum class InfoRequest { None, Help, Version };
+InfoRequest FindInfoRequest(const QStringList &arguments);
+
+// The texts printed for them; the help lists every switch.
+QString HelpText();
+QString VersionText();

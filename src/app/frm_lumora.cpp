@@ -23,6 +23,7 @@
 
 #include <algorithm>
 
+#include "app/app_icon.h"
 #include "app/app_info.h"
 #include "app/load_language.h"
 #include "app/localization.h"
@@ -178,6 +179,7 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     g_mainWindow = this;
     setObjectName(QStringLiteral("frmLumora"));
     setWindowTitle(QString::fromLatin1(AppInfo::MakerName) + AppInfo::Separator + AppInfo::Title);
+    setWindowIcon(AppIcon());
     buildStatusBar();
     buildPages();
     buildMenus();
@@ -506,7 +508,10 @@ void TfrmLumora::AddLog(const QString &text)
 {
     const QStringList lines = LogLines(text, QDateTime::currentDateTime());
     for (const QString &line : lines) {
-        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+        // Written with its length: the line is never cut at a byte the C string functions
+        // would stop at.
+        const QByteArray bytes = line.toLocal8Bit() + '\n';
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
         mem->appendPlainText(line);
     }
     std::fflush(stderr);

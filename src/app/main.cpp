@@ -1,12 +1,30 @@
 #include "app/application.h"
+#include "app/app_icon.h"
 #include "app/app_info.h"
+#include "app/cmdline.h"
 #include "app/frm_lumora.h"
+
+#include <cstdio>
 
 int main(int argc, char **argv)
 {
+    // --help and --version answer before the application object exists, so they need no display.
+    QStringList rawArguments;
+    for (int i = 1; i < argc; ++i)
+        rawArguments << QString::fromLocal8Bit(argv[i]);
+    if (const InfoRequest request = FindInfoRequest(rawArguments); request != InfoRequest::None) {
+        const QString text = request == InfoRequest::Help ? HelpText() : VersionText();
+        std::fputs(text.toLocal8Bit().constData(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+
     QCoreApplication::setOrganizationName(QString::fromLatin1(AppInfo::OrganizationName));
     QCoreApplication::setApplicationName(QStringLiteral("Aqualumora"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(AppInfo::Version));
+    // The desktop matches the window to the installed desktop entry (icon, launcher progress).
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(AppInfo::AppId));
     TApplication app(argc, argv);
+    QApplication::setWindowIcon(AppIcon());
     app.closeWindowsOnTerminationSignals();
 
     QStringList arguments = QCoreApplication::arguments();

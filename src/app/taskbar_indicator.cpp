@@ -1,5 +1,7 @@
 #include "app/taskbar_indicator.h"
 
+#include "app/app_info.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QPainter>
@@ -60,6 +62,7 @@ void TaskbarIndicator::publish()
     properties.insert(QStringLiteral("progress"), share);
     // A full bar says nothing a launcher needs to show; only transfers are published.
     properties.insert(QStringLiteral("progress-visible"), m_state == State::Connected && share < 1.0);
-    signal << QStringLiteral("application://aqualumora.desktop") << properties;
+    // The launcher finds the entry by the name of the installed desktop file.
+    signal << QStringLiteral("application://%1.desktop").arg(QString::fromLatin1(AppInfo::AppId)) << properties;
     bus.send(signal);
 }

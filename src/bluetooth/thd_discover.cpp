@@ -47,17 +47,9 @@ private:
     BluetoothApi::SearchHandle m_handle;
 };
 
-// A name goes into the log between quotes; a control character in it (a line break
-// above all) would otherwise start a line of its own that looks like the program's.
-QString Printable(const QString &name)
-{
-    QString shown = name;
-    for (QChar &c : shown) {
-        if (c.category() == QChar::Other_Control)
-            c = QChar::ReplacementCharacter;
-    }
-    return shown;
-}
+// A name goes into the log between quotes; a control character or line separator in it
+// would otherwise start a line of its own that looks like the program's.
+QString Printable(const QString &name) { return EscapeForLog(name); }
 
 QString Quoted(const QString &name) { return u'"' + Printable(name) + u'"'; }
 

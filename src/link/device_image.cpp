@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 InfoRecord Info{};
 ConfigRecord Config{};
@@ -160,18 +161,56 @@ bool shouldServe(uint32_t bit)
     return (RequestFlags & bit) != 0 && (RequestFlags & blockedBy) == 0;
 }
 
+uint32_t nextDueRequest(uint32_t word, uint32_t held)
+{
+    // Held writes neither run nor hold back their reads.
+    const uint32_t w = word & AllRequestBits;
+    const uint32_t writes = w & ~held;
+    struct Step {
+        uint32_t bit;
+        uint32_t blockedBy;
+    };
+    static constexpr Step Order[] = {
+        {SetConfig, 0},        {GetConfig, SetConfig},
+        {SetInfoTime, 0},      {SetInfoLevels, 0},
+        {SetInfoActiveLine, 0}, {GetInfo, SetInfoAny},
+        {SetExpert, 0},        {GetExpert, SetExpert},
+        {SetSchedule, 0},      {GetSchedule, SetSchedule},
+        {GetChart, 0},         {SetExpertWeather, 0},
+        {GetExpertWeather, SetExpertWeather},
+        {SaveEEPROM, 0},       {ToggleCloud, 0},
+        {ToggleStorm, 0},      {FirmwareUpdate, 0},
+    };
+    static_assert(std::size(Order) == 17);
+    for (const Step &s : Order) {
+        if ((w & s.bit) == 0 || (held & s.bit) != 0)
+            continue;
+        if ((writes & s.blockedBy) == 0)
+            return s.bit;
+    }
+    return 0;
+}
+
+void resetRequestsForNewConnection()
+{
+    QMutexLocker lock(&DeviceLock);
+    RequestFlags = 0;
+    std::fill(ScheduleDirty.begin(), ScheduleDirty.end(), uint8_t(0));
+}
+
 void clearRequests(uint32_t bits)
 {
     QMutexLocker lock(&DeviceLock);
     RequestFlags &= ~bits;
 }
 
-bool waitForRequest(int timeoutMs)
+bool waitForRequest(int timeoutMs, uint32_t ignore)
 {
+    const uint32_t counted = AllRequestBits & ~ignore;
     QMutexLocker lock(&DeviceLock);
-    if ((RequestFlags & AllRequestBits) == 0 && timeoutMs > 0)
+    if ((RequestFlags & counted) == 0 && timeoutMs > 0)
         RequestRaised.wait(&DeviceLock, QDeadlineTimer(timeoutMs));
-    return (RequestFlags & AllRequestBits) != 0;
+    return (RequestFlags & counted) != 0;
 }
 
 void wakeRequestWaiters()

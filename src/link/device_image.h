@@ -119,13 +119,30 @@ bool isRequestPending(uint32_t bit);
 // Whether the bit is due in this pass: set, and for a read no write of the same record
 // pending (GetInfo waits for all three Info writes).
 bool shouldServe(uint32_t bit);
+
+// The one bit a pass of the link thread serves for this request word, or 0 when nothing is
+// due. The order: SetConfig, GetConfig, the three Info writes (time, levels, active line),
+// GetInfo, SetExpert, GetExpert, SetSchedule, GetSchedule, GetChart, SetExpertWeather,
+// GetExpertWeather, SaveEEPROM, ToggleCloud, ToggleStorm, FirmwareUpdate. A read waits while
+// a write of its record is set. Write bits in held (a refused write waiting for its next
+// attempt) are skipped and do not hold back their reads: the read's answer is still
+// discarded at copy-in while the write bit is set, but the poll goes out.
+// Taking everything from one reading of the word means that a word replaced by the window
+// in the middle of a pass can never make the pass send something nobody asked for.
+uint32_t nextDueRequest(uint32_t word, uint32_t held = 0);
+
+// A new connection (or another device answering) starts clean: the word becomes 0 and every
+// ScheduleDirty mark is cleared, so nothing edited for the previous connection is written
+// over what the next full download brings. UI thread (the marks belong to it).
+void resetRequestsForNewConnection();
 // Clears bits (the "7F" commands before sending, GetSchedule and FirmwareUpdate at the end
 // of their procedures).
 void clearRequests(uint32_t bits);
 
 // Waits up to timeoutMs for a request bit to be raised; returns at once when one is set.
+// Bits in ignore (held writes) neither end the wait nor count as set.
 // Returns whether a request bit is set.
-bool waitForRequest(int timeoutMs);
+bool waitForRequest(int timeoutMs, uint32_t ignore = 0);
 // Releases a thread waiting in waitForRequest.
 void wakeRequestWaiters();
 

@@ -2,8 +2,10 @@
 
 #include "app/localization.h"
 #include "link/bluetooth_transport.h"
+#include "link/sleep_inhibitor.h"
 
 #include <QMutex>
+#include <QScopeGuard>
 #include <QSerialPortInfo>
 #include <QSettings>
 
@@ -154,13 +156,26 @@ void PowerWatcher::listen(QDBusConnection bus)
     m_listening = bus.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
                               QStringLiteral("org.freedesktop.login1.Manager"),
                               QStringLiteral("PrepareForSleep"), this, SLOT(onPrepareForSleep(bool)));
+    if (!m_listening)
+        return;
+    m_inhibitor = new SleepInhibitor(bus, this);
+    m_inhibitor->acquire();
 }
+
+bool PowerWatcher::holdsSleepLock() const { return m_inhibitor && m_inhibitor->isHeld(); }
 
 void PowerWatcher::onPrepareForSleep(bool start)
 {
-    emit powerEvent(start ? SuspendEvent : ResumeEvent);
-    if (start)
-        emit suspending();
-    else
+    if (!start) {
+        // Ready for the next suspend before anything else happens.
+        m_inhibitor->acquire();
+        emit powerEvent(ResumeEvent);
         emit resumed();
+        return;
+    }
+    // The handlers run now, while the lock holds the suspend back; the lock goes also when
+    // one of them throws, so that the system never waits for us longer than needed.
+    const auto release = qScopeGuard([this] { m_inhibitor->release(); });
+    emit powerEvent(SuspendEvent);
+    emit suspending();
 }

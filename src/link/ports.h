@@ -63,8 +63,12 @@ private:
     QSet<QString> m_known;
 };
 
+class SleepInhibitor;
+
 // Suspend and resume notices of the system (logind's PrepareForSleep on the system bus).
-// Without a system bus it stays silent.
+// From the start it holds logind's delay lock on sleep; a suspend waits for the handlers of
+// powerEvent and suspending (backup, link stop), then the lock is released and the system
+// goes on. After the resume it takes a new one. Without a system bus it stays silent.
 class PowerWatcher : public QObject
 {
     Q_OBJECT
@@ -78,6 +82,7 @@ public:
     PowerWatcher(const QDBusConnection &bus, QObject *parent = nullptr);
 
     bool isListening() const { return m_listening; }
+    bool holdsSleepLock() const;
 
 signals:
     void powerEvent(int code);
@@ -90,4 +95,5 @@ private slots:
 private:
     void listen(QDBusConnection bus);
     bool m_listening = false;
+    SleepInhibitor *m_inhibitor = nullptr;
 };

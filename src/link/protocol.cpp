@@ -1,6 +1,7 @@
 #include "link/protocol.h"
 
 #include "app/localization.h"
+#include "app/log_text.h"
 #include "link/serial_port.h"
 
 #include <QElapsedTimer>
@@ -45,9 +46,10 @@ AnswerResult DecodeAnswer(QByteArrayView answer, QByteArrayView code, int n, Lin
         const char lo = answer[2 * i + 1];
         const int h = hexDigit(hi), l = hexDigit(lo);
         if (h < 0 || l < 0) {
-            const QString pair = QString::fromLatin1(answer.sliced(2 * i, 2));
+            // The pair came from the wire: whatever it holds is shown, escaped.
+            const QString pair = EscapeForLog(answer.sliced(2 * i, 2));
             return {AnswerStatus::NotHex,
-                    QStringLiteral("'$%1' is not a valid integer value").arg(pair)};
+                    QStringLiteral("'$") + pair + QStringLiteral("' is not a valid integer value")};
         }
         frame[1 + i] = std::uint8_t(h * 16 + l);
     }
@@ -71,11 +73,9 @@ QByteArray EncodeRequest(QByteArrayView code, const LinkFrame &frame, int n)
 
 QString TraceText(const char *direction, const QByteArray &text, qint64 ms)
 {
-    const qsizetype nul = text.indexOf('\0');
-    const QByteArray shown = nul < 0 ? text : text.left(nul);
-    return QStringLiteral("%1: \"%2\" %3 ms")
-        .arg(QLatin1String(direction), QString::fromLatin1(shown))
-        .arg(ms);
+    // Put together piece by piece: the wire text is never read as a format.
+    return QLatin1String(direction) + QStringLiteral(": \"") + EscapeForLog(text) + QStringLiteral("\" ") +
+           QString::number(ms) + QStringLiteral(" ms");
 }
 
 LinkProtocol::LinkProtocol(LinkTransport &port, LinkFrame &frame, LogFn log)
@@ -148,7 +148,7 @@ bool LinkProtocol::ExchangeSet(const char *code, int n)
         timer.restart();
         count = m_port.read(&ack, 1);
         if (traceOn)
-            m_log(TraceText("IN", count == 1 ? QByteArray(1, ack) : QByteArray(), timer.elapsed()));
+            m_log(TraceText("IN", count == 1 && ack != 0 ? QByteArray(1, ack) : QByteArray(), timer.elapsed()));
     } catch (const SerialError &e) {
         serialFailed(e.text());
         return false;

@@ -73,7 +73,8 @@ AnswerResult DecodeAnswer(QByteArrayView answer, QByteArrayView code, int n, Lin
 // The write request text: code, data bytes 2..n+1 of frame as upper-case hex pairs, line feed.
 QByteArray EncodeRequest(QByteArrayView code, const LinkFrame &frame, int n);
 
-// One trace line: OUT: "81" 0 ms. The text is shown up to its first null byte.
+// One trace line: OUT: "81" 0 ms. Control characters of the text (the line end
+// included) are shown escaped: IN: "800105\r" 12 ms.
 QString TraceText(const char *direction, const QByteArray &text, qint64 ms);
 
 // The two exchange routines and the raw bootloader start, on the link thread's port and

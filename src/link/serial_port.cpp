@@ -7,6 +7,10 @@
 #include <cerrno>
 #include <cstring>
 
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
 namespace {
 
 // How often a waiting read looks at the stop check. Data that arrives ends the wait at
@@ -18,6 +22,48 @@ QString systemMessage(int code)
     return QString::fromLocal8Bit(std::strerror(code));
 }
 
+// The system error behind a failed QSerialPort call. Qt keeps only its own enumeration and
+// a text; the text is the system's own message for errno whenever a system call failed,
+// so errno as the failing call left it is the code when the two agree. Qt's lock-file
+// check fails without a system call of its own: another program holds the port, which is
+// what EBUSY says. Anything else is mapped to the nearest system code, so that code and
+// text always agree and Qt's enumeration never shows.
+int systemCodeFor(QSerialPort::SerialPortError error, const QString &qtText, int savedErrno)
+{
+    if (savedErrno != 0 && qtText == systemMessage(savedErrno))
+        return savedErrno;
+    if (qtText == QSerialPort::tr("Permission error while locking the device"))
+        return EBUSY;
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError: return ENOENT;
+    case QSerialPort::PermissionError: return EACCES;
+    case QSerialPort::OpenError: return EBUSY;
+    case QSerialPort::UnsupportedOperationError: return EINVAL;
+    case QSerialPort::TimeoutError: return ETIMEDOUT;
+    case QSerialPort::NotOpenError: return EBADF;
+    default: break;
+    }
+    return savedErrno != 0 ? savedErrno : EIO;
+}
+
+// Waits up to ms for the descriptor; returns poll's revents (0 on time-out). When poll
+// itself fails, error is its errno.
+short waitFor(int fd, short events, int ms, int &error)
+{
+    pollfd p{fd, events, 0};
+    for (;;) {
+        const int r = ::poll(&p, 1, ms);
+        if (r >= 0) {
+            error = 0;
+            return r == 0 ? 0 : p.revents;
+        }
+        if (errno != EINTR) {
+            error = errno;
+            return 0;
+        }
+    }
+}
+
 } // namespace
 
 SerialError::SerialError(const QString &text)
@@ -27,10 +73,14 @@ SerialError::SerialError(const QString &text)
 
 SerialError SerialError::withCode(const char *fixedPart, int code, const QString &message)
 {
-    return SerialError(QStringLiteral("%1 (Error: %2, \"%3\")")
-                           .arg(QLatin1String(fixedPart))
-                           .arg(code)
-                           .arg(message));
+    // Put together piece by piece: nothing of the system's text is read as a format.
+    return SerialError(QLatin1String(fixedPart) + QStringLiteral(" (Error: ") + QString::number(code) +
+                       QStringLiteral(", \"") + message + QStringLiteral("\")"));
+}
+
+SerialError SerialError::fromErrno(const char *fixedPart, int code)
+{
+    return withCode(fixedPart, code, systemMessage(code));
 }
 
 TSerialPort::TSerialPort() = default;
@@ -52,19 +102,11 @@ bool TSerialPort::isOpen() const
 
 void TSerialPort::fail(const char *fixedPart)
 {
-    // QSerialPort keeps only its own error enumeration; the system code is errno as left
-    // by the failing call. Use it only when it really produced the message shown, so that
-    // code and text never disagree.
     const int saved = errno;
-    QString message = m_port ? m_port->errorString() : QString();
-    int code = m_port ? int(m_port->error()) : 0;
-    if (saved != 0 && (message.isEmpty() || message == systemMessage(saved)))
-        code = saved;
-    if (message.isEmpty())
-        message = systemMessage(saved);
+    const int code = m_port ? systemCodeFor(m_port->error(), m_port->errorString(), saved) : (saved ? saved : EIO);
     if (m_port)
         m_port->clearError();
-    throw SerialError::withCode(fixedPart, code, message);
+    throw SerialError::fromErrno(fixedPart, code);
 }
 
 void TSerialPort::open()
@@ -74,7 +116,7 @@ void TSerialPort::open()
     if (!m_port)
         m_port = std::make_unique<QSerialPort>();
     m_port->setPortName(m_name);
-    // Qt's own buffer stands in for the driver's receive queue.
+    // Input is read from the descriptor itself (see read); Qt's buffer stays small.
     m_port->setReadBufferSize(QueueSize);
     errno = 0;
     if (!m_port->open(QIODevice::ReadWrite))
@@ -111,37 +153,47 @@ void TSerialPort::clearBuffers()
 {
     if (!isOpen())
         throw SerialError(QStringLiteral("Port Not Open"));
-    errno = 0;
-    if (!m_port->clear(QSerialPort::AllDirections))
-        fail("PurgeComm function failed");
+    if (::tcflush(m_port->handle(), TCIOFLUSH) != 0)
+        throw SerialError::fromErrno("PurgeComm function failed", errno);
     // Whatever Qt had already fetched from the driver is thrown away as well.
     m_port->readAll();
 }
+
+// Input and output go straight to the descriptor, so that a failure carries errno as the
+// failing call left it. Qt's own buffers stay empty: the port lives on a thread without an
+// event loop, and what Qt may have fetched before is taken first.
 
 qint64 TSerialPort::write(const QByteArray &data)
 {
     if (!isOpen())
         throw SerialError(QStringLiteral("Port Not Open"));
-    errno = 0;
-    if (m_port->write(data) != data.size())
-        fail("WriteFile function failed");
+    const int fd = m_port->handle();
     QElapsedTimer timer;
     timer.start();
-    while (m_port->bytesToWrite() > 0) {
+    qint64 done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            throw SerialError::fromErrno("WriteFile function failed", errno);
         const qint64 remaining = m_writeTimeoutMs - timer.elapsed();
         if (remaining <= 0)
-            break;
-        errno = 0;
-        if (!m_port->waitForBytesWritten(int(remaining))) {
-            const auto error = m_port->error();
-            if (error != QSerialPort::TimeoutError && error != QSerialPort::NoError)
-                fail("WriteFile function failed");
-            m_port->clearError();
-            break;
-        }
+            break;  // a stalled write is not reported here: the missing answer shows it
+        int error = 0;
+        const short events = waitFor(fd, POLLOUT, int(remaining), error);
+        if (error != 0)
+            throw SerialError::fromErrno("Unable to get async status", error);
+        if (events & POLLNVAL)
+            throw SerialError::fromErrno("WriteFile function failed", EBADF);
+        if (events & (POLLERR | POLLHUP))
+            throw SerialError::fromErrno("WriteFile function failed", EIO);
     }
-    // A stalled write is not reported here: the missing answer shows it.
-    return data.size() - m_port->bytesToWrite();
+    return done;
 }
 
 qint64 TSerialPort::read(char *buf, qint64 count)
@@ -151,16 +203,13 @@ qint64 TSerialPort::read(char *buf, qint64 count)
         throw SerialError(QStringLiteral("Port Not Open"));
     if (count <= 0)
         return 0;
+    qint64 got = 0;
+    if (m_port->bytesAvailable() > 0)
+        got = std::max<qint64>(0, m_port->read(buf, count));
+    const int fd = m_port->handle();
     QElapsedTimer timer;
     timer.start();
-    qint64 got = 0;
-    for (;;) {
-        const qint64 n = m_port->read(buf + got, count - got);
-        if (n < 0)
-            fail("ReadFile function failed");
-        got += n;
-        if (got >= count)
-            break;
+    while (got < count) {
         const qint64 remaining = m_readTimeoutMs - timer.elapsed();
         if (remaining <= 0)
             break;
@@ -168,13 +217,26 @@ qint64 TSerialPort::read(char *buf, qint64 count)
             m_interrupted = true;
             break;
         }
-        errno = 0;
-        if (!m_port->waitForReadyRead(int(std::min<qint64>(remaining, StopPollMs)))) {
-            const auto error = m_port->error();
-            if (error != QSerialPort::TimeoutError && error != QSerialPort::NoError)
-                fail("ReadFile function failed");
-            m_port->clearError();
+        int error = 0;
+        const short events = waitFor(fd, POLLIN, int(std::min<qint64>(remaining, StopPollMs)), error);
+        if (error != 0)
+            throw SerialError::fromErrno("Unable to get async status", error);
+        if (events == 0)
+            continue;
+        if (events & POLLNVAL)
+            throw SerialError::fromErrno("ReadFile function failed", EBADF);
+        const ssize_t n = ::read(fd, buf + got, size_t(count - got));
+        if (n > 0) {
+            got += n;
+            continue;
         }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            throw SerialError::fromErrno("ReadFile function failed", errno);
+        // Reported ready, yet nothing to read: the device has hung up (a terminal whose
+        // hardware went away reads as end of file).
+        throw SerialError::fromErrno("ReadFile function failed", EIO);
     }
     return got;
 }

@@ -20,6 +20,8 @@ public:
 
     // "<fixed> (Error: <code>, "<system message>")"
     static SerialError withCode(const char *fixedPart, int code, const QString &systemMessage);
+    // The same with the system's own message for errno code (strerror).
+    static SerialError fromErrno(const char *fixedPart, int code);
 
 private:
     QString m_text;

@@ -5,8 +5,10 @@
 #include "link/serial_port.h"
 #include "link/transport.h"
 
+#include <QDateTime>
 #include <QMutexLocker>
 
+#include <cstddef>
 #include <cstring>
 #include <exception>
 
@@ -19,6 +21,33 @@ FirmwareTransferFn defaultFirmwareTransfer;
 constexpr int PauseSliceMs = 10;
 
 const QString ProductName = QStringLiteral("Aqualumora 1.x");
+
+// The read that brings a record back from the controller after its write was dropped.
+uint32_t readBitFor(uint32_t writeBit)
+{
+    switch (writeBit) {
+    case SetConfig: return GetConfig;
+    case SetExpert: return GetExpert;
+    case SetExpertWeather: return GetExpertWeather;
+    case SetSchedule: return GetSchedule;
+    default: return GetInfo;
+    }
+}
+
+// The record a write bit carries, as the INI files name it.
+QString recordName(uint32_t writeBit)
+{
+    switch (writeBit) {
+    case SetConfig: return QStringLiteral("Config");
+    case SetExpert: return QStringLiteral("Expert");
+    case SetExpertWeather: return QStringLiteral("ExpertWeather");
+    default: return QStringLiteral("Info");
+    }
+}
+
+constexpr std::size_t ClockOffset = offsetof(InfoRecord, Centisecond);
+constexpr std::size_t ClockBytes = offsetof(InfoRecord, Year) + 1 - ClockOffset;
+static_assert(ClockBytes == 7);
 
 } // namespace
 
@@ -223,7 +252,7 @@ void TthdCom::Execute()
 
     for (;;) {
         // Connection attempt.
-        setRequestFlags(0);
+        startClean();
         m_deviceType = DeviceTypeNone;
         m_firmwareVersion = DeviceTypeNone;
         m_firmwareMode = false;
@@ -252,18 +281,28 @@ void TthdCom::Execute()
             }
             if (++pollCounter >= m_timings.pollEveryPasses) {
                 pollCounter = 0;
-                if (m_firmwareMode)
+                if (m_firmwareMode) {
+                    // A poll whose reads did not get through since the last refusal does
+                    // not hold the refused write back any longer.
+                    if (m_heldWrites != 0 && m_heldPollRaised)
+                        releaseHeldWrites();
+                    else if (m_heldWrites != 0)
+                        m_heldPollRaised = true;
                     raiseRequest(Poll);
-                else if (m_bootloaderMode)
+                } else if (m_bootloaderMode) {
                     raiseRequest(FirmwareUpdate);
-                else
+                } else {
                     Identify();
+                }
             }
+            // The poll after a refusal is through: the refused write may go out again.
+            if (m_heldWrites != 0 && m_heldPollRaised && (pendingRequests() & Poll) == 0)
+                releaseHeldWrites();
             const Pass pass = servePass();
             if (pass == Pass::End)
                 return;
             if (pass == Pass::Idle)
-                waitForRequest(m_timings.idleSleepMs);
+                waitForRequest(m_timings.idleSleepMs, m_heldWrites);
         }
         if (Terminated())
             return;
@@ -328,7 +367,7 @@ void TthdCom::Identify()
         m_firmwareVersion = version;
         m_firmwareMode = false;
         m_bootloaderMode = false;
-        setRequestFlags(0);
+        startClean();
 
         const QString port = PortName();
         if (type == DeviceTypeThisProduct) {
@@ -368,23 +407,119 @@ void TthdCom::reidentify()
 
 // --- the bit tests -------------------------------------------------------------------------
 
+void TthdCom::startClean()
+{
+    m_refusedWrites.clear();
+    m_heldWrites = 0;
+    m_heldPollRaised = false;
+    m_timeWriteAt = -1;
+    // The marks belong to the UI thread; without a window only the word is left to clear.
+    if (!Synchronize([](LinkHost &) { resetRequestsForNewConnection(); }))
+        setRequestFlags(0);
+}
+
+void TthdCom::writeAcknowledged(uint32_t bit, int line)
+{
+    m_refusedWrites.erase({bit, line});
+    if (bit == SetInfoTime)
+        m_timeWriteAt = -1;
+}
+
+void TthdCom::writeRefused(uint32_t bit, int line)
+{
+    const std::pair<uint32_t, int> key{bit, line};
+    if (++m_refusedWrites[key] < MaxWriteAttempts) {
+        // Raised again (the copy-out cleared it), but held back until the next poll is
+        // through; meanwhile the bit keeps older device data out of the image.
+        if (line >= 0)
+            Synchronize([line](LinkHost &) { markScheduleLinesChanged({line}); });
+        else
+            raiseRequest(bit);
+        m_heldWrites |= bit;
+        m_heldPollRaised = false;
+        return;
+    }
+    m_refusedWrites.erase(key);
+    if (bit == SetInfoTime)
+        m_timeWriteAt = -1;
+    TraceLine(line >= 0 ? TranslateFmt(QStringLiteral("ScheduleLineDropped"), {QString::number(line)})
+                        : TranslateFmt(QStringLiteral("WriteDropped"), {recordName(bit)}));
+    // The image still holds the change the controller refused: read its own values back.
+    raiseRequest(readBitFor(bit));
+}
+
+void TthdCom::releaseHeldWrites()
+{
+    m_heldWrites = 0;
+    m_heldPollRaised = false;
+    // A write the window withdrew meanwhile (a replaced request word) starts afresh later.
+    const uint32_t pending = pendingRequests();
+    std::erase_if(m_refusedWrites, [pending](const auto &entry) { return (pending & entry.first.first) == 0; });
+}
+
+void TthdCom::freshenTimeWrite(bool repeat)
+{
+    uint8_t *clock = m_frame.data() + FrameDataOffset + ClockOffset;
+    const qint64 now = m_clock.elapsed();
+    // A first try, or the window has set another time since: this clock is the one to send.
+    if (!repeat || m_timeWriteAt < 0 || std::memcmp(clock, m_timeWriteClock.data(), ClockBytes) != 0) {
+        std::memcpy(m_timeWriteClock.data(), clock, ClockBytes);
+        m_timeWriteAt = now;
+        return;
+    }
+    InfoRecord info;
+    std::memcpy(&info, m_frame.data() + FrameDataOffset, sizeof info);
+    const QDateTime first(controllerDate(info), controllerTime(info), Qt::UTC);
+    if (!first.isValid())
+        return;
+    const QDateTime due = first.addMSecs(now - m_timeWriteAt);
+    const int year = due.date().year() - 2000;
+    if (year < -128 || year > 127)
+        return;
+    info.Centisecond = uint8_t(due.time().msec() / 10);
+    info.Second = uint8_t(due.time().second());
+    info.Minute = uint8_t(due.time().minute());
+    info.Hour = uint8_t(due.time().hour());
+    info.Day = uint8_t(due.date().day());
+    info.Month = uint8_t(due.date().month());
+    info.Year = int8_t(year);
+    std::memcpy(clock, reinterpret_cast<const uint8_t *>(&info) + ClockOffset, ClockBytes);
+}
+
 bool TthdCom::writeRecord(const LinkCommand &cmd, uint32_t bit,
                           const std::function<bool(std::span<uint8_t>)> &copyOut)
 {
+    // Every try copies the image anew: a repeat carries what is current now.
     bool copied = false;
     if (!Synchronize([&](LinkHost &) { copied = copyOut(frameData()); }) || !copied)
         return false;
     if (bit & SetInfoAny)
         applyNoChangeMarkers(frameData().first(InfoSize), bit);
+    if (bit == SetInfoTime)
+        freshenTimeWrite(m_refusedWrites.count({bit, -1}) != 0);
     traceName(cmd.traceName);
-    if (m_protocol->ExchangeSet(cmd))
+    if (m_protocol->ExchangeSet(cmd)) {
+        writeAcknowledged(bit, -1);
         return true;
-    // Unacknowledged: the bit was cleared at copy-out, so raise it again; the write goes
-    // out once identification has found the same controller (a new identity resets the
-    // request word anyway).
-    raiseRequest(bit);
+    }
+    writeRefused(bit, -1);
     reidentify();
     return false;
+}
+
+void TthdCom::writeScheduleLine()
+{
+    bool found = false;
+    if (!Synchronize([&](LinkHost &) { found = copyOutScheduleLine(frameData()); }) || !found)
+        return;
+    const int line = m_frame[FrameDataOffset];
+    traceName(LinkCommands::SetSchedule.traceName);
+    if (m_protocol->ExchangeSet(LinkCommands::SetSchedule)) {
+        writeAcknowledged(SetSchedule, line);
+        return;
+    }
+    writeRefused(SetSchedule, line);
+    reidentify();
 }
 
 bool TthdCom::readRecord(const LinkCommand &cmd,
@@ -412,47 +547,43 @@ void TthdCom::sendSubCommand(const LinkCommand &cmd, uint32_t bit, uint8_t value
 TthdCom::Pass TthdCom::servePass()
 {
     m_protocol->traceOn = TraceOn();
-    if (shouldServe(SetConfig)) {
+    const uint32_t bit = nextDueRequest(pendingRequests(), m_heldWrites);
+    switch (bit) {
+    case SetConfig:
         writeRecord(LinkCommands::SetConfig, SetConfig, [](std::span<uint8_t> d) { return copyOutConfig(d); });
-    } else if (shouldServe(GetConfig)) {
+        break;
+    case GetConfig:
         readRecord(LinkCommands::GetConfig, [](std::span<const uint8_t> d, LinkHost &h) {
             copyInConfig(d);
             h.showConfig();
         });
-    } else if (shouldServe(SetInfoTime) || shouldServe(SetInfoLevels) || shouldServe(SetInfoActiveLine)) {
-        // The three variants in this order, one per pass.
-        const uint32_t bit = shouldServe(SetInfoTime) ? SetInfoTime
-            : shouldServe(SetInfoLevels)               ? SetInfoLevels
-                                                        : SetInfoActiveLine;
+        break;
+    case SetInfoTime:
+    case SetInfoLevels:
+    case SetInfoActiveLine:
         writeRecord(LinkCommands::SetInfo, bit, [bit](std::span<uint8_t> d) { return copyOutInfo(bit, d); });
-    } else if (shouldServe(GetInfo)) {
+        break;
+    case GetInfo:
         readRecord(LinkCommands::GetInfo, [](std::span<const uint8_t> d, LinkHost &h) {
             copyInInfo(d);
             h.showInfo();
         });
-    } else if (shouldServe(SetExpert)) {
+        break;
+    case SetExpert:
         writeRecord(LinkCommands::SetExpert, SetExpert, [](std::span<uint8_t> d) { return copyOutExpert(d); });
-    } else if (shouldServe(GetExpert)) {
+        break;
+    case GetExpert:
         readRecord(LinkCommands::GetExpert, [](std::span<const uint8_t> d, LinkHost &h) {
             copyInExpert(d);
             h.showExpert();
         });
-    } else if (shouldServe(SetSchedule)) {
-        bool found = false;
-        if (!Synchronize([&](LinkHost &) { found = copyOutScheduleLine(frameData()); }))
-            return Pass::Served;
-        if (found) {
-            traceName(LinkCommands::SetSchedule.traceName);
-            if (!m_protocol->ExchangeSet(LinkCommands::SetSchedule)) {
-                // Unacknowledged: mark the line changed again (this raises SetSchedule).
-                const int line = m_frame[FrameDataOffset];
-                Synchronize([line](LinkHost &) { markScheduleLinesChanged({line}); });
-                reidentify();
-            }
-        }
-    } else if (shouldServe(GetSchedule)) {
+        break;
+    case SetSchedule:
+        writeScheduleLine();
+        break;
+    case GetSchedule:
         return downloadSchedule();
-    } else if (shouldServe(GetChart)) {
+    case GetChart: {
         StatusLine(Translate("ReadingChart"));
         traceName(LinkCommands::GetChart.traceName);
         const bool ok = m_protocol->ExchangeGet(LinkCommands::GetChart);
@@ -466,23 +597,31 @@ TthdCom::Pass TthdCom::servePass()
         StatusLine(Translate("Done"));
         if (!ok)
             reidentify();
-    } else if (shouldServe(SetExpertWeather)) {
+        break;
+    }
+    case SetExpertWeather:
         writeRecord(LinkCommands::SetExpertWeather, SetExpertWeather,
                     [](std::span<uint8_t> d) { return copyOutExpertWeather(d); });
-    } else if (shouldServe(GetExpertWeather)) {
+        break;
+    case GetExpertWeather:
         readRecord(LinkCommands::GetExpertWeather, [](std::span<const uint8_t> d, LinkHost &h) {
             copyInExpertWeather(d);
             h.showExpertWeather();
         });
-    } else if (shouldServe(SaveEEPROM)) {
+        break;
+    case SaveEEPROM:
         sendSubCommand(LinkCommands::SaveEEPROM, SaveEEPROM, 0x01);
-    } else if (shouldServe(ToggleCloud)) {
+        break;
+    case ToggleCloud:
         sendSubCommand(LinkCommands::ToggleCloud, ToggleCloud, 0x02);
-    } else if (shouldServe(ToggleStorm)) {
+        break;
+    case ToggleStorm:
         sendSubCommand(LinkCommands::ToggleStorm, ToggleStorm, 0x03);
-    } else if (shouldServe(FirmwareUpdate)) {
+        break;
+    case FirmwareUpdate:
         serveFirmwareUpdate();
-    } else {
+        break;
+    default:
         return Pass::Idle;
     }
     return Pass::Served;

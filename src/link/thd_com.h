@@ -9,9 +9,12 @@
 #include <QString>
 #include <QThread>
 
+#include <array>
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
+#include <utility>
 
 class TthdCom;
 
@@ -82,6 +85,10 @@ public:
 
     void setFirmwareTransfer(FirmwareTransferFn fn) { m_firmwareTransfer = std::move(fn); }
 
+    // A write the controller does not acknowledge goes out at most this often in all; then
+    // it is dropped with a log line, and the record is read back from the controller.
+    static constexpr int MaxWriteAttempts = 3;
+
     // --- for the firmware transfer, on the link thread only ---
     LinkProtocol &protocol() { return *m_protocol; }
     LinkFrame &frameBuffer() { return m_frame; }
@@ -114,6 +121,7 @@ private:
     Pass downloadSchedule();
     bool writeRecord(const LinkCommand &cmd, uint32_t bit,
                      const std::function<bool(std::span<uint8_t>)> &copyOut);
+    void writeScheduleLine();
     bool readRecord(const LinkCommand &cmd, const std::function<void(std::span<const uint8_t>, LinkHost &)> &show);
     void sendSubCommand(const LinkCommand &cmd, uint32_t bit, uint8_t value);
     void serveFirmwareUpdate();
@@ -122,6 +130,16 @@ private:
     // Sleeps up to ms; returns true (early) when the thread is told to stop.
     bool pause(int ms);
     bool stopCheck() const;
+    // Every connection attempt and every new identity: the request word, the ScheduleDirty
+    // marks and what is known about refused writes start from nothing.
+    void startClean();
+    // A write was acknowledged / was not: see MaxWriteAttempts. line is the schedule line
+    // of a SetSchedule write, -1 for a record.
+    void writeAcknowledged(uint32_t bit, int line);
+    void writeRefused(uint32_t bit, int line);
+    void releaseHeldWrites();
+    // A repeated time write carries the clock as it is now, not as it was at the first try.
+    void freshenTimeWrite(bool repeat);
     std::span<uint8_t> frameData() { return {m_frame.data() + FrameDataOffset, size_t(MaxFrameData)}; }
 
     std::shared_ptr<LinkHostGate> m_gate;
@@ -137,6 +155,16 @@ private:
     std::unique_ptr<LinkProtocol> m_protocol;
     LinkFrame m_frame{};
     BootInfo m_bootInfo{};
+
+    // Refused writes: failed attempts so far, by (request bit, schedule line or -1).
+    std::map<std::pair<uint32_t, int>, int> m_refusedWrites;
+    // Write bits raised again after a refusal that wait for the next poll before their
+    // next attempt, so that a refusing controller never starves the polls.
+    uint32_t m_heldWrites = 0;
+    bool m_heldPollRaised = false;
+    // The clock bytes of the first try of a pending time write and when they were copied.
+    std::array<uint8_t, 7> m_timeWriteClock{};
+    qint64 m_timeWriteAt = -1;
 
     std::atomic<uint8_t> m_deviceType{DeviceTypeNone};
     std::atomic<uint8_t> m_firmwareVersion{DeviceTypeNone};

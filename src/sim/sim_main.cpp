@@ -9,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include "app/app_info.h"
 #include "sim/simulated_controller.h"
 #include "sim/simulator_port.h"
 
@@ -23,7 +24,7 @@ int main(int argc, char *argv[])
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("aqualumora-sim"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.5"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(AppInfo::Version));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(

@@ -447,6 +447,12 @@ SimFault SimulatedController::fault() const
     return m_fault;
 }
 
+void SimulatedController::setRefusedWrites(const QStringList &codes)
+{
+    Lock lock(m_mutex);
+    m_refusedWrites = codes;
+}
+
 void SimulatedController::setIdentity(int deviceType, int firmwareVersion)
 {
     Lock lock(m_mutex);
@@ -617,6 +623,12 @@ QByteArray SimulatedController::processLine()
 
     const uint8_t code = (*bytes)[0];
     const std::vector<uint8_t> data(bytes->begin() + 1, bytes->end());
+    if (!m_bootloader && m_refusedWrites.contains(QString::fromLatin1(m_line.left(2)))) {
+        frame.note = QStringLiteral("write refused (injected)");
+        frame.faultInjected = true;
+        log(std::move(frame));
+        return {};
+    }
     Answer answer = m_bootloader ? serveBootloader(code, data, frame) : serveFirmware(code, data, frame);
     if (!frame.accepted && !frame.faultInjected)
         ++m_rejected;

@@ -19,6 +19,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include "link/records.h"
 
@@ -127,6 +128,10 @@ public:
     void setFault(SimFault fault, int count = -1);
     void clearFault();
     SimFault fault() const;
+    // Writes with these codes ("01", "02", "03", "05", "06") are refused every time until
+    // cleared with an empty list: not served and not acknowledged, as by a controller that
+    // rejects what they carry. The frames are logged; the command counters skip them.
+    void setRefusedWrites(const QStringList &codes);
     // Answer the identification with another type and/or version (-1 = the real one).
     // Applies while the firmware runs; the bootloader always answers type 0.
     void setIdentity(int deviceType, int firmwareVersion);
@@ -219,6 +224,7 @@ private:
 
     SimFault m_fault = SimFault::None;
     int m_faultCount = -1;
+    QStringList m_refusedWrites;
     int m_identityType = -1;
     int m_identityVersion = -1;
     int m_failBlocks = 0;

@@ -313,9 +313,12 @@ void TstThdDiscover::deviceLines_data()
     QTest::newRow("at most 248 characters") << QString(300, u'x') << QDateTime() << true << false
                                             << "\"" + QString(248, u'x') + "\", installed"
                                             << C + ", \"" + QString(248, u'x') + "\"";
-    // A line break in a name must not start a log line of its own.
+    // A line break or separator in a name must not start a log line of its own.
     QTest::newRow("control characters") << "Lamp\nWindows error" << QDateTime() << true << false
-                                        << "\"Lamp\uFFFDWindows error\", installed" << C + ", \"Lamp\uFFFDWindows error\"";
+                                        << "\"Lamp\\nWindows error\", installed" << C + ", \"Lamp\\nWindows error\"";
+    QTest::newRow("line separator") << QStringLiteral("Lamp\u2028Error\u2029") << QDateTime() << true << false
+                                    << "\"Lamp\\u2028Error\\u2029\", installed"
+                                    << C + ", \"Lamp\\u2028Error\\u2029\"";
 }
 
 void TstThdDiscover::deviceLines()

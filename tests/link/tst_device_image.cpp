@@ -97,6 +97,66 @@ private slots:
         QCOMPARE(pendingRequests(), uint32_t(word));
     }
 
+    // Every bit raised at once: each pass serves one, and the copy-out or copy-in clears it.
+    void serviceOrderOfAllBits()
+    {
+        const uint32_t order[] = {SetConfig, GetConfig, SetInfoTime, SetInfoLevels, SetInfoActiveLine,
+                                  GetInfo, SetExpert, GetExpert, SetSchedule, GetSchedule, GetChart,
+                                  SetExpertWeather, GetExpertWeather, SaveEEPROM, ToggleCloud, ToggleStorm,
+                                  FirmwareUpdate};
+        uint32_t word = AllRequestBits;
+        for (const uint32_t bit : order) {
+            QCOMPARE(nextDueRequest(word), bit);
+            word &= ~bit;
+        }
+        QCOMPARE(word, 0u);
+        QCOMPARE(nextDueRequest(word), 0u);
+        QCOMPARE(nextDueRequest(0xFFFE0000u), 0u);
+    }
+
+    // A refused write waiting for its next attempt lets everything behind it through,
+    // its own read included (whose answer the set bit still keeps out of the image).
+    void heldWrites_data()
+    {
+        QTest::addColumn<uint>("word");
+        QTest::addColumn<uint>("held");
+        QTest::addColumn<uint>("next");
+        QTest::newRow("config poll") << (SetConfig | Poll) << uint(SetConfig) << GetConfig;
+        QTest::newRow("info poll") << (SetInfoTime | GetInfo) << uint(SetInfoTime) << GetInfo;
+        QTest::newRow("other Info write") << (SetInfoTime | SetInfoLevels | GetInfo) << uint(SetInfoTime)
+                                          << SetInfoLevels;
+        QTest::newRow("schedule download") << (SetSchedule | GetSchedule) << uint(SetSchedule) << GetSchedule;
+        QTest::newRow("commands") << (SetExpertWeather | ToggleStorm) << uint(SetExpertWeather) << ToggleStorm;
+        QTest::newRow("nothing else") << uint(SetExpert) << uint(SetExpert) << 0u;
+        QTest::newRow("held but not raised") << uint(GetExpert) << uint(SetExpert) << GetExpert;
+    }
+
+    void heldWrites()
+    {
+        QFETCH(uint, word);
+        QFETCH(uint, held);
+        QFETCH(uint, next);
+        QCOMPARE(nextDueRequest(word, held), uint32_t(next));
+        // Held bits do not end an idle wait.
+        setRequestFlags(held);
+        QVERIFY(!waitForRequest(1, held));
+        QVERIFY(waitForRequest(1));
+    }
+
+    void newConnectionStartsClean()
+    {
+        loadSchedule(4);
+        markScheduleLinesChanged({1, 3}, SetConfig | GetChart);
+        resetRequestsForNewConnection();
+        QCOMPARE(pendingRequests(), 0u);
+        QCOMPARE(ScheduleDirty, std::vector<uint8_t>(4, 0));
+        // The full download that follows takes every line the controller sends.
+        raiseRequest(GetSchedule);
+        QVERIFY(copyInScheduleLine(first(lineAnswer(1, 17), ScheduleFrameSize)));
+        QCOMPARE(Schedule[1].Hour, uint8_t(17));
+        QCOMPARE(pendingRequests(), GetSchedule);
+    }
+
     void raisingASetBitChangesNothing()
     {
         raiseRequest(SetConfig);

@@ -45,6 +45,8 @@ private slots:
     void exchangeGet_data();
     void exchangeGet();
     void exchangeGetTraceLines();
+    void traceText_data();
+    void traceText();
     void exchangeGetDiscardsStaleInput();
     void exchangeGetOnVanishedPort();
     void exchangeSet_data();
@@ -136,6 +138,11 @@ void tst_Protocol::exchangeGet_data()
     QTest::newRow("long answer passes") << QByteArray("80") << 2 << QByteArray("800105\r77\r") << true << none
                                         << true;
     QTest::newRow("echo case") << QByteArray("8A") << 1 << QByteArray("8a01\r") << false << none << true;
+    // Bytes from the wire never cut or break the line that names them.
+    QTest::newRow("null byte") << QByteArray("80") << 2 << QByteArray("80\x00" "105\r", 7) << false
+                               << QStringList{QStringLiteral("'$\\x001' is not a valid integer value")} << true;
+    QTest::newRow("line feed") << QByteArray("80") << 2 << QByteArray("80\n1\x85" "5\r", 7) << false
+                               << QStringList{QStringLiteral("'$\\n1' is not a valid integer value")} << true;
 }
 
 void tst_Protocol::exchangeGet()
@@ -168,10 +175,28 @@ void tst_Protocol::exchangeGetTraceLines()
     QCOMPARE(rig.log.size(), 2);
     QVERIFY2(QRegularExpression(QStringLiteral("^OUT: \"81\" \\d+ ms$")).match(rig.log[0]).hasMatch(),
              qPrintable(rig.log[0]));
-    QVERIFY(rig.log[1].startsWith(QStringLiteral("IN: \"") + QString::fromLatin1(info) + u'"'));
+    QVERIFY(rig.log[1].startsWith(QStringLiteral("IN: \"") + QString::fromLatin1(info.chopped(1)) +
+                                  QStringLiteral("\\r\"")));
     QVERIFY(rig.log[1].endsWith(QStringLiteral(" ms")));
     for (int i = 0; i < 50; ++i)
         QCOMPARE(rig.frame[2 + i], uint8_t(0xAA));
+}
+
+void tst_Protocol::traceText_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("answer") << QByteArray("800105\r") << QStringLiteral("IN: \"800105\\r\" 7 ms");
+    // Placeholders in an answer stay as they came.
+    QTest::newRow("placeholders") << QByteArray("80%1%2") << QStringLiteral("IN: \"80%1%2\" 7 ms");
+    QTest::newRow("null and C1") << QByteArray("8\x00\x9b" "1", 4) << QStringLiteral("IN: \"8\\x00\\x9B1\" 7 ms");
+    QTest::newRow("Latin-1") << QByteArray("\xe4\x7f") << QStringLiteral("IN: \"\u00e4\\x7F\" 7 ms");
+}
+
+void tst_Protocol::traceText()
+{
+    QFETCH(QByteArray, text);
+    QTEST(TraceText("IN", text, 7), "line");
 }
 
 void tst_Protocol::exchangeGetDiscardsStaleInput()
@@ -224,7 +249,8 @@ void tst_Protocol::exchangeSet()
     const QByteArray expected = "02" + data.toHex().toUpper() + '\n';
     QCOMPARE(rig.peer.received(), expected);
     QCOMPARE(rig.log.size(), 2);
-    QVERIFY(rig.log[0].startsWith(QStringLiteral("OUT: \"") + QString::fromLatin1(expected) + u'"'));
+    QVERIFY(rig.log[0].startsWith(QStringLiteral("OUT: \"") + QString::fromLatin1(expected.chopped(1)) +
+                                  QStringLiteral("\\n\"")));
     QVERIFY2(rig.log[1].startsWith(inTrace + u' '), qPrintable(rig.log[1]));
     QVERIFY(rig.port.isOpen());  // a missing acknowledgement does not close the port
 }

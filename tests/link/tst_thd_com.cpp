@@ -1,5 +1,8 @@
 // The link thread against the simulated controller on a pseudo-terminal.
+#include "app/localization.h"
 #include "link/device_image.h"
+#include "link/firmware.h"
+#include "link/serial_port.h"
 #include "link/thd_com.h"
 #include "sim/simulated_controller.h"
 #include "sim/simulator_port.h"
@@ -9,6 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <cstddef>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -88,6 +94,25 @@ QByteArray lastFrameWith(const SimulatedController &sim, const QByteArray &code)
 
 bool sameBytes(const void *a, const void *b, size_t n) { return std::memcmp(a, b, n) == 0; }
 
+// Positions in the frame log of the frames whose text starts with code.
+QList<qsizetype> framesWith(const QList<SimFrame> &frames, const QByteArray &code)
+{
+    QList<qsizetype> at;
+    for (qsizetype i = 0; i < frames.size(); ++i)
+        if (frames[i].text.startsWith(code))
+            at << i;
+    return at;
+}
+
+// The controller's clock carried by an "01" frame.
+QDateTime clockOf(const QByteArray &frameText)
+{
+    const QByteArray bytes = QByteArray::fromHex(frameText.mid(2));
+    InfoRecord info{};
+    std::memcpy(&info, bytes.constData(), std::min<size_t>(sizeof info, size_t(bytes.size())));
+    return QDateTime(controllerDate(info), controllerTime(info), Qt::UTC);
+}
+
 } // namespace
 
 class tst_ThdCom : public QObject
@@ -112,6 +137,14 @@ private slots:
     void finalSetSchedulePassSendsNothing();
     void unacknowledgedWritesAreRepeated_data();
     void unacknowledgedWritesAreRepeated();
+    void refusedWriteIsBoundedAndPollsGoOn_data();
+    void refusedWriteIsBoundedAndPollsGoOn();
+    void repeatedWriteCarriesWhatIsCurrent_data();
+    void repeatedWriteCarriesWhatIsCurrent();
+    void newConnectionStartsClean_data();
+    void newConnectionStartsClean();
+    void serviceOrderOnTheWire();
+    void productionTimings();
     void garbledAnswersRecover_data();
     void garbledAnswersRecover();
     void silenceClosesAndReconnects();
@@ -205,7 +238,7 @@ void tst_ThdCom::tracesNamesAndLines()
     const qsizetype device = log.indexOf(QStringLiteral("GetDevice"));
     QVERIFY(device >= 0);
     QCOMPARE(log.value(device + 1), QStringLiteral("OUT: \"80\" ") + log.value(device + 1).mid(10));
-    QVERIFY(log.value(device + 2).startsWith(QStringLiteral("IN: \"800105\r\" ")));
+    QVERIFY(log.value(device + 2).startsWith(QStringLiteral("IN: \"800105\\r\" ")));
     for (const char *name : {"GetConfig", "GetInfo", "GetExpert", "GetSchedule", "GetChart", "GetExpertWeather"}) {
         const qsizetype at = log.indexOf(QString::fromLatin1(name));
         QVERIFY2(at > device, name);
@@ -465,6 +498,254 @@ void tst_ThdCom::unacknowledgedWritesAreRepeated()
         QCOMPARE(sim.schedule()[2].Hour, uint8_t(21));
     // The same controller answered: no new download.
     QCOMPARE(sim.commandCount("83"), 0);
+}
+
+void tst_ThdCom::refusedWriteIsBoundedAndPollsGoOn_data()
+{
+    QTest::addColumn<uint>("bit");
+    QTest::addColumn<QByteArray>("code");
+    QTest::addColumn<QString>("dropped");
+    QTest::newRow("config") << uint(SetConfig) << QByteArray("02")
+                            << TranslateFmt(QStringLiteral("WriteDropped"), {QStringLiteral("Config")});
+    QTest::newRow("time") << uint(SetInfoTime) << QByteArray("01")
+                          << TranslateFmt(QStringLiteral("WriteDropped"), {QStringLiteral("Info")});
+    QTest::newRow("expert") << uint(SetExpert) << QByteArray("05")
+                            << TranslateFmt(QStringLiteral("WriteDropped"), {QStringLiteral("Expert")});
+    QTest::newRow("weather") << uint(SetExpertWeather) << QByteArray("06")
+                             << TranslateFmt(QStringLiteral("WriteDropped"), {QStringLiteral("ExpertWeather")});
+    QTest::newRow("schedule line") << uint(SetSchedule) << QByteArray("03")
+                                   << TranslateFmt(QStringLiteral("ScheduleLineDropped"), {QStringLiteral("2")});
+}
+
+void tst_ThdCom::refusedWriteIsBoundedAndPollsGoOn()
+{
+    QFETCH(uint, bit);
+    QFETCH(QByteArray, code);
+    QFETCH(QString, dropped);
+    QVERIFY(connectAndDownload(3));
+    SimulatedController &sim = m_sim->controller();
+    sim.setRefusedWrites({QString::fromLatin1(code)});
+    sim.clearHistory();
+    const ConfigRecord deviceConfig = sim.config();
+    const ExpertRecord deviceExpert = sim.expert();
+    const ScheduleLine deviceLine = sim.schedule()[2];
+
+    switch (bit) {
+    case SetConfig:
+        Config.FanLow = uint8_t(deviceConfig.FanLow + 1);
+        raiseRequest(bit);
+        break;
+    case SetExpert:
+        Expert.ChartInterval = uint16_t(deviceExpert.ChartInterval + 1);
+        raiseRequest(bit);
+        break;
+    case SetSchedule:
+        Schedule[2].Hour = uint8_t(deviceLine.Hour + 1);
+        markScheduleLinesChanged({2});
+        break;
+    default:
+        raiseRequest(bit);
+        break;
+    }
+    // Another request raised while the first attempt waits for its acknowledgement.
+    QTRY_VERIFY_WITH_TIMEOUT(!framesWith(sim.frames(), code).isEmpty(), 5000);
+    raiseRequest(ToggleCloud);
+
+    QTRY_VERIFY_WITH_TIMEOUT(m_host->log.contains(dropped), 10000);
+    QTest::qWait(600);  // room for a fourth attempt that must not come
+    const QList<SimFrame> frames = sim.frames();
+    const QList<qsizetype> attempts = framesWith(frames, code);
+    QCOMPARE(attempts.size(), TthdCom::MaxWriteAttempts);
+    QCOMPARE(m_host->log.count(dropped), 1);
+
+    // Between two attempts the poll reads both records, and the other request is served
+    // before the last attempt.
+    for (qsizetype a = 1; a < attempts.size(); ++a) {
+        const QList<SimFrame> between = frames.mid(attempts[a - 1] + 1, attempts[a] - attempts[a - 1] - 1);
+        QVERIFY2(!framesWith(between, "81").isEmpty(), qPrintable(QString::number(a)));
+        QVERIFY2(!framesWith(between, "82").isEmpty(), qPrintable(QString::number(a)));
+    }
+    const QList<qsizetype> cloud = framesWith(frames, "7F02");
+    QCOMPARE(cloud.size(), 1);
+    QVERIFY(cloud.first() < attempts.last());
+    // The poll keeps its period: with these timings no gap between two "81" is near 2 s.
+    const QList<qsizetype> polls = framesWith(frames, "81");
+    QVERIFY(polls.size() >= 3);
+    for (qsizetype i = 1; i < polls.size(); ++i)
+        QVERIFY2(frames[polls[i]].timeMs - frames[polls[i - 1]].timeMs <= 2000,
+                 qPrintable(QString::number(frames[polls[i]].timeMs - frames[polls[i - 1]].timeMs)));
+
+    // The controller's own values are shown again.
+    switch (bit) {
+    case SetConfig:
+        QTRY_COMPARE_WITH_TIMEOUT(Config.FanLow, deviceConfig.FanLow, 5000);
+        break;
+    case SetExpert:
+        QTRY_COMPARE_WITH_TIMEOUT(uint16_t(Expert.ChartInterval), uint16_t(deviceExpert.ChartInterval), 5000);
+        break;
+    case SetSchedule:
+        QTRY_COMPARE_WITH_TIMEOUT(Schedule[2].Hour, deviceLine.Hour, 5000);
+        QCOMPARE(ScheduleDirty[2], uint8_t(0));
+        break;
+    default:
+        break;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT((pendingRequests() & ~Poll) == 0, 5000);
+    QVERIFY(m_thread->FirmwareMode());
+}
+
+void tst_ThdCom::repeatedWriteCarriesWhatIsCurrent_data()
+{
+    QTest::addColumn<uint>("bit");
+    QTest::addColumn<QByteArray>("code");
+    QTest::newRow("time") << uint(SetInfoTime) << QByteArray("01");
+    QTest::newRow("config") << uint(SetConfig) << QByteArray("02");
+}
+
+void tst_ThdCom::repeatedWriteCarriesWhatIsCurrent()
+{
+    QFETCH(uint, bit);
+    QFETCH(QByteArray, code);
+    QVERIFY(connectAndDownload());
+    SimulatedController &sim = m_sim->controller();
+    sim.clearHistory();
+    sim.setFault(SimFault::NoAck, 1);
+    // "Set current time and date": the PC clock, raised once.
+    const QDateTime now(QDate(2026, 12, 31), QTime(23, 59, 59, 900), Qt::UTC);
+    Info.Centisecond = uint8_t(now.time().msec() / 10);
+    Info.Second = uint8_t(now.time().second());
+    Info.Minute = uint8_t(now.time().minute());
+    Info.Hour = uint8_t(now.time().hour());
+    Info.Day = uint8_t(now.date().day());
+    Info.Month = uint8_t(now.date().month());
+    Info.Year = int8_t(now.date().year() - 2000);
+    Config.FanLow = 10;
+    raiseRequest(bit);
+
+    QTRY_VERIFY_WITH_TIMEOUT(framesWith(sim.frames(), code).size() == 1, 5000);
+    Config.FanLow = 11;  // edited while the first try waits for its acknowledgement
+    QTRY_VERIFY_WITH_TIMEOUT(framesWith(sim.frames(), code).size() == 2, 5000);
+    const QList<SimFrame> frames = sim.frames();
+    const QList<qsizetype> at = framesWith(frames, code);
+    const QByteArray first = frames[at[0]].text, second = frames[at[1]].text;
+    if (bit == SetInfoTime) {
+        // Not the same bytes again: the clock has run on by the time between the tries.
+        QCOMPARE(clockOf(first), now);
+        const qint64 ran = clockOf(first).msecsTo(clockOf(second));
+        const qint64 between = frames[at[1]].timeMs - frames[at[0]].timeMs;
+        QVERIFY2(ran >= 200 && std::abs(ran - between) < 1000,
+                 qPrintable(QStringLiteral("%1 ms run, %2 ms between").arg(ran).arg(between)));
+        QCOMPARE(clockOf(second).date().year(), 2027);  // over midnight at the end of the year
+    } else {
+        QCOMPARE(QByteArray::fromHex(first.mid(2)).at(offsetof(ConfigRecord, FanLow)), char(10));
+        QCOMPARE(QByteArray::fromHex(second.mid(2)).at(offsetof(ConfigRecord, FanLow)), char(11));
+    }
+}
+
+void tst_ThdCom::newConnectionStartsClean_data()
+{
+    QTest::addColumn<bool>("switchPort");
+    QTest::newRow("reconnect after a lost device") << false;
+    QTest::newRow("port switch") << true;
+}
+
+void tst_ThdCom::newConnectionStartsClean()
+{
+    QFETCH(bool, switchPort);
+    QVERIFY(connectAndDownload(3));
+    SimulatorPort other;
+    QVERIFY(other.start());
+    other.controller().setSchedule(makeLines(3));
+    SimulatedController &first = m_sim->controller();
+    SimulatedController &next = switchPort ? other.controller() : first;
+    const int downloads = m_host->weatherShown;
+
+    // The controller stops answering while the window has edits waiting.
+    first.setFault(SimFault::Silence);
+    Schedule[1].Hour = 23;
+    Config.FanLow = 99;
+    markScheduleLinesChanged({1}, SetConfig | SetExpert);
+    if (switchPort)
+        m_thread->SwitchPort(other.portPath(), false);
+    else
+        QTRY_VERIFY_WITH_TIMEOUT(m_host->status.contains(QStringLiteral("Connection error or wrong serial port")), 5000);
+    first.clearFault();
+    first.clearHistory();
+
+    QTRY_VERIFY_WITH_TIMEOUT(m_host->weatherShown > downloads, 10000);
+    QTest::qWait(300);
+    // The full download won; nothing from before was written to the new connection.
+    for (const char *code : {"02", "03", "05"})
+        QVERIFY2(next.commandCount(QString::fromLatin1(code)) == 0, code);
+    QCOMPARE(Schedule[1].Hour, next.schedule()[1].Hour);
+    QCOMPARE(Config.FanLow, next.config().FanLow);
+    QCOMPARE(ScheduleDirty, std::vector<uint8_t>(3, 0));
+    QCOMPARE(pendingRequests() & (SetConfig | SetExpert | SetSchedule), 0u);
+
+    // Within the new connection a refused write is repeated as before.
+    next.clearHistory();
+    next.setFault(SimFault::NoAck, 1);
+    Schedule[0].Hour = 5;
+    markScheduleLinesChanged({0});
+    QTRY_COMPARE_WITH_TIMEOUT(framesWith(next.frames(), "03").size(), 2, 5000);
+    QCOMPARE(next.schedule()[0].Hour, uint8_t(5));
+    m_thread->Stop();
+    QTRY_VERIFY_WITH_TIMEOUT(m_thread->Finished(), 5000);
+}
+
+void tst_ThdCom::serviceOrderOnTheWire()
+{
+    // No poll in between: only what was raised goes out.
+    LinkTimings timings = fastTimings();
+    timings.pollEveryPasses = 1000000;
+    m_sim->controller().setSchedule(makeLines(2));
+    m_thread = TthdCom::Create(m_sim->portPath(), false, m_host.get(), timings);
+    QTRY_VERIFY_WITH_TIMEOUT(m_host->weatherShown == 1, 10000);
+    SimulatedController &sim = m_sim->controller();
+    QTest::qWait(50);
+    sim.clearHistory();
+
+    Info.Minute = 30;
+    Info.ActiveLine = 1;
+    {
+        // All seventeen at once, in one locked section, as the window could.
+        QMutexLocker lock(&DeviceLock);
+        std::fill(ScheduleDirty.begin(), ScheduleDirty.end(), uint8_t(1));
+        RequestFlags = AllRequestBits;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(sim.commandCount("7F00") == 1, 10000);
+    const QStringList expected{"02", "82", "01", "01", "01", "81", "05", "85", "03", "03",
+                               "83", "83", "87", "06", "86", "7F01", "7F02", "7F03", "7F00"};
+    QCOMPARE(codesOf(sim).mid(0, expected.size()), expected);
+    // The three Info writes are the time, level and active-line variants, in that order.
+    const QList<SimFrame> frames = sim.frames();
+    const QList<qsizetype> info = framesWith(frames, "01");
+    const auto minute = [&](qsizetype i) { return QByteArray::fromHex(frames[i].text.mid(2)).at(offsetof(InfoRecord, Minute)); };
+    const auto activeLine = [&](qsizetype i) { return QByteArray::fromHex(frames[i].text.mid(2)).at(offsetof(InfoRecord, ActiveLine)); };
+    QCOMPARE(info.size(), 3);
+    QCOMPARE(minute(info[0]), char(30));
+    QCOMPARE(activeLine(info[0]), char(0xFF));
+    QCOMPARE(minute(info[1]), char(0xFF));
+    QCOMPARE(activeLine(info[1]), char(0xFF));
+    QCOMPARE(minute(info[2]), char(0xFF));
+    QCOMPARE(activeLine(info[2]), char(1));
+}
+
+void tst_ThdCom::productionTimings()
+{
+    // Tests shorten these; the program runs with them.
+    const LinkTimings t;
+    QCOMPARE(t.readTimeoutMs, 5000);
+    QCOMPARE(t.writeTimeoutMs, 5000);
+    QCOMPARE(t.openRetryWaitMs, 1000);
+    QCOMPARE(t.lostDeviceWaitMs, 1000);
+    QCOMPARE(t.idleSleepMs, 20);
+    QCOMPARE(t.bootloaderWaitMs, 500);
+    QCOMPARE(t.pollEveryPasses, 25);
+    QCOMPARE(FirmwareRetryWaitMs, 500);  // after a block write that was not acknowledged
+    QCOMPARE(TSerialPort::DefaultTimeoutMs, 5000);
+    TSerialPort port;
+    QCOMPARE(port.readTimeout(), 5000);
 }
 
 void tst_ThdCom::garbledAnswersRecover_data()

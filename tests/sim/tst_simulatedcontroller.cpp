@@ -90,6 +90,7 @@ private slots:
     void answerFaults_data();
     void answerFaults();
     void faultCountOnlyCountsApplicableFrames();
+    void refusedWritesEveryTime();
     void identityOverride();
     void bootloaderFlow();
     void bootloaderRejectsBadBlocks_data();
@@ -432,6 +433,25 @@ void TestSimulatedController::faultCountOnlyCountsApplicableFrames()
     QCOMPARE(rig.send("80").size(), 6);
     QCOMPARE(rig.send("80").size(), 6);
     QCOMPARE(rig.send("80").size(), 7);
+}
+
+void TestSimulatedController::refusedWritesEveryTime()
+{
+    Rig rig;
+    const ConfigRecord before = rig.c->config();
+    ConfigRecord changed = before;
+    changed.FanLow = uint8_t(before.FanLow + 1);
+    rig.c->setRefusedWrites({QStringLiteral("02")});
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(rig.send(writeFrame("02", changed)), QByteArray());
+    QCOMPARE(rig.c->config().FanLow, before.FanLow);  // never taken
+    QCOMPARE(rig.c->commandCount(QStringLiteral("02")), 0);
+    QCOMPARE(rig.c->frames().last().note, QStringLiteral("write refused (injected)"));
+    QCOMPARE(rig.send("7F02"), QByteArray("*"));  // other writes and reads go on
+    QCOMPARE(rig.send("82").left(2), QByteArray("82"));
+    rig.c->setRefusedWrites({});
+    QCOMPARE(rig.send(writeFrame("02", changed)), QByteArray("*"));
+    QCOMPARE(rig.c->config().FanLow, changed.FanLow);
 }
 
 void TestSimulatedController::identityOverride()

@@ -1,0 +1,11 @@
+#include "app/app_icon.h"
+
+#include <mutex>
+
+QIcon AppIcon()
+{
+    // The resource lives in a static library: nothing references it unless asked for.
+    static std::once_flag once;
+    std::call_once(once, [] { Q_INIT_RESOURCE(icons); });
+    return QIcon(QStringLiteral(":/icons/aqualumora.png"));
+}

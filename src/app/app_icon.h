@@ -1,0 +1,6 @@
+#pragma once
+#include <QIcon>
+
+// The program's icon (an aquarium lamp), built into the program so that the window shows it
+// also when it runs from its build folder.
+QIcon AppIcon();
