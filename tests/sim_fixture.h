@@ -24,10 +24,9 @@ inline std::unique_ptr<TfrmLumora> makeConnectedWindow(QStringList args = {"-eng
     }
     if (!w->Simulator())
         return nullptr;
-    // The full download ends with the weather record, after which the port is remembered.
+    // The full download ends with the weather record, after which the image is whole.
     const auto downloaded = [&w] {
-        return w->IsConnected() && (pendingRequests() & FullDownload) == 0 &&
-               w->mem->toPlainText().contains(QStringLiteral("Written to registry: "));
+        return w->IsConnected() && (pendingRequests() & FullDownload) == 0 && w->ImageComplete();
     };
     for (int i = 0; i < 1000 && !downloaded(); ++i)
         QTest::qWait(10);

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPixmap>
 #include <QScreen>
 #include <QShortcut>
 #include <QStandardPaths>
@@ -39,6 +40,7 @@
 #include "sim/simulator_port.h"
 #include "files/ini_commands.h"
 #include "pages/channels_page.h"
+#include "pages/input_guard.h"
 #include "schedule/chart_page.h"
 #include "pages/modes.h"
 #include "pages/settings_pages.h"
@@ -153,6 +155,23 @@ constexpr EnableRule EnableRules[] = {
     {"cbxRC433System5", Enable::Connected},
 };
 
+// Runs an action on each double click of the widget it filters; the click goes on.
+class DoubleClickHook : public QObject {
+public:
+    DoubleClickHook(QObject *parent, std::function<void()> action) : QObject(parent), m_action(std::move(action)) {}
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonDblClick)
+            m_action();
+        return false;
+    }
+
+private:
+    std::function<void()> m_action;
+};
+
 void setObjectEnabled(QObject *object, bool enabled)
 {
     if (auto *widget = qobject_cast<QWidget *>(object))
@@ -194,6 +213,8 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     modes = new ModeCommands(this);
     settings = new SettingsPages(this);
     firmware = new FirmwareCommands(this);
+    // No wheel turn nor stray key changes a control that does not have the focus.
+    (new InputGuard(this))->guard(this);
     // The pages and the status bar take the design size; the menu bar comes on top.
     resize(DesignWidth, DesignHeight + menuBar()->sizeHint().height());
     runStartup(arguments);
@@ -246,13 +267,29 @@ void TfrmLumora::buildPages()
     mem->setLineWrapMode(QPlainTextEdit::NoWrap);
     mem->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     mem->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    mem->viewport()->installEventFilter(this);
+    // One double click, one reconnect: the window's own filter also sees every event of
+    // the application once it is shown, so the log's double click has a filter of its own.
+    LogDoubleClick = [this] { memDblClick(); };
+    mem->viewport()->installEventFilter(new DoubleClickHook(mem, [this] {
+        if (LogDoubleClick)
+            LogDoubleClick();
+    }));
     layout->addWidget(mem);
 
     // Configuration page: the device status line sits at the bottom.
     QWidget *config = page(QStringLiteral("tsConfig"));
     auto *configLayout = new QVBoxLayout(config);
     configLayout->addStretch(1);
+    // The health image above it: a blank picture in the window colour across the page.
+    auto *imgHealth = new QLabel(config);
+    imgHealth->setObjectName(QStringLiteral("imgHealth"));
+    imgHealth->setFixedHeight(HealthImageHeight);
+    imgHealth->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    imgHealth->setScaledContents(true);
+    QPixmap blank(DesignWidth, HealthImageHeight);
+    blank.fill(imgHealth->palette().color(QPalette::Window));
+    imgHealth->setPixmap(blank);
+    configLayout->addWidget(imgHealth);
     lblBoard = new QLabel(config);
     lblBoard->setObjectName(QStringLiteral("lblBoard"));
     lblBoard->setAlignment(Qt::AlignCenter);
@@ -533,6 +570,12 @@ void TfrmLumora::setWindowCaption(const QString &tail)
 
 void TfrmLumora::SetConnected(bool connected)
 {
+    // Each report of a connection starts a new download (the link thread raises it right
+    // after), each loss ends what the image was good for.
+    if (connected)
+        Download.connected(PortName);
+    else
+        Download.reset();
     SetTaskbarProgress(1, 1);
     if (connected) {
         taskbar->setState(TaskbarIndicator::State::Connected);
@@ -548,6 +591,8 @@ void TfrmLumora::SetConnected(bool connected)
                                         : TaskbarIndicator::State::NoLink);
     }
     m_connected = connected;
+    if (geo)
+        geo->showConnected(connected);
 
     const bool sensor = connected && Info.WaterTemp != NoValue16;
     const bool slave = connected && Info.SlaveTemp != NoValue16;
@@ -617,9 +662,7 @@ bool TfrmLumora::formMouseWheel(int delta)
 
 bool TfrmLumora::eventFilter(QObject *watched, QEvent *event)
 {
-    if (mem && watched == mem->viewport() && event->type() == QEvent::MouseButtonDblClick) {
-        memDblClick();
-    } else if (event->type() == QEvent::Wheel) {
+    if (event->type() == QEvent::Wheel) {
         auto *wheel = static_cast<QWheelEvent *>(event);
         auto *widget = qobject_cast<QWidget *>(watched);
         if (widget && widget->window() == this && wheel->angleDelta().y() != 0 &&
@@ -730,6 +773,8 @@ void TfrmLumora::ShowInfo()
 void TfrmLumora::ShowConfig()
 {
     geo->showConfig();
+    if (schedule)
+        schedule->showConfig();
     if (!isVisible())
         return;
     modes->showConfig();

@@ -8,6 +8,7 @@
 #include <QTabWidget>
 
 #include "app/cmdline.h"
+#include "app/download_gate.h"
 
 #include <functional>
 #include <memory>
@@ -88,6 +89,8 @@ public:
     void StartLink(const QString &portEntry);
     void StopLink();
     void memDblClick();
+    // What a double click on the log runs (memDblClick); tests replace it.
+    std::function<void()> LogDoubleClick;
     void mnuConnectionClick();
     // Bluetooth installation and removal runs of the controller.
     void mnuDiscoverClick();
@@ -101,6 +104,10 @@ public:
     // The backup of the connected device's image, written before every disconnect.
     void WriteBackupFile(const QString &portEntry);
     std::function<void(const QString &path)> BackupFileWriter;
+    // What this connection's download has filled in the image. A backup or an export is
+    // written only from an image that is whole (ImageComplete) and of the port at hand.
+    DownloadGate Download;
+    bool ImageComplete() const;
     TthdCom *Link() const { return m_link.get(); }
     // The built-in simulated controller of the switch "simulator", or null.
     SimulatorPort *Simulator() const { return m_simulator.get(); }
@@ -144,6 +151,7 @@ public:
     static constexpr int DesignHeight = 655;
     static constexpr int MinimumPageWidth = 767;
     static constexpr int MinimumPageHeight = 531;
+    static constexpr int HealthImageHeight = 153;
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -40,6 +40,8 @@ void TfrmLumora::StartLink(const QString &portEntry)
             m_link.reset();
         }
     }
+    // Whatever the image holds now belongs to no connection of the new thread.
+    Download.reset();
     m_link = TthdCom::Create(portEntry, DebugMessages, m_linkHost.get());
     connect(m_link.get(), &QThread::finished, this, [this] {
         if (!m_connected)
@@ -56,11 +58,14 @@ void TfrmLumora::StopLink()
         m_link->Terminate();
 }
 
+bool TfrmLumora::ImageComplete() const { return Download.complete(Schedule.size()); }
+
 void TfrmLumora::WriteBackupFile(const QString &portEntry)
 {
-    // Only with a device and its data at hand, as the export is.
-    QAction *exportItem = action(QStringLiteral("mnuScheduleConfigExport"));
-    if (!exportItem || !exportItem->isEnabled())
+    // Only with the whole state of the controller on that port at hand: a backup written
+    // from a download still under way, or from the image of an earlier connection, would
+    // replace a good backup with wrong values. The old file then stays as it is.
+    if (!ImageComplete() || Download.port() != portEntry)
         return;
     const QString port = portEntry.section(u' ', 0, 0);
     if (port.isEmpty() || !BackupFileWriter)
@@ -98,6 +103,8 @@ void TfrmLumora::ConnectToEntry(const QString &entry)
         return;
     WriteBackupFile(PortName);
     PortName = entry;
+    // The image is the old port's controller's until the new one has been read.
+    Download.reset();
     if (!LinkRunning())
         StartLink(PortName);
     else

@@ -1,5 +1,6 @@
 #pragma once
 #include "app/frm_lumora.h"
+#include "link/device_image.h"
 #include "link/link_host.h"
 
 // The link thread's view of the window. Every call runs on the UI thread while the link
@@ -12,10 +13,29 @@ public:
     void addLog(const QString &text) override { w->AddLog(text); }
     void setStatusText(const QString &text) override { w->SetStatusText(text); }
     void setConnected(bool connected) override { w->SetConnected(connected); }
-    void showInfo() override { w->ShowInfo(); }
-    void showConfig() override { w->ShowConfig(); }
-    void showExpert() override { w->ShowExpert(); }
-    void showExpertWeather() override { w->ShowExpertWeather(); }
+    // A read record is dropped while a write of it is pending (the bit is still raised
+    // during this hand-over); only a copied one counts for the download.
+    void showInfo() override
+    {
+        w->Download.recordRead(DownloadGate::Info, !isRequestPending(SetInfoAny));
+        w->ShowInfo();
+    }
+    void showConfig() override
+    {
+        w->Download.recordRead(DownloadGate::Config, !isRequestPending(SetConfig));
+        w->ShowConfig();
+    }
+    void showExpert() override
+    {
+        w->Download.recordRead(DownloadGate::Expert, !isRequestPending(SetExpert));
+        w->ShowExpert();
+    }
+    void showExpertWeather() override
+    {
+        w->Download.recordRead(DownloadGate::ExpertWeather, !isRequestPending(SetExpertWeather));
+        w->ShowExpertWeather();
+    }
+    void scheduleDownloaded(bool complete) override { w->Download.scheduleRead(complete, Schedule.size()); }
     void fillScheduleGrid() override { w->FillScheduleGrid(); }
     void drawSensorChart() override { w->DrawSensorChart(); }
     void setTaskbarProgress(qint64 done, qint64 total) override { w->SetTaskbarProgress(done, total); }

@@ -131,6 +131,28 @@ void GeoPage::buildPage(QWidget *page)
     layout->setContentsMargins(6, 6, 6, 6);
     layout->setSpacing(6);
 
+    // While no controller is connected nothing chosen here can reach one, and the next
+    // connection's download puts the controller's own place and clock on the page; the
+    // page says so instead of letting an edit vanish without a word.
+    lblGeoOffline = new QLabel(QStringLiteral("Not connected: place, date and time chosen here are only shown and do "
+                                              "not change the controller."),
+                               page);
+    lblGeoOffline->setObjectName(QStringLiteral("lblGeoOffline"));
+    lblGeoOffline->setWordWrap(true);
+    lblGeoOffline->setMargin(6);
+    lblGeoOffline->setFrameShape(QFrame::StyledPanel);
+    lblGeoOffline->setAutoFillBackground(true);
+    {
+        QPalette palette = lblGeoOffline->palette();
+        palette.setColor(QPalette::Window, QColor(0xFF, 0xF4, 0xCE));
+        palette.setColor(QPalette::WindowText, QColor(0x40, 0x30, 0x00));
+        lblGeoOffline->setPalette(palette);
+        QFont font = lblGeoOffline->font();
+        font.setBold(true);
+        lblGeoOffline->setFont(font);
+    }
+    layout->addWidget(lblGeoOffline);
+
     scrollGeo = new QScrollArea(page);
     scrollGeo->setObjectName(QStringLiteral("scrollGeo"));
     scrollGeo->setAlignment(Qt::AlignCenter);
@@ -236,6 +258,8 @@ void GeoPage::UpdateGeoView()
     lblGeo->setText(view.text);
     imgMoon->setImage(MoonPhaseImage(view));
 }
+
+void GeoPage::showConnected(bool connected) { lblGeoOffline->setVisible(!connected); }
 
 void GeoPage::updateIfActive()
 {

@@ -77,6 +77,9 @@ public:
     // ShowConfig's part: latitude and longitude edits, each unless focused.
     void showConfig();
 
+    // The notice that the page changes nothing while no controller is connected.
+    void showConnected(bool connected);
+
     // The controller's clock := this computer's, time-lapse off.
     void btnNowClick();
 
@@ -93,6 +96,7 @@ public:
     QScrollArea *scrollGeo = nullptr;
     MoonView *imgMoon = nullptr;
     QLabel *lblGeo = nullptr;
+    QLabel *lblGeoOffline = nullptr;
     LabeledEdit *edtLat = nullptr;
     LabeledEdit *edtLon = nullptr;
     LabeledEdit *edtTime = nullptr;

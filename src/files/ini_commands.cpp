@@ -51,7 +51,14 @@ void IniCommands::mnuScheduleConfigExportClick()
     const QString fileName = ChooseFile(dialogRequest(true, "ExportScheduleConfig"));
     if (fileName.isEmpty())
         return;
-    WriteSettingsFile(fileName);
+    // The download runs on while the dialog is open; a file written before it is whole
+    // would hold zeros and the values of an earlier controller.
+    if (!w->ImageComplete()) {
+        w->AddLog(Translate(QStringLiteral("ExportNotReady")));
+        return;
+    }
+    if (WriteSettingsFileChecked(fileName, OversizedFile::Keep) != SettingsWriteResult::Written)
+        w->AddLog(TranslateFmt(QStringLiteral("ExportFailed"), {fileName}));
 }
 
 void IniCommands::mnuConfigImportClick()

@@ -1,10 +1,16 @@
 #include "files/ini_file.h"
 
+#include <QAtomicInt>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <array>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -160,6 +166,12 @@ IniFile IniFile::parse(QByteArrayView bytes)
 {
     IniFile ini;
     ini.m_sections.push_back(Section{});
+    // Editors that save as UTF-8 often put a byte-order mark first; read as Windows-1252 it
+    // would become part of the first line and hide the first section. It is kept for saving.
+    if (bytes.startsWith(QByteArrayView("\xEF\xBB\xBF"))) {
+        ini.m_byteOrderMark = true;
+        bytes = bytes.sliced(3);
+    }
     // The first line end found decides how new lines end.
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         if (bytes[i] == '\n') {
@@ -196,14 +208,18 @@ IniFile::LoadResult IniFile::load(const QString &path, IniFile *ini)
     if (!info.exists())
         return LoadResult::Missing;
     // Folders, pipes and devices are no settings files; opening a pipe could block.
-    if (!info.isFile() || info.size() > MaxFileSize)
+    if (!info.isFile())
         return LoadResult::Unreadable;
+    if (info.size() > MaxFileSize)
+        return LoadResult::TooLarge;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return LoadResult::Unreadable;
     const QByteArray bytes = file.read(MaxFileSize + 1);
-    if (bytes.size() > MaxFileSize || file.error() != QFileDevice::NoError)
+    if (file.error() != QFileDevice::NoError)
         return LoadResult::Unreadable;
+    if (bytes.size() > MaxFileSize)
+        return LoadResult::TooLarge;
     *ini = parse(bytes);
     return LoadResult::Loaded;
 }
@@ -293,6 +309,8 @@ QStringList IniFile::keys(const QString &section) const
 QByteArray IniFile::toBytes() const
 {
     QByteArray bytes;
+    if (m_byteOrderMark)
+        bytes += "\xEF\xBB\xBF";
     for (const Section &section : m_sections)
         for (const Line &line : section.lines) {
             bytes += EncodeWindows1252(line.text);
@@ -301,15 +319,60 @@ QByteArray IniFile::toBytes() const
     return bytes;
 }
 
-bool IniFile::save(const QString &path) const
+bool IniFile::save(const QString &path) const { return WriteFileAtomically(path, toBytes()); }
+
+bool WriteFileAtomically(const QString &path, QByteArrayView bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = toBytes();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
+    // A link is followed: the file it names is replaced, the link stays.
+    QFileInfo info(path);
+    const QString target = info.isSymLink() && info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+    info = QFileInfo(target);
+    const QByteArray targetName = QFile::encodeName(target);
+
+    // The temporary file lies beside the target, so that the rename cannot cross file
+    // systems, and its name is unique in this process and among processes.
+    static QAtomicInt counter;
+    QByteArray tempName;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        tempName = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                                     QStringLiteral(".%1-%2.tmp")
+                                         .arg(QCoreApplication::applicationPid())
+                                         .arg(counter.fetchAndAddRelaxed(1)));
+        fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
     }
-    return file.commit();
+    if (fd < 0)
+        return false;
+
+    bool ok = true;
+    // The new file keeps the permissions of the one it replaces.
+    struct stat old;
+    if (::stat(targetName.constData(), &old) == 0)
+        ::fchmod(fd, old.st_mode & 07777);
+    const char *data = bytes.data();
+    qsizetype left = bytes.size();
+    while (ok && left > 0) {
+        const ssize_t n = ::write(fd, data, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        data += n;
+        left -= n;
+    }
+    // A full disk may show only when the data reach it: fsync and close must succeed too
+    // before the old file is given up.
+    if (ok && ::fsync(fd) != 0)
+        ok = false;
+    if (::close(fd) != 0)
+        ok = false;
+    if (ok && ::rename(tempName.constData(), targetName.constData()) != 0)
+        ok = false;
+    if (!ok)
+        ::unlink(tempName.constData());
+    return ok;
 }

@@ -5,7 +5,8 @@
 // The file is held in memory line by line, exactly as read, so that writing a value
 // touches only that value's line: every other section, key, comment and odd line of a
 // file survives a rewrite. Saving goes through a temporary file in the target's folder
-// that is renamed over the target, so a crash or a full disk never leaves half a file.
+// that is renamed over the target only when every byte of it was written, so a crash or a
+// full disk never leaves half a file nor replaces a good one.
 
 #include <QByteArray>
 #include <QHash>
@@ -27,6 +28,11 @@ QByteArray EncodeWindows1252(QStringView text);
 // 32-bit range (signed or unsigned), is not an integer.
 std::optional<int64_t> ParseIniInteger(QStringView text);
 
+// Writes bytes to path through a temporary file beside it, renamed over path only after
+// every byte was written and flushed to the disk; otherwise path is left as it was and
+// false returned. The new file keeps the permissions of the one it replaces.
+bool WriteFileAtomically(const QString &path, QByteArrayView bytes);
+
 class IniFile {
 public:
     // Files larger than this are not read: nothing the program writes comes near it, and a
@@ -35,10 +41,11 @@ public:
 
     IniFile() = default;
 
-    // The text of a file in Windows-1252; lines may end in CR LF, LF or CR.
+    // The text of a file in Windows-1252; lines may end in CR LF, LF or CR. A UTF-8
+    // byte-order mark at the start is skipped (and written again by toBytes).
     static IniFile parse(QByteArrayView bytes);
 
-    enum class LoadResult { Loaded, Missing, Unreadable };
+    enum class LoadResult { Loaded, Missing, Unreadable, TooLarge };
     // Reads the file into *ini. A missing file gives an empty one; an unreadable or too
     // large file gives an empty one as well but says so, so that a writer can refuse to
     // replace what it could not read.
@@ -96,4 +103,5 @@ private:
     std::vector<Section> m_sections;
     QHash<QString, int> m_sectionIndex;   // lower-case name -> first section with that name
     QByteArray m_lineEnd = QByteArrayLiteral("\r\n");
+    bool m_byteOrderMark = false;
 };

@@ -183,13 +183,38 @@ void ReadScheduleFromIni(const IniFile &ini)
     }
 }
 
-bool WriteSettingsFile(const QString &fileName)
+SettingsWriteResult WriteSettingsFileChecked(const QString &fileName, OversizedFile oversized)
 {
     IniFile ini;
-    if (IniFile::load(fileName, &ini) == IniFile::LoadResult::Unreadable)
-        return false;
+    const IniFile::LoadResult loaded = IniFile::load(fileName, &ini);
+    if (loaded == IniFile::LoadResult::Unreadable)
+        return SettingsWriteResult::Unreadable;
+    bool fresh = false;
+    if (loaded == IniFile::LoadResult::TooLarge) {
+        if (oversized == OversizedFile::Keep)
+            return SettingsWriteResult::TooLarge;
+        fresh = true;
+    }
     WriteImageToIni(ini);
-    return ini.save(fileName);
+    QByteArray bytes = ini.toBytes();
+    // The import reads no file beyond the size limit; what is written here must stay
+    // readable, or it could never be imported nor updated again.
+    if (bytes.size() > IniFile::MaxFileSize && !fresh) {
+        if (oversized == OversizedFile::Keep)
+            return SettingsWriteResult::TooLarge;
+        fresh = true;
+    }
+    if (fresh) {
+        ini = IniFile();
+        WriteImageToIni(ini);
+        bytes = ini.toBytes();
+    }
+    return WriteFileAtomically(fileName, bytes) ? SettingsWriteResult::Written : SettingsWriteResult::WriteFailed;
+}
+
+bool WriteSettingsFile(const QString &fileName)
+{
+    return WriteSettingsFileChecked(fileName, OversizedFile::Keep) == SettingsWriteResult::Written;
 }
 
 QString SafePortName(const QString &portEntry)
@@ -221,5 +246,7 @@ QString BackupFilePath(const QString &folder, const QString &portEntry)
 bool WriteBackupFile(const QString &folder, const QString &portEntry)
 {
     const QString path = BackupFilePath(folder, portEntry);
-    return !path.isEmpty() && WriteSettingsFile(path);
+    // The backup is the program's own file: when foreign text has swollen it beyond what
+    // can be read back, the controller's state matters more than that text.
+    return !path.isEmpty() && WriteSettingsFileChecked(path, OversizedFile::StartAfresh) == SettingsWriteResult::Written;
 }

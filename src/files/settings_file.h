@@ -41,9 +41,18 @@ void ReadSettingsFromIni(const IniFile &ini);
 // ignored, so a file never changes the number of lines.
 void ReadScheduleFromIni(const IniFile &ini);
 
+enum class SettingsWriteResult { Written, Unreadable, TooLarge, WriteFailed };
+// What to do with a file that is, or would become, larger than the import reads.
+enum class OversizedFile {
+    Keep,         // leave it as it is and report TooLarge
+    StartAfresh,  // replace it by a file with only the image's sections
+};
 // Updates (or creates) the file with the whole image, keeping whatever else it holds.
 // An existing file that cannot be read is left alone rather than replaced by a file that
-// would lose its contents. Returns whether the file was written.
+// would lose its contents; so is every file when the new one could not be written whole.
+// The file written is never larger than the import reads.
+SettingsWriteResult WriteSettingsFileChecked(const QString &fileName, OversizedFile oversized);
+// WriteSettingsFileChecked keeping an oversized file; whether the file was written.
 bool WriteSettingsFile(const QString &fileName);
 
 // The port part of a port-list entry (up to the first blank) made safe as a file name: a
@@ -53,5 +62,5 @@ QString SafePortName(const QString &portEntry);
 // folder + "Backup_" + SafePortName(port) + ".ini"; empty when there is no port.
 QString BackupFilePath(const QString &folder, const QString &portEntry);
 // Writes the backup of the image for that port; false when there is no port or the file
-// could not be written.
+// could not be written. An oversized backup is started afresh.
 bool WriteBackupFile(const QString &folder, const QString &portEntry);

@@ -30,6 +30,7 @@ void LinkHost::showConfig() {}
 void LinkHost::showExpert() {}
 void LinkHost::showExpertWeather() {}
 void LinkHost::fillScheduleGrid() {}
+void LinkHost::scheduleDownloaded(bool) {}
 void LinkHost::drawSensorChart() {}
 void LinkHost::setTaskbarProgress(qint64, qint64) {}
 QString LinkHost::chooseFirmwareFile() { return {}; }

@@ -47,6 +47,9 @@ public:
     // Also leaves the message page and remembers the port (SavePort).
     virtual void showExpertWeather();
     virtual void fillScheduleGrid();
+    // The schedule download has ended (before fillScheduleGrid): complete when an answer
+    // came for every line.
+    virtual void scheduleDownloaded(bool complete);
     virtual void drawSensorChart();
     virtual void setTaskbarProgress(qint64 done, qint64 total);
     // The firmware file dialog; returns the chosen path or an empty string.

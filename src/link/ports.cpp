@@ -4,6 +4,7 @@
 #include "link/bluetooth_transport.h"
 #include "link/sleep_inhibitor.h"
 
+#include <QFileInfo>
 #include <QMutex>
 #include <QScopeGuard>
 #include <QSerialPortInfo>
@@ -78,8 +79,34 @@ void ListPorts(QStringList &portList, const PortLogFn &addLog)
         addLog(Translate("NoSerialPorts"));
 }
 
+bool IsRememberablePort(const QString &portEntry)
+{
+    const QString port = portEntry.section(u' ', 0, 0);
+    if (port.isEmpty() || portEntry.endsWith(QStringLiteral(" (Simulated controller)")))
+        return false;
+    {
+        QMutexLocker lock(&simulatedMutex);
+        if (simulatedPorts.contains(port))
+            return false;
+    }
+    // The number of a pseudo-terminal goes to the next terminal opened once its creator is
+    // gone; remembered, it would make a later start write into someone's shell. A link to
+    // one counts the same, unless it is already gone.
+    const auto isPseudoTerminal = [](const QString &path) {
+        return path.startsWith(QStringLiteral("/dev/pts/")) || path == QStringLiteral("/dev/ptmx");
+    };
+    if (isPseudoTerminal(port))
+        return false;
+    const QFileInfo info(port);
+    if (info.isSymLink() && isPseudoTerminal(info.canonicalFilePath()))
+        return false;
+    return true;
+}
+
 void SavePort(const QString &portName, const PortLogFn &addLog)
 {
+    if (!IsRememberablePort(portName))
+        return;
     QSettings settings = portSettings();
     settings.setValue(PortKey, portName);
     settings.sync();
@@ -92,6 +119,9 @@ bool LoadPort(QString &portName, const PortLogFn &addLog)
     if (settings.allKeys().isEmpty())
         return false;
     portName = settings.value(PortKey).toString();
+    // Earlier versions remembered the built-in simulator's pseudo-terminal.
+    if (!portName.isEmpty() && !IsRememberablePort(portName))
+        portName.clear();
     addLog(QStringLiteral("Read from registry: ") + portName);
     return true;
 }

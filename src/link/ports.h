@@ -30,11 +30,16 @@ QStringList AvailablePortEntries();
 // and, when the list ends up empty, "No serial ports found.".
 void ListPorts(QStringList &portList, const PortLogFn &addLog);
 
+// Whether a port entry may be remembered: not the built-in simulator's, and no
+// pseudo-terminal (nor a link to one), whose number is reused by other terminals.
+bool IsRememberablePort(const QString &portEntry);
 // The remembered port (value "Port" of the per-user settings of "Aqualumora").
-// Errors are ignored silently.
+// Errors are ignored silently. A port that may not be remembered is not written (and
+// nothing is logged).
 void SavePort(const QString &portName, const PortLogFn &addLog);
-// When settings exist: portName := "Port" (empty when absent), logged; returns true.
-// Otherwise portName is left alone and false returned.
+// When settings exist: portName := "Port" (empty when absent, or when it names a port that
+// may not be remembered), logged; returns true. Otherwise portName is left alone and false
+// returned.
 bool LoadPort(QString &portName, const PortLogFn &addLog);
 // Removes every stored value.
 void ForgetPort();

@@ -633,9 +633,11 @@ TthdCom::Pass TthdCom::downloadSchedule()
     // LineCount belongs to the UI thread's image; fetch it there.
     int lineCount = 0;
     Synchronize([&](LinkHost &) { lineCount = ::Info.LineCount; });
+    bool complete = true;
     for (int i = 0; i < lineCount; ++i) {
         traceName(LinkCommands::GetSchedule.traceName);
         if (!m_protocol->ExchangeGet(LinkCommands::GetSchedule)) {
+            complete = false;
             reidentify();
             break;
         }
@@ -646,7 +648,10 @@ TthdCom::Pass TthdCom::downloadSchedule()
             return Pass::End;
         }
     }
-    Synchronize([](LinkHost &h) { h.fillScheduleGrid(); });
+    Synchronize([complete](LinkHost &h) {
+        h.scheduleDownloaded(complete);
+        h.fillScheduleGrid();
+    });
     StatusLine(Translate("Done"));
     clearRequests(GetSchedule);
     return Pass::Served;

@@ -186,7 +186,7 @@ void ExpertPage::buildExpert(QWidget *page)
     zoneGrid->setVerticalSpacing(4);
     for (int i = 0; i < 9; ++i) {
         m_zone[i] = makeEdit(zone, latin(ZoneEditNames[i]), latin(ZoneEditCaptions[i]), LabeledEdit::LabelLeft, 56);
-        connect(m_zone[i], &LabeledEdit::textChanged, this, &ExpertPage::edtTimeZoneBiasChange);
+        connect(m_zone[i], &LabeledEdit::textChanged, this, [this, i] { edtTimeZoneBiasChange(i); });
         // The bias first, then the standard-time rule, a gap, the daylight-saving rule.
         zoneGrid->addWidget(m_zone[i], i == 0 ? 0 : i < 5 ? i + 1 : i + 2, 0);
     }
@@ -405,9 +405,11 @@ void ExpertPage::edtLightningMask0Change(int channel)
     raiseRequest(SetExpertWeather);
 }
 
-void ExpertPage::edtTimeZoneBiasChange()
+void ExpertPage::edtTimeZoneBiasChange(int changed)
 {
-    if (std::none_of(std::begin(m_zone), std::end(m_zone), [](LabeledEdit *e) { return e->editHasFocus(); }))
+    // Only the edit being typed in: a refresh rewrites the other eight while the cursor
+    // sits in one of them, and that must not raise a write.
+    if (changed < 0 || changed >= 9 || !m_zone[changed]->editHasFocus())
         return;
     // All nine or nothing: a rule half taken from the edits would reach the controller with
     // the next Expert write of any other setting.

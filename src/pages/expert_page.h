@@ -38,7 +38,8 @@ public:
     void rbtFMOWaterClick() { fanModeClick(1); }
     void rbtFMOWaterMasterClick() { fanModeClick(2); }
     void btnApplyTZIClick();
-    void edtTimeZoneBiasChange();
+    // changed: the index of the edit (0 bias, 1-4 standard, 5-8 daylight) whose text changed.
+    void edtTimeZoneBiasChange(int changed);
     void edtLightningMask0Change(int channel);
 
     // Where "Get from Windows" reads the rules; tests replace it. nullopt: the query failed.

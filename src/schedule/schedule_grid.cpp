@@ -391,7 +391,7 @@ void ScheduleGrid::setFixedHeaders()
         header->setToolTip(text);
     };
     set(0, Translate(QStringLiteral("Line")));
-    set(TimeColumn, Translate(Config.Mode == ModeGeo ? QStringLiteral("Altitude") : QStringLiteral("Time")));
+    set(TimeColumn, Translate(m_geoShown ? QStringLiteral("Altitude") : QStringLiteral("Time")));
     set(14, Translate(QStringLiteral("Display")));
     set(15, Translate(QStringLiteral("Clouds")));
     set(16, Translate(QStringLiteral("Storms")));
@@ -435,7 +435,7 @@ QString ScheduleGrid::cellTextFor(int column, int line) const
     if (column == 0)
         return QString::number(line);
     if (column == TimeColumn) {
-        if (Config.Mode == ModeGeo) {
+        if (m_geoShown) {
             const std::optional<double> altitude = curves::AltitudeDegrees(s.Alt);
             return altitude ? FormatUpTo(*altitude, 2) : QStringLiteral("0");
         }
@@ -465,6 +465,7 @@ void ScheduleGrid::fillRow(int row)
 
 void ScheduleGrid::FillScheduleGrid()
 {
+    m_geoShown = Config.Mode == ModeGeo;
     setFixedHeaders();
     const int lines = int(Schedule.size());
     const int tableRows = std::max(1, lines);
@@ -490,8 +491,10 @@ void ScheduleGrid::StoreScheduleLine(int line)
     const int gridRow = line + 1;
     ScheduleLine s = Schedule[std::size_t(line)];
 
+    // Column 1 is read as what it shows: a mode changed since the last fill must not turn
+    // the time shown into an altitude, or the other way round.
     const QString time = cellText(TimeColumn, gridRow);
-    if (Config.Mode == ModeGeo) {
+    if (m_geoShown) {
         // The cell shows the altitude rounded to 0.01°; read back unchanged it would move
         // the stored sine by a unit now and then, so an untouched altitude is kept as is.
         const std::optional<double> degrees = ParseDecimal(time);
@@ -551,6 +554,14 @@ void ScheduleGrid::editorClosed(int column, int gridRow)
     if (!sgSchedule || !hasLine(gridRow))
         return;
     setCellText(column, gridRow, cellTextFor(column, gridRow - 1));
+}
+
+void ScheduleGrid::showConfig()
+{
+    // Whoever changed the mode (the menu, an import, the controller or its remote): column
+    // 1 must say what the mode means. A pending download refills the grid when it ends.
+    if ((Config.Mode == ModeGeo) != m_geoShown && !isRequestPending(GetSchedule))
+        FillScheduleGrid();
 }
 
 void ScheduleGrid::showInfo()

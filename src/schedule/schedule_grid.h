@@ -74,6 +74,11 @@ public:
     void StoreScheduleLine(int line);
     // Current-line highlight after a read of Info.
     void showInfo();
+    // After Config changed (read, imported): refills the grid when the mode changed between
+    // Geo and the others, unless a schedule download is pending.
+    void showConfig();
+    // Whether column 1 shows altitudes (the grid was filled in mode Geo).
+    bool showsAltitudes() const { return m_geoShown; }
 
     // Mouse handling as the grid reports it; gridRow counts the header row as 0.
     void sgScheduleMouseDown(Qt::MouseButton button, int column, int gridRow, const QPoint &globalPos);
@@ -116,4 +121,5 @@ private:
 
     TfrmLumora *w;
     int m_tag = -1;
+    bool m_geoShown = false;
 };

@@ -168,6 +168,13 @@ SensorChartPlan PlanSensorChart(const SensorChartInput &in, QSize size, int line
         plan.texts.push_back({QPointF(labelX, H - 13), Qt::AlignHCenter, text, Grey});
     }
 
+    // The newest value stands at the right edge level with its point, but clear of the
+    // time labels at the top and the bottom; a value label of the right edge that it would
+    // cover is left out (the same value is still labelled at the left edge).
+    const double newestTop = std::clamp<double>(std::round(y(newest)) - 6, 1.0 + lineHeight,
+                                                std::max(1.0 + lineHeight, double(H - 13 - lineHeight)));
+    const auto coversNewest = [&](double top) { return std::abs(top - newestTop) < lineHeight; };
+
     // Value grid from the bottom up. Labels that would run into the one below are left
     // out; every grid line is still drawn.
     double lastLabelTop = 1e9;
@@ -183,13 +190,14 @@ SensorChartPlan PlanSensorChart(const SensorChartInput &in, QSize size, int line
             continue;
         lastLabelTop = top;
         const QString text = ChartValueText(int(r), in.source, in.fahrenheit);
-        plan.texts.push_back({QPointF(W, top), Qt::AlignRight, text, Grey});
+        if (!coversNewest(top))
+            plan.texts.push_back({QPointF(W, top), Qt::AlignRight, text, Grey});
         plan.texts.push_back({QPointF(0, top), Qt::AlignLeft, text, Grey});
     }
 
     plan.curveColor = ChartLineColor(in.source);
-    plan.texts.push_back({QPointF(W, std::round(y(newest)) - 6), Qt::AlignRight,
-                          ChartValueText(newest, in.source, in.fahrenheit), plan.curveColor});
+    plan.texts.push_back({QPointF(W, newestTop), Qt::AlignRight, ChartValueText(newest, in.source, in.fahrenheit),
+                          plan.curveColor});
 
     for (int n = ChartSampleCount - 1; n >= 0; --n) {
         const int16_t v = in.chart.Sample[n];

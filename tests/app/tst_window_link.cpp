@@ -14,7 +14,9 @@ private slots:
     void connectionMenuListsSimulator();
     void disconnectForgetsPort();
     void debugSwitchDisconnects();
+    void simulatorPortIsNeverRemembered();
     void doubleClickReconnects();
+    void oneDoubleClickOneReconnect();
     void closingDuringExchangeDoesNotHang();
     void sliderDragReachesController();
     void modeItemReachesController();
@@ -32,7 +34,8 @@ void TstWindowLink::simulatorConnectsAndDownloads()
     const int schedule = log.indexOf(QStringLiteral("Downloading schedule..."));
     QVERIFY(schedule > 0);
     QVERIFY(log.indexOf(QStringLiteral("Done."), schedule) > schedule);
-    QVERIFY(log.contains(QStringLiteral("Written to registry: ") + port + QStringLiteral(" (Simulated controller)")));
+    // The built-in simulator's pseudo-terminal is never remembered.
+    QVERIFY(!log.contains(QStringLiteral("Written to registry: ")));
     // The status bar shows the controller's clock, the caption its status line.
     QVERIFY(!w->sbPanel[1]->text().isEmpty());
     QVERIFY(w->windowTitle().startsWith(QStringLiteral("Lumora \u2022 Aqualumora 1.x.5 \u2022 ") + port));
@@ -40,7 +43,31 @@ void TstWindowLink::simulatorConnectsAndDownloads()
     QCOMPARE(int(Info.LineCount), int(sim(w.get()).schedule().size()));
     QCOMPARE(int(Schedule.size()), int(Info.LineCount));
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Aqualumora"));
-    QCOMPARE(settings.value("Port").toString(), port + QStringLiteral(" (Simulated controller)"));
+    QVERIFY(!settings.contains("Port"));
+}
+
+void TstWindowLink::simulatorPortIsNeverRemembered()
+{
+    // A port remembered before, then a run with the simulator: the old port stays.
+    {
+        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Aqualumora"));
+        settings.setValue("Port", QStringLiteral("rfcomm0 (Bluetooth serial)"));
+    }
+    {
+        auto w = makeConnectedWindow();
+        QVERIFY(w);
+        w->close();
+    }
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Aqualumora"));
+    QCOMPARE(settings.value("Port").toString(), QStringLiteral("rfcomm0 (Bluetooth serial)"));
+
+    // What an earlier version stored after such a run is not used: the next start opens no
+    // terminal that happens to have that number now.
+    settings.setValue("Port", QStringLiteral("/dev/pts/3 (Simulated controller)"));
+    settings.sync();
+    auto w = makeWindow({"-english"});
+    QVERIFY(w->PortName.isEmpty());
+    QVERIFY(!w->LinkRunning());
 }
 
 void TstWindowLink::connectionMenuListsSimulator()
@@ -99,6 +126,35 @@ void TstWindowLink::doubleClickReconnects()
     w->memDblClick();
     QVERIFY(w->LinkRunning());
     QTRY_VERIFY_WITH_TIMEOUT(w->IsConnected(), 10000);
+}
+
+void TstWindowLink::oneDoubleClickOneReconnect()
+{
+    resetDeviceImage();
+    auto w = makeWindow({"-english"});
+    w->show();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    int runs = 0;
+    w->LogDoubleClick = [&runs] { ++runs; };
+    // A real double click, as the window system delivers it (the window's own filter also
+    // sees every event of the application by now).
+    QTest::mouseDClick(w->mem->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    QCoreApplication::processEvents();
+    QCOMPARE(runs, 1);
+    // Anywhere else in the window it runs nothing.
+    QTest::mouseDClick(w->sbPanel[0], Qt::LeftButton);
+    QCOMPARE(runs, 1);
+
+    // No port remembered and none to take: the reconnect lists the ports once.
+    if (AvailablePortEntries().isEmpty()) {
+        w->LogDoubleClick = [&w] { w->memDblClick(); };
+        const auto listings = [&w] { return int(w->mem->toPlainText().count(QStringLiteral("Listing seral ports..."))); };
+        const int before = listings();
+        QTest::mouseDClick(w->mem->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+        QCOMPARE(listings(), before + 1);
+        QVERIFY(!w->LinkRunning());
+    }
 }
 
 void TstWindowLink::closingDuringExchangeDoesNotHang()

@@ -30,6 +30,61 @@ IniFile loadIni(const QString &path)
     return ini;
 }
 
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// What a complete download of the connected controller reports to the window.
+void completeDownload(TfrmLumora *w)
+{
+    for (DownloadGate::Record r : {DownloadGate::Config, DownloadGate::Info, DownloadGate::Expert})
+        w->Download.recordRead(r, true);
+    w->Download.scheduleRead(true, Schedule.size());
+    w->Download.recordRead(DownloadGate::ExpertWeather, true);
+}
+
+// A simulated controller of the test's own, answering slowly enough that every step of
+// the download can be caught; its config carries a mark to tell its backup by.
+struct SlowController {
+    explicit SlowController(uint8_t fanLow)
+    {
+        ConfigRecord config = port.controller().config();
+        config.FanLow = fanLow;
+        port.controller().setConfig(config);
+        port.controller().setLatencyMs(40);
+        ok = port.start();
+    }
+    QString path() const { return port.slavePath(); }
+    SimulatorPort port;
+    bool ok = false;
+};
+
+// The moments of a download, as the request word shows them.
+bool reached(TfrmLumora *w, int moment)
+{
+    const uint32_t pending = pendingRequests();
+    switch (moment) {
+    case 0: return true;   // at once, still connecting
+    case 1: return w->IsConnected();   // identified, nothing read yet
+    case 2: return w->IsConnected() && !(pending & GetExpert) && (pending & GetSchedule);   // lines coming in
+    case 3: return w->IsConnected() && !(pending & GetSchedule) && (pending & GetExpertWeather);   // all but the last
+    default: return w->ImageComplete();
+    }
+}
+
+// Waits in small steps, so that short moments are not stepped over.
+bool waitUntilReached(TfrmLumora *w, int moment)
+{
+    for (int waited = 0; waited < 10000; waited += 5) {
+        if (reached(w, moment))
+            return true;
+        QTest::qWait(5);
+    }
+    return false;
+}
+
 } // namespace
 
 class TstIniCommands : public QObject {
@@ -44,6 +99,12 @@ private slots:
     void scheduleImportMarksEveryLine();
     void scheduleImportRefusedDuringDownload();
     void backupOnlyWithDeviceData();
+    void exportOnlyFromACompleteDownload();
+    void exportReportsAFailedWrite();
+    void closingDuringDownload_data();
+    void closingDuringDownload();
+    void switchingPortsDuringDownload_data();
+    void switchingPortsDuringDownload();
     void closingBacksUpTheController();
     void configImportReachesTheController();
 
@@ -133,6 +194,7 @@ void TstIniCommands::exportWritesTheImage()
     w = makeWindow({"-english"});
     w->SetConnected(true);
     Schedule.resize(2);
+    completeDownload(w.get());
     Config.Lat = -337;
     Schedule[1].Hour = 23;
     const QString file = path(QStringLiteral("export.ini"));
@@ -223,15 +285,154 @@ void TstIniCommands::backupOnlyWithDeviceData()
     w = makeWindow({"-english"});
     Schedule.resize(1);
     Config.FanLow = 66;
-    w->WriteBackupFile(QStringLiteral("COM7 (Bluetooth)"));
-    QVERIFY(!QFile::exists(path(QStringLiteral("Backup_COM7.ini"))));   // not connected
+    const QString entry = QStringLiteral("COM7 (Bluetooth)");
+    const QString file = path(QStringLiteral("Backup_COM7.ini"));
+    w->WriteBackupFile(entry);
+    QVERIFY(!QFile::exists(file));   // not connected
+    w->PortName = entry;
     w->SetConnected(true);
-    w->WriteBackupFile(QStringLiteral("COM7 (Bluetooth)"));
-    QCOMPARE(loadIni(path(QStringLiteral("Backup_COM7.ini"))).integer(QStringLiteral("Config"), QStringLiteral("FanLow")),
-             std::optional<int64_t>(66));
+    w->WriteBackupFile(entry);
+    QVERIFY(!QFile::exists(file));   // connected, nothing read yet
+    // Everything but one record read, or one read dropped for a pending write: not yet.
+    w->Download.recordRead(DownloadGate::Config, true);
+    w->Download.recordRead(DownloadGate::Info, true);
+    w->Download.recordRead(DownloadGate::Expert, false);
+    w->Download.scheduleRead(true, Schedule.size());
+    w->Download.recordRead(DownloadGate::ExpertWeather, true);
+    w->WriteBackupFile(entry);
+    QVERIFY(!QFile::exists(file));
+    // A schedule download cut short later leaves the one read before as it was.
+    w->Download.recordRead(DownloadGate::Expert, true);
+    w->Download.scheduleRead(false, Schedule.size());
+    QVERIFY(w->ImageComplete());
+    // The schedule grew (a later Info of another length): no longer whole.
+    Schedule.resize(2);
+    QVERIFY(!w->ImageComplete());
+    Schedule.resize(1);
+    w->WriteBackupFile(entry);
+    QCOMPARE(loadIni(file).integer(QStringLiteral("Config"), QStringLiteral("FanLow")), std::optional<int64_t>(66));
+    // The image is of COM7's controller, never of another port's.
     w->WriteBackupFile(QStringLiteral("/dev/pts/3"));
-    QVERIFY(QFile::exists(path(QStringLiteral("Backup_pts_3.ini"))));
+    QVERIFY(!QFile::exists(path(QStringLiteral("Backup_pts_3.ini"))));
+    // The connection ends: nothing counts any more, not even after a new identification.
+    QFile::remove(file);
+    w->SetConnected(false);
+    w->WriteBackupFile(entry);
+    QVERIFY(!QFile::exists(file));
+    w->SetConnected(true);
+    w->WriteBackupFile(entry);
+    QVERIFY(!QFile::exists(file));
+    // A schedule read before this connection's Info (dropped for a pending write) counts
+    // only when that Info gives it the length it was read with.
+    w->Download.scheduleRead(true, Schedule.size());
+    for (DownloadGate::Record r : {DownloadGate::Config, DownloadGate::Expert, DownloadGate::ExpertWeather})
+        w->Download.recordRead(r, true);
+    QVERIFY(!w->ImageComplete());
+    w->Download.recordRead(DownloadGate::Info, false);
+    QVERIFY(!w->ImageComplete());
+    Schedule.resize(3);   // the Info says three lines
+    w->Download.recordRead(DownloadGate::Info, true);
+    QVERIFY(!w->ImageComplete());
+    Schedule.resize(1);
+    QVERIFY(w->ImageComplete());
 }
+
+void TstIniCommands::exportOnlyFromACompleteDownload()
+{
+    w = makeWindow({"-english"});
+    w->SetConnected(true);
+    Schedule.resize(2);
+    const QString file = path(QStringLiteral("early.ini"));
+    writeText(file, "[Tank]\r\nLitres=240\r\n");
+    answerDialog(file);
+    trigger("mnuScheduleConfigExport");
+    QCOMPARE(m_asked, 1);
+    QCOMPARE(readAll(file), QByteArray("[Tank]\r\nLitres=240\r\n"));
+    QVERIFY(w->mem->toPlainText().contains(
+        QStringLiteral("Nothing was exported: the controller's data have not all been read yet.")));
+    completeDownload(w.get());
+    trigger("mnuScheduleConfigExport");
+    QVERIFY(loadIni(file).hasSection(QStringLiteral("Config")));
+}
+
+void TstIniCommands::exportReportsAFailedWrite()
+{
+    w = makeWindow({"-english"});
+    w->SetConnected(true);
+    Schedule.resize(1);
+    completeDownload(w.get());
+    const QString file = path(QStringLiteral("missing-folder/export.ini"));
+    answerDialog(file);
+    trigger("mnuScheduleConfigExport");
+    QVERIFY(w->mem->toPlainText().contains(QStringLiteral("Could not write ") + file +
+                                           QStringLiteral(". The file was left as it was.")));
+}
+
+void TstIniCommands::closingDuringDownload_data()
+{
+    QTest::addColumn<int>("moment");
+    QTest::newRow("connecting") << 0;
+    QTest::newRow("identified") << 1;
+    QTest::newRow("reading the schedule") << 2;
+    QTest::newRow("all but the last record") << 3;
+    QTest::newRow("downloaded") << 4;
+}
+
+void TstIniCommands::closingDuringDownload()
+{
+    QFETCH(int, moment);
+    SlowController controller(uint8_t(70 + moment));
+    QVERIFY(controller.ok);
+    const QString port = controller.path();
+    // A good backup of this port from an earlier day.
+    w = makeWindow({"-english", port});
+    const QString file = path(QStringLiteral("Backup_") + SafePortName(port) + QStringLiteral(".ini"));
+    const QByteArray good = "[Config]\r\nMode=1\r\nFanLow=12\r\nPWMPrescaler=9\r\n";
+    writeText(file, good);
+
+    QVERIFY(waitUntilReached(w.get(), moment));
+    w->close();
+    w.reset();
+    if (moment < 4) {
+        QCOMPARE(readAll(file), good);
+    } else {
+        const IniFile ini = loadIni(file);
+        QCOMPARE(ini.integer(QStringLiteral("Config"), QStringLiteral("FanLow")), std::optional<int64_t>(70 + moment));
+        QCOMPARE(ini.integer(QStringLiteral("Config"), QStringLiteral("PWMPrescaler")),
+                 std::optional<int64_t>(controller.port.controller().expert().PWMPrescaler));
+    }
+}
+
+void TstIniCommands::switchingPortsDuringDownload_data() { closingDuringDownload_data(); }
+
+void TstIniCommands::switchingPortsDuringDownload()
+{
+    QFETCH(int, moment);
+    SlowController first(31);
+    SlowController second(32);
+    QVERIFY(first.ok && second.ok);
+    w = makeWindow({"-english", first.path()});
+    const QString firstFile = path(QStringLiteral("Backup_") + SafePortName(first.path()) + QStringLiteral(".ini"));
+    const QString secondFile = path(QStringLiteral("Backup_") + SafePortName(second.path()) + QStringLiteral(".ini"));
+    const QByteArray good = "[Config]\r\nFanLow=12\r\n";
+    writeText(firstFile, good);
+    writeText(secondFile, good);
+
+    QVERIFY(waitUntilReached(w.get(), moment));
+    QTRY_VERIFY(w->LinkRunning());
+    // The first port's backup is written only from its whole image; that image never passes
+    // for the second controller's, however soon the window closes after the switch.
+    w->ConnectToEntry(second.path());
+    w->close();
+    w.reset();
+    if (moment < 4)
+        QCOMPARE(readAll(firstFile), good);
+    else
+        QCOMPARE(loadIni(firstFile).integer(QStringLiteral("Config"), QStringLiteral("FanLow")),
+                 std::optional<int64_t>(31));
+    QCOMPARE(readAll(secondFile), good);
+}
+
 
 void TstIniCommands::closingBacksUpTheController()
 {

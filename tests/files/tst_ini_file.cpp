@@ -1,6 +1,49 @@
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
+#include <sys/resource.h>
+
 #include "files/ini_file.h"
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// While it lives, this process cannot write files beyond `bytes`: a write past that fails
+// as on a full disk (EFBIG; the signal that would end the process is ignored).
+class FullDisk {
+public:
+    explicit FullDisk(rlim_t bytes)
+    {
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        m_ok = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FullDisk()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+    bool m_ok = false;
+};
+
+} // namespace
 
 class TstIniFile : public QObject {
     Q_OBJECT
@@ -12,6 +55,10 @@ private slots:
     void codePageRoundTripsEveryByte();
     void rewriteKeepsEverythingElse();
     void newKeysGoToTheirSection();
+    void byteOrderMarkIsSkippedAndKept();
+    void fullDiskKeepsTheOldFile_data();
+    void fullDiskKeepsTheOldFile();
+    void saveFollowsLinkAndKeepsPermissions();
 };
 
 void TstIniFile::integers_data()
@@ -131,6 +178,77 @@ void TstIniFile::newKeysGoToTheirSection()
     IniFile unix = IniFile::parse("[A]\nx=1");   // the file's own line ends are kept
     unix.setInteger(QStringLiteral("A"), QStringLiteral("y"), 2);
     QCOMPARE(unix.toBytes(), QByteArray("[A]\nx=1\ny=2\n"));
+}
+
+void TstIniFile::byteOrderMarkIsSkippedAndKept()
+{
+    const QByteArray text = "\xEF\xBB\xBF[Config]\r\nMode=2\r\n[Names]\r\nColorName0=5\r\n";
+    IniFile ini = IniFile::parse(text);
+    QCOMPARE(ini.sectionNames(), QStringList({"Config", "Names"}));
+    QCOMPARE(ini.integer(QStringLiteral("Config"), QStringLiteral("Mode")), std::optional<int64_t>(2));
+    // Written back, the file is what it was, mark included.
+    QCOMPARE(ini.toBytes(), text);
+    ini.setInteger(QStringLiteral("Config"), QStringLiteral("Mode"), 1);
+    QCOMPARE(ini.toBytes(), QByteArray("\xEF\xBB\xBF[Config]\r\nMode=1\r\n[Names]\r\nColorName0=5\r\n"));
+    // Only at the very start is it a mark.
+    QCOMPARE(IniFile::parse("[A]\nx=\xEF\xBB\xBF").value(QStringLiteral("A"), QStringLiteral("x"))->size(), 3);
+    QVERIFY(IniFile::parse("\xEF\xBB\xBF").sectionNames().isEmpty());
+}
+
+void TstIniFile::fullDiskKeepsTheOldFile_data()
+{
+    QTest::addColumn<int>("newSize");
+    QTest::addColumn<int>("room");   // bytes the "disk" takes before it is full
+    // A small file fails only when the buffered bytes are flushed; a large one on the way.
+    QTest::newRow("small, no room") << 600 << 0;
+    QTest::newRow("small, half the room") << 600 << 300;
+    QTest::newRow("large, no room") << 300000 << 0;
+    QTest::newRow("large, part of it") << 300000 << 100000;
+}
+
+void TstIniFile::fullDiskKeepsTheOldFile()
+{
+    QFETCH(int, newSize);
+    QFETCH(int, room);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Backup_ttyUSB0.ini"));
+    const QByteArray good = "[Config]\r\nMode=1\r\nFanLow=77\r\n";
+    QVERIFY(WriteFileAtomically(path, good));
+    QCOMPARE(readAll(path), good);
+
+    IniFile ini = IniFile::parse(good);
+    ini.setValue(QStringLiteral("Extra"), QStringLiteral("Text"), QString(newSize, u'x'));
+    bool saved = true;
+    {
+        FullDisk full{rlim_t(room)};
+        QVERIFY(full.ok());
+        saved = ini.save(path);
+    }
+    QVERIFY(!saved);
+    QCOMPARE(readAll(path), good);
+    // No temporary file is left behind.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Backup_ttyUSB0.ini")});
+    // With room again the same save goes through.
+    QVERIFY(ini.save(path));
+    QCOMPARE(readAll(path), ini.toBytes());
+}
+
+void TstIniFile::saveFollowsLinkAndKeepsPermissions()
+{
+    QTemporaryDir dir;
+    const QString real = dir.filePath(QStringLiteral("real.ini"));
+    const QString link = dir.filePath(QStringLiteral("link.ini"));
+    QVERIFY(WriteFileAtomically(real, "[A]\r\n"));
+    QVERIFY(QFile::setPermissions(real, QFile::ReadOwner | QFile::WriteOwner));
+    QVERIFY(QFile::link(real, link));
+    QVERIFY(WriteFileAtomically(link, "[B]\r\n"));
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(readAll(real), QByteArray("[B]\r\n"));
+    const QFile::Permissions permissions = QFile::permissions(real);
+    QVERIFY(permissions.testFlags(QFile::ReadOwner | QFile::WriteOwner));
+    QVERIFY(!(permissions & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther)));
+    // A folder that does not exist cannot be written to.
+    QVERIFY(!WriteFileAtomically(dir.filePath(QStringLiteral("missing/x.ini")), "x"));
 }
 
 QTEST_GUILESS_MAIN(TstIniFile)

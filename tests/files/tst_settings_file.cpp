@@ -36,6 +36,84 @@ void randomise(R &record, QRandomGenerator &random)
         b = uint8_t(random.bounded(256));
 }
 
+// Where each key lives, written down from the record layouts rather than taken from the
+// program's own table, so that two keys swapped (or a wrong offset, width or sign) show.
+struct KeyPlace {
+    const char *section;   // "0" stands for every schedule line section
+    QString key;
+    char record;   // C Config, E Expert, W ExpertWeather, S schedule line
+    int offset;
+    int width;
+    bool isSigned;
+};
+
+std::vector<KeyPlace> keyPlaces()
+{
+    std::vector<KeyPlace> k = {
+        {"Config", "Mode", 'C', 0, 1, false},          {"Config", "Flag", 'C', 1, 1, false},
+        {"Config", "FanLow", 'C', 2, 1, false},        {"Config", "FanHigh", 'C', 3, 1, false},
+        {"Config", "FanOff", 'E', 5, 1, false},        {"Config", "FanMode", 'E', 0, 1, false},
+        {"Config", "TempWaterLow", 'E', 10, 2, true},  {"Config", "TempWaterHigh", 'E', 12, 2, true},
+        {"Config", "LCDBLMin", 'C', 4, 1, false},      {"Config", "LCDBLMax", 'C', 5, 1, false},
+        {"Config", "TimeLapse", 'C', 6, 1, false},     {"Config", "Lat", 'C', 27, 2, true},
+        {"Config", "Lon", 'C', 29, 2, true},           {"Config", "ChartMode", 'E', 1, 1, false},
+        {"Config", "ChartInterval", 'E', 16, 2, false}, {"Config", "ChartScale", 'E', 7, 1, false},
+        {"Config", "PWMPrescaler", 'E', 2, 1, false},  {"Config", "TWIBitrate", 'E', 3, 1, false},
+        {"Config", "RandomInit", 'E', 4, 1, false},    {"Config", "LCDBLNight", 'E', 6, 1, false},
+        {"Config", "TempOffset", 'E', 8, 1, true},     {"Config", "CloudTempWater", 'E', 14, 2, true},
+        {"Config", "BalanceSumRamp", 'E', 9, 1, true},
+        {"Weather", "CloudP", 'C', 19, 2, false},      {"Weather", "CloudD", 'C', 21, 2, false},
+        {"Weather", "StormP", 'C', 23, 2, false},      {"Weather", "StormD", 'C', 25, 2, false},
+        {"Weather", "CloudStep", 'W', 0, 2, false},    {"Weather", "StormStep", 'W', 2, 2, false},
+        {"Weather", "CloudAlpha", 'W', 6, 1, false},   {"Weather", "StormAlpha", 'W', 7, 1, false},
+        {"Weather", "LightningP", 'W', 4, 2, false},
+    };
+    for (int i = 0; i < 12; ++i) {
+        const QString n = QString::number(i);
+        k.push_back({"Weather", "Balance" + n, 'W', 33 + i, 1, false});
+        k.push_back({"Weather", "MoonColor16" + n, 'W', 9 + 2 * i, 2, true});
+        k.push_back({"Weather", "WeatherDelay" + n, 'W', 57 + i, 1, false});
+        k.push_back({"Weather", "LightningMask" + n, 'W', 45 + i, 1, false});
+    }
+    k.push_back({"Weather", "BalanceSum", 'W', 8, 1, false});
+    for (int i = 0; i < 12; ++i)
+        k.push_back({"Names", "ColorName" + QString::number(i), 'C', 7 + i, 1, false});
+    const char *rc5[] = {"Up", "Down", "Left", "Right", "Previous", "Next", "Settings", "Step"};
+    for (int i = 0; i < 8; ++i)
+        k.push_back({"RC5", QString::fromLatin1(rc5[i]), 'E', 28 + 2 * i, 2, false});
+    const char *zone[] = {"StandardMonth", "StandardDay", "StandardHour", "StandardDayOfWeek",
+                          "DaylightMonth", "DaylightDay", "DaylightHour", "DaylightDayOfWeek"};
+    for (int i = 0; i < 8; ++i)
+        k.push_back({"TimeZone", QString::fromLatin1(zone[i]), 'E', 18 + i, 1, true});
+    k.push_back({"TimeZone", "Bias", 'E', 26, 2, true});
+    k.push_back({"0", "Hour", 'S', 0, 1, true});
+    k.push_back({"0", "Minute", 'S', 1, 1, true});
+    k.push_back({"0", "Alt", 'S', 2, 2, true});
+    for (int i = 0; i < 12; ++i)
+        k.push_back({"0", "Color16" + QString::number(i), 'S', 4 + i, 1, false});
+    k.push_back({"0", "Switch", 'S', 16, 1, false});
+    return k;
+}
+
+std::span<uint8_t> bytesOf(char record)
+{
+    switch (record) {
+    case 'C': return recordBytes(Config);
+    case 'E': return recordBytes(Expert);
+    case 'W': return recordBytes(ExpertWeather);
+    default: return recordBytes(Schedule[0]);
+    }
+}
+
+// The field's value read from the bytes as the table says.
+int64_t fieldValue(std::span<const uint8_t> bytes, const KeyPlace &k)
+{
+    const unsigned raw = k.width == 1 ? bytes[k.offset] : unsigned(bytes[k.offset] | bytes[k.offset + 1] << 8);
+    if (!k.isSigned)
+        return raw;
+    return k.width == 1 ? int64_t(int8_t(raw)) : int64_t(int16_t(raw));
+}
+
 } // namespace
 
 class TstSettingsFile : public QObject {
@@ -51,6 +129,10 @@ private slots:
     void backupNames_data();
     void backupNames();
     void unreadableTargetIsNotReplaced();
+    void keyTable_data();
+    void keyTable();
+    void keyTableOrder();
+    void writtenFilesStayImportable();
 
 private:
     QTemporaryDir m_dir;
@@ -264,6 +346,107 @@ void TstSettingsFile::unreadableTargetIsNotReplaced()
     QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     QVERIFY(!WriteSettingsFile(pipe));
     QVERIFY(!QFileInfo(pipe).isFile());
+}
+
+void TstSettingsFile::keyTable_data()
+{
+    QTest::addColumn<int>("index");
+    const std::vector<KeyPlace> places = keyPlaces();
+    for (std::size_t i = 0; i < places.size(); ++i)
+        QTest::addRow("%s/%s", places[i].section, qPrintable(places[i].key)) << int(i);
+}
+
+void TstSettingsFile::keyTable()
+{
+    QFETCH(int, index);
+    const KeyPlace k = keyPlaces()[std::size_t(index)];
+    Schedule.resize(1);
+    // Every byte of a record different and with its top bit set, so that a wrong offset, a
+    // wrong width or a wrong sign each give another number.
+    for (char record : {'C', 'E', 'W', 'S'}) {
+        std::span<uint8_t> bytes = bytesOf(record);
+        for (std::size_t j = 0; j < bytes.size(); ++j)
+            bytes[j] = uint8_t(0x80 | ((7 * j + 13 * std::size_t(record - 'A')) & 0x7F));
+    }
+    const QString section = QString::fromLatin1(k.section);
+    IniFile written;
+    WriteImageToIni(written);
+    QCOMPARE(written.integer(section, k.key), std::optional<int64_t>(fieldValue(bytesOf(k.record), k)));
+
+    // Read back: a value that fills the field's width lands on exactly its bytes and no others.
+    std::vector<uint8_t> before[4];
+    for (int r = 0; r < 4; ++r) {
+        const std::span<uint8_t> bytes = bytesOf("CEWS"[r]);
+        before[r].assign(bytes.begin(), bytes.end());
+    }
+    const int64_t value = k.width == 1 ? (k.isSigned ? -77 : 0xA5) : (k.isSigned ? -12345 : 0xBEEF);
+    IniFile file;
+    file.setInteger(section, k.key, value);
+    ReadSettingsFromIni(file);
+    ReadScheduleFromIni(file);
+    for (int r = 0; r < 4; ++r) {
+        const char record = "CEWS"[r];
+        const std::span<uint8_t> bytes = bytesOf(record);
+        for (int j = 0; j < int(bytes.size()); ++j) {
+            const bool mine = record == k.record && j >= k.offset && j < k.offset + k.width;
+            const uint8_t expected = mine ? uint8_t(uint64_t(value) >> (8 * (j - k.offset))) : before[r][std::size_t(j)];
+            if (bytes[std::size_t(j)] != expected)
+                QFAIL(qPrintable(QStringLiteral("record %1, byte %2: %3, expected %4")
+                                     .arg(record).arg(j).arg(bytes[std::size_t(j)]).arg(expected)));
+        }
+    }
+}
+
+void TstSettingsFile::keyTableOrder()
+{
+    // The program's table names the same keys, in the order they are written.
+    QStringList expected, actual;
+    for (const KeyPlace &k : keyPlaces())
+        expected << QString::fromLatin1(k.section) + u'/' + k.key;
+    for (const IniKey &k : SettingsKeys())
+        actual << QString::fromLatin1(k.section) + u'/' + k.key;
+    for (const IniKey &k : ScheduleLineKeys())
+        actual << QStringLiteral("0/") + k.key;
+    QCOMPARE(actual, expected);
+}
+
+void TstSettingsFile::writtenFilesStayImportable()
+{
+    Schedule.resize(20);
+    // A file just under the size limit, mostly foreign text, without the program's keys.
+    const QString path = m_dir.filePath(QStringLiteral("Backup_rfcomm0.ini"));
+    QByteArray big = "[Notes]\r\n";
+    for (int i = 0; big.size() < IniFile::MaxFileSize - 200; ++i)
+        big += "Line" + QByteArray::number(i) + "=" + QByteArray(60, 'n') + "\r\n";
+    writeAll(path, big);
+    const QString export_ = m_dir.filePath(QStringLiteral("export.ini"));
+    writeAll(export_, big);
+
+    // An export into it would grow it past what the import reads: refused, file untouched.
+    QCOMPARE(WriteSettingsFileChecked(export_, OversizedFile::Keep), SettingsWriteResult::TooLarge);
+    QCOMPARE(readAll(export_), big);
+
+    // The backup is started afresh instead: it holds the image and can be read back.
+    Config.FanLow = 91;
+    QVERIFY(WriteBackupFile(m_dir.path(), QStringLiteral("rfcomm0 (Bluetooth)")));
+    QVERIFY(QFileInfo(path).size() <= IniFile::MaxFileSize);
+    IniFile ini;
+    QCOMPARE(IniFile::load(path, &ini), IniFile::LoadResult::Loaded);
+    QCOMPARE(ini.integer(QStringLiteral("Config"), QStringLiteral("FanLow")), std::optional<int64_t>(91));
+    QVERIFY(ini.hasSection(QStringLiteral("19")));
+    QVERIFY(!ini.hasSection(QStringLiteral("Notes")));
+
+    // A backup already beyond the limit (written by hand) is replaced the same way.
+    QFile huge(path);
+    QVERIFY(huge.resize(IniFile::MaxFileSize + 1));
+    QVERIFY(WriteBackupFile(m_dir.path(), QStringLiteral("rfcomm0")));
+    QCOMPARE(IniFile::load(path, &ini), IniFile::LoadResult::Loaded);
+
+    // A file with room to spare keeps its foreign text.
+    writeAll(export_, "[Notes]\r\nA=1\r\n");
+    QCOMPARE(WriteSettingsFileChecked(export_, OversizedFile::Keep), SettingsWriteResult::Written);
+    QCOMPARE(IniFile::load(export_, &ini), IniFile::LoadResult::Loaded);
+    QCOMPARE(ini.integer(QStringLiteral("Notes"), QStringLiteral("A")), std::optional<int64_t>(1));
 }
 
 QTEST_GUILESS_MAIN(TstSettingsFile)

@@ -6,6 +6,7 @@
 #include <QSlider>
 #include <QTest>
 
+#include <cstring>
 #include <ctime>
 
 #include "app/widgets.h"
@@ -63,6 +64,8 @@ private slots:
     void timeZoneFromSystem();
     void timeZoneQueryFailsChangesNothing();
     void timeZoneTypedAllOrNothing();
+    void timeZoneRefreshWhileOneHasFocus_data();
+    void timeZoneRefreshWhileOneHasFocus();
     void firstDownloadLeavesMessages_data();
     void firstDownloadLeavesMessages();
     void boardLineStaysLast();
@@ -511,6 +514,50 @@ void TstSettingsPages::timeZoneTypedAllOrNothing()
     QCOMPARE(int(Expert.StandardMonth), 10);
     QCOMPARE(int(Expert.DaylightHour), 2);
     QCOMPARE(pendingRequests(), SetExpert);
+}
+
+void TstSettingsPages::timeZoneRefreshWhileOneHasFocus_data()
+{
+    QTest::addColumn<QString>("focused");
+    for (const char *name : {"edtTimeZoneBias", "edtTimeZoneStandardMonth", "edtTimeZoneStandardDay",
+                             "edtTimeZoneStandardHour", "edtTimeZoneStandardDayOfWeek", "edtTimeZoneDaylightMonth",
+                             "edtTimeZoneDaylightDay", "edtTimeZoneDaylightHour", "edtTimeZoneDaylightDayOfWeek"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void TstSettingsPages::timeZoneRefreshWhileOneHasFocus()
+{
+    QFETCH(QString, focused);
+    connectWindow();
+    LabeledEdit *edit = this->edit(focused);
+    w->SelectPage(pageOf(edit));
+    edit->edit()->setFocus();
+    QVERIFY(edit->editHasFocus());
+    const QString typed = edit->text();
+    // The controller reports another rule: the other eight edits follow, nothing is sent.
+    Expert.Bias = -300;
+    Expert.StandardMonth = 11;
+    Expert.StandardDay = 7;
+    Expert.StandardHour = 2;
+    Expert.StandardDayOfWeek = 0;
+    Expert.DaylightMonth = 3;
+    Expert.DaylightDay = 14;
+    Expert.DaylightHour = 2;
+    Expert.DaylightDayOfWeek = 0;
+    const ExpertRecord reported = Expert;
+    setRequestFlags(0);
+    w->ShowExpert();
+    QCOMPARE(pendingRequests(), 0u);
+    QVERIFY(std::memcmp(&Expert, &reported, sizeof Expert) == 0);
+    QCOMPARE(edit->text(), typed);
+    QCOMPARE(this->edit(focused == u"edtTimeZoneBias" ? QStringLiteral("edtTimeZoneDaylightDay")
+                                                      : QStringLiteral("edtTimeZoneBias"))
+                 ->text(),
+             focused == u"edtTimeZoneBias" ? QStringLiteral("14") : QStringLiteral("-300"));
+    // Typing in the focused edit still sends the rule.
+    QTest::keyClick(edit->edit(), Qt::Key_End);
+    QTest::keyClicks(edit->edit(), QStringLiteral("1"));
+    QVERIFY(isRequestPending(SetExpert));
 }
 
 void TstSettingsPages::firstDownloadLeavesMessages_data()

@@ -5,8 +5,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include "files/ini_commands.h"
 #include "link/device_image.h"
 #include "pages/modes.h"
 #include "schedule/light_curves.h"
@@ -57,6 +60,9 @@ private slots:
     void pasteAndSwap_data();
     void pasteAndSwap();
     void refillSkippedWhileDownloading();
+    void modeChangeFromElsewhereRefills_data();
+    void modeChangeFromElsewhereRefills();
+    void staleGridIsReadAsShown();
     void pictures_data();
     void pictures();
 
@@ -377,6 +383,76 @@ void TstScheduleGrid::refillSkippedWhileDownloading()
     QCOMPARE(cell(1, 2), QString("-6"));
     w->modes->SetMode(ModeAuto);
     QCOMPARE(cell(1, 2), QString("06:45"));
+}
+
+void TstScheduleGrid::modeChangeFromElsewhereRefills_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::newRow("import, Auto to Geo") << "import" << int(ModeAuto) << int(ModeGeo);
+    QTest::newRow("import, Geo to Manual") << "import" << int(ModeGeo) << int(ModeManual);
+    QTest::newRow("controller, Auto to Geo") << "controller" << int(ModeAuto) << int(ModeGeo);
+    QTest::newRow("controller, Geo to Auto") << "controller" << int(ModeGeo) << int(ModeAuto);
+}
+
+void TstScheduleGrid::modeChangeFromElsewhereRefills()
+{
+    QFETCH(QString, source);
+    QFETCH(int, from);
+    QFETCH(int, to);
+    start("-english", from);
+    QCOMPARE(cell(1, 0), QString(from == ModeGeo ? "Alt" : "Time"));
+    if (source == u"import") {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("mode.ini"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[Config]\r\nMode=" + QByteArray::number(to) + "\r\n");
+        f.close();
+        w->iniCommands->ChooseFile = [file](const IniCommands::FileDialogRequest &) { return file; };
+        w->action("mnuConfigImport")->trigger();
+    } else {
+        // The controller's mode changed (its remote, another program): read with Config.
+        Config.Mode = uint8_t(to);
+        w->ShowConfig();
+    }
+    QCOMPARE(int(Config.Mode), to);
+    QCOMPARE(cell(1, 0), QString(to == ModeGeo ? "Alt" : "Time"));
+    QCOMPARE(cell(1, 2), QString(to == ModeGeo ? "-6" : "06:30"));
+
+    // Typing a level stores the line as it is: neither its time nor its altitude moves.
+    const ScheduleLine before = Schedule[1];
+    QLineEdit *editor = openEditor(2, 1);
+    QVERIFY(editor);
+    QTest::keyClicks(editor, QStringLiteral("55"));
+    QCOMPARE(int(Schedule[1].Color16[0]), 55);
+    QCOMPARE(int(Schedule[1].Hour), int(before.Hour));
+    QCOMPARE(int(Schedule[1].Minute), int(before.Minute));
+    QCOMPARE(Schedule[1].Alt, before.Alt);
+}
+
+void TstScheduleGrid::staleGridIsReadAsShown()
+{
+    // The mode changes while a schedule download is pending: the grid keeps its times
+    // until the download refills it, and they are read back as times.
+    start("-english", ModeAuto);
+    Schedule[2].Hour = 7;
+    Schedule[2].Minute = 15;
+    w->FillScheduleGrid();
+    setRequestFlags(GetSchedule);
+    Config.Mode = ModeGeo;
+    w->ShowConfig();
+    QCOMPARE(cell(1, 0), QString("Time"));
+    QCOMPARE(cell(1, 3), QString("07:15"));
+    const ScheduleLine before = Schedule[2];
+    QLineEdit *editor = openEditor(3, 2);
+    QVERIFY(editor);
+    QTest::keyClicks(editor, QStringLiteral("40"));
+    QCOMPARE(int(Schedule[2].Color16[1]), 40);
+    QCOMPARE(int(Schedule[2].Hour), 7);
+    QCOMPARE(int(Schedule[2].Minute), 15);
+    QCOMPARE(Schedule[2].Alt, before.Alt);
 }
 
 void TstScheduleGrid::pictures_data()

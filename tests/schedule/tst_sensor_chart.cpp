@@ -1,5 +1,7 @@
+#include <QFontMetrics>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 
 #include "schedule/sensor_chart.h"
@@ -52,6 +54,8 @@ private slots:
     void range();
     void rangeAlwaysEnclosesTheSamples();
     void allEqualSamples();
+    void newestValueCoversNoLabel_data();
+    void newestValueCoversNoLabel();
     void nothingButTheText_data();
     void nothingButTheText();
     void valueTexts_data();
@@ -118,12 +122,75 @@ void TstSensorChart::allEqualSamples()
     QCOMPARE(major, 5);
     QCOMPARE(minor, 36);
     QStringList grey = textsOf(plan, 0xFF808080).filter(QStringLiteral("°C"));
-    QCOMPARE(grey, QStringList({"23.0°C", "23.0°C", "24.0°C", "24.0°C", "25.0°C", "25.0°C", "26.0°C", "26.0°C",
+    // 25.0 °C is labelled at the left edge only: at the right the newest value stands there.
+    QCOMPARE(grey, QStringList({"23.0°C", "23.0°C", "24.0°C", "24.0°C", "25.0°C", "26.0°C", "26.0°C",
                                 "27.0°C", "27.0°C"}));
     QCOMPARE(textsOf(plan, 0xFF0000FF), QStringList{"25.0°C"});
     // y(hi) is the top of the plot, y(lo) its bottom.
     const ChartText &top = plan.texts[plan.texts.size() - 3];
     QCOMPARE(top.anchor.y(), 20.0 - 6);
+}
+
+void TstSensorChart::newestValueCoversNoLabel_data()
+{
+    QTest::addColumn<int>("source");
+    QTest::addColumn<int>("low");
+    QTest::addColumn<int>("high");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("12 V supply") << int(ChartInputVoltage) << 1140 << 1260 << Size;
+    QTest::newRow("0 to 9 V") << int(ChartInputVoltage) << 0 << 900 << Size;
+    QTest::newRow("aquarium water") << int(ChartWaterTemp) << 230 << 270 << Size;
+    QTest::newRow("below zero") << int(ChartSlaveTemp) << -120 << 40 << Size;
+    QTest::newRow("small picture") << int(ChartWaterTemp) << 240 << 262 << QSize(300, 120);
+}
+
+void TstSensorChart::newestValueCoversNoLabel()
+{
+    QFETCH(int, source);
+    QFETCH(int, low);
+    QFETCH(int, high);
+    QFETCH(QSize, size);
+    QFont font;
+    font.setPointSize(8);
+    const QFontMetrics metrics(font);
+    // Where each text lands, as the painting puts it.
+    const auto rectOf = [&](const ChartText &t) {
+        const int width = metrics.horizontalAdvance(t.text);
+        double left = t.anchor.x();
+        if (t.align & Qt::AlignRight)
+            left -= width;
+        else if (t.align & Qt::AlignHCenter)
+            left -= width / 2.0;
+        left = std::clamp(left, 0.0, std::max(0.0, double(size.width() - width)));
+        return QRectF(left, t.anchor.y(), width, metrics.height());
+    };
+    const auto planFor = [&](int newest) {
+        ChartRecord chart = filled(low);
+        chart.Sample[0] = int16_t(newest);
+        chart.Sample[20] = int16_t(high);
+        return PlanSensorChart(input(chart, uint8_t(source)), size, metrics.height());
+    };
+    // Every labelled grid line, and the values next to it.
+    std::vector<int> values;
+    const ChartRange range = planFor(low).range;
+    for (int r = range.lo; r <= range.hi; ++r)
+        if (r % 10 == 0)
+            for (int v = r - 3; v <= r + 3; ++v)
+                if (v >= low && v <= high)
+                    values.push_back(v);
+    QVERIFY(values.size() > 3);
+    for (int newest : values) {
+        const SensorChartPlan plan = planFor(newest);
+        QCOMPARE(plan.range, range);
+        const ChartText &label = plan.texts.back();
+        QCOMPARE(label.text, ChartValueText(newest, uint8_t(source), false));
+        const QRectF mine = rectOf(label);
+        QVERIFY(mine.top() >= 0 && mine.bottom() <= size.height());
+        for (std::size_t i = 0; i + 1 < plan.texts.size(); ++i) {
+            if (rectOf(plan.texts[i]).intersects(mine))
+                QFAIL(qPrintable(QStringLiteral("%1 lies on %2").arg(label.text, plan.texts[i].text)));
+        }
+    }
 }
 
 void TstSensorChart::nothingButTheText_data()

@@ -1,6 +1,7 @@
 // The simulated controller behind a real pseudo-terminal, opened with plain POSIX calls.
 
 #include <cerrno>
+#include <csignal>
 #include <memory>
 
 #include <fcntl.h>
@@ -102,6 +103,8 @@ private slots:
     void stopWhileClientHoldsSlave();
     void pacedAnswersStayIntact();
     void standaloneExecutable();
+    void standaloneRemovesItsLink_data();
+    void standaloneRemovesItsLink();
 };
 
 void TestSimulatorPort::answersOverTerminal()
@@ -269,6 +272,53 @@ void TestSimulatorPort::standaloneExecutable()
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
     QVERIFY(seesHangup(client.fd));
+}
+
+void TestSimulatorPort::standaloneRemovesItsLink_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<QString>("stale");   // what the path holds before the start
+    QTest::newRow("SIGTERM") << int(SIGTERM) << QString();
+    QTest::newRow("SIGINT") << int(SIGINT) << QString();
+    QTest::newRow("SIGTERM, stale link to nothing") << int(SIGTERM) << QStringLiteral("/dev/pts/9999");
+    QTest::newRow("SIGINT, stale link to a file") << int(SIGINT) << QStringLiteral("file");
+}
+
+void TestSimulatorPort::standaloneRemovesItsLink()
+{
+    QFETCH(int, signal);
+    QFETCH(QString, stale);
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("aqualumora"));
+    if (!stale.isEmpty()) {
+        // Left behind by a run that was killed outright.
+        const QString target = stale == u"file" ? dir.filePath(QStringLiteral("old")) : stale;
+        if (stale == u"file") {
+            QFile old(target);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(QFile::link(target, link));
+    }
+    QProcess process;
+    process.start(QStringLiteral(AQ_SIM_EXECUTABLE), {QStringLiteral("--link"), link});
+    QVERIFY(process.waitForStarted());
+    QVERIFY(process.waitForReadyRead(5000));
+    const QString printed = QString::fromLocal8Bit(process.readLine()).trimmed();
+    QCOMPARE(printed, link);
+    const QString device = QFileInfo(link).symLinkTarget();
+    QVERIFY(device.startsWith(QStringLiteral("/dev/pts/")));
+    {
+        Fd client;
+        client.fd = openRaw(link);
+        QVERIFY(client.fd >= 0);
+        QVERIFY(exchange(client.fd, "80", 7).startsWith("8001"));
+    }
+    QCOMPARE(::kill(pid_t(process.processId()), signal), 0);
+    QVERIFY(process.waitForFinished(5000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
+    QVERIFY(!QFileInfo::exists(link));
 }
 
 QTEST_GUILESS_MAIN(TestSimulatorPort)

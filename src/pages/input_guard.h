@@ -1,0 +1,25 @@
+#pragma once
+#include <QObject>
+
+class QWidget;
+
+// Keeps the mouse wheel and stray key events from changing a control the user is not
+// working in. Sliders, combo boxes and spin boxes (dates included) take the focus only by
+// a click or the Tab key, never by a wheel turn; while one of them has no focus, wheel
+// turns over it go on to its parent (the page scrolls instead) and key events are not
+// taken. With the focus, wheel and keys change it as a drag or a choice from the list
+// does. Ctrl+PageUp and Ctrl+PageDown, the usual keys to change the page, never step a
+// value.
+class InputGuard : public QObject {
+    Q_OBJECT
+public:
+    explicit InputGuard(QObject *parent = nullptr);
+
+    // Guards every such control below root (root included) that exists now.
+    void guard(QWidget *root);
+    // Whether the control is of a kind that is guarded.
+    static bool isGuarded(const QObject *object);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+};
