@@ -8,7 +8,10 @@ QString NormalizePortName(const QString &name)
 {
     static const QRegularExpression comPort(QStringLiteral("^com[0-9]+$"),
                                             QRegularExpression::CaseInsensitiveOption);
-    return comPort.match(name).hasMatch() ? name.toUpper() : name;
+    // A Bluetooth address is listed in upper case; either case names the same device.
+    static const QRegularExpression bluetoothAddress(QStringLiteral("^[0-9a-f]{2}(:[0-9a-f]{2}){5}$"),
+                                                     QRegularExpression::CaseInsensitiveOption);
+    return comPort.match(name).hasMatch() || bluetoothAddress.match(name).hasMatch() ? name.toUpper() : name;
 }
 
 CommandLine ParseCommandLine(const QStringList &arguments)

@@ -19,7 +19,8 @@ struct CommandLine {
 CommandLine ParseCommandLine(const QStringList &arguments);
 
 // Port names are kept as given (Linux device names are case-sensitive), except the
-// Windows form COM<digits>, which is upper-cased so that com7 and COM7 are one port.
+// Windows form COM<digits>, which is upper-cased so that com7 and COM7 are one port, and
+// a Bluetooth address (00:11:22:aa:bb:cc), upper-cased as the port list shows it.
 QString NormalizePortName(const QString &name);
 
 // --help and --version (also -h, -v, and the words after "-" or "/" in any letter case, as

@@ -90,8 +90,8 @@ public:
     virtual int enumerateInstalledServices(const BluetoothDeviceInfo &info) = 0;
     // Pairs the device, answering its request with the passkey.
     virtual BluetoothResult authenticateDevice(const BluetoothDeviceInfo &info, const QString &passkey) = 0;
-    // Switches a service of the device on or off; for the Serial Port profile this adds
-    // (removes) the device's serial port.
+    // Switches a service of the device on or off. For the Serial Port profile, on means the
+    // device is paired, trusted and offers the service, so that it is listed as a port.
     virtual BluetoothResult setServiceState(const BluetoothDeviceInfo &info, const QUuid &service, bool enable) = 0;
     // Unpairs the device and forgets it, with its serial port.
     virtual BluetoothResult removeDevice(const BluetoothAddress &address) = 0;

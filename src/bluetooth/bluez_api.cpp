@@ -1,5 +1,7 @@
 #include "bluetooth/bluez_api.h"
 
+#include "link/bluetooth_transport.h"
+
 #include <QAtomicInt>
 #include <QDBusArgument>
 #include <QDBusMessage>
@@ -131,15 +133,17 @@ BluezApi::BluezApi(Options options)
 {
     // A connection of its own: the agent object is registered on it, and a second
     // instance never meets the first one's registration.
-    m_bus = m_options.busAddress.isEmpty()
-                ? QDBusConnection::connectToBus(QDBusConnection::SystemBus, m_connectionName)
-                : QDBusConnection::connectToBus(m_options.busAddress, m_connectionName);
-    m_binder = m_options.binder ? m_options.binder : std::make_shared<RfcommBinder>();
+    m_bus = m_options.busAddress.isEmpty() ? ConnectToSystemBus(m_connectionName)
+                                           : QDBusConnection::connectToBus(m_options.busAddress, m_connectionName);
     m_agentThread.setObjectName(QStringLiteral("Bluetooth agent"));
 }
 
 BluezApi::~BluezApi()
 {
+    QStringList discovering;
+    for (const QStringList &adapters : std::as_const(m_discovering))
+        discovering << adapters;
+    stopDiscovery(discovering);
     if (m_agentRegistered) {
         call(QStringLiteral("/org/bluez"), AgentManagerInterface, QStringLiteral("UnregisterAgent"),
              {QVariant::fromValue(QDBusObjectPath(agentPath()))}, nullptr, UnregisterTimeoutMs);
@@ -312,17 +316,22 @@ BluetoothApi::SearchHandle BluezApi::findFirstDevice(const BluetoothSearchParams
             return 0;
         }
         const bool completed = waitInterruptibly(params.timeoutMultiplier * m_options.inquiryUnitMs);
-        for (const QString &adapter : std::as_const(discovering))
-            call(adapter, AdapterInterface, QStringLiteral("StopDiscovery"), {}, nullptr, UnregisterTimeoutMs);
-        if (!completed) {
+        SearchHandle handle = 0;
+        if (!completed)
             result = cancelled();
-            return 0;
-        }
-        result = managedObjects(objects);
-        if (!result.ok())
-            return 0;
+        else if ((result = managedObjects(objects)).ok())
+            handle = listFound(params, objects, info, result, discovering);
+        if (!handle)
+            stopDiscovery(discovering);
+        return handle;
     }
 
+    return listFound(params, objects, info, result, {});
+}
+
+BluetoothApi::SearchHandle BluezApi::listFound(const BluetoothSearchParams &params, const ManagedObjects &objects, BluetoothDeviceInfo &info,
+                         BluetoothResult &result, const QStringList &discovering)
+{
     QList<DeviceEntry> devices;
     for (const DeviceEntry &entry : devicesOf(objects)) {
         const bool paired = entry.info.authenticated;
@@ -339,8 +348,16 @@ BluetoothApi::SearchHandle BluezApi::findFirstDevice(const BluetoothSearchParams
     QMutexLocker lock(&m_mutex);
     const SearchHandle handle = m_nextSearch++;
     m_searches.insert(handle, devices);
+    if (!discovering.isEmpty())
+        m_discovering.insert(handle, discovering);
     result = BluetoothResult::success();
     return handle;
+}
+
+void BluezApi::stopDiscovery(const QStringList &adapters)
+{
+    for (const QString &adapter : adapters)
+        call(adapter, AdapterInterface, QStringLiteral("StopDiscovery"), {}, nullptr, UnregisterTimeoutMs);
 }
 
 bool BluezApi::findNextDevice(SearchHandle search, BluetoothDeviceInfo &info)
@@ -357,6 +374,9 @@ void BluezApi::findDeviceClose(SearchHandle search)
 {
     QMutexLocker lock(&m_mutex);
     m_searches.remove(search);
+    const QStringList discovering = m_discovering.take(search);
+    lock.unlock();
+    stopDiscovery(discovering);
 }
 
 BluetoothResult BluezApi::getDeviceInfo(BluetoothDeviceInfo &info)
@@ -436,21 +456,37 @@ BluetoothResult BluezApi::setServiceState(const BluetoothDeviceInfo &info, const
 {
     if (service != SerialPortServiceClass)
         return BluetoothResult::fromErrno(EOPNOTSUPP);
+    // Nothing is set up for the service, so there is nothing to take down either.
     if (!enable)
-        return m_binder->release(info.address);
+        return BluetoothResult::success();
     DeviceEntry entry;
     if (!entryFor(info.address, entry))
         return interrupted() ? cancelled() : BluetoothResult::fromErrno(ENODEV);
-    BluetoothAddress local{};
     QVariantList out;
-    if (call(entry.adapterPath, PropertiesInterface, QStringLiteral("Get"),
-             {AdapterInterface, QStringLiteral("Address")}, &out)
-            .ok() &&
-        !out.isEmpty()) {
-        const QVariant value = out.first().value<QDBusVariant>().variant();
-        ParseBluetoothAddress(value.toString(), local);
+    const BluetoothResult result =
+        call(entry.path, PropertiesInterface, QStringLiteral("GetAll"), {DeviceInterface}, &out);
+    if (!result.ok())
+        return result;
+    const QVariantMap props = out.isEmpty() ? QVariantMap() : variantMap(out.first());
+    if (!props.value(QStringLiteral("Paired")).toBool())
+        return BluetoothResult::fromErrno(EACCES);
+    // The service list is read from the device after pairing; until it has come, or when
+    // the device has no serial-port service, there is nothing to connect to.
+    const QStringList uuids = stringList(props.value(QStringLiteral("UUIDs")));
+    const bool offered = std::any_of(uuids.cbegin(), uuids.cend(), [](const QString &uuid) {
+        return QUuid(uuid) == SerialPortServiceClass;
+    });
+    if (!offered)
+        return BluetoothResult::fromErrno(EPROTONOSUPPORT);
+    if (!props.value(QStringLiteral("Trusted")).toBool()) {
+        // Trusted, so that connecting the serial port later asks nobody.
+        const BluetoothResult trusted =
+            call(entry.path, PropertiesInterface, QStringLiteral("Set"),
+                 {DeviceInterface, QStringLiteral("Trusted"), QVariant::fromValue(QDBusVariant(true))});
+        if (!trusted.ok())
+            return trusted;
     }
-    return m_binder->bind(local, info.address, m_options.serialChannel);
+    return BluetoothResult::success();
 }
 
 BluetoothResult BluezApi::removeDevice(const BluetoothAddress &address)
@@ -458,9 +494,6 @@ BluetoothResult BluezApi::removeDevice(const BluetoothAddress &address)
     DeviceEntry entry;
     if (!entryFor(address, entry))
         return interrupted() ? cancelled() : BluetoothResult::fromErrno(ENODEV);
-    // The serial port goes with the device. A binding that cannot be released (no
-    // permission) disappears at the latest when the system restarts.
-    m_binder->release(address);
     const BluetoothResult result = call(entry.adapterPath, AdapterInterface, QStringLiteral("RemoveDevice"),
                                         {QVariant::fromValue(QDBusObjectPath(entry.path))});
     if (result.ok()) {

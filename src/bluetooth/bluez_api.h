@@ -1,6 +1,5 @@
 #pragma once
 #include "bluetooth/bluetooth_api.h"
-#include "bluetooth/rfcomm_binder.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
@@ -47,20 +46,21 @@ private:
 // The Bluetooth stack through BlueZ on the D-Bus system bus (or on the bus at a given
 // address, for tests). The search covers every adapter; an inquiry runs discovery on
 // each for the requested time. Pairing goes through Device1.Pair with PairingAgent
-// registered as this program's agent; the serial-port service is a binding made by a
-// SerialPortBinder on channel 1. Calls made on a thread that is told to stop give up
-// at once with ECANCELED.
+// registered as this program's agent. Switching on the serial-port service means: the
+// device is paired, trusted and offers the Serial Port service, so that the link can
+// connect its profile (link/bluetooth_transport.h); nothing is bound and nothing needs
+// privileges. Discovery goes on until the search is closed, so that BlueZ keeps the
+// devices it found while their names are asked for. Calls made on a thread that is told
+// to stop give up at once with ECANCELED.
 class BluezApi : public BluetoothApi
 {
 public:
     struct Options
     {
-        QString busAddress;          // empty: the system bus
+        QString busAddress;          // empty: the system bus (DBUS_SYSTEM_BUS_ADDRESS when set)
         int inquiryUnitMs = 1280;    // one unit of the search's inquiry length
         int callTimeoutMs = 25000;
         int pairTimeoutMs = 60000;   // the remote side may ask its user
-        int serialChannel = 1;
-        std::shared_ptr<SerialPortBinder> binder;   // null: RfcommBinder
     };
 
     BluezApi();
@@ -100,11 +100,16 @@ private:
     bool entryFor(const BluetoothAddress &address, DeviceEntry &entry);
     BluetoothResult ensureAgent();
     bool waitInterruptibly(int ms);
+    void stopDiscovery(const QStringList &adapters);
+    // Starts a search over the devices in objects that params asks for: the first in info,
+    // the rest kept under the new handle returned, with the adapters discovering for it.
+    // 0 with NoMoreItems in result when there is none.
+    SearchHandle listFound(const BluetoothSearchParams &params, const ManagedObjects &objects, BluetoothDeviceInfo &info,
+                   BluetoothResult &result, const QStringList &discovering);
 
     Options m_options;
     QDBusConnection m_bus;
     QString m_connectionName;
-    std::shared_ptr<SerialPortBinder> m_binder;
 
     QThread m_agentThread;
     PairingAgent *m_agent = nullptr;
@@ -113,5 +118,6 @@ private:
     QMutex m_mutex;   // guards what follows
     QHash<QString, DeviceEntry> m_devices;   // by address text
     QHash<SearchHandle, QList<DeviceEntry>> m_searches;
+    QHash<SearchHandle, QStringList> m_discovering;   // adapters searching for a search
     SearchHandle m_nextSearch = 1;
 };

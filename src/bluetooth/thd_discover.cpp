@@ -121,6 +121,9 @@ void TthdDiscover::run()
     } catch (...) {
         // Nothing may escape a thread; an unknown failure just ends the run.
     }
+    // Let go of the Bluetooth stack here, on the worker: releasing the pairing agent waits
+    // for BlueZ, and the window must not be the one waiting.
+    m_api.reset();
     m_finished = true;
 }
 

@@ -1,6 +1,7 @@
 #include "link/ports.h"
 
 #include "app/localization.h"
+#include "link/bluetooth_transport.h"
 #include "link/sleep_inhibitor.h"
 
 #include <QFileInfo>
@@ -74,9 +75,14 @@ QStringList AvailablePortEntries()
     const auto ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : ports)
         entries.append(PortEntry(info));
-    QMutexLocker lock(&simulatedMutex);
-    for (const QString &path : std::as_const(simulatedPorts))
-        entries.append(path + QStringLiteral(" (Simulated controller)"));
+    {
+        QMutexLocker lock(&simulatedMutex);
+        for (const QString &path : std::as_const(simulatedPorts))
+            entries.append(path + QStringLiteral(" (Simulated controller)"));
+    }
+    // Last, as a port that has just come: a controller paired a moment ago is the entry
+    // that the new-port notice takes.
+    entries.append(BluetoothPortEntries());
     return entries;
 }
 

@@ -22,7 +22,8 @@ QString PortEntry(const QSerialPortInfo &info);
 void RegisterSimulatedPort(const QString &devicePath);
 void UnregisterSimulatedPort(const QString &devicePath);
 
-// The current entries: the system's serial ports in its order, then the simulated ones.
+// The current entries: the system's serial ports in its order, then the simulated ones,
+// then the paired Bluetooth controllers (BluetoothPortEntries).
 QStringList AvailablePortEntries();
 
 // Refills portList with the current entries, logging "Listing seral ports...", each entry

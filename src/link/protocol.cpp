@@ -78,7 +78,7 @@ QString TraceText(const char *direction, const QByteArray &text, qint64 ms)
            QString::number(ms) + QStringLiteral(" ms");
 }
 
-LinkProtocol::LinkProtocol(TSerialPort &port, LinkFrame &frame, LogFn log)
+LinkProtocol::LinkProtocol(LinkTransport &port, LinkFrame &frame, LogFn log)
     : m_port(port), m_frame(frame), m_log(std::move(log))
 {
 }

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <functional>
 
-class TSerialPort;
+class LinkTransport;
 
 // The link thread's frame buffer: byte 0 unused, byte 1 the echoed command code of a read
 // answer, bytes 2.. the data bytes of a read answer or of a write request.
@@ -84,7 +84,7 @@ class LinkProtocol
 public:
     using LogFn = std::function<void(const QString &)>;
 
-    LinkProtocol(TSerialPort &port, LinkFrame &frame, LogFn log);
+    LinkProtocol(LinkTransport &port, LinkFrame &frame, LogFn log);
 
     // Read exchange: request "code\n", answer of 2n+3 characters decoded into the frame.
     // Nothing at all: "No data." is logged and the port closed. A serial-layer failure is
@@ -107,7 +107,7 @@ public:
 private:
     void serialFailed(const QString &text);
 
-    TSerialPort &m_port;
+    LinkTransport &m_port;
     LinkFrame &m_frame;
     LogFn m_log;
 };

@@ -1,4 +1,6 @@
 #pragma once
+#include "link/transport.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -29,46 +31,49 @@ private:
 // inactive, raw bytes, 1024-byte receive queue. All input is read on demand; there
 // is no event-driven reading. The object must be created, used and destroyed on one
 // thread (the link thread); it needs no event loop there.
-class TSerialPort
+class TSerialPort : public LinkTransport
 {
 public:
     TSerialPort();
-    ~TSerialPort();
+    ~TSerialPort() override;
     TSerialPort(const TSerialPort &) = delete;
     TSerialPort &operator=(const TSerialPort &) = delete;
 
     // A name beginning with "/" is a device path (/dev/pts/3), any other a port name
     // (ttyUSB0, COM5). Takes effect with the next open().
-    void setName(const QString &name);
+    void setName(const QString &name) override;
     // The name the port was opened with, or the name set last while closed.
-    QString name() const { return m_name; }
+    QString name() const override { return m_name; }
 
     // Opens with the settings above; an open port is left untouched.
     // Throws SerialError "Unable to open com port (...)" or one of the setting failures.
-    void open();
+    void open() override;
     // Discards both queues and closes; closing a closed port does nothing.
-    void close();
-    bool isOpen() const;
+    void close() override;
+    bool isOpen() const override;
 
     // Throws "Port Not Open" when closed, "PurgeComm function failed (...)" on failure.
-    void clearBuffers();
+    void clearBuffers() override;
     // Writes all bytes and waits until they have left, at most the write time-out.
     // Returns the count written. Throws "WriteFile function failed (...)" on failure.
-    qint64 write(const QByteArray &data);
+    qint64 write(const QByteArray &data) override;
     // Reads up to count bytes into buf: returns when count bytes have arrived, when
     // the total read time-out has run out, or early when the stop check says so.
     // Returns the count read (0 when nothing came). Throws "ReadFile function failed
     // (...)" when the device fails (for example when it vanished).
-    qint64 read(char *buf, qint64 count);
+    qint64 read(char *buf, qint64 count) override;
 
     // Whether the last read() returned early because of the stop check.
-    bool lastReadInterrupted() const { return m_interrupted; }
+    bool lastReadInterrupted() const override { return m_interrupted; }
 
-    void setReadTimeout(int ms) { m_readTimeoutMs = ms; }
-    void setWriteTimeout(int ms) { m_writeTimeoutMs = ms; }
-    int readTimeout() const { return m_readTimeoutMs; }
+    void setReadTimeout(int ms) override { m_readTimeoutMs = ms; }
+    void setWriteTimeout(int ms) override { m_writeTimeoutMs = ms; }
+    int readTimeout() const override { return m_readTimeoutMs; }
     // Polled every few milliseconds while read() waits.
-    void setStopCheck(std::function<bool()> check) { m_stopCheck = std::move(check); }
+    void setStopCheck(std::function<bool()> check) override { m_stopCheck = std::move(check); }
+
+    // The group that owns the device, when the user is not in it (dialout on Debian).
+    QString accessRemedy() const override;
 
     static constexpr int DefaultTimeoutMs = 5000;
     static constexpr int QueueSize = 1024;

@@ -3,6 +3,7 @@
 #include "app/localization.h"
 #include "link/device_image.h"
 #include "link/serial_port.h"
+#include "link/transport.h"
 
 #include <QDateTime>
 #include <QMutexLocker>
@@ -56,8 +57,9 @@ void SetFirmwareTransfer(FirmwareTransferFn fn)
     defaultFirmwareTransfer = std::move(fn);
 }
 
-TthdCom::TthdCom(LinkHost *host, const LinkTimings &timings, QObject *parent)
-    : QThread(parent), m_gate(host ? host->gate() : nullptr), m_timings(timings)
+TthdCom::TthdCom(LinkHost *host, const LinkTimings &timings, QObject *parent, TransportFactory factory)
+    : QThread(parent), m_gate(host ? host->gate() : nullptr), m_timings(timings),
+      m_transportFactory(factory ? std::move(factory) : TransportFactory(CreateTransport))
 {
     QMutexLocker lock(&firmwareTransferMutex);
     m_firmwareTransfer = defaultFirmwareTransfer;
@@ -90,9 +92,9 @@ TthdCom::~TthdCom()
 }
 
 std::unique_ptr<TthdCom> TthdCom::Create(const QString &entry, bool traceOn, LinkHost *host,
-                                         const LinkTimings &timings)
+                                         const LinkTimings &timings, TransportFactory factory)
 {
-    auto thread = std::make_unique<TthdCom>(host, timings);
+    auto thread = std::make_unique<TthdCom>(host, timings, nullptr, std::move(factory));
     thread->setEntry(entry, traceOn);
     thread->start();
     return thread;
@@ -231,14 +233,22 @@ void TthdCom::run()
     m_finalDisconnectShown = Synchronize([](LinkHost &h) { h.setConnected(false); });
 }
 
-void TthdCom::Execute()
+void TthdCom::useTransportFor(const QString &portName)
 {
-    m_port = std::make_unique<TSerialPort>();
+    if (m_port && m_port->name() == portName)
+        return;
+    m_protocol.reset();
+    m_port = m_transportFactory(portName);
     m_port->setReadTimeout(m_timings.readTimeoutMs);
     m_port->setWriteTimeout(m_timings.writeTimeoutMs);
     m_port->setStopCheck([this] { return stopCheck(); });
     m_protocol = std::make_unique<LinkProtocol>(*m_port, m_frame, [this](const QString &t) { TraceLine(t); });
     m_protocol->stopCheck = [this] { return Terminated(); };
+}
+
+void TthdCom::Execute()
+{
+    useTransportFor(PortName());
 
     for (;;) {
         // Connection attempt.
@@ -260,7 +270,6 @@ void TthdCom::Execute()
             if (m_port->name() != wanted) {
                 ReportConnected(false);
                 m_port->close();
-                m_port->setName(wanted);
                 break;
             }
             if (m_deviceType == DeviceTypeNone) {
@@ -305,7 +314,7 @@ bool TthdCom::openWithAttempts()
     constexpr int Attempts = 5;
     for (int attempt = 1;; ++attempt) {
         try {
-            m_port->setName(PortName());
+            useTransportFor(PortName());
             m_port->open();
             StatusLine(TranslateFmt("ConnectedTo", {PortName()}));
             return true;
@@ -316,6 +325,9 @@ bool TthdCom::openWithAttempts()
             return false;
         if (attempt == Attempts) {
             StatusLine(TranslateFmt("ErrorConnectingTo", {PortName()}));
+            const QString remedy = m_port->accessRemedy();
+            if (!remedy.isEmpty())
+                TraceLine(remedy);
             return false;
         }
         StatusLine(Translate("TryingAgain"));

@@ -2,6 +2,7 @@
 #include "link/link_host.h"
 #include "link/protocol.h"
 #include "link/records.h"
+#include "link/transport.h"
 
 #include <QElapsedTimer>
 #include <QMutex>
@@ -15,7 +16,6 @@
 #include <memory>
 #include <utility>
 
-class TSerialPort;
 class TthdCom;
 
 // Waits and time-outs of the link thread. The program uses the defaults; tests shorten them.
@@ -46,7 +46,10 @@ class TthdCom : public QThread
 {
     Q_OBJECT
 public:
-    explicit TthdCom(LinkHost *host, const LinkTimings &timings = {}, QObject *parent = nullptr);
+    // The transports come from factory (one for each port name the thread connects to);
+    // without one, CreateTransport makes them.
+    explicit TthdCom(LinkHost *host, const LinkTimings &timings = {}, QObject *parent = nullptr,
+                     TransportFactory factory = {});
     // Stops the thread and waits for it; a hand-over the thread is waiting in is abandoned,
     // so this never deadlocks when called on the UI thread. The closing reports ("Disconnected
     // from", disconnected) still reach a living host: given up by the thread, they are
@@ -56,7 +59,7 @@ public:
     // Creates a thread for a port-list entry ("ttyUSB0 (FT232R USB UART)"; the part before
     // the first blank is the port) and starts it.
     static std::unique_ptr<TthdCom> Create(const QString &entry, bool traceOn, LinkHost *host,
-                                           const LinkTimings &timings = {});
+                                           const LinkTimings &timings = {}, TransportFactory factory = {});
     // Sets port and trace flag before start() (Create does both).
     void setEntry(const QString &entry, bool traceOn);
 
@@ -111,6 +114,8 @@ private:
 
     void Execute();
     bool openWithAttempts();
+    // Makes the transport for the current port name, unless the one at hand has that name.
+    void useTransportFor(const QString &portName);
     void Identify();
     Pass servePass();
     Pass downloadSchedule();
@@ -145,7 +150,8 @@ private:
     QString m_portName;
     bool m_traceOn = false;
 
-    std::unique_ptr<TSerialPort> m_port;
+    TransportFactory m_transportFactory;
+    std::unique_ptr<LinkTransport> m_port;
     std::unique_ptr<LinkProtocol> m_protocol;
     LinkFrame m_frame{};
     BootInfo m_bootInfo{};

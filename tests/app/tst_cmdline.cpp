@@ -68,6 +68,8 @@ void TstCmdline::portNames_data()
     QTest::newRow("rfcomm") << "rfcomm0" << "rfcomm0";
     QTest::newRow("com without digits") << "comx" << "comx";
     QTest::newRow("com with suffix") << "com7a" << "com7a";
+    QTest::newRow("bluetooth address") << "00:11:22:aa:Bb:cc" << "00:11:22:AA:BB:CC";
+    QTest::newRow("not quite an address") << "00:11:22:aa:bb" << "00:11:22:aa:bb";
 }
 
 void TstCmdline::portNames()

@@ -1,5 +1,7 @@
 #include <QTest>
 
+#include <atomic>
+
 #include "app/log_text.h"
 #include "discover_fixture.h"
 
@@ -61,6 +63,7 @@ private slots:
     void deviceLines_data();
     void deviceLines();
     void closingTheHostEndsAWaitingRun();
+    void stackIsReleasedOnTheWorker();
 };
 
 void TstThdDiscover::installRun_data()
@@ -351,6 +354,28 @@ void TstThdDiscover::closingTheHostEndsAWaitingRun()
     run.reset();   // returns only once the thread has ended
     QVERIFY(!api->trace().contains(Completed));
     QCOMPARE(api->traceMatching(QStringLiteral("GetDeviceInfo ")).size(), 1);
+}
+
+void TstThdDiscover::stackIsReleasedOnTheWorker()
+{
+    // Letting go of the stack may wait for the system (BlueZ's pairing agent); that wait
+    // belongs to the run's thread, never to the window's.
+    struct ReleasedApi : FakeBluetoothApi
+    {
+        std::atomic<QThread *> *releasedOn = nullptr;
+        ~ReleasedApi() override { *releasedOn = QThread::currentThread(); }
+    };
+    std::atomic<QThread *> releasedOn{nullptr};
+    auto api = std::make_shared<ReleasedApi>();
+    api->releasedOn = &releasedOn;
+    api->devices << controller();
+    RecordingHost host(api.get());
+    auto run = TthdDiscover::Create(true, std::move(api), &host, {}, [](int) {});
+    QThread *worker = run.get();
+    QTRY_VERIFY(run->Finished());
+    QVERIFY(releasedOn.load() != nullptr);
+    QVERIFY(releasedOn.load() != QThread::currentThread());
+    QCOMPARE(releasedOn.load(), worker);
 }
 
 QTEST_GUILESS_MAIN(TstThdDiscover)
