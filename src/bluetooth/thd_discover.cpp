@@ -1,4 +1,5 @@
 #include "bluetooth/thd_discover.h"
+#include "link/ports.h"
 
 #include <QDeadlineTimer>
 #include <QMetaObject>
@@ -252,7 +253,8 @@ void TthdDiscover::installDevice(BluetoothDeviceInfo &info, const QString &name)
         // Already paired: make sure its serial port exists. Whether it did already or
         // could not be made, nothing is said; "Uninstall" and a new run start afresh.
         BringWindowUp();
-        m_api->setServiceState(info, SerialPortServiceClass, true);
+        if (m_api->setServiceState(info, SerialPortServiceClass, true).ok())
+            WakePortWatchers();
         return;
     }
     try {
@@ -284,6 +286,8 @@ void TthdDiscover::installDevice(BluetoothDeviceInfo &info, const QString &name)
             }
         }
         if (enabled) {
+            // The controller is a port now; no udev notice says so, so the watcher is told.
+            WakePortWatchers();
             Report(Translate(QStringLiteral("InstallationStarted")));
             return;
         }

@@ -33,18 +33,19 @@ QSettings portSettings()
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Aqualumora"));
 }
 
-// Started port watchers; a change of the simulated ports wakes them (no device notice does).
+// Started port watchers; a change of the simulated ports or of the paired Bluetooth
+// controllers wakes them (no device notice does).
 QMutex watchersMutex;
 QList<SerialPortWatcher *> watchers;
 
-void wakeWatchers()
+} // namespace
+
+void WakePortWatchers()
 {
     QMutexLocker lock(&watchersMutex);
     for (SerialPortWatcher *w : std::as_const(watchers))
         QMetaObject::invokeMethod(w, "look", Qt::QueuedConnection);
 }
-
-} // namespace
 
 QString PortEntry(const QSerialPortInfo &info)
 {
@@ -58,7 +59,7 @@ void RegisterSimulatedPort(const QString &devicePath)
     if (!simulatedPorts.contains(devicePath))
         simulatedPorts.append(devicePath);
     lock.unlock();
-    wakeWatchers();
+    WakePortWatchers();
 }
 
 void UnregisterSimulatedPort(const QString &devicePath)
@@ -66,7 +67,7 @@ void UnregisterSimulatedPort(const QString &devicePath)
     QMutexLocker lock(&simulatedMutex);
     simulatedPorts.removeAll(devicePath);
     lock.unlock();
-    wakeWatchers();
+    WakePortWatchers();
 }
 
 QStringList AvailablePortEntries()

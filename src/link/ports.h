@@ -22,6 +22,10 @@ QString PortEntry(const QSerialPortInfo &info);
 void RegisterSimulatedPort(const QString &devicePath);
 void UnregisterSimulatedPort(const QString &devicePath);
 
+// Has every started SerialPortWatcher compare the port list soon. For ports that no
+// udev notice announces (simulated ports, a Bluetooth controller just paired). Any thread.
+void WakePortWatchers();
+
 // The current entries: the system's serial ports in its order, then the simulated ones,
 // then the paired Bluetooth controllers (BluetoothPortEntries).
 QStringList AvailablePortEntries();

@@ -215,8 +215,9 @@ void TstBluetoothLink::connectedByAddressServesTheUser()
     QTRY_VERIFY_WITH_TIMEOUT(w->IsConnected(), 10000);
     QCOMPARE(m_bluez->connections(), 2);
 
-    // Disconnecting writes the backup under the address's file-safe name.
-    QTRY_VERIFY_WITH_TIMEOUT(w->action(QStringLiteral("mnuScheduleConfigExport"))->isEnabled(), 10000);
+    // Disconnecting writes the backup under the address's file-safe name, once this
+    // connection's download is whole.
+    QTRY_VERIFY_WITH_TIMEOUT(w->ImageComplete(), 10000);
     w->mnuConnectionClick();
     w->action(QStringLiteral("mnuDisconnect"))->trigger();
     QVERIFY(QFileInfo::exists(w->ProgramFolder + QStringLiteral("Backup_00_11_22_AA_BB_CC.ini")));
