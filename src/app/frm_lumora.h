@@ -99,7 +99,7 @@ public:
     // A new serial port appeared / the system suspends or resumes.
     void SerialPortArrived(const QString &entry);
     void PowerEvent(int code);
-    // Remembers PortName after a complete download.
+    // Remembers PortName after a complete download (queued: see the definition).
     void RememberPort();
     // The backup of the connected device's image, written before every disconnect.
     void WriteBackupFile(const QString &portEntry);

@@ -75,7 +75,17 @@ void TfrmLumora::WriteBackupFile(const QString &portEntry)
 
 void TfrmLumora::RememberPort()
 {
-    SavePort(PortName, LogSink());
+    // Writing the settings file takes longer than the whole refresh; this runs inside a
+    // hand-over, so the write waits for the event loop and the link thread goes on. By then
+    // the user may have disconnected or chosen another port: only the port still in use is
+    // remembered.
+    QMetaObject::invokeMethod(
+        this,
+        [this, port = PortName] {
+            if (PortName == port)
+                SavePort(port, LogSink());
+        },
+        Qt::QueuedConnection);
 }
 
 void TfrmLumora::mnuConnectionClick()

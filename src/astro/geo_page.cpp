@@ -102,7 +102,6 @@ void MoonView::mouseDoubleClickEvent(QMouseEvent *) { emit doubleClicked(); }
 
 GeoPage::GeoPage(TfrmLumora *window) : QObject(window), w(window)
 {
-    m_worldMap = BuiltInWorldMap();
     QWidget *page = w->page(QStringLiteral("tsGeo"));
     buildPage(page);
     page->installEventFilter(this);
@@ -114,6 +113,8 @@ bool GeoPage::eventFilter(QObject *watched, QEvent *event)
         // The page's layout is still pending when it is shown; the scroll range must be known.
         if (QLayout *layout = w->page(QStringLiteral("tsGeo"))->layout())
             layout->activate();
+        if (m_mapStale)
+            drawMap();
         revealMarker();
     }
     return QObject::eventFilter(watched, event);
@@ -158,7 +159,6 @@ void GeoPage::buildPage(QWidget *page)
     scrollGeo->setAlignment(Qt::AlignCenter);
     scrollGeo->setMinimumHeight(120);
     imgGeo = new GeoMapView;
-    imgGeo->setImage(m_worldMap);
     scrollGeo->setWidget(imgGeo);
     layout->addWidget(scrollGeo, 1);
 
@@ -242,11 +242,28 @@ bool GeoPage::dtpHasFocus() const
     return dtp->hasFocus() || (calendar && calendar->isVisible());
 }
 
-void GeoPage::UpdateGeoView()
+const QImage &GeoPage::WorldMap() const { return BuiltInWorldMap(); }
+
+bool GeoPage::mapShown() const
 {
-    QImage map = m_worldMap;
+    const QWidget *page = w->page(QStringLiteral("tsGeo"));
+    return page->isVisible() || w->pc->currentWidget() == page;
+}
+
+void GeoPage::drawMap()
+{
+    QImage map = WorldMap();
     DrawPlaceMarker(map, int16_t(Config.Lat) * 0.1, int16_t(Config.Lon) * 0.1);
     imgGeo->setImage(map);
+    m_mapStale = false;
+}
+
+void GeoPage::UpdateGeoView()
+{
+    if (mapShown())
+        drawMap();
+    else
+        m_mapStale = true;
 
     // A failure shows no values rather than those of another place or time.
     GeoViewResult view;

@@ -65,8 +65,10 @@ class GeoPage : public QObject {
 public:
     explicit GeoPage(TfrmLumora *window);
 
-    // The map as drawn from the land data at start; every redraw starts from it.
-    const QImage &WorldMap() const { return m_worldMap; }
+    // The map as drawn from the land data; every redraw starts from it. Decoding and drawing
+    // it takes long enough to delay the window's first appearance, so it is done on the first
+    // call (when the page is first shown), not at start.
+    const QImage &WorldMap() const;
 
     // Recomputes and redraws the page from the device image.
     void UpdateGeoView();
@@ -118,6 +120,11 @@ private:
     void showClock(bool unlessFocused);
     void showDate(const QDate &date);
 
+    // The marker drawn on a fresh copy of the map; the map waits while the page is hidden
+    // (m_mapStale) and is drawn when the page is shown.
+    void drawMap();
+    bool mapShown() const;
+
     TfrmLumora *w;
-    QImage m_worldMap;
+    bool m_mapStale = true;
 };

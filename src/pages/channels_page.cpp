@@ -20,7 +20,7 @@ QString n(const char *prefix, int i) { return QString::fromLatin1(prefix) + QStr
 
 void setTint(QWidget *edit, const QColor &tint)
 {
-    if (!edit)
+    if (!edit || edit->palette().color(QPalette::Base) == tint)
         return;
     QPalette palette = edit->palette();
     palette.setColor(QPalette::Base, tint);
@@ -29,6 +29,14 @@ void setTint(QWidget *edit, const QColor &tint)
 
 bool listShown(const QComboBox *combo) { return combo && combo->view() && combo->view()->isVisible(); }
 } // namespace
+
+template <class T> T *ChannelsPage::control(const QString &name)
+{
+    QPointer<QObject> &found = m_controls[name];
+    if (!found)
+        found = w->findChild<T *>(name);
+    return qobject_cast<T *>(found.data());
+}
 
 ChannelsPage::ChannelsPage(TfrmLumora *window) : QObject(window), w(window)
 {
@@ -194,10 +202,10 @@ void ChannelsPage::showInfo()
     if (!w->isVisible())
         return;
     for (int i = 0; i < ChannelCount; ++i) {
-        auto *slider = w->findChild<QSlider *>(n("trb", i));
+        auto *slider = control<QSlider>(n("trb", i));
         if (slider && !slider->hasFocus())
             slider->setValue(Info.Level[i]);
-        auto *edit = w->findChild<LabeledEdit *>(n("edt", i));
+        auto *edit = control<LabeledEdit>(n("edt", i));
         if (edit && !edit->editHasFocus())
             edit->setText(LevelPercentText(Info.Level[i]));
     }
@@ -207,25 +215,31 @@ void ChannelsPage::enableForMode(bool manual)
 {
     for (int i = 0; i < ChannelCount; ++i)
         for (const char *prefix : {"btnOff", "btnOn", "edt", "trb"})
-            if (auto *control = w->findChild<QWidget *>(n(prefix, i)))
-                control->setEnabled(manual);
+            if (auto *widget = control<QWidget>(n(prefix, i)))
+                widget->setEnabled(manual);
 }
 
 void ChannelsPage::showChannelNames()
 {
-    auto *visualize = w->findChild<QComboBox *>(QStringLiteral("cmbVisualize"));
+    auto *visualize = control<QComboBox>(QStringLiteral("cmbVisualize"));
     if (listShown(visualize))
         return;
+    // The visualization's list is filled anew only when a name changed: refilling it with
+    // every poll of Config would cost more than the whole rest of this refresh.
+    bool sameNames = visualize && visualize->count() == ChannelCount;
+    for (int i = 0; sameNames && i < ChannelCount; ++i)
+        sameNames = visualize->itemText(i) == ChannelLetter(i) + QStringLiteral(": ") + ColorName(Config.ColorName[i]);
     if (visualize) {
         visualize->blockSignals(true);
-        visualize->clear();
+        if (!sameNames)
+            visualize->clear();
     }
-    auto *grid = w->findChild<QTableWidget *>(QStringLiteral("sgSchedule"));
+    auto *grid = control<QTableWidget>(QStringLiteral("sgSchedule"));
     for (int i = 0; i < ChannelCount; ++i) {
         const int colour = Config.ColorName[i];
         const QString name = ChannelLetter(i) + QStringLiteral(": ") + ColorName(colour);
         const QColor tint = ColorTint(colour);
-        if (auto *combo = w->findChild<QComboBox *>(n("cmbName", i)); combo && !listShown(combo)) {
+        if (auto *combo = control<QComboBox>(n("cmbName", i)); combo && !listShown(combo)) {
             const QSignalBlocker quiet(combo);
             combo->setCurrentIndex(colour < combo->count() ? colour : -1);
         }
@@ -235,16 +249,16 @@ void ChannelsPage::showChannelNames()
                 grid->setHorizontalHeaderItem(i + 2, header = new QTableWidgetItem);
             header->setText(name);
         }
-        if (visualize)
+        if (visualize && !sameNames)
             visualize->addItem(name);
         for (const char *prefix : {"edtMoon", "edtBalance", "edtWeatherDelay"}) {
-            if (auto *edit = w->findChild<LabeledEdit *>(n(prefix, i))) {
+            if (auto *edit = control<LabeledEdit>(n(prefix, i))) {
                 edit->setCaption(name);
                 setTint(edit->edit(), tint);
             }
         }
         for (const char *prefix : {"edt", "edtLightningMask"})
-            if (auto *edit = w->findChild<LabeledEdit *>(n(prefix, i)))
+            if (auto *edit = control<LabeledEdit>(n(prefix, i)))
                 setTint(edit->edit(), tint);
     }
     if (visualize) {

@@ -1,5 +1,8 @@
 #pragma once
+#include <QHash>
 #include <QObject>
+#include <QPointer>
+#include <QString>
 
 class TfrmLumora;
 
@@ -34,6 +37,11 @@ private:
     void buildPage(QWidget *page, int firstChannel);
     void setLevel(int channel, int level);
     void setAll(int level);
+    // The window's control of that name. The refreshes run with every poll of the
+    // controller, and a search of the whole window for each of their ~100 controls costs
+    // more than the rest of the refresh: each is looked up once.
+    template <class T> T *control(const QString &name);
 
     TfrmLumora *w;
+    QHash<QString, QPointer<QObject>> m_controls;
 };

@@ -15,6 +15,8 @@ private slots:
     void disconnectForgetsPort();
     void debugSwitchDisconnects();
     void simulatorPortIsNeverRemembered();
+    void portRememberedAfterTheHandOver_data();
+    void portRememberedAfterTheHandOver();
     void doubleClickReconnects();
     void oneDoubleClickOneReconnect();
     void closingDuringExchangeDoesNotHang();
@@ -68,6 +70,30 @@ void TstWindowLink::simulatorPortIsNeverRemembered()
     auto w = makeWindow({"-english"});
     QVERIFY(w->PortName.isEmpty());
     QVERIFY(!w->LinkRunning());
+}
+
+void TstWindowLink::portRememberedAfterTheHandOver_data()
+{
+    QTest::addColumn<QString>("portAfter");
+    QTest::addColumn<QString>("remembered");
+    QTest::newRow("same port") << "ttyUSB7 (USB serial)" << "ttyUSB7 (USB serial)";
+    QTest::newRow("disconnected meanwhile") << "" << "";
+    QTest::newRow("other port chosen meanwhile") << "ttyUSB8 (USB serial)" << "";
+}
+
+void TstWindowLink::portRememberedAfterTheHandOver()
+{
+    // The write waits for the event loop; what happened in between decides.
+    QFETCH(QString, portAfter);
+    QFETCH(QString, remembered);
+    auto w = makeWindow({"-english"});
+    w->PortName = QStringLiteral("ttyUSB7 (USB serial)");
+    w->RememberPort();
+    w->PortName = portAfter;
+    QCoreApplication::processEvents();
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Aqualumora"));
+    QCOMPARE(settings.value("Port").toString(), remembered);
+    QCOMPARE(w->mem->toPlainText().contains(QStringLiteral("Written to registry: ttyUSB7")), !remembered.isEmpty());
 }
 
 void TstWindowLink::connectionMenuListsSimulator()
