@@ -28,6 +28,7 @@
 #include "app/app_info.h"
 #include "app/load_language.h"
 #include "app/localization.h"
+#include "app/log_memo.h"
 #include "app/log_text.h"
 #include "app/taskbar_indicator.h"
 #include "astro/geo_page.h"
@@ -261,12 +262,9 @@ void TfrmLumora::buildPages()
     // Messages page: the log.
     QWidget *messages = page(QStringLiteral("tsMessages"));
     auto *layout = new QVBoxLayout(messages);
-    mem = new QPlainTextEdit(messages);
+    mem = new TLogMemo(messages);
     mem->setObjectName(QStringLiteral("mem"));
-    mem->setReadOnly(true);
-    mem->setLineWrapMode(QPlainTextEdit::NoWrap);
-    mem->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    mem->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    mem->Log = [this](const QString &line) { AddLog(line); };
     // One double click, one reconnect: the window's own filter also sees every event of
     // the application once it is shown, so the log's double click has a filter of its own.
     LogDoubleClick = [this] { memDblClick(); };
@@ -459,6 +457,7 @@ void TfrmLumora::runStartup(const QStringList &arguments)
             ProgramFolder += u'/';
         QDir::setCurrent(ProgramFolder);
     }
+    mem->Folder = ProgramFolder;
 
     PortName.clear();
     LoadPort(PortName, LogSink());
@@ -549,7 +548,7 @@ void TfrmLumora::AddLog(const QString &text)
         // would stop at.
         const QByteArray bytes = line.toLocal8Bit() + '\n';
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-        mem->appendPlainText(line);
+        mem->appendLine(line);
     }
     std::fflush(stderr);
 }

@@ -9,6 +9,7 @@
 
 #include "app/cmdline.h"
 #include "app/download_gate.h"
+#include "app/log_memo.h"
 
 #include <functional>
 #include <memory>
@@ -120,7 +121,7 @@ public:
     QString ChooseFirmwareFile();
 
     QTabWidget *pc = nullptr;
-    QPlainTextEdit *mem = nullptr;
+    TLogMemo *mem = nullptr;
     QStatusBar *sb = nullptr;
     QLabel *sbPanel[3] = {nullptr, nullptr, nullptr};
     QLabel *lblBoard = nullptr;
