@@ -11,6 +11,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QPushButton>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QShortcut>
 #include <QStandardPaths>
@@ -262,6 +264,18 @@ void TfrmLumora::buildPages()
     // Messages page: the log.
     QWidget *messages = page(QStringLiteral("tsMessages"));
     auto *layout = new QVBoxLayout(messages);
+    // Shown only at a start without a port; the first connection hides it for good.
+    btnConnectHint = new QPushButton(QStringLiteral("Not connected: click here or choose Connection \u2192 Connect to, "
+                                                    "then the controller's serial port."),
+                                     messages);
+    btnConnectHint->setObjectName(QStringLiteral("btnConnectHint"));
+    btnConnectHint->setFlat(true);
+    btnConnectHint->setCursor(Qt::PointingHandCursor);
+    btnConnectHint->setStyleSheet(QStringLiteral("QPushButton { text-align: left; color: palette(link); "
+                                                 "text-decoration: underline; border: none; padding: 2px; }"));
+    btnConnectHint->setVisible(false);
+    connect(btnConnectHint, &QPushButton::clicked, this, &TfrmLumora::OpenConnectMenu);
+    layout->addWidget(btnConnectHint);
     mem = new TLogMemo(messages);
     mem->setObjectName(QStringLiteral("mem"));
     mem->Log = [this](const QString &line) { AddLog(line); };
@@ -440,8 +454,15 @@ void TfrmLumora::buildStatusBar()
     sb->addWidget(sbPanel[0], 1);
     sb->addPermanentWidget(sbPanel[1]);
     sb->addPermanentWidget(sbPanel[2]);
+    lblConnection = new QLabel(sb);
+    lblConnection->setObjectName(QStringLiteral("lblConnection"));
+    lblConnection->setTextFormat(Qt::PlainText);
+    sb->addPermanentWidget(lblConnection);
     taskbar = new TaskbarIndicator(sb);
     sb->addPermanentWidget(taskbar);
+    m_statusClear = new QTimer(this);
+    m_statusClear->setSingleShot(true);
+    connect(m_statusClear, &QTimer::timeout, this, [this] { sbPanel[0]->clear(); });
     setStatusBar(sb);
 }
 
@@ -529,6 +550,7 @@ void TfrmLumora::runStartup(const QStringList &arguments)
     m_powerWatcher = new PowerWatcher(this);
     connect(m_powerWatcher, &PowerWatcher::powerEvent, this, &TfrmLumora::PowerEvent);
 
+    btnConnectHint->setVisible(PortName.isEmpty());
     if (!PortName.isEmpty())
         StartLink(PortName);
 }
@@ -556,7 +578,48 @@ void TfrmLumora::AddLog(const QString &text)
 void TfrmLumora::SetStatusText(const QString &text)
 {
     sbPanel[0]->setText(text);
+    // The end of a transfer is news only for a moment; the words beside the indicator say
+    // what holds after it. Every other status stays until the next one.
+    if (text == Translate(QStringLiteral("Done")))
+        m_statusClear->start(DoneStatusMs);
+    else
+        m_statusClear->stop();
     AddLog(text);
+}
+
+void TfrmLumora::updateConnectionText()
+{
+    const QString port = PortName.section(u' ', 0, 0);
+    QString text;
+    switch (taskbar->state()) {
+    case TaskbarIndicator::State::Connected: text = TranslateFmt(QStringLiteral("ConnectedTo"), {port}); break;
+    case TaskbarIndicator::State::Connecting: text = TranslateFmt(QStringLiteral("ConnectingTo"), {port}); break;
+    case TaskbarIndicator::State::NoLink: text = Translate(QStringLiteral("NotConnected")); break;
+    }
+    lblConnection->setText(text);
+    // The tool tip names the whole port entry (with its description, if it has one).
+    const QString tip = taskbar->state() == TaskbarIndicator::State::NoLink || PortName == port
+                            ? text
+                            : text + u'\n' + PortName;
+    lblConnection->setToolTip(tip);
+    taskbar->setToolTip(tip);
+}
+
+void TfrmLumora::OpenConnectMenu()
+{
+    QAction *connectionItem = action(QStringLiteral("mnuConnection"));
+    QMenu *connection = connectionItem ? connectionItem->menu() : nullptr;
+    if (!connection)
+        return;
+    // Opening it from the menu bar runs its refresh (the port list) as a user's click does.
+    menuBar()->setActiveAction(connectionItem);
+    QAction *connectTo = action(QStringLiteral("mnuConnect"));
+    connection->setActiveAction(connectTo);
+    if (connectTo->isEnabled()) {
+        // The submenu of the highlighted item opens as with the arrow key.
+        QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+        QCoreApplication::sendEvent(connection, &right);
+    }
 }
 
 void TfrmLumora::setWindowCaption(const QString &tail)
@@ -590,6 +653,9 @@ void TfrmLumora::SetConnected(bool connected)
                                         : TaskbarIndicator::State::NoLink);
     }
     m_connected = connected;
+    if (connected)
+        btnConnectHint->setVisible(false);
+    updateConnectionText();
     if (geo)
         geo->showConnected(connected);
 
@@ -687,6 +753,7 @@ void TfrmLumora::showEvent(QShowEvent *event)
         if (!m_connected)
             taskbar->setState(LinkRunning() ? TaskbarIndicator::State::Connecting
                                             : TaskbarIndicator::State::NoLink);
+        updateConnectionText();
     }
 }
 

@@ -18,6 +18,8 @@
 class QAction;
 class QMessageBox;
 class QMenu;
+class QPushButton;
+class QTimer;
 class TaskbarIndicator;
 class ChannelsPage;
 class IniCommands;
@@ -126,6 +128,14 @@ public:
     QLabel *sbPanel[3] = {nullptr, nullptr, nullptr};
     QLabel *lblBoard = nullptr;
     TaskbarIndicator *taskbar = nullptr;
+    // The connection state in words beside the coloured indicator.
+    QLabel *lblConnection = nullptr;
+    // The line on the Messages page that leads a first-time user to Connection → Connect to.
+    QPushButton *btnConnectHint = nullptr;
+    // Opens Connection → Connect to, as if the user had opened it in the menu bar.
+    void OpenConnectMenu();
+    // How long (ms) a finished transfer's "Done." stays in status panel 0.
+    int DoneStatusMs = 5000;
 
     // The parts of the window that own pages and commands.
     ChannelsPage *channels = nullptr;
@@ -177,6 +187,7 @@ private:
     void setExpertPagesVisible(bool visible);
     void setWindowCaption(const QString &tail);
     void runStartup(const QStringList &arguments);
+    void updateConnectionText();
 
     void startSimulator();
     void reapFinishedLinks();
@@ -188,6 +199,7 @@ private:
     PowerWatcher *m_powerWatcher = nullptr;
     std::unique_ptr<SimulatorPort> m_simulator;
     bool m_connected = false;
+    QTimer *m_statusClear = nullptr;
     bool m_shownOnce = false;
     QWidget *m_previousPage = nullptr;
 };
