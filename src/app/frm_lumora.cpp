@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QPixmap>
 #include <QPushButton>
+#include <QProgressBar>
 #include <QKeyEvent>
 #include <QScreen>
 #include <QShortcut>
@@ -454,6 +455,13 @@ void TfrmLumora::buildStatusBar()
     sb->addWidget(sbPanel[0], 1);
     sb->addPermanentWidget(sbPanel[1]);
     sb->addPermanentWidget(sbPanel[2]);
+    pbDownload = new QProgressBar(sb);
+    pbDownload->setObjectName(QStringLiteral("pbDownload"));
+    pbDownload->setTextVisible(true);
+    pbDownload->setMaximumHeight(sbPanel[0]->sizeHint().height() + 4);
+    pbDownload->setMinimumWidth(260);
+    pbDownload->setVisible(false);
+    sb->addWidget(pbDownload);
     lblConnection = new QLabel(sb);
     lblConnection->setObjectName(QStringLiteral("lblConnection"));
     lblConnection->setTextFormat(Qt::PlainText);
@@ -587,6 +595,36 @@ void TfrmLumora::SetStatusText(const QString &text)
     AddLog(text);
 }
 
+void TfrmLumora::DownloadStep(DownloadProgress::Record record)
+{
+    if (!Progress.active())
+        return;
+    Progress.recordRead(record);
+    showProgress();
+}
+
+void TfrmLumora::ScheduleLineRead(int done, int count)
+{
+    SetTaskbarProgress(done, count);
+    if (!Progress.active())
+        return;
+    Progress.scheduleLineRead(done, count);
+    showProgress();
+}
+
+void TfrmLumora::showProgress()
+{
+    if (!Progress.active()) {
+        pbDownload->setVisible(false);
+        return;
+    }
+    pbDownload->setRange(0, Progress.total());
+    pbDownload->setValue(Progress.done());
+    pbDownload->setFormat(Progress.text());
+    pbDownload->setToolTip(Progress.text());
+    pbDownload->setVisible(true);
+}
+
 void TfrmLumora::updateConnectionText()
 {
     const QString port = PortName.section(u' ', 0, 0);
@@ -634,10 +672,14 @@ void TfrmLumora::SetConnected(bool connected)
 {
     // Each report of a connection starts a new download (the link thread raises it right
     // after), each loss ends what the image was good for.
-    if (connected)
+    if (connected) {
         Download.connected(PortName);
-    else
+        Progress.start();
+    } else {
         Download.reset();
+        Progress.stop();
+    }
+    showProgress();
     SetTaskbarProgress(1, 1);
     if (connected) {
         taskbar->setState(TaskbarIndicator::State::Connected);

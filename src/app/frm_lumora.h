@@ -9,6 +9,7 @@
 
 #include "app/cmdline.h"
 #include "app/download_gate.h"
+#include "app/download_progress.h"
 #include "app/log_memo.h"
 
 #include <functional>
@@ -19,6 +20,7 @@ class QAction;
 class QMessageBox;
 class QMenu;
 class QPushButton;
+class QProgressBar;
 class QTimer;
 class TaskbarIndicator;
 class ChannelsPage;
@@ -110,6 +112,11 @@ public:
     // What this connection's download has filled in the image. A backup or an export is
     // written only from an image that is whole (ImageComplete) and of the port at hand.
     DownloadGate Download;
+    // The download's progress in the status bar (and on the launcher's bar).
+    DownloadProgress Progress;
+    QProgressBar *pbDownload = nullptr;
+    void DownloadStep(DownloadProgress::Record record);
+    void ScheduleLineRead(int done, int count);
     bool ImageComplete() const;
     TthdCom *Link() const { return m_link.get(); }
     // The built-in simulated controller of the switch "simulator", or null.
@@ -188,6 +195,7 @@ private:
     void setWindowCaption(const QString &tail);
     void runStartup(const QStringList &arguments);
     void updateConnectionText();
+    void showProgress();
 
     void startSimulator();
     void reapFinishedLinks();

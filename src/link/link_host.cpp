@@ -31,6 +31,7 @@ void LinkHost::showExpert() {}
 void LinkHost::showExpertWeather() {}
 void LinkHost::fillScheduleGrid() {}
 void LinkHost::scheduleDownloaded(bool) {}
+void LinkHost::scheduleLineRead(int, int) {}
 void LinkHost::drawSensorChart() {}
 void LinkHost::setTaskbarProgress(qint64, qint64) {}
 QString LinkHost::chooseFirmwareFile() { return {}; }

@@ -630,7 +630,10 @@ TthdCom::Pass TthdCom::downloadSchedule()
             break;
         }
         const std::span<const uint8_t> data(m_frame.data() + FrameDataOffset, ScheduleFrameSize);
-        Synchronize([&](LinkHost &) { copyInScheduleLine(data); });
+        Synchronize([&](LinkHost &h) {
+            copyInScheduleLine(data);
+            h.scheduleLineRead(i + 1, lineCount);
+        });
         if (Terminated()) {
             clearRequests(GetSchedule);
             return Pass::End;

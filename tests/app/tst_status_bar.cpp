@@ -5,11 +5,15 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
 #include "app/frm_lumora.h"
+#include "app/download_progress.h"
 #include "app/taskbar_indicator.h"
+#include "app/window_link_host.h"
+#include "sim_fixture.h"
 #include "link/device_image.h"
 #include "window_fixture.h"
 
@@ -87,6 +91,78 @@ private slots:
         QTest::qWait(100);
         QCOMPARE(w->sbPanel[0]->text(), QStringLiteral("Disconnected from COM5"));
         QVERIFY(w->mem->toPlainText().endsWith(QStringLiteral("] Disconnected from COM5")));
+    }
+
+    // Records count once however often the poll reads them; lines count as read; the
+    // download ends with the weather record, and nothing counts before it starts.
+    void progressCounts()
+    {
+        DownloadProgress p;
+        p.recordRead(DownloadProgress::Config);
+        p.scheduleLineRead(1, 4);
+        QVERIFY(!p.active());
+        QCOMPARE(p.done(), 0);
+        p.start();
+        p.recordRead(DownloadProgress::Config);
+        p.recordRead(DownloadProgress::Info);
+        p.recordRead(DownloadProgress::Info);
+        p.recordRead(DownloadProgress::Config);
+        QCOMPARE(p.done(), 2);
+        QCOMPARE(p.total(), 5);
+        QCOMPARE(p.text(), QStringLiteral("Downloading from the controller: 2 of 5"));
+        p.scheduleLineRead(1, 4);
+        QCOMPARE(p.done(), 3);
+        QCOMPARE(p.total(), 9);
+        QCOMPARE(p.text(), QStringLiteral("Downloading schedule line 2 of 4"));
+        p.scheduleLineRead(9, 4);   // never beyond the count
+        QCOMPARE(p.done(), 6);
+        QCOMPARE(p.text(), QStringLiteral("Downloading from the controller: 6 of 9"));
+        p.recordRead(DownloadProgress::Chart);
+        QCOMPARE(p.done(), 7);
+        p.recordRead(DownloadProgress::ExpertWeather);
+        QVERIFY(!p.active());
+    }
+
+    // The hand-overs of a full download, in their order, drive the bar in the status bar.
+    void progressBarFollowsTheDownload()
+    {
+        w = makeWindow({"-english"});
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        WindowLinkHost host(w.get());
+        QVERIFY(!w->pbDownload->isVisible());
+        w->PortName = QStringLiteral("COM5");
+        host.setConnected(true);
+        QVERIFY(w->pbDownload->isVisible());
+        host.showConfig();
+        host.showInfo();
+        host.showExpert();
+        QCOMPARE(w->pbDownload->value(), 3);
+        host.scheduleLineRead(1, 2);
+        QCOMPARE(w->pbDownload->maximum(), 7);
+        QCOMPARE(w->pbDownload->text(), QStringLiteral("Downloading schedule line 2 of 2"));
+        QCOMPARE(w->taskbar->done(), 1);
+        QCOMPARE(w->taskbar->total(), 2);
+        host.scheduleLineRead(2, 2);
+        host.scheduleDownloaded(true);
+        QCOMPARE(w->taskbar->done(), w->taskbar->total());
+        host.drawSensorChart();
+        QCOMPARE(w->pbDownload->value(), 6);
+        host.showExpertWeather();
+        QVERIFY(!w->pbDownload->isVisible());
+        // A broken connection takes the bar away too.
+        host.setConnected(true);
+        QVERIFY(w->pbDownload->isVisible());
+        host.setConnected(false);
+        QVERIFY(!w->pbDownload->isVisible());
+    }
+
+    void progressGoneAfterRealDownload()
+    {
+        w = makeConnectedWindow();
+        QVERIFY(w);
+        QVERIFY(!w->pbDownload->isVisible());
+        QCOMPARE(w->taskbar->done(), w->taskbar->total());
     }
 
 private:
