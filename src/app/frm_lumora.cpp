@@ -462,6 +462,18 @@ void TfrmLumora::buildStatusBar()
     pbDownload->setMinimumWidth(260);
     pbDownload->setVisible(false);
     sb->addWidget(pbDownload);
+    lblUnsaved = new QLabel(sb);
+    lblUnsaved->setObjectName(QStringLiteral("lblUnsaved"));
+    lblUnsaved->setTextFormat(Qt::PlainText);
+    QFont bold = lblUnsaved->font();
+    bold.setBold(true);
+    lblUnsaved->setFont(bold);
+    // Captions come from the language table; these are the built-in English ones.
+    lblUnsaved->setText(QStringLiteral("Not saved permanently"));
+    lblUnsaved->setToolTip(QStringLiteral("Settings were sent to the controller since the last \"Save settings "
+                                          "permanently\". The controller forgets them when it is switched off."));
+    lblUnsaved->setVisible(false);
+    sb->addPermanentWidget(lblUnsaved);
     lblConnection = new QLabel(sb);
     lblConnection->setObjectName(QStringLiteral("lblConnection"));
     lblConnection->setTextFormat(Qt::PlainText);
@@ -612,6 +624,30 @@ void TfrmLumora::ScheduleLineRead(int done, int count)
     showProgress();
 }
 
+void TfrmLumora::RecordSent(uint32_t bit)
+{
+    // The live channel levels and the clock are not settings the controller stores.
+    if (bit & (SetConfig | SetSchedule | SetExpert | SetExpertWeather))
+        setUnsaved(true);
+}
+
+void TfrmLumora::SettingsSaved() { setUnsaved(false); }
+
+void TfrmLumora::setUnsaved(bool unsaved)
+{
+    m_unsaved = unsaved;
+    lblUnsaved->setVisible(unsaved);
+}
+
+void TfrmLumora::reportUnsavedChanges()
+{
+    if (!m_unsaved)
+        return;
+    AddLog(Translate(QStringLiteral("UnsavedChanges")));
+    // Said once: the next connection reads the controller's state afresh.
+    setUnsaved(false);
+}
+
 void TfrmLumora::showProgress()
 {
     if (!Progress.active()) {
@@ -678,6 +714,7 @@ void TfrmLumora::SetConnected(bool connected)
     } else {
         Download.reset();
         Progress.stop();
+        reportUnsavedChanges();
     }
     showProgress();
     SetTaskbarProgress(1, 1);
@@ -801,6 +838,7 @@ void TfrmLumora::showEvent(QShowEvent *event)
 
 void TfrmLumora::closeEvent(QCloseEvent *event)
 {
+    reportUnsavedChanges();
     StopLink();
     QMainWindow::closeEvent(event);
 }

@@ -117,6 +117,14 @@ public:
     QProgressBar *pbDownload = nullptr;
     void DownloadStep(DownloadProgress::Record record);
     void ScheduleLineRead(int done, int count);
+
+    // Settings sent to the controller since its last "Save settings permanently": the
+    // controller forgets them at power-off. Shown in the status bar; said once in the log
+    // when the program disconnects or closes with such changes.
+    bool UnsavedChanges() const { return m_unsaved; }
+    void RecordSent(uint32_t bit);
+    void SettingsSaved();
+    QLabel *lblUnsaved = nullptr;
     bool ImageComplete() const;
     TthdCom *Link() const { return m_link.get(); }
     // The built-in simulated controller of the switch "simulator", or null.
@@ -196,6 +204,8 @@ private:
     void runStartup(const QStringList &arguments);
     void updateConnectionText();
     void showProgress();
+    void setUnsaved(bool unsaved);
+    void reportUnsavedChanges();
 
     void startSimulator();
     void reapFinishedLinks();
@@ -208,6 +218,7 @@ private:
     std::unique_ptr<SimulatorPort> m_simulator;
     bool m_connected = false;
     QTimer *m_statusClear = nullptr;
+    bool m_unsaved = false;
     bool m_shownOnce = false;
     QWidget *m_previousPage = nullptr;
 };

@@ -46,6 +46,8 @@ public:
     }
     void fillScheduleGrid() override { w->FillScheduleGrid(); }
     void scheduleLineRead(int done, int count) override { w->ScheduleLineRead(done, count); }
+    void recordSent(uint32_t bit) override { w->RecordSent(bit); }
+    void settingsSaved() override { w->SettingsSaved(); }
     void drawSensorChart() override
     {
         w->DrawSensorChart();

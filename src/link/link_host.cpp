@@ -32,6 +32,8 @@ void LinkHost::showExpertWeather() {}
 void LinkHost::fillScheduleGrid() {}
 void LinkHost::scheduleDownloaded(bool) {}
 void LinkHost::scheduleLineRead(int, int) {}
+void LinkHost::recordSent(uint32_t) {}
+void LinkHost::settingsSaved() {}
 void LinkHost::drawSensorChart() {}
 void LinkHost::setTaskbarProgress(qint64, qint64) {}
 QString LinkHost::chooseFirmwareFile() { return {}; }

@@ -15,12 +15,17 @@
 #include "app/window_link_host.h"
 #include "sim_fixture.h"
 #include "link/device_image.h"
+#include "link/ports.h"
 #include "window_fixture.h"
 
 class TstStatusBar : public QObject {
     Q_OBJECT
 private slots:
-    void init() { resetDeviceImage(); }
+    void init()
+    {
+        resetDeviceImage();
+        ForgetPort();   // a port remembered by an earlier case would start a link
+    }
     void cleanup() { w.reset(); }
 
     void connectionInWords_data()
@@ -163,6 +168,68 @@ private slots:
         QVERIFY(w);
         QVERIFY(!w->pbDownload->isVisible());
         QCOMPARE(w->taskbar->done(), w->taskbar->total());
+    }
+
+    // Only stored settings count; the live levels and the clock do not.
+    void unsavedCountsStoredRecords_data()
+    {
+        QTest::addColumn<uint>("bit");
+        QTest::addColumn<bool>("unsaved");
+        QTest::newRow("config") << uint(SetConfig) << true;
+        QTest::newRow("schedule line") << uint(SetSchedule) << true;
+        QTest::newRow("expert") << uint(SetExpert) << true;
+        QTest::newRow("weather") << uint(SetExpertWeather) << true;
+        QTest::newRow("levels") << uint(SetInfoLevels) << false;
+        QTest::newRow("clock") << uint(SetInfoTime) << false;
+        QTest::newRow("active line") << uint(SetInfoActiveLine) << false;
+    }
+    void unsavedCountsStoredRecords()
+    {
+        QFETCH(uint, bit);
+        QFETCH(bool, unsaved);
+        w = makeWindow({"-german"});
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        WindowLinkHost host(w.get());
+        host.recordSent(bit);
+        QCOMPARE(w->UnsavedChanges(), unsaved);
+        QCOMPARE(w->lblUnsaved->isVisible(), unsaved);
+        QCOMPARE(w->lblUnsaved->text(), QStringLiteral("Nicht dauerhaft gespeichert"));
+        host.settingsSaved();
+        QVERIFY(!w->lblUnsaved->isVisible());
+    }
+
+    // With the simulated controller: a sent change shows, a save takes it away, and a
+    // disconnect with a change left unsaved says so once in the log.
+    void unsavedUntilSaved()
+    {
+        w = makeConnectedWindow();
+        QVERIFY(w);
+        QVERIFY(!w->UnsavedChanges());   // the download itself sends nothing
+        w->action("mnuModeGeo")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->lblUnsaved->isVisible(), 5000);
+        QCOMPARE(w->lblUnsaved->text(), QStringLiteral("Not saved permanently"));
+        w->action("mnuSaveEEPROM")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->lblUnsaved->isVisible(), 5000);
+        w->action("mnuModeAuto")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->UnsavedChanges(), 5000);
+        const QString notice = QStringLiteral("The controller keeps them only until it is switched off.");
+        QVERIFY(!w->mem->toPlainText().contains(notice));
+        w->action("mnuDisconnect")->trigger();
+        QTRY_VERIFY(!w->LinkRunning());
+        QTRY_VERIFY(!w->IsConnected());
+        QCOMPARE(w->mem->toPlainText().count(notice), 1);
+        QVERIFY(!w->lblUnsaved->isVisible());
+    }
+
+    void closingWithUnsavedChangesSaysSo()
+    {
+        w = makeWindow({"-english"});
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->RecordSent(SetSchedule);
+        w->close();
+        QCOMPARE(w->mem->toPlainText().count(QStringLiteral("Save settings permanently")), 1);
     }
 
 private:
