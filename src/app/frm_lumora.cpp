@@ -27,6 +27,7 @@
 
 #include <algorithm>
 
+#include "app/about_text.h"
 #include "app/app_icon.h"
 #include "app/app_info.h"
 #include "app/load_language.h"
@@ -434,6 +435,28 @@ void TfrmLumora::buildMenus()
         const QString url = QString::fromLatin1(AppInfo::MakerUrl) + QString::fromLatin1(entry.path);
         connect(item, &QAction::triggered, this, [this, url] { OpenUrl(url); });
     }
+    help->addSeparator();
+    QAction *about = addItem(help, "mnuAbout");
+    about->setMenuRole(QAction::AboutRole);
+    connect(about, &QAction::triggered, this, &TfrmLumora::ShowAbout);
+}
+
+QMessageBox *TfrmLumora::ShowAbout()
+{
+    auto *box = new QMessageBox(this);
+    box->setObjectName(QStringLiteral("aboutBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowTitle(AboutCaption());
+    box->setIconPixmap(AppIcon().pixmap(64, 64));
+    box->setTextFormat(Qt::RichText);
+    box->setText(AboutText());
+    box->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    box->setDetailedText(MapDataLicenceNotice());
+    box->setStandardButtons(QMessageBox::Ok);
+    // Not modal for the whole application: the link goes on and the log keeps growing.
+    box->setWindowModality(Qt::WindowModal);
+    box->open();
+    return box;
 }
 
 void TfrmLumora::buildStatusBar()

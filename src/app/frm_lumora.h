@@ -72,6 +72,8 @@ public:
     void SetTaskbarProgress(qint64 done, qint64 total);
     QString ProgramFileInfo(const QString &path) const;
     void OpenUrl(const QString &url);
+    // Help → About: shows the box (window-modal, not waited for) and returns it.
+    QMessageBox *ShowAbout();
 
     // Refreshes from the device image.
     void ShowInfo();

@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -9,11 +10,17 @@
 #include <stdexcept>
 
 #include "app/application.h"
+#include "app/build_info.h"
 #include "app/frm_lumora.h"
 #include "app/load_language.h"
 #include "app/localization.h"
 #include "link/device_image.h"
 #include "window_fixture.h"
+
+static bool IsMenuItemShownInHelp(TfrmLumora *w, QAction *item)
+{
+    return w->action("mnuHelp")->menu()->actions().contains(item);
+}
 
 class TstFrmLumora : public QObject {
     Q_OBJECT
@@ -37,6 +44,8 @@ private slots:
     void statusBarPanels();
     void pictures();
     void escapedExceptionIsLogged();
+    void aboutBox_data();
+    void aboutBox();
 
 private:
     std::unique_ptr<TfrmLumora> w;
@@ -314,6 +323,43 @@ void TstFrmLumora::escapedExceptionIsLogged()
     QTRY_VERIFY(after);
     QVERIFY(w->mem->toPlainText().endsWith(QStringLiteral("] Range check error")));
     TApplication::setExceptionSink({});
+}
+
+void TstFrmLumora::aboutBox_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("mapWords");
+    QTest::newRow("english") << "-english" << "About Aqualumora 1.x.5" << "public domain";
+    QTest::newRow("german") << "-german" << "Über Aqualumora 1.x.5" << "gemeinfrei";
+}
+
+void TstFrmLumora::aboutBox()
+{
+    QFETCH(QString, language);
+    w = makeWindow({language});
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    QAction *about = w->action("mnuAbout");
+    QVERIFY(about && IsMenuItemShownInHelp(w.get(), about));
+    about->trigger();
+    auto *box = w->findChild<QMessageBox *>("aboutBox");
+    QVERIFY(box);
+    QTRY_VERIFY(box->isVisible());
+    QTEST(box->windowTitle(), "caption");
+    const QString text = box->text();
+    QVERIFY(text.contains(QStringLiteral(AQ_VERSION)));
+    QVERIFY(text.contains(QString::fromLatin1(qVersion())));
+    QVERIFY(text.contains(QStringLiteral("Natural Earth")));
+    QVERIFY(text.contains(QStringLiteral("ISC")));
+    QFETCH(QString, mapWords);
+    QVERIFY(text.contains(mapWords));
+    QVERIFY(box->detailedText().contains(QStringLiteral("Copyright 2013-2019 Michael Bostock")));
+    QVERIFY(box->detailedText().contains(QStringLiteral("Permission to use, copy, modify")));
+    QCoreApplication::processEvents();
+    if (!qEnvironmentVariable("AQ_PICTURE_DIR").isEmpty())
+        box->grab().save(qEnvironmentVariable("AQ_PICTURE_DIR") + QStringLiteral("/about") + language + QStringLiteral(".png"));
+    box->close();
 }
 
 int main(int argc, char **argv)
