@@ -5,6 +5,7 @@
 #include "app/window_link_host.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QMenu>
 
 #include "app/localization.h"
@@ -86,9 +87,15 @@ void TfrmLumora::mnuConnectionClick()
     QAction *connectItem = action(QStringLiteral("mnuConnect"));
     QMenu *submenu = connectItem->menu();
     submenu->clear();
+    // One port at a time: the items show radio marks.
+    delete submenu->findChild<QActionGroup *>(QStringLiteral("portGroup"));
+    auto *portGroup = new QActionGroup(submenu);
+    portGroup->setObjectName(QStringLiteral("portGroup"));
+    portGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     for (const QString &entry : std::as_const(PortList)) {
         QAction *item = submenu->addAction(entry);
         item->setCheckable(true);
+        portGroup->addAction(item);
         item->setChecked(entry == PortName);
         connect(item, &QAction::triggered, this, [this, entry] { ConnectToEntry(entry); });
     }

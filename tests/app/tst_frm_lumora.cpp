@@ -1,5 +1,6 @@
 #include <QAbstractButton>
 #include <QAction>
+#include <QActionGroup>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -44,6 +45,7 @@ private slots:
     void statusBarPanels();
     void pictures();
     void escapedExceptionIsLogged();
+    void exclusiveChoicesShowRadioMarks();
     void aboutBox_data();
     void aboutBox();
 
@@ -323,6 +325,18 @@ void TstFrmLumora::escapedExceptionIsLogged()
     QTRY_VERIFY(after);
     QVERIFY(w->mem->toPlainText().endsWith(QStringLiteral("] Range check error")));
     TApplication::setExceptionSink({});
+}
+
+void TstFrmLumora::exclusiveChoicesShowRadioMarks()
+{
+    // A menu draws radio marks for the items of an exclusive group.
+    w = makeWindow({"-english"});
+    for (const char *name : {"mnuModeManual", "mnuModeAuto", "mnuModeGeo", "mnuModeRGBDemo", "mnuModeFlash",
+                             "mnuCHMTempWater", "mnuCHMVoltage", "mnuCHMTempSlave"}) {
+        QAction *item = w->action(QString::fromLatin1(name));
+        QVERIFY2(item && item->actionGroup() && item->actionGroup()->isExclusive(), name);
+    }
+    QVERIFY(!w->action("mnuStepBig")->actionGroup());   // a plain on/off item keeps its check mark
 }
 
 void TstFrmLumora::aboutBox_data()
