@@ -239,6 +239,8 @@ TfrmLumora::~TfrmLumora()
     m_simulator.reset();
     if (g_mainWindow == this)
         g_mainWindow = nullptr;
+    if (m_localeChanged)
+        QLocale::setDefault(m_previousLocale);
 }
 
 QWidget *TfrmLumora::page(const QString &name) const
@@ -523,6 +525,17 @@ void TfrmLumora::runStartup(const QStringList &arguments)
     }
     mem->Folder = ProgramFolder;
 
+    // The language decides the formats of dates and times as well, from the first log line on.
+    const CommandLine cmd = ParseCommandLine(arguments);
+    LanguageNumber = ChooseLanguage(cmd.language);
+    if (LanguageNumber == LanguageGerman) {
+        m_previousLocale = QLocale();
+        m_localeChanged = true;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        // Widgets made so far (date and time fields) take their locale when they are made.
+        setLocale(QLocale());
+    }
+
     PortName.clear();
     LoadPort(PortName, LogSink());
 
@@ -531,7 +544,6 @@ void TfrmLumora::runStartup(const QStringList &arguments)
     pc->setTabVisible(pc->indexOf(page(QStringLiteral("tsRC433"))), false);
 
     DebugMessages = false;
-    const CommandLine cmd = ParseCommandLine(arguments);
     for (const QString &line : cmd.logLines)
         AddLog(line);
     if (cmd.expert)
@@ -544,7 +556,6 @@ void TfrmLumora::runStartup(const QStringList &arguments)
     if (cmd.simulator)
         startSimulator();
 
-    LanguageNumber = ChooseLanguage(cmd.language);
     LoadLanguage(this, LanguageNumber);
     // Qt's own texts (the Yes/No of the confirmations, the file dialogs) in the same language.
     if (LanguageNumber == LanguageGerman) {

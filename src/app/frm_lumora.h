@@ -1,5 +1,6 @@
 #pragma once
 #include <QLabel>
+#include <QLocale>
 #include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -221,6 +222,8 @@ private:
     bool m_connected = false;
     QTimer *m_statusClear = nullptr;
     bool m_unsaved = false;
+    QLocale m_previousLocale;   // the default before this window chose German formats
+    bool m_localeChanged = false;
     bool m_shownOnce = false;
     QWidget *m_previousPage = nullptr;
 };

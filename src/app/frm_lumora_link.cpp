@@ -187,8 +187,7 @@ void TfrmLumora::startSimulator()
         m_simulator.reset();
         return;
     }
-    PortName = m_simulator->portPath() + QStringLiteral(" (") +
-               QString::fromLatin1(SimulatorPort::Description) + u')';
+    PortName = SimulatedPortEntry(m_simulator->portPath());
 }
 
 void TfrmLumora::ShowExpert() { settings->showExpert(); }

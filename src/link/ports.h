@@ -21,6 +21,8 @@ QString PortEntry(const QSerialPortInfo &info);
 // Safe to call from any thread.
 void RegisterSimulatedPort(const QString &devicePath);
 void UnregisterSimulatedPort(const QString &devicePath);
+// The list entry of a simulated port, its description in the loaded language.
+QString SimulatedPortEntry(const QString &devicePath);
 
 // The current entries: the system's serial ports in its order, then the simulated ones.
 QStringList AvailablePortEntries();

@@ -4,6 +4,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QDateTimeEdit>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -16,6 +18,7 @@
 #include "app/load_language.h"
 #include "app/localization.h"
 #include "link/device_image.h"
+#include "link/ports.h"
 #include "window_fixture.h"
 
 static bool IsMenuItemShownInHelp(TfrmLumora *w, QAction *item)
@@ -46,6 +49,7 @@ private slots:
     void pictures();
     void escapedExceptionIsLogged();
     void exclusiveChoicesShowRadioMarks();
+    void germanDatesAndOwnTexts();
     void aboutBox_data();
     void aboutBox();
 
@@ -325,6 +329,30 @@ void TstFrmLumora::escapedExceptionIsLogged()
     QTRY_VERIFY(after);
     QVERIFY(w->mem->toPlainText().endsWith(QStringLiteral("] Range check error")));
     TApplication::setExceptionSink({});
+}
+
+void TstFrmLumora::germanDatesAndOwnTexts()
+{
+    const QLocale before;
+    w = makeWindow({"-german"});
+    QCOMPARE(QLocale().language(), QLocale::German);
+    // The log's prefix, from the first line on: "[08.12.26 09:15:35] ".
+    const QStringList lines = w->mem->toPlainText().split(u'\n');
+    const QString parameter = lines.filter(QStringLiteral("] Parameter: -german")).value(0);
+    QVERIFY2(QRegularExpression(QStringLiteral("^\\[\\d\\d\\.\\d\\d\\.\\d\\d \\d\\d:\\d\\d:\\d\\d\\] "))
+                 .match(parameter)
+                 .hasMatch(),
+             qPrintable(parameter));
+    // Date fields made before the language was known follow it as well.
+    for (QDateTimeEdit *edit : w->findChildren<QDateTimeEdit *>())
+        QCOMPARE(edit->locale().language(), QLocale::German);
+    QCOMPARE(SimulatedPortEntry(QStringLiteral("/dev/pts/4")), QStringLiteral("/dev/pts/4 (Simuliertes Steuergerät)"));
+    QVERIFY(!IsRememberablePort(QStringLiteral("/dev/pts/4 (Simuliertes Steuergerät)")));
+    // The next window decides afresh; the formats of before come back.
+    w.reset();
+    QCOMPARE(QLocale(), before);
+    w = makeWindow({"-english"});
+    QCOMPARE(SimulatedPortEntry(QStringLiteral("/dev/pts/4")), QStringLiteral("/dev/pts/4 (Simulated controller)"));
 }
 
 void TstFrmLumora::exclusiveChoicesShowRadioMarks()
