@@ -484,9 +484,9 @@ void TfrmLumora::buildStatusBar()
     pbDownload->setObjectName(QStringLiteral("pbDownload"));
     pbDownload->setTextVisible(true);
     pbDownload->setMaximumHeight(sbPanel[0]->sizeHint().height() + 4);
-    pbDownload->setMinimumWidth(260);
     pbDownload->setVisible(false);
-    sb->addWidget(pbDownload);
+    // While the download runs the bar takes panel 0's place: its status is the download's.
+    sb->addWidget(pbDownload, 1);
     lblUnsaved = new QLabel(sb);
     lblUnsaved->setObjectName(QStringLiteral("lblUnsaved"));
     lblUnsaved->setTextFormat(Qt::PlainText);
@@ -686,8 +686,10 @@ void TfrmLumora::showProgress()
 {
     if (!Progress.active()) {
         pbDownload->setVisible(false);
+        sbPanel[0]->setVisible(true);
         return;
     }
+    sbPanel[0]->setVisible(false);
     pbDownload->setRange(0, Progress.total());
     pbDownload->setValue(Progress.done());
     pbDownload->setFormat(Progress.text());

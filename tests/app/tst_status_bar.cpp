@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QStyle>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -232,7 +234,87 @@ private slots:
         QCOMPARE(w->mem->toPlainText().count(QStringLiteral("Save settings permanently")), 1);
     }
 
+    // The new parts of the window in both languages, light and dark (Fusion), for the eye.
+    void pictures_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<bool>("dark");
+        for (const char *language : {"english", "german"})
+            for (bool dark : {false, true})
+                QTest::addRow("%s_%s", language, dark ? "dark" : "light") << QString::fromLatin1(language) << dark;
+    }
+    void pictures()
+    {
+        QFETCH(QString, language);
+        QFETCH(bool, dark);
+        const QPalette oldPalette = QApplication::palette();
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
+        const QString tag = language + (dark ? QStringLiteral("_dark") : QStringLiteral("_light"));
+        w = makeWindow({u'-' + language});
+        for (int i = 0; i < 30; ++i)
+            w->AddLog(QStringLiteral("A long line to show the wrapping of the log: ") + QString(i % 7 == 0 ? 160 : 20, u'x'));
+        savePicture(w.get(), QSize(1009, 680), QStringLiteral("firststart_") + tag);
+        // The log's context menu over the log.
+        w->mem->selectAll();
+        std::unique_ptr<QMenu> menu(w->mem->createLogMenu());
+        menu->popup(w->mem->mapToGlobal(QPoint(200, 120)));
+        QVERIFY(QTest::qWaitForWindowExposed(menu.get()));
+        save(menu->grab(), QStringLiteral("logmenu_") + tag);
+        menu.reset();
+        // Connected, downloading the schedule, with changes not yet saved.
+        WindowLinkHost host(w.get());
+        w->PortName = QStringLiteral("rfcomm0 (Aqualumora)");
+        host.setConnected(true);
+        host.showConfig();
+        host.showInfo();
+        host.showExpert();
+        host.scheduleLineRead(5, 12);
+        host.recordSent(SetConfig);
+        QCoreApplication::processEvents();
+        save(w->grab(), QStringLiteral("downloading_") + tag);
+        save(w->sb->grab(), QStringLiteral("statusbar_") + tag);
+        QMessageBox *about = w->ShowAbout();
+        QVERIFY(QTest::qWaitForWindowExposed(about));
+        save(about->grab(), QStringLiteral("about_") + tag);
+        about->close();
+        host.setConnected(false);
+        w.reset();
+        QApplication::setPalette(oldPalette);
+    }
+
 private:
+    static QPalette darkPalette()
+    {
+        QPalette p;
+        p.setColor(QPalette::Window, QColor(53, 53, 53));
+        p.setColor(QPalette::WindowText, Qt::white);
+        p.setColor(QPalette::Base, QColor(35, 35, 35));
+        p.setColor(QPalette::AlternateBase, QColor(53, 53, 53));
+        p.setColor(QPalette::ToolTipBase, QColor(25, 25, 25));
+        p.setColor(QPalette::ToolTipText, Qt::white);
+        p.setColor(QPalette::Text, Qt::white);
+        p.setColor(QPalette::Button, QColor(53, 53, 53));
+        p.setColor(QPalette::ButtonText, Qt::white);
+        p.setColor(QPalette::BrightText, Qt::red);
+        p.setColor(QPalette::Link, QColor(42, 130, 218));
+        p.setColor(QPalette::Highlight, QColor(42, 130, 218));
+        p.setColor(QPalette::HighlightedText, Qt::black);
+        p.setColor(QPalette::Disabled, QPalette::Text, QColor(127, 127, 127));
+        p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(127, 127, 127));
+        p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(127, 127, 127));
+        return p;
+    }
+    static void save(const QPixmap &picture, const QString &name)
+    {
+        QVERIFY(!picture.isNull());
+        const QString dir = qEnvironmentVariable("AQ_PICTURE_DIR");
+        if (!dir.isEmpty()) {
+            QDir().mkpath(dir);
+            picture.save(dir + u'/' + name + QStringLiteral(".png"));
+        }
+    }
+
     std::unique_ptr<TfrmLumora> w;
 };
 
