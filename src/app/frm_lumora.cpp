@@ -11,6 +11,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QPushButton>
+#include <QProgressBar>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QShortcut>
 #include <QStandardPaths>
@@ -24,10 +27,12 @@
 
 #include <algorithm>
 
+#include "app/about_text.h"
 #include "app/app_icon.h"
 #include "app/app_info.h"
 #include "app/load_language.h"
 #include "app/localization.h"
+#include "app/log_memo.h"
 #include "app/log_text.h"
 #include "app/taskbar_indicator.h"
 #include "astro/geo_page.h"
@@ -234,6 +239,8 @@ TfrmLumora::~TfrmLumora()
     m_simulator.reset();
     if (g_mainWindow == this)
         g_mainWindow = nullptr;
+    if (m_localeChanged)
+        QLocale::setDefault(m_previousLocale);
 }
 
 QWidget *TfrmLumora::page(const QString &name) const
@@ -261,12 +268,21 @@ void TfrmLumora::buildPages()
     // Messages page: the log.
     QWidget *messages = page(QStringLiteral("tsMessages"));
     auto *layout = new QVBoxLayout(messages);
-    mem = new QPlainTextEdit(messages);
+    // Shown only at a start without a port; the first connection hides it for good.
+    btnConnectHint = new QPushButton(QStringLiteral("Not connected: click here or choose Connection \u2192 Connect to, "
+                                                    "then the controller's serial port."),
+                                     messages);
+    btnConnectHint->setObjectName(QStringLiteral("btnConnectHint"));
+    btnConnectHint->setFlat(true);
+    btnConnectHint->setCursor(Qt::PointingHandCursor);
+    btnConnectHint->setStyleSheet(QStringLiteral("QPushButton { text-align: left; color: palette(link); "
+                                                 "text-decoration: underline; border: none; padding: 2px; }"));
+    btnConnectHint->setVisible(false);
+    connect(btnConnectHint, &QPushButton::clicked, this, &TfrmLumora::OpenConnectMenu);
+    layout->addWidget(btnConnectHint);
+    mem = new TLogMemo(messages);
     mem->setObjectName(QStringLiteral("mem"));
-    mem->setReadOnly(true);
-    mem->setLineWrapMode(QPlainTextEdit::NoWrap);
-    mem->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    mem->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    mem->Log = [this](const QString &line) { AddLog(line); };
     // One double click, one reconnect: the window's own filter also sees every event of
     // the application once it is shown, so the log's double click has a filter of its own.
     LogDoubleClick = [this] { memDblClick(); };
@@ -421,6 +437,28 @@ void TfrmLumora::buildMenus()
         const QString url = QString::fromLatin1(AppInfo::MakerUrl) + QString::fromLatin1(entry.path);
         connect(item, &QAction::triggered, this, [this, url] { OpenUrl(url); });
     }
+    help->addSeparator();
+    QAction *about = addItem(help, "mnuAbout");
+    about->setMenuRole(QAction::AboutRole);
+    connect(about, &QAction::triggered, this, &TfrmLumora::ShowAbout);
+}
+
+QMessageBox *TfrmLumora::ShowAbout()
+{
+    auto *box = new QMessageBox(this);
+    box->setObjectName(QStringLiteral("aboutBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowTitle(AboutCaption());
+    box->setIconPixmap(AppIcon().pixmap(64, 64));
+    box->setTextFormat(Qt::RichText);
+    box->setText(AboutText());
+    box->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    box->setDetailedText(MapDataLicenceNotice());
+    box->setStandardButtons(QMessageBox::Ok);
+    // Not modal for the whole application: the link goes on and the log keeps growing.
+    box->setWindowModality(Qt::WindowModal);
+    box->open();
+    return box;
 }
 
 void TfrmLumora::buildStatusBar()
@@ -442,8 +480,34 @@ void TfrmLumora::buildStatusBar()
     sb->addWidget(sbPanel[0], 1);
     sb->addPermanentWidget(sbPanel[1]);
     sb->addPermanentWidget(sbPanel[2]);
+    pbDownload = new QProgressBar(sb);
+    pbDownload->setObjectName(QStringLiteral("pbDownload"));
+    pbDownload->setTextVisible(true);
+    pbDownload->setMaximumHeight(sbPanel[0]->sizeHint().height() + 4);
+    pbDownload->setVisible(false);
+    // While the download runs the bar takes panel 0's place: its status is the download's.
+    sb->addWidget(pbDownload, 1);
+    lblUnsaved = new QLabel(sb);
+    lblUnsaved->setObjectName(QStringLiteral("lblUnsaved"));
+    lblUnsaved->setTextFormat(Qt::PlainText);
+    QFont bold = lblUnsaved->font();
+    bold.setBold(true);
+    lblUnsaved->setFont(bold);
+    // Captions come from the language table; these are the built-in English ones.
+    lblUnsaved->setText(QStringLiteral("Not saved permanently"));
+    lblUnsaved->setToolTip(QStringLiteral("Settings were sent to the controller since the last \"Save settings "
+                                          "permanently\". The controller forgets them when it is switched off."));
+    lblUnsaved->setVisible(false);
+    sb->addPermanentWidget(lblUnsaved);
+    lblConnection = new QLabel(sb);
+    lblConnection->setObjectName(QStringLiteral("lblConnection"));
+    lblConnection->setTextFormat(Qt::PlainText);
+    sb->addPermanentWidget(lblConnection);
     taskbar = new TaskbarIndicator(sb);
     sb->addPermanentWidget(taskbar);
+    m_statusClear = new QTimer(this);
+    m_statusClear->setSingleShot(true);
+    connect(m_statusClear, &QTimer::timeout, this, [this] { sbPanel[0]->clear(); });
     setStatusBar(sb);
 }
 
@@ -459,6 +523,18 @@ void TfrmLumora::runStartup(const QStringList &arguments)
             ProgramFolder += u'/';
         QDir::setCurrent(ProgramFolder);
     }
+    mem->Folder = ProgramFolder;
+
+    // The language decides the formats of dates and times as well, from the first log line on.
+    const CommandLine cmd = ParseCommandLine(arguments);
+    LanguageNumber = ChooseLanguage(cmd.language);
+    if (LanguageNumber == LanguageGerman) {
+        m_previousLocale = QLocale();
+        m_localeChanged = true;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        // Widgets made so far (date and time fields) take their locale when they are made.
+        setLocale(QLocale());
+    }
 
     PortName.clear();
     LoadPort(PortName, LogSink());
@@ -468,7 +544,6 @@ void TfrmLumora::runStartup(const QStringList &arguments)
     pc->setTabVisible(pc->indexOf(page(QStringLiteral("tsRC433"))), false);
 
     DebugMessages = false;
-    const CommandLine cmd = ParseCommandLine(arguments);
     for (const QString &line : cmd.logLines)
         AddLog(line);
     if (cmd.expert)
@@ -481,7 +556,6 @@ void TfrmLumora::runStartup(const QStringList &arguments)
     if (cmd.simulator)
         startSimulator();
 
-    LanguageNumber = ChooseLanguage(cmd.language);
     LoadLanguage(this, LanguageNumber);
     // Qt's own texts (the Yes/No of the confirmations, the file dialogs) in the same language.
     if (LanguageNumber == LanguageGerman) {
@@ -530,6 +604,7 @@ void TfrmLumora::runStartup(const QStringList &arguments)
     m_powerWatcher = new PowerWatcher(this);
     connect(m_powerWatcher, &PowerWatcher::powerEvent, this, &TfrmLumora::PowerEvent);
 
+    btnConnectHint->setVisible(PortName.isEmpty());
     if (!PortName.isEmpty())
         StartLink(PortName);
 }
@@ -549,7 +624,7 @@ void TfrmLumora::AddLog(const QString &text)
         // would stop at.
         const QByteArray bytes = line.toLocal8Bit() + '\n';
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-        mem->appendPlainText(line);
+        mem->appendLine(line);
     }
     std::fflush(stderr);
 }
@@ -557,7 +632,104 @@ void TfrmLumora::AddLog(const QString &text)
 void TfrmLumora::SetStatusText(const QString &text)
 {
     sbPanel[0]->setText(text);
+    // The end of a transfer is news only for a moment; the words beside the indicator say
+    // what holds after it. Every other status stays until the next one.
+    if (text == Translate(QStringLiteral("Done")))
+        m_statusClear->start(DoneStatusMs);
+    else
+        m_statusClear->stop();
     AddLog(text);
+}
+
+void TfrmLumora::DownloadStep(DownloadProgress::Record record)
+{
+    if (!Progress.active())
+        return;
+    Progress.recordRead(record);
+    showProgress();
+}
+
+void TfrmLumora::ScheduleLineRead(int done, int count)
+{
+    SetTaskbarProgress(done, count);
+    if (!Progress.active())
+        return;
+    Progress.scheduleLineRead(done, count);
+    showProgress();
+}
+
+void TfrmLumora::RecordSent(uint32_t bit)
+{
+    // The live channel levels and the clock are not settings the controller stores.
+    if (bit & (SetConfig | SetSchedule | SetExpert | SetExpertWeather))
+        setUnsaved(true);
+}
+
+void TfrmLumora::SettingsSaved() { setUnsaved(false); }
+
+void TfrmLumora::setUnsaved(bool unsaved)
+{
+    m_unsaved = unsaved;
+    lblUnsaved->setVisible(unsaved);
+}
+
+void TfrmLumora::reportUnsavedChanges()
+{
+    if (!m_unsaved)
+        return;
+    AddLog(Translate(QStringLiteral("UnsavedChanges")));
+    // Said once: the next connection reads the controller's state afresh.
+    setUnsaved(false);
+}
+
+void TfrmLumora::showProgress()
+{
+    if (!Progress.active()) {
+        pbDownload->setVisible(false);
+        sbPanel[0]->setVisible(true);
+        return;
+    }
+    sbPanel[0]->setVisible(false);
+    pbDownload->setRange(0, Progress.total());
+    pbDownload->setValue(Progress.done());
+    pbDownload->setFormat(Progress.text());
+    pbDownload->setToolTip(Progress.text());
+    pbDownload->setVisible(true);
+}
+
+void TfrmLumora::updateConnectionText()
+{
+    const QString port = PortName.section(u' ', 0, 0);
+    QString text;
+    switch (taskbar->state()) {
+    case TaskbarIndicator::State::Connected: text = TranslateFmt(QStringLiteral("ConnectedTo"), {port}); break;
+    case TaskbarIndicator::State::Connecting: text = TranslateFmt(QStringLiteral("ConnectingTo"), {port}); break;
+    case TaskbarIndicator::State::NoLink: text = Translate(QStringLiteral("NotConnected")); break;
+    }
+    lblConnection->setText(text);
+    // The tool tip names the whole port entry (with its description, if it has one).
+    const QString tip = taskbar->state() == TaskbarIndicator::State::NoLink || PortName == port
+                            ? text
+                            : text + u'\n' + PortName;
+    lblConnection->setToolTip(tip);
+    taskbar->setToolTip(tip);
+}
+
+void TfrmLumora::OpenConnectMenu()
+{
+    QAction *connectionItem = action(QStringLiteral("mnuConnection"));
+    QMenu *connection = connectionItem ? connectionItem->menu() : nullptr;
+    if (!connection)
+        return;
+    // Opening it from the menu bar runs its refresh (the port list) as a user's click does.
+    menuBar()->setActiveAction(connectionItem);
+    QAction *connectTo = action(QStringLiteral("mnuConnect"));
+    connection->setActiveAction(connectTo);
+    if (connectTo->isEnabled()) {
+        // The submenu of the highlighted item opens as with the arrow key.
+        QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+        QCoreApplication::sendEvent(connection, &right);
+    }
 }
 
 void TfrmLumora::setWindowCaption(const QString &tail)
@@ -572,10 +744,15 @@ void TfrmLumora::SetConnected(bool connected)
 {
     // Each report of a connection starts a new download (the link thread raises it right
     // after), each loss ends what the image was good for.
-    if (connected)
+    if (connected) {
         Download.connected(PortName);
-    else
+        Progress.start();
+    } else {
         Download.reset();
+        Progress.stop();
+        reportUnsavedChanges();
+    }
+    showProgress();
     SetTaskbarProgress(1, 1);
     if (connected) {
         taskbar->setState(TaskbarIndicator::State::Connected);
@@ -591,6 +768,9 @@ void TfrmLumora::SetConnected(bool connected)
                                         : TaskbarIndicator::State::NoLink);
     }
     m_connected = connected;
+    if (connected)
+        btnConnectHint->setVisible(false);
+    updateConnectionText();
     if (geo)
         geo->showConnected(connected);
 
@@ -688,11 +868,13 @@ void TfrmLumora::showEvent(QShowEvent *event)
         if (!m_connected)
             taskbar->setState(LinkRunning() ? TaskbarIndicator::State::Connecting
                                             : TaskbarIndicator::State::NoLink);
+        updateConnectionText();
     }
 }
 
 void TfrmLumora::closeEvent(QCloseEvent *event)
 {
+    reportUnsavedChanges();
     StopLink();
     QMainWindow::closeEvent(event);
 }

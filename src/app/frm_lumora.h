@@ -1,5 +1,6 @@
 #pragma once
 #include <QLabel>
+#include <QLocale>
 #include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -9,6 +10,8 @@
 
 #include "app/cmdline.h"
 #include "app/download_gate.h"
+#include "app/download_progress.h"
+#include "app/log_memo.h"
 
 #include <functional>
 #include <memory>
@@ -17,6 +20,9 @@
 class QAction;
 class QMessageBox;
 class QMenu;
+class QPushButton;
+class QProgressBar;
+class QTimer;
 class TaskbarIndicator;
 class ChannelsPage;
 class IniCommands;
@@ -67,6 +73,8 @@ public:
     void SetTaskbarProgress(qint64 done, qint64 total);
     QString ProgramFileInfo(const QString &path) const;
     void OpenUrl(const QString &url);
+    // Help → About: shows the box (window-modal, not waited for) and returns it.
+    QMessageBox *ShowAbout();
 
     // Refreshes from the device image.
     void ShowInfo();
@@ -107,6 +115,19 @@ public:
     // What this connection's download has filled in the image. A backup or an export is
     // written only from an image that is whole (ImageComplete) and of the port at hand.
     DownloadGate Download;
+    // The download's progress in the status bar (and on the launcher's bar).
+    DownloadProgress Progress;
+    QProgressBar *pbDownload = nullptr;
+    void DownloadStep(DownloadProgress::Record record);
+    void ScheduleLineRead(int done, int count);
+
+    // Settings sent to the controller since its last "Save settings permanently": the
+    // controller forgets them at power-off. Shown in the status bar; said once in the log
+    // when the program disconnects or closes with such changes.
+    bool UnsavedChanges() const { return m_unsaved; }
+    void RecordSent(uint32_t bit);
+    void SettingsSaved();
+    QLabel *lblUnsaved = nullptr;
     bool ImageComplete() const;
     TthdCom *Link() const { return m_link.get(); }
     // The built-in simulated controller of the switch "simulator", or null.
@@ -120,11 +141,19 @@ public:
     QString ChooseFirmwareFile();
 
     QTabWidget *pc = nullptr;
-    QPlainTextEdit *mem = nullptr;
+    TLogMemo *mem = nullptr;
     QStatusBar *sb = nullptr;
     QLabel *sbPanel[3] = {nullptr, nullptr, nullptr};
     QLabel *lblBoard = nullptr;
     TaskbarIndicator *taskbar = nullptr;
+    // The connection state in words beside the coloured indicator.
+    QLabel *lblConnection = nullptr;
+    // The line on the Messages page that leads a first-time user to Connection → Connect to.
+    QPushButton *btnConnectHint = nullptr;
+    // Opens Connection → Connect to, as if the user had opened it in the menu bar.
+    void OpenConnectMenu();
+    // How long (ms) a finished transfer's "Done." stays in status panel 0.
+    int DoneStatusMs = 5000;
 
     // The parts of the window that own pages and commands.
     ChannelsPage *channels = nullptr;
@@ -176,6 +205,10 @@ private:
     void setExpertPagesVisible(bool visible);
     void setWindowCaption(const QString &tail);
     void runStartup(const QStringList &arguments);
+    void updateConnectionText();
+    void showProgress();
+    void setUnsaved(bool unsaved);
+    void reportUnsavedChanges();
 
     void startSimulator();
     void reapFinishedLinks();
@@ -187,6 +220,10 @@ private:
     PowerWatcher *m_powerWatcher = nullptr;
     std::unique_ptr<SimulatorPort> m_simulator;
     bool m_connected = false;
+    QTimer *m_statusClear = nullptr;
+    bool m_unsaved = false;
+    QLocale m_previousLocale;   // the default before this window chose German formats
+    bool m_localeChanged = false;
     bool m_shownOnce = false;
     QWidget *m_previousPage = nullptr;
 };

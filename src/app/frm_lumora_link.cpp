@@ -5,6 +5,7 @@
 #include "app/window_link_host.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QMenu>
 
 #include "app/localization.h"
@@ -96,9 +97,15 @@ void TfrmLumora::mnuConnectionClick()
     QAction *connectItem = action(QStringLiteral("mnuConnect"));
     QMenu *submenu = connectItem->menu();
     submenu->clear();
+    // One port at a time: the items show radio marks.
+    delete submenu->findChild<QActionGroup *>(QStringLiteral("portGroup"));
+    auto *portGroup = new QActionGroup(submenu);
+    portGroup->setObjectName(QStringLiteral("portGroup"));
+    portGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     for (const QString &entry : std::as_const(PortList)) {
         QAction *item = submenu->addAction(entry);
         item->setCheckable(true);
+        portGroup->addAction(item);
         item->setChecked(entry == PortName);
         connect(item, &QAction::triggered, this, [this, entry] { ConnectToEntry(entry); });
     }
@@ -190,8 +197,7 @@ void TfrmLumora::startSimulator()
         m_simulator.reset();
         return;
     }
-    PortName = m_simulator->portPath() + QStringLiteral(" (") +
-               QString::fromLatin1(SimulatorPort::Description) + u')';
+    PortName = SimulatedPortEntry(m_simulator->portPath());
 }
 
 void TfrmLumora::ShowExpert() { settings->showExpert(); }

@@ -18,26 +18,41 @@ public:
     void showInfo() override
     {
         w->Download.recordRead(DownloadGate::Info, !isRequestPending(SetInfoAny));
+        w->DownloadStep(DownloadProgress::Info);
         w->ShowInfo();
     }
     void showConfig() override
     {
         w->Download.recordRead(DownloadGate::Config, !isRequestPending(SetConfig));
+        w->DownloadStep(DownloadProgress::Config);
         w->ShowConfig();
     }
     void showExpert() override
     {
         w->Download.recordRead(DownloadGate::Expert, !isRequestPending(SetExpert));
+        w->DownloadStep(DownloadProgress::Expert);
         w->ShowExpert();
     }
     void showExpertWeather() override
     {
         w->Download.recordRead(DownloadGate::ExpertWeather, !isRequestPending(SetExpertWeather));
         w->ShowExpertWeather();
+        w->DownloadStep(DownloadProgress::ExpertWeather);
     }
-    void scheduleDownloaded(bool complete) override { w->Download.scheduleRead(complete, Schedule.size()); }
+    void scheduleDownloaded(bool complete) override
+    {
+        w->Download.scheduleRead(complete, Schedule.size());
+        w->SetTaskbarProgress(1, 1);   // also when the download broke off
+    }
     void fillScheduleGrid() override { w->FillScheduleGrid(); }
-    void drawSensorChart() override { w->DrawSensorChart(); }
+    void scheduleLineRead(int done, int count) override { w->ScheduleLineRead(done, count); }
+    void recordSent(uint32_t bit) override { w->RecordSent(bit); }
+    void settingsSaved() override { w->SettingsSaved(); }
+    void drawSensorChart() override
+    {
+        w->DrawSensorChart();
+        w->DownloadStep(DownloadProgress::Chart);
+    }
     void setTaskbarProgress(qint64 done, qint64 total) override { w->SetTaskbarProgress(done, total); }
     QString chooseFirmwareFile() override { return w->ChooseFirmwareFile(); }
 

@@ -43,6 +43,12 @@ IniCommands::FileDialogRequest IniCommands::dialogRequest(bool save, const char 
     return request;
 }
 
+void IniCommands::logRead(IniFile::LoadResult result, const QString &fileName, const char *readKey) const
+{
+    w->AddLog(TranslateFmt(QString::fromLatin1(result == IniFile::LoadResult::Loaded ? readKey : "ImportUnreadable"),
+                           {fileName}));
+}
+
 void IniCommands::mnuScheduleConfigExportClick()
 {
     // The link thread re-reads the records while the dialog is open, so the file gets the
@@ -59,6 +65,8 @@ void IniCommands::mnuScheduleConfigExportClick()
     }
     if (WriteSettingsFileChecked(fileName, OversizedFile::Keep) != SettingsWriteResult::Written)
         w->AddLog(TranslateFmt(QStringLiteral("ExportFailed"), {fileName}));
+    else
+        w->AddLog(TranslateFmt(QStringLiteral("ExportWritten"), {fileName}));
 }
 
 void IniCommands::mnuConfigImportClick()
@@ -67,7 +75,8 @@ void IniCommands::mnuConfigImportClick()
     if (fileName.isEmpty())
         return;
     IniFile ini;
-    IniFile::load(fileName, &ini);   // an unreadable file reads as an empty one
+    // An unreadable file reads as an empty one.
+    logRead(IniFile::load(fileName, &ini), fileName, "ConfigImported");
     ReadSettingsFromIni(ini);
     w->ShowInfo();
     w->ShowConfig();
@@ -88,7 +97,7 @@ void IniCommands::mnuScheduleImportClick()
     if (fileName.isEmpty())
         return;
     IniFile ini;
-    IniFile::load(fileName, &ini);
+    logRead(IniFile::load(fileName, &ini), fileName, "ScheduleImported");
     ReadScheduleFromIni(ini);
     w->FillScheduleGrid();
     markAllScheduleLinesChanged(SetSchedule);

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+#include "files/ini_file.h"
+
 class TfrmLumora;
 
 // The File menu's INI commands (export, configuration import, schedule import) and the
@@ -33,6 +35,8 @@ public:
 
 private:
     FileDialogRequest dialogRequest(bool save, const char *titleKey) const;
+    // Says in the log which file an import read, or that it could not read it.
+    void logRead(IniFile::LoadResult result, const QString &fileName, const char *readKey) const;
 
     TfrmLumora *w;
 };

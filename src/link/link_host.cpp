@@ -31,6 +31,9 @@ void LinkHost::showExpert() {}
 void LinkHost::showExpertWeather() {}
 void LinkHost::fillScheduleGrid() {}
 void LinkHost::scheduleDownloaded(bool) {}
+void LinkHost::scheduleLineRead(int, int) {}
+void LinkHost::recordSent(uint32_t) {}
+void LinkHost::settingsSaved() {}
 void LinkHost::drawSensorChart() {}
 void LinkHost::setTaskbarProgress(qint64, qint64) {}
 QString LinkHost::chooseFirmwareFile() { return {}; }

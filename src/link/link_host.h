@@ -50,6 +50,14 @@ public:
     // The schedule download has ended (before fillScheduleGrid): complete when an answer
     // came for every line.
     virtual void scheduleDownloaded(bool complete);
+    // Line done of count of a schedule download has been copied into the image (told in
+    // the hand-over that copies it).
+    virtual void scheduleLineRead(int done, int count);
+    // A write of the record of this request bit is about to go out (told in the hand-over
+    // that copies it).
+    virtual void recordSent(uint32_t bit);
+    // The controller acknowledged "Save settings permanently".
+    virtual void settingsSaved();
     virtual void drawSensorChart();
     virtual void setTaskbarProgress(qint64 done, qint64 total);
     // The firmware file dialog; returns the chosen path or an empty string.

@@ -70,6 +70,15 @@ void UnregisterSimulatedPort(const QString &devicePath)
     WakePortWatchers();
 }
 
+QString SimulatedPortEntry(const QString &devicePath)
+{
+    // Before a language table is loaded the key itself would come back.
+    QString description = Translate(QStringLiteral("SimulatedController"));
+    if (description == QLatin1String("SimulatedController"))
+        description = QStringLiteral("Simulated controller");
+    return devicePath + QStringLiteral(" (") + description + u')';
+}
+
 QStringList AvailablePortEntries()
 {
     QStringList entries;
@@ -79,7 +88,7 @@ QStringList AvailablePortEntries()
     {
         QMutexLocker lock(&simulatedMutex);
         for (const QString &path : std::as_const(simulatedPorts))
-            entries.append(path + QStringLiteral(" (Simulated controller)"));
+            entries.append(SimulatedPortEntry(path));
     }
     // Last, as a port that has just come: a controller paired a moment ago is the entry
     // that the new-port notice takes.
@@ -105,7 +114,8 @@ void ListPorts(QStringList &portList, const PortLogFn &addLog)
 bool IsRememberablePort(const QString &portEntry)
 {
     const QString port = portEntry.section(u' ', 0, 0);
-    if (port.isEmpty() || portEntry.endsWith(QStringLiteral(" (Simulated controller)")))
+    if (port.isEmpty() || portEntry.endsWith(QStringLiteral(" (Simulated controller)")) ||
+        portEntry == SimulatedPortEntry(port))
         return false;
     {
         QMutexLocker lock(&simulatedMutex);

@@ -21,6 +21,8 @@ QString PortEntry(const QSerialPortInfo &info);
 // Safe to call from any thread.
 void RegisterSimulatedPort(const QString &devicePath);
 void UnregisterSimulatedPort(const QString &devicePath);
+// The list entry of a simulated port, its description in the loaded language.
+QString SimulatedPortEntry(const QString &devicePath);
 
 // Has every started SerialPortWatcher compare the port list soon. For ports that no
 // udev notice announces (simulated ports, a Bluetooth controller just paired). Any thread.

@@ -491,7 +491,11 @@ bool TthdCom::writeRecord(const LinkCommand &cmd, uint32_t bit,
 {
     // Every try copies the image anew: a repeat carries what is current now.
     bool copied = false;
-    if (!Synchronize([&](LinkHost &) { copied = copyOut(frameData()); }) || !copied)
+    if (!Synchronize([&](LinkHost &h) {
+            copied = copyOut(frameData());
+            if (copied)
+                h.recordSent(bit);
+        }) || !copied)
         return false;
     if (bit & SetInfoAny)
         applyNoChangeMarkers(frameData().first(InfoSize), bit);
@@ -510,7 +514,11 @@ bool TthdCom::writeRecord(const LinkCommand &cmd, uint32_t bit,
 void TthdCom::writeScheduleLine()
 {
     bool found = false;
-    if (!Synchronize([&](LinkHost &) { found = copyOutScheduleLine(frameData()); }) || !found)
+    if (!Synchronize([&](LinkHost &h) {
+            found = copyOutScheduleLine(frameData());
+            if (found)
+                h.recordSent(SetSchedule);
+        }) || !found)
         return;
     const int line = m_frame[FrameDataOffset];
     traceName(LinkCommands::SetSchedule.traceName);
@@ -540,8 +548,12 @@ void TthdCom::sendSubCommand(const LinkCommand &cmd, uint32_t bit, uint8_t value
     clearRequests(bit);
     m_frame[FrameDataOffset] = value;
     traceName(cmd.traceName);
-    if (!m_protocol->ExchangeSet(cmd))
+    if (!m_protocol->ExchangeSet(cmd)) {
         reidentify();
+        return;
+    }
+    if (bit == SaveEEPROM)
+        Synchronize([](LinkHost &h) { h.settingsSaved(); });
 }
 
 TthdCom::Pass TthdCom::servePass()
@@ -642,7 +654,10 @@ TthdCom::Pass TthdCom::downloadSchedule()
             break;
         }
         const std::span<const uint8_t> data(m_frame.data() + FrameDataOffset, ScheduleFrameSize);
-        Synchronize([&](LinkHost &) { copyInScheduleLine(data); });
+        Synchronize([&](LinkHost &h) {
+            copyInScheduleLine(data);
+            h.scheduleLineRead(i + 1, lineCount);
+        });
         if (Terminated()) {
             clearRequests(GetSchedule);
             return Pass::End;

@@ -1,6 +1,7 @@
 #include "schedule/chart_page.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -83,10 +84,14 @@ ChartPage::ChartPage(TfrmLumora *window) : QObject(window), w(window)
         {"mnuCHMVoltage", "Input voltage", &ChartPage::mnuCHMVoltageClick},
         {"mnuCHMTempSlave", "Slave temperature", &ChartPage::mnuCHMTempSlaveClick},
     };
+    // One source at a time: the items show radio marks.
+    auto *sources = new QActionGroup(pumChart);
+    sources->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     for (int i = 0; i < 4; ++i) {
         QAction *item = pumChart->addAction(QString::fromLatin1(items[i].caption));
         item->setObjectName(QString::fromLatin1(items[i].name));
         item->setCheckable(true);
+        sources->addAction(item);
         connect(item, &QAction::triggered, this, items[i].handler);
         m_items[i] = item;
     }

@@ -1,7 +1,11 @@
 #include <QAbstractButton>
 #include <QAction>
+#include <QActionGroup>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QDateTimeEdit>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -9,11 +13,18 @@
 #include <stdexcept>
 
 #include "app/application.h"
+#include "app/build_info.h"
 #include "app/frm_lumora.h"
 #include "app/load_language.h"
 #include "app/localization.h"
 #include "link/device_image.h"
+#include "link/ports.h"
 #include "window_fixture.h"
+
+static bool IsMenuItemShownInHelp(TfrmLumora *w, QAction *item)
+{
+    return w->action("mnuHelp")->menu()->actions().contains(item);
+}
 
 class TstFrmLumora : public QObject {
     Q_OBJECT
@@ -37,6 +48,10 @@ private slots:
     void statusBarPanels();
     void pictures();
     void escapedExceptionIsLogged();
+    void exclusiveChoicesShowRadioMarks();
+    void germanDatesAndOwnTexts();
+    void aboutBox_data();
+    void aboutBox();
 
 private:
     std::unique_ptr<TfrmLumora> w;
@@ -314,6 +329,79 @@ void TstFrmLumora::escapedExceptionIsLogged()
     QTRY_VERIFY(after);
     QVERIFY(w->mem->toPlainText().endsWith(QStringLiteral("] Range check error")));
     TApplication::setExceptionSink({});
+}
+
+void TstFrmLumora::germanDatesAndOwnTexts()
+{
+    const QLocale before;
+    w = makeWindow({"-german"});
+    QCOMPARE(QLocale().language(), QLocale::German);
+    // The log's prefix, from the first line on: "[08.12.26 09:15:35] ".
+    const QStringList lines = w->mem->toPlainText().split(u'\n');
+    const QString parameter = lines.filter(QStringLiteral("] Parameter: -german")).value(0);
+    QVERIFY2(QRegularExpression(QStringLiteral("^\\[\\d\\d\\.\\d\\d\\.\\d\\d \\d\\d:\\d\\d:\\d\\d\\] "))
+                 .match(parameter)
+                 .hasMatch(),
+             qPrintable(parameter));
+    // Date fields made before the language was known follow it as well.
+    for (QDateTimeEdit *edit : w->findChildren<QDateTimeEdit *>())
+        QCOMPARE(edit->locale().language(), QLocale::German);
+    QCOMPARE(SimulatedPortEntry(QStringLiteral("/dev/pts/4")), QStringLiteral("/dev/pts/4 (Simuliertes Steuergerät)"));
+    QVERIFY(!IsRememberablePort(QStringLiteral("/dev/pts/4 (Simuliertes Steuergerät)")));
+    // The next window decides afresh; the formats of before come back.
+    w.reset();
+    QCOMPARE(QLocale(), before);
+    w = makeWindow({"-english"});
+    QCOMPARE(SimulatedPortEntry(QStringLiteral("/dev/pts/4")), QStringLiteral("/dev/pts/4 (Simulated controller)"));
+}
+
+void TstFrmLumora::exclusiveChoicesShowRadioMarks()
+{
+    // A menu draws radio marks for the items of an exclusive group.
+    w = makeWindow({"-english"});
+    for (const char *name : {"mnuModeManual", "mnuModeAuto", "mnuModeGeo", "mnuModeRGBDemo", "mnuModeFlash",
+                             "mnuCHMTempWater", "mnuCHMVoltage", "mnuCHMTempSlave"}) {
+        QAction *item = w->action(QString::fromLatin1(name));
+        QVERIFY2(item && item->actionGroup() && item->actionGroup()->isExclusive(), name);
+    }
+    QVERIFY(!w->action("mnuStepBig")->actionGroup());   // a plain on/off item keeps its check mark
+}
+
+void TstFrmLumora::aboutBox_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("mapWords");
+    QTest::newRow("english") << "-english" << "About Aqualumora 1.x.5" << "public domain";
+    QTest::newRow("german") << "-german" << "Über Aqualumora 1.x.5" << "gemeinfrei";
+}
+
+void TstFrmLumora::aboutBox()
+{
+    QFETCH(QString, language);
+    w = makeWindow({language});
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    QAction *about = w->action("mnuAbout");
+    QVERIFY(about && IsMenuItemShownInHelp(w.get(), about));
+    about->trigger();
+    auto *box = w->findChild<QMessageBox *>("aboutBox");
+    QVERIFY(box);
+    QTRY_VERIFY(box->isVisible());
+    QTEST(box->windowTitle(), "caption");
+    const QString text = box->text();
+    QVERIFY(text.contains(QStringLiteral(AQ_VERSION)));
+    QVERIFY(text.contains(QString::fromLatin1(qVersion())));
+    QVERIFY(text.contains(QStringLiteral("Natural Earth")));
+    QVERIFY(text.contains(QStringLiteral("ISC")));
+    QFETCH(QString, mapWords);
+    QVERIFY(text.contains(mapWords));
+    QVERIFY(box->detailedText().contains(QStringLiteral("Copyright 2013-2019 Michael Bostock")));
+    QVERIFY(box->detailedText().contains(QStringLiteral("Permission to use, copy, modify")));
+    QCoreApplication::processEvents();
+    if (!qEnvironmentVariable("AQ_PICTURE_DIR").isEmpty())
+        box->grab().save(qEnvironmentVariable("AQ_PICTURE_DIR") + QStringLiteral("/about") + language + QStringLiteral(".png"));
+    box->close();
 }
 
 int main(int argc, char **argv)

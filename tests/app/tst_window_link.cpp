@@ -1,3 +1,4 @@
+#include <QActionGroup>
 #include <QMenu>
 #include <QSlider>
 #include <QSettings>
@@ -105,10 +106,15 @@ void TstWindowLink::connectionMenuListsSimulator()
     QVERIFY(w->PortList.contains(entry));
     QMenu *submenu = w->action("mnuConnect")->menu();
     bool ticked = false;
-    for (QAction *item : submenu->actions())
+    for (QAction *item : submenu->actions()) {
         if (item->text() == entry)
             ticked = item->isChecked();
+        QVERIFY(item->actionGroup() && item->actionGroup()->isExclusive());   // radio marks
+    }
     QVERIFY(ticked);
+    // Opening the menu again lists the ports anew, in one group.
+    w->mnuConnectionClick();
+    QCOMPARE(submenu->findChildren<QActionGroup *>().size(), 1);
     QVERIFY(w->action("mnuDisconnect")->isEnabled());
     // Choosing the ticked entry again does nothing.
     const QString before = w->mem->toPlainText();

@@ -207,6 +207,7 @@ void TstIniCommands::exportWritesTheImage()
     QCOMPARE(ini.integer(QStringLiteral("Config"), QStringLiteral("Lat")), std::optional<int64_t>(-337));
     QCOMPARE(ini.integer(QStringLiteral("1"), QStringLiteral("Hour")), std::optional<int64_t>(23));
     QCOMPARE(ini.integer(QStringLiteral("Tank"), QStringLiteral("Litres")), std::optional<int64_t>(240));
+    QVERIFY(w->mem->toPlainText().endsWith(QStringLiteral("] Schedule and configuration written to ") + file));
 }
 
 void TstIniCommands::configImportStoresRefreshesAndSends()
@@ -231,11 +232,14 @@ void TstIniCommands::configImportStoresRefreshesAndSends()
     QCOMPARE(pendingRequests(), ImportConfig);
     // The pages show the imported values.
     QCOMPARE(w->findChild<QComboBox *>(QStringLiteral("cmbName0"))->currentIndex(), 3);
+    QVERIFY(w->mem->toPlainText().endsWith(QStringLiteral("] Configuration read from ") + file));
     // A file that cannot be read changes nothing, yet refreshes and sends as well.
     setRequestFlags(0);
     answerDialog(path(QStringLiteral("vanished.ini")));
     trigger("mnuConfigImport");
     QCOMPARE(Config.FanLow, 44);
+    QVERIFY(w->mem->toPlainText().endsWith(QStringLiteral("] Could not read ") + path(QStringLiteral("vanished.ini")) +
+                                           QStringLiteral("; nothing was imported from it.")));
     QCOMPARE(pendingRequests(), ImportConfig);
 }
 
@@ -262,6 +266,7 @@ void TstIniCommands::scheduleImportMarksEveryLine()
     QCOMPARE(Config.Mode, 0);
     QCOMPARE(ScheduleDirty, std::vector<uint8_t>(3, 1));
     QCOMPARE(pendingRequests(), SetSchedule);
+    QVERIFY(w->mem->toPlainText().endsWith(QStringLiteral("] Schedule read from ") + file));
 }
 
 void TstIniCommands::scheduleImportRefusedDuringDownload()
