@@ -1,6 +1,7 @@
 #include "link/bluetooth_transport.h"
 
 #include "app/localization.h"
+#include "link/fd_io.h"
 #include "link/serial_port.h"
 
 #include <QAtomicInt>
@@ -12,7 +13,6 @@
 #include <QDBusPendingCall>
 #include <QDBusUnixFileDescriptor>
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QMutex>
 #include <QObject>
@@ -25,7 +25,6 @@
 #include <mutex>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -40,8 +39,7 @@ const QString AlreadyExistsError = QStringLiteral("org.bluez.Error.AlreadyExists
 const QString AlreadyConnectedError = QStringLiteral("org.bluez.Error.AlreadyConnected");
 const QString RejectedError = QStringLiteral("org.bluez.Error.Rejected");
 
-// How often a waiting call or read looks at the stop check.
-constexpr int StopPollMs = 20;
+// How often a waiting call looks at the stop check.
 constexpr int CallPollMs = 2;
 constexpr int ListTimeoutMs = 1000;
 constexpr int CallTimeoutMs = 25000;
@@ -439,26 +437,7 @@ qint64 BluetoothTransport::write(const QByteArray &data)
 {
     if (!isOpen())
         throw SerialError(QStringLiteral("Port Not Open"));
-    QElapsedTimer timer;
-    timer.start();
-    qint64 sent = 0;
-    while (sent < data.size()) {
-        const ssize_t n = ::send(m_fd, data.constData() + sent, size_t(data.size() - sent), MSG_NOSIGNAL);
-        if (n > 0) {
-            sent += n;
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            fail("WriteFile function failed", errno);
-        const qint64 remaining = m_writeTimeoutMs - timer.elapsed();
-        if (remaining <= 0)
-            break;   // a stalled write is not reported here: the missing answer shows it
-        pollfd p{m_fd, POLLOUT, 0};
-        ::poll(&p, 1, int(remaining));
-    }
-    return sent;
+    return FdWrite({m_fd, true, ECONNRESET}, data.constData(), data.size(), m_writeTimeoutMs);
 }
 
 qint64 BluetoothTransport::read(char *buf, qint64 count)
@@ -468,34 +447,8 @@ qint64 BluetoothTransport::read(char *buf, qint64 count)
         throw SerialError(QStringLiteral("Port Not Open"));
     if (count <= 0)
         return 0;
-    QElapsedTimer timer;
-    timer.start();
-    qint64 got = 0;
-    for (;;) {
-        const ssize_t n = ::recv(m_fd, buf + got, size_t(count - got), MSG_DONTWAIT);
-        if (n > 0) {
-            got += n;
-            if (got >= count)
-                break;
-            continue;
-        }
-        if (n == 0)
-            fail("ReadFile function failed", ECONNRESET);   // the far side has gone
-        if (errno == EINTR)
-            continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK)
-            fail("ReadFile function failed", errno);
-        const qint64 remaining = m_readTimeoutMs - timer.elapsed();
-        if (remaining <= 0)
-            break;
-        if (stopRequested()) {
-            m_interrupted = true;
-            break;
-        }
-        pollfd p{m_fd, POLLIN, 0};
-        ::poll(&p, 1, int(std::min<qint64>(remaining, StopPollMs)));
-    }
-    return got;
+    // A socket the device has closed reads as end of file.
+    return FdRead({m_fd, true, ECONNRESET}, buf, 0, count, m_readTimeoutMs, m_stopCheck, m_interrupted);
 }
 
 #include "bluetooth_transport.moc"
