@@ -1,7 +1,6 @@
 #include "link/bluetooth_transport.h"
 
 #include "app/localization.h"
-#include "link/fd_io.h"
 #include "link/serial_port.h"
 
 #include <QAtomicInt>
@@ -437,7 +436,7 @@ qint64 BluetoothTransport::write(const QByteArray &data)
 {
     if (!isOpen())
         throw SerialError(QStringLiteral("Port Not Open"));
-    return FdWrite({m_fd, true, ECONNRESET}, data.constData(), data.size(), m_writeTimeoutMs);
+    return writeDescriptor({m_fd, true, ECONNRESET}, data);
 }
 
 qint64 BluetoothTransport::read(char *buf, qint64 count)
@@ -445,10 +444,8 @@ qint64 BluetoothTransport::read(char *buf, qint64 count)
     m_interrupted = false;
     if (!isOpen())
         throw SerialError(QStringLiteral("Port Not Open"));
-    if (count <= 0)
-        return 0;
     // A socket the device has closed reads as end of file.
-    return FdRead({m_fd, true, ECONNRESET}, buf, 0, count, m_readTimeoutMs, m_stopCheck, m_interrupted);
+    return readDescriptor({m_fd, true, ECONNRESET}, buf, 0, count);
 }
 
 #include "bluetooth_transport.moc"

@@ -1,7 +1,5 @@
 #include "link/serial_port.h"
 
-#include "link/fd_io.h"
-
 #include <QSerialPort>
 
 #include <algorithm>
@@ -66,11 +64,6 @@ TSerialPort::TSerialPort() = default;
 TSerialPort::~TSerialPort()
 {
     close();
-}
-
-void TSerialPort::setName(const QString &name)
-{
-    m_name = name;
 }
 
 bool TSerialPort::isOpen() const
@@ -145,7 +138,7 @@ qint64 TSerialPort::write(const QByteArray &data)
 {
     if (!isOpen())
         throw SerialError(QStringLiteral("Port Not Open"));
-    return FdWrite({m_port->handle(), false, EIO}, data.constData(), data.size(), m_writeTimeoutMs);
+    return writeDescriptor({m_port->handle(), false, EIO}, data);
 }
 
 qint64 TSerialPort::read(char *buf, qint64 count)
@@ -159,5 +152,5 @@ qint64 TSerialPort::read(char *buf, qint64 count)
     if (m_port->bytesAvailable() > 0)
         got = std::max<qint64>(0, m_port->read(buf, count));
     // A terminal whose hardware went away reads as end of file.
-    return FdRead({m_port->handle(), false, EIO}, buf, got, count, m_readTimeoutMs, m_stopCheck, m_interrupted);
+    return readDescriptor({m_port->handle(), false, EIO}, buf, got, count);
 }
