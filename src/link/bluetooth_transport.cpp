@@ -1,6 +1,8 @@
 #include "link/bluetooth_transport.h"
 
 #include "app/localization.h"
+#include "bluetooth/bluetooth_api.h"
+#include "bluetooth/bluez_names.h"
 #include "link/serial_port.h"
 
 #include <QAtomicInt>
@@ -29,14 +31,9 @@
 
 namespace {
 
-const QString BluezService = QStringLiteral("org.bluez");
-const QString DeviceInterface = QStringLiteral("org.bluez.Device1");
-const QString ProfileManagerInterface = QStringLiteral("org.bluez.ProfileManager1");
-const QString ObjectManagerInterface = QStringLiteral("org.freedesktop.DBus.ObjectManager");
+using namespace BluezNames;
+
 const QString ProfilePath = QStringLiteral("/org/aqualumora/serial_port");
-const QString AlreadyExistsError = QStringLiteral("org.bluez.Error.AlreadyExists");
-const QString AlreadyConnectedError = QStringLiteral("org.bluez.Error.AlreadyConnected");
-const QString RejectedError = QStringLiteral("org.bluez.Error.Rejected");
 
 // How often a waiting call looks at the stop check.
 constexpr int CallPollMs = 2;
@@ -134,7 +131,7 @@ QStringList BluetoothPortEntries()
             continue;
         const QVariantMap device = it->value(DeviceInterface);
         const QString address = device.value(QStringLiteral("Address")).toString().toUpper();
-        if (device.value(QStringLiteral("Name")).toString() != QLatin1String("Aqualumora")
+        if (device.value(QStringLiteral("Name")).toString() != QLatin1String(ControllerBluetoothName)
             || !device.value(QStringLiteral("Paired")).toBool() || !offersSerialPort(device)
             || !IsBluetoothAddress(address))
             continue;
@@ -181,7 +178,7 @@ public slots:
         if (own < 0) {
             const int error = errno;
             lock.unlock();
-            sendErrorReply(QStringLiteral("org.bluez.Error.Failed"), systemMessage(error));
+            sendErrorReply(FailedError, systemMessage(error));
             return;
         }
         *it = own;
@@ -256,11 +253,11 @@ public:
             const QDBusError error = m_bus.lastError();
             if (error.isValid())
                 return {error.name(), error.message()};
-            return {QStringLiteral("org.freedesktop.DBus.Error.Disconnected"),
+            return {DisconnectedError,
                     QStringLiteral("Not connected to the system bus")};
         }
         if (!m_registeredObject)
-            return {QStringLiteral("org.freedesktop.DBus.Error.ObjectPathInUse"),
+            return {ObjectPathInUseError,
                     QStringLiteral("The serial-port profile could not be offered on the bus")};
         QDBusMessage reply;
         Outcome outcome = call(QStringLiteral("/"), ObjectManagerInterface, QStringLiteral("GetManagedObjects"), {},

@@ -13,9 +13,6 @@ class SerialProfileService;
 // bus), else the system's own. A connection of its own under the given name.
 QDBusConnection ConnectToSystemBus(const QString &connectionName);
 
-// The Serial Port profile's service class, as BlueZ spells it.
-inline constexpr const char *SerialPortProfileUuid = "00001101-0000-1000-8000-00805f9b34fb";
-
 // Port-list entries of the paired Bluetooth devices named "Aqualumora" that offer the
 // serial-port service, in BlueZ's order: "00:11:22:AA:BB:CC (Aqualumora, Bluetooth)".
 // Empty without a system bus or BlueZ; never starts BlueZ.
