@@ -5,6 +5,7 @@
 //  (b) time from raising a request bit on an idle connected link to the first request byte
 //      on the wire;
 //  (c) CPU time of the idle connected link thread over 10 s.
+#include "bench_common.h"
 #include "link/device_image.h"
 #include "link/thd_com.h"
 #include "sim/simulated_controller.h"
@@ -55,39 +56,6 @@ public:
         ++weatherShown;
     }
 };
-
-// Runs the UI thread's event loop until done() (looked at least every 2 ms) or the time-out.
-void spin(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer t;
-    t.start();
-    QTimer tick;
-    tick.start(2);
-    while (!done() && t.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
-std::vector<ScheduleLine> lines(int n)
-{
-    std::vector<ScheduleLine> v(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        v[size_t(i)].Hour = uint8_t(i);
-        v[size_t(i)].Color16[0] = uint8_t(i * 5);
-    }
-    return v;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double percentile(std::vector<double> v, double p)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[std::min(v.size() - 1, size_t(p * double(v.size())))];
-}
 
 // (a)
 void benchDownload()

@@ -8,6 +8,7 @@
 //      /proc/<pid>/stat, with the share of each of its threads;
 //  (c) time from the start of a process to the first paint of the shown window.
 // Usage: bench_window [a|b|c] [program for (b)]
+#include "bench_common.h"
 #include "app/application.h"
 #include "app/app_info.h"
 #include "app/frm_lumora.h"
@@ -47,36 +48,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 double msSince(Clock::time_point t0)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
-
-// Runs the UI thread's event loop until done() (looked at least every 2 ms) or the time-out.
-void spin(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer t;
-    t.start();
-    QTimer tick;
-    tick.start(2);
-    while (!done() && t.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
-std::vector<ScheduleLine> lines(int n)
-{
-    std::vector<ScheduleLine> v(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        v[size_t(i)].Hour = uint8_t(i);
-        v[size_t(i)].Color16[0] = uint8_t(i * 5);
-    }
-    return v;
 }
 
 // The window's link host, timing each refresh it runs for the link thread.
