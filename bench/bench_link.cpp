@@ -67,13 +67,8 @@ void benchDownload()
     for (int run = 0; run < Runs; ++run) {
         resetDeviceImage();
         SimulatorPort sim;
-        sim.controller().setSchedule(lines(20));
-        sim.controller().setThrottle(true);
-        sim.controller().setLatencyMs(LatencyMs);
-        if (!sim.start()) {
-            std::printf("simulator: %s\n", qPrintable(sim.errorString()));
+        if (!startSlowSimulator(sim, LatencyMs))
             return;
-        }
         BenchHost host;
         auto thread = TthdCom::Create(sim.portPath(), false, &host);
         spin([&] { return host.weatherShown > 0; }, 30000);
@@ -81,18 +76,8 @@ void benchDownload()
         spin([&] { return thread->Finished(); }, 5000);
         thread.reset();
 
-        // The wire limit of the exchanges that actually ran.
-        limitMs = 0;
         int exchanges = 0;
-        for (const SimFrame &f : sim.controller().frames()) {
-            if (f.answer.isEmpty())
-                continue;
-            ++exchanges;
-            limitMs += 1000.0 * double(f.text.size() + 1 + f.answer.size()) / SimulatedController::LineBytesPerSecond +
-                       LatencyMs;
-            if (f.text.startsWith("86"))
-                break;
-        }
+        limitMs = wireLimitMs(sim.controller(), LatencyMs, &exchanges);
         if (host.downloadMs < 0)
             continue;
         times.push_back(double(host.downloadMs));

@@ -91,24 +91,6 @@ private:
     }
 };
 
-// The wire limit of the exchanges of the full download that ran: request and answer bytes at
-// line speed plus the latency of each answer.
-double wireLimitMs(const SimulatedController &sim, int latencyMs, int *exchanges)
-{
-    double limit = 0;
-    *exchanges = 0;
-    for (const SimFrame &f : sim.frames()) {
-        if (f.answer.isEmpty())
-            continue;
-        ++*exchanges;
-        limit += 1000.0 * double(f.text.size() + 1 + f.answer.size()) / SimulatedController::LineBytesPerSecond +
-                 latencyMs;
-        if (f.text.startsWith("86"))
-            break;
-    }
-    return limit;
-}
-
 struct Record {
     const char *name;
     std::function<void(LinkHost &)> handOver;
@@ -130,13 +112,8 @@ void benchWindowLink()
         window->show();
         QCoreApplication::processEvents();
         SimulatorPort sim;
-        sim.controller().setSchedule(lines(20));
-        sim.controller().setThrottle(true);
-        sim.controller().setLatencyMs(LatencyMs);
-        if (!sim.start()) {
-            std::printf("simulator: %s\n", qPrintable(sim.errorString()));
+        if (!startSlowSimulator(sim, LatencyMs))
             return;
-        }
         TimingHost host(window.get());
         auto thread = TthdCom::Create(sim.portPath(), false, &host);
         spin([&] { return host.weatherShown > 0; }, 30000);
