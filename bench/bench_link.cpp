@@ -5,6 +5,7 @@
 //  (b) time from raising a request bit on an idle connected link to the first request byte
 //      on the wire;
 //  (c) CPU time of the idle connected link thread over 10 s.
+#include "bench_common.h"
 #include "link/device_image.h"
 #include "link/thd_com.h"
 #include "sim/simulated_controller.h"
@@ -56,39 +57,6 @@ public:
     }
 };
 
-// Runs the UI thread's event loop until done() (looked at least every 2 ms) or the time-out.
-void spin(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer t;
-    t.start();
-    QTimer tick;
-    tick.start(2);
-    while (!done() && t.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
-std::vector<ScheduleLine> lines(int n)
-{
-    std::vector<ScheduleLine> v(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        v[size_t(i)].Hour = uint8_t(i);
-        v[size_t(i)].Color16[0] = uint8_t(i * 5);
-    }
-    return v;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double percentile(std::vector<double> v, double p)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[std::min(v.size() - 1, size_t(p * double(v.size())))];
-}
-
 // (a)
 void benchDownload()
 {
@@ -99,13 +67,8 @@ void benchDownload()
     for (int run = 0; run < Runs; ++run) {
         resetDeviceImage();
         SimulatorPort sim;
-        sim.controller().setSchedule(lines(20));
-        sim.controller().setThrottle(true);
-        sim.controller().setLatencyMs(LatencyMs);
-        if (!sim.start()) {
-            std::printf("simulator: %s\n", qPrintable(sim.errorString()));
+        if (!startSlowSimulator(sim, LatencyMs))
             return;
-        }
         BenchHost host;
         auto thread = TthdCom::Create(sim.portPath(), false, &host);
         spin([&] { return host.weatherShown > 0; }, 30000);
@@ -113,18 +76,8 @@ void benchDownload()
         spin([&] { return thread->Finished(); }, 5000);
         thread.reset();
 
-        // The wire limit of the exchanges that actually ran.
-        limitMs = 0;
         int exchanges = 0;
-        for (const SimFrame &f : sim.controller().frames()) {
-            if (f.answer.isEmpty())
-                continue;
-            ++exchanges;
-            limitMs += 1000.0 * double(f.text.size() + 1 + f.answer.size()) / SimulatedController::LineBytesPerSecond +
-                       LatencyMs;
-            if (f.text.startsWith("86"))
-                break;
-        }
+        limitMs = wireLimitMs(sim.controller(), LatencyMs, &exchanges);
         if (host.downloadMs < 0)
             continue;
         times.push_back(double(host.downloadMs));

@@ -8,6 +8,7 @@
 //      /proc/<pid>/stat, with the share of each of its threads;
 //  (c) time from the start of a process to the first paint of the shown window.
 // Usage: bench_window [a|b|c] [program for (b)]
+#include "bench_common.h"
 #include "app/application.h"
 #include "app/app_info.h"
 #include "app/frm_lumora.h"
@@ -47,36 +48,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 double msSince(Clock::time_point t0)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-}
-
-// Runs the UI thread's event loop until done() (looked at least every 2 ms) or the time-out.
-void spin(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer t;
-    t.start();
-    QTimer tick;
-    tick.start(2);
-    while (!done() && t.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
-std::vector<ScheduleLine> lines(int n)
-{
-    std::vector<ScheduleLine> v(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        v[size_t(i)].Hour = uint8_t(i);
-        v[size_t(i)].Color16[0] = uint8_t(i * 5);
-    }
-    return v;
 }
 
 // The window's link host, timing each refresh it runs for the link thread.
@@ -117,24 +91,6 @@ private:
     }
 };
 
-// The wire limit of the exchanges of the full download that ran: request and answer bytes at
-// line speed plus the latency of each answer.
-double wireLimitMs(const SimulatedController &sim, int latencyMs, int *exchanges)
-{
-    double limit = 0;
-    *exchanges = 0;
-    for (const SimFrame &f : sim.frames()) {
-        if (f.answer.isEmpty())
-            continue;
-        ++*exchanges;
-        limit += 1000.0 * double(f.text.size() + 1 + f.answer.size()) / SimulatedController::LineBytesPerSecond +
-                 latencyMs;
-        if (f.text.startsWith("86"))
-            break;
-    }
-    return limit;
-}
-
 struct Record {
     const char *name;
     std::function<void(LinkHost &)> handOver;
@@ -156,13 +112,8 @@ void benchWindowLink()
         window->show();
         QCoreApplication::processEvents();
         SimulatorPort sim;
-        sim.controller().setSchedule(lines(20));
-        sim.controller().setThrottle(true);
-        sim.controller().setLatencyMs(LatencyMs);
-        if (!sim.start()) {
-            std::printf("simulator: %s\n", qPrintable(sim.errorString()));
+        if (!startSlowSimulator(sim, LatencyMs))
             return;
-        }
         TimingHost host(window.get());
         auto thread = TthdCom::Create(sim.portPath(), false, &host);
         spin([&] { return host.weatherShown > 0; }, 30000);

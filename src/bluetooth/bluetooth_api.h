@@ -64,8 +64,9 @@ struct BluetoothSearchParams
     static BluetoothSearchParams knownDevices() { return {}; }
 };
 
-// The Serial Port profile's service class.
-inline const QUuid SerialPortServiceClass{QStringLiteral("{00001101-0000-1000-8000-00805F9B34FB}")};
+// The Serial Port profile's service class, and its text as BlueZ spells it.
+inline constexpr const char *SerialPortProfileUuid = "00001101-0000-1000-8000-00805f9b34fb";
+inline const QUuid SerialPortServiceClass{QLatin1String(SerialPortProfileUuid)};
 // The controller's name and its fixed pairing code.
 inline constexpr const char *ControllerBluetoothName = "Aqualumora";
 inline constexpr const char *ControllerPairingCode = "7391";

@@ -1,5 +1,6 @@
 #include "bluetooth/bluez_api.h"
 
+#include "bluetooth/bluez_names.h"
 #include "link/bluetooth_transport.h"
 
 #include <QAtomicInt>
@@ -14,14 +15,8 @@
 
 namespace {
 
-const QString BluezService = QStringLiteral("org.bluez");
-const QString AdapterInterface = QStringLiteral("org.bluez.Adapter1");
-const QString DeviceInterface = QStringLiteral("org.bluez.Device1");
-const QString AgentManagerInterface = QStringLiteral("org.bluez.AgentManager1");
-const QString PropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
-const QString ObjectManagerInterface = QStringLiteral("org.freedesktop.DBus.ObjectManager");
-const QString RejectedError = QStringLiteral("org.bluez.Error.Rejected");
-const QString AlreadyExistsError = QStringLiteral("org.bluez.Error.AlreadyExists");
+using namespace BluezNames;
+
 constexpr int PollMs = 2;
 constexpr int SleepStepMs = 20;
 constexpr int UnregisterTimeoutMs = 2000;
@@ -166,7 +161,7 @@ BluetoothResult BluezApi::call(const QString &path, const QString &interface, co
         const QDBusError error = m_bus.lastError();
         if (error.isValid())
             return BluetoothResult::failure(error.name(), error.message());
-        return BluetoothResult::failure(QStringLiteral("org.freedesktop.DBus.Error.Disconnected"),
+        return BluetoothResult::failure(DisconnectedError,
                                         QStringLiteral("Not connected to the system bus"));
     }
     if (interrupted())
@@ -417,7 +412,7 @@ BluetoothResult BluezApi::ensureAgent()
         m_agentThread.start();
     }
     if (!m_bus.registerObject(agentPath(), m_agent, QDBusConnection::ExportAllSlots))
-        return BluetoothResult::failure(QStringLiteral("org.freedesktop.DBus.Error.ObjectPathInUse"),
+        return BluetoothResult::failure(ObjectPathInUseError,
                                         QStringLiteral("The pairing agent could not be registered"));
     const BluetoothResult result =
         call(QStringLiteral("/org/bluez"), AgentManagerInterface, QStringLiteral("RegisterAgent"),

@@ -1,6 +1,8 @@
 #include "link/bluetooth_transport.h"
 
 #include "app/localization.h"
+#include "bluetooth/bluetooth_api.h"
+#include "bluetooth/bluez_names.h"
 #include "link/serial_port.h"
 
 #include <QAtomicInt>
@@ -12,7 +14,6 @@
 #include <QDBusPendingCall>
 #include <QDBusUnixFileDescriptor>
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QMutex>
 #include <QObject>
@@ -25,23 +26,16 @@
 #include <mutex>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 
-const QString BluezService = QStringLiteral("org.bluez");
-const QString DeviceInterface = QStringLiteral("org.bluez.Device1");
-const QString ProfileManagerInterface = QStringLiteral("org.bluez.ProfileManager1");
-const QString ObjectManagerInterface = QStringLiteral("org.freedesktop.DBus.ObjectManager");
-const QString ProfilePath = QStringLiteral("/org/aqualumora/serial_port");
-const QString AlreadyExistsError = QStringLiteral("org.bluez.Error.AlreadyExists");
-const QString AlreadyConnectedError = QStringLiteral("org.bluez.Error.AlreadyConnected");
-const QString RejectedError = QStringLiteral("org.bluez.Error.Rejected");
+using namespace BluezNames;
 
-// How often a waiting call or read looks at the stop check.
-constexpr int StopPollMs = 20;
+const QString ProfilePath = QStringLiteral("/org/aqualumora/serial_port");
+
+// How often a waiting call looks at the stop check.
 constexpr int CallPollMs = 2;
 constexpr int ListTimeoutMs = 1000;
 constexpr int CallTimeoutMs = 25000;
@@ -137,7 +131,7 @@ QStringList BluetoothPortEntries()
             continue;
         const QVariantMap device = it->value(DeviceInterface);
         const QString address = device.value(QStringLiteral("Address")).toString().toUpper();
-        if (device.value(QStringLiteral("Name")).toString() != QLatin1String("Aqualumora")
+        if (device.value(QStringLiteral("Name")).toString() != QLatin1String(ControllerBluetoothName)
             || !device.value(QStringLiteral("Paired")).toBool() || !offersSerialPort(device)
             || !IsBluetoothAddress(address))
             continue;
@@ -184,7 +178,7 @@ public slots:
         if (own < 0) {
             const int error = errno;
             lock.unlock();
-            sendErrorReply(QStringLiteral("org.bluez.Error.Failed"), systemMessage(error));
+            sendErrorReply(FailedError, systemMessage(error));
             return;
         }
         *it = own;
@@ -259,11 +253,11 @@ public:
             const QDBusError error = m_bus.lastError();
             if (error.isValid())
                 return {error.name(), error.message()};
-            return {QStringLiteral("org.freedesktop.DBus.Error.Disconnected"),
+            return {DisconnectedError,
                     QStringLiteral("Not connected to the system bus")};
         }
         if (!m_registeredObject)
-            return {QStringLiteral("org.freedesktop.DBus.Error.ObjectPathInUse"),
+            return {ObjectPathInUseError,
                     QStringLiteral("The serial-port profile could not be offered on the bus")};
         QDBusMessage reply;
         Outcome outcome = call(QStringLiteral("/"), ObjectManagerInterface, QStringLiteral("GetManagedObjects"), {},
@@ -439,26 +433,7 @@ qint64 BluetoothTransport::write(const QByteArray &data)
 {
     if (!isOpen())
         throw SerialError(QStringLiteral("Port Not Open"));
-    QElapsedTimer timer;
-    timer.start();
-    qint64 sent = 0;
-    while (sent < data.size()) {
-        const ssize_t n = ::send(m_fd, data.constData() + sent, size_t(data.size() - sent), MSG_NOSIGNAL);
-        if (n > 0) {
-            sent += n;
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            fail("WriteFile function failed", errno);
-        const qint64 remaining = m_writeTimeoutMs - timer.elapsed();
-        if (remaining <= 0)
-            break;   // a stalled write is not reported here: the missing answer shows it
-        pollfd p{m_fd, POLLOUT, 0};
-        ::poll(&p, 1, int(remaining));
-    }
-    return sent;
+    return writeDescriptor({m_fd, true, ECONNRESET}, data);
 }
 
 qint64 BluetoothTransport::read(char *buf, qint64 count)
@@ -466,36 +441,8 @@ qint64 BluetoothTransport::read(char *buf, qint64 count)
     m_interrupted = false;
     if (!isOpen())
         throw SerialError(QStringLiteral("Port Not Open"));
-    if (count <= 0)
-        return 0;
-    QElapsedTimer timer;
-    timer.start();
-    qint64 got = 0;
-    for (;;) {
-        const ssize_t n = ::recv(m_fd, buf + got, size_t(count - got), MSG_DONTWAIT);
-        if (n > 0) {
-            got += n;
-            if (got >= count)
-                break;
-            continue;
-        }
-        if (n == 0)
-            fail("ReadFile function failed", ECONNRESET);   // the far side has gone
-        if (errno == EINTR)
-            continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK)
-            fail("ReadFile function failed", errno);
-        const qint64 remaining = m_readTimeoutMs - timer.elapsed();
-        if (remaining <= 0)
-            break;
-        if (stopRequested()) {
-            m_interrupted = true;
-            break;
-        }
-        pollfd p{m_fd, POLLIN, 0};
-        ::poll(&p, 1, int(std::min<qint64>(remaining, StopPollMs)));
-    }
-    return got;
+    // A socket the device has closed reads as end of file.
+    return readDescriptor({m_fd, true, ECONNRESET}, buf, 0, count);
 }
 
 #include "bluetooth_transport.moc"

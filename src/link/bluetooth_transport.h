@@ -13,9 +13,6 @@ class SerialProfileService;
 // bus), else the system's own. A connection of its own under the given name.
 QDBusConnection ConnectToSystemBus(const QString &connectionName);
 
-// The Serial Port profile's service class, as BlueZ spells it.
-inline constexpr const char *SerialPortProfileUuid = "00001101-0000-1000-8000-00805f9b34fb";
-
 // Port-list entries of the paired Bluetooth devices named "Aqualumora" that offer the
 // serial-port service, in BlueZ's order: "00:11:22:AA:BB:CC (Aqualumora, Bluetooth)".
 // Empty without a system bus or BlueZ; never starts BlueZ.
@@ -34,34 +31,21 @@ public:
     BluetoothTransport(const BluetoothTransport &) = delete;
     BluetoothTransport &operator=(const BluetoothTransport &) = delete;
 
-    void setName(const QString &name) override { m_name = name; }
-    QString name() const override { return m_name; }
     void open() override;
     void close() override;
     bool isOpen() const override { return m_fd >= 0; }
     void clearBuffers() override;
     qint64 write(const QByteArray &data) override;
     qint64 read(char *buf, qint64 count) override;
-    bool lastReadInterrupted() const override { return m_interrupted; }
-    void setReadTimeout(int ms) override { m_readTimeoutMs = ms; }
-    void setWriteTimeout(int ms) override { m_writeTimeoutMs = ms; }
-    int readTimeout() const override { return m_readTimeoutMs; }
-    void setStopCheck(std::function<bool()> check) override { m_stopCheck = std::move(check); }
 
     // How long BlueZ may take to set up the connection (paging the device included).
     void setConnectTimeout(int ms) { m_connectTimeoutMs = ms; }
 
 private:
     [[noreturn]] void fail(const char *fixedPart, int error);
-    bool stopRequested() const { return m_stopCheck && m_stopCheck(); }
 
     std::shared_ptr<SerialProfileService> m_service;
-    QString m_name;
     QString m_devicePath;
     int m_fd = -1;
-    int m_readTimeoutMs = 5000;
-    int m_writeTimeoutMs = 5000;
     int m_connectTimeoutMs = 30000;
-    bool m_interrupted = false;
-    std::function<bool()> m_stopCheck;
 };

@@ -1,21 +1,15 @@
 #include "link/serial_port.h"
 
-#include <QElapsedTimer>
 #include <QSerialPort>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
-#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
-
-// How often a waiting read looks at the stop check. Data that arrives ends the wait at
-// once; this only bounds how long a stop request can go unnoticed.
-constexpr int StopPollMs = 20;
 
 QString systemMessage(int code)
 {
@@ -46,24 +40,6 @@ int systemCodeFor(QSerialPort::SerialPortError error, const QString &qtText, int
     return savedErrno != 0 ? savedErrno : EIO;
 }
 
-// Waits up to ms for the descriptor; returns poll's revents (0 on time-out). When poll
-// itself fails, error is its errno.
-short waitFor(int fd, short events, int ms, int &error)
-{
-    pollfd p{fd, events, 0};
-    for (;;) {
-        const int r = ::poll(&p, 1, ms);
-        if (r >= 0) {
-            error = 0;
-            return r == 0 ? 0 : p.revents;
-        }
-        if (errno != EINTR) {
-            error = errno;
-            return 0;
-        }
-    }
-}
-
 } // namespace
 
 SerialError::SerialError(const QString &text)
@@ -88,11 +64,6 @@ TSerialPort::TSerialPort() = default;
 TSerialPort::~TSerialPort()
 {
     close();
-}
-
-void TSerialPort::setName(const QString &name)
-{
-    m_name = name;
 }
 
 bool TSerialPort::isOpen() const
@@ -167,33 +138,7 @@ qint64 TSerialPort::write(const QByteArray &data)
 {
     if (!isOpen())
         throw SerialError(QStringLiteral("Port Not Open"));
-    const int fd = m_port->handle();
-    QElapsedTimer timer;
-    timer.start();
-    qint64 done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n > 0) {
-            done += n;
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            throw SerialError::fromErrno("WriteFile function failed", errno);
-        const qint64 remaining = m_writeTimeoutMs - timer.elapsed();
-        if (remaining <= 0)
-            break;  // a stalled write is not reported here: the missing answer shows it
-        int error = 0;
-        const short events = waitFor(fd, POLLOUT, int(remaining), error);
-        if (error != 0)
-            throw SerialError::fromErrno("Unable to get async status", error);
-        if (events & POLLNVAL)
-            throw SerialError::fromErrno("WriteFile function failed", EBADF);
-        if (events & (POLLERR | POLLHUP))
-            throw SerialError::fromErrno("WriteFile function failed", EIO);
-    }
-    return done;
+    return writeDescriptor({m_port->handle(), false, EIO}, data);
 }
 
 qint64 TSerialPort::read(char *buf, qint64 count)
@@ -206,37 +151,6 @@ qint64 TSerialPort::read(char *buf, qint64 count)
     qint64 got = 0;
     if (m_port->bytesAvailable() > 0)
         got = std::max<qint64>(0, m_port->read(buf, count));
-    const int fd = m_port->handle();
-    QElapsedTimer timer;
-    timer.start();
-    while (got < count) {
-        const qint64 remaining = m_readTimeoutMs - timer.elapsed();
-        if (remaining <= 0)
-            break;
-        if (stopRequested()) {
-            m_interrupted = true;
-            break;
-        }
-        int error = 0;
-        const short events = waitFor(fd, POLLIN, int(std::min<qint64>(remaining, StopPollMs)), error);
-        if (error != 0)
-            throw SerialError::fromErrno("Unable to get async status", error);
-        if (events == 0)
-            continue;
-        if (events & POLLNVAL)
-            throw SerialError::fromErrno("ReadFile function failed", EBADF);
-        const ssize_t n = ::read(fd, buf + got, size_t(count - got));
-        if (n > 0) {
-            got += n;
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            throw SerialError::fromErrno("ReadFile function failed", errno);
-        // Reported ready, yet nothing to read: the device has hung up (a terminal whose
-        // hardware went away reads as end of file).
-        throw SerialError::fromErrno("ReadFile function failed", EIO);
-    }
-    return got;
+    // A terminal whose hardware went away reads as end of file.
+    return readDescriptor({m_port->handle(), false, EIO}, buf, got, count);
 }

@@ -29,7 +29,8 @@ private:
 
 // The serial port of one link thread: 115200 baud 8N1, no flow control, DTR and RTS
 // inactive, raw bytes, 1024-byte receive queue. All input is read on demand; there
-// is no event-driven reading. The object must be created, used and destroyed on one
+// is no event-driven reading. A name beginning with "/" is a device path (/dev/pts/3),
+// any other a port name (ttyUSB0, COM5). The object must be created, used and destroyed on one
 // thread (the link thread); it needs no event loop there.
 class TSerialPort : public LinkTransport
 {
@@ -38,12 +39,6 @@ public:
     ~TSerialPort() override;
     TSerialPort(const TSerialPort &) = delete;
     TSerialPort &operator=(const TSerialPort &) = delete;
-
-    // A name beginning with "/" is a device path (/dev/pts/3), any other a port name
-    // (ttyUSB0, COM5). Takes effect with the next open().
-    void setName(const QString &name) override;
-    // The name the port was opened with, or the name set last while closed.
-    QString name() const override { return m_name; }
 
     // Opens with the settings above; an open port is left untouched.
     // Throws SerialError "Unable to open com port (...)" or one of the setting failures.
@@ -63,29 +58,13 @@ public:
     // (...)" when the device fails (for example when it vanished).
     qint64 read(char *buf, qint64 count) override;
 
-    // Whether the last read() returned early because of the stop check.
-    bool lastReadInterrupted() const override { return m_interrupted; }
-
-    void setReadTimeout(int ms) override { m_readTimeoutMs = ms; }
-    void setWriteTimeout(int ms) override { m_writeTimeoutMs = ms; }
-    int readTimeout() const override { return m_readTimeoutMs; }
-    // Polled every few milliseconds while read() waits.
-    void setStopCheck(std::function<bool()> check) override { m_stopCheck = std::move(check); }
-
     // The group that owns the device, when the user is not in it (dialout on Debian).
     QString accessRemedy() const override;
 
-    static constexpr int DefaultTimeoutMs = 5000;
     static constexpr int QueueSize = 1024;
 
 private:
     [[noreturn]] void fail(const char *fixedPart);
-    bool stopRequested() const { return m_stopCheck && m_stopCheck(); }
 
     std::unique_ptr<QSerialPort> m_port;
-    QString m_name;
-    int m_readTimeoutMs = DefaultTimeoutMs;
-    int m_writeTimeoutMs = DefaultTimeoutMs;
-    bool m_interrupted = false;
-    std::function<bool()> m_stopCheck;
 };

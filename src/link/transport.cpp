@@ -30,6 +30,16 @@ std::unique_ptr<LinkTransport> CreateTransport(const QString &portName)
     return transport;
 }
 
+qint64 LinkTransport::writeDescriptor(const FdStream &stream, const QByteArray &data)
+{
+    return FdWrite(stream, data.constData(), data.size(), m_writeTimeoutMs);
+}
+
+qint64 LinkTransport::readDescriptor(const FdStream &stream, char *buf, qint64 got, qint64 count)
+{
+    return FdRead(stream, buf, got, count, m_readTimeoutMs, m_stopCheck, m_interrupted);
+}
+
 QString PortAccessRemedy(const QString &devicePath)
 {
     const QByteArray path = devicePath.toLocal8Bit();

@@ -2,6 +2,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "link/fd_io.h"
+
 #include <functional>
 #include <memory>
 
@@ -19,9 +21,9 @@ public:
     virtual ~LinkTransport() = default;
 
     // Takes effect with the next open().
-    virtual void setName(const QString &name) = 0;
+    void setName(const QString &name) { m_name = name; }
     // The name the transport was opened with, or the name set last while closed.
-    virtual QString name() const = 0;
+    QString name() const { return m_name; }
 
     // Opens the stream; an open one is left untouched. Throws "Unable to open com port (...)"
     // or a setting failure.
@@ -38,17 +40,33 @@ public:
     // time-out has run out, or early when the stop check says so. 0 when nothing came.
     virtual qint64 read(char *buf, qint64 count) = 0;
     // Whether the last read() returned early because of the stop check.
-    virtual bool lastReadInterrupted() const = 0;
+    bool lastReadInterrupted() const { return m_interrupted; }
 
-    virtual void setReadTimeout(int ms) = 0;
-    virtual void setWriteTimeout(int ms) = 0;
-    virtual int readTimeout() const = 0;
+    void setReadTimeout(int ms) { m_readTimeoutMs = ms; }
+    void setWriteTimeout(int ms) { m_writeTimeoutMs = ms; }
+    int readTimeout() const { return m_readTimeoutMs; }
     // Polled every few milliseconds while a read (or a connection) waits.
-    virtual void setStopCheck(std::function<bool()> check) = 0;
+    void setStopCheck(std::function<bool()> check) { m_stopCheck = std::move(check); }
 
     // After open() has failed: one line telling the user what would let this program open
     // the port (for example a group membership), or empty when there is nothing to suggest.
     virtual QString accessRemedy() const { return {}; }
+
+    static constexpr int DefaultTimeoutMs = 5000;
+
+protected:
+    // read() and write() of an open transport on its descriptor (see link/fd_io.h), with
+    // the time-outs and the stop check set here.
+    qint64 writeDescriptor(const FdStream &stream, const QByteArray &data);
+    qint64 readDescriptor(const FdStream &stream, char *buf, qint64 got, qint64 count);
+
+    QString m_name;
+    std::function<bool()> m_stopCheck;
+    bool m_interrupted = false;
+
+private:
+    int m_readTimeoutMs = DefaultTimeoutMs;
+    int m_writeTimeoutMs = DefaultTimeoutMs;
 };
 
 // Makes the transport for a port name (already named, not yet open).
