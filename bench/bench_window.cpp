@@ -221,6 +221,16 @@ QMap<QString, long> threadTicks(qint64 pid)
     return ticks;
 }
 
+// The environment of a started program: offscreen, with settings and data in home.
+QProcessEnvironment childEnvironment(const QString &home)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+    return env;
+}
+
 // (b)
 void benchIdleProgram(const QString &program)
 {
@@ -236,10 +246,7 @@ void benchIdleProgram(const QString &program)
     QMap<QString, std::vector<double>> perThread;
     for (int run = 0; run < Runs; ++run) {
         QTemporaryDir home;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
+        const QProcessEnvironment env = childEnvironment(home.path());
         QProcess p;
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(home.path());
@@ -288,10 +295,7 @@ void benchStartup(const QString &self)
     std::vector<double> total, toMain, build, toPaint;
     for (int run = 0; run < Runs; ++run) {
         QTemporaryDir home;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
+        QProcessEnvironment env = childEnvironment(home.path());
         timespec now{};
         clock_gettime(CLOCK_MONOTONIC, &now);
         env.insert(QStringLiteral("AQ_BENCH_T0_NS"), QString::number(qint64(now.tv_sec) * 1000000000 + now.tv_nsec));

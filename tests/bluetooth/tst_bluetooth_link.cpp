@@ -24,6 +24,7 @@
 #include "link/firmware.h"
 #include "link/firmware_commands.h"
 #include "link/ports.h"
+#include "program_env.h"
 #include "link/thd_com.h"
 #include "sim/simulated_controller.h"
 #include "sim_fixture.h"
@@ -280,12 +281,7 @@ void TstBluetoothLink::ordinaryUserConnects()
                                 QStringLiteral("--"), program} +
                     arguments;
     }
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("HOME"), home.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+    QProcessEnvironment env = privateProgramEnvironment(home.path());
     env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_bus.address());
     env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     QProcess process;

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "link/transport.h"
+#include "program_env.h"
 #include "sim/simulator_port.h"
 
 class TstPortAccess : public QObject
@@ -40,12 +41,7 @@ void TstPortAccess::remedyAfterTheOpenAttempts()
 
     QTemporaryDir home;
     QVERIFY(::chown(QFile::encodeName(home.path()).constData(), nobody->pw_uid, nobody->pw_gid) == 0);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("HOME"), home.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+    QProcessEnvironment env = privateProgramEnvironment(home.path());
     QProcess process;
     process.setProcessEnvironment(env);
     process.setStandardOutputFile(QProcess::nullDevice());
