@@ -9,6 +9,7 @@
 #include "link/device_image.h"
 #include "link/ports.h"
 #include "schedule/chart_page.h"
+#include "widgets/image_view.h"
 #include "sim_fixture.h"
 #include "window_fixture.h"
 
@@ -132,7 +133,7 @@ void TstChartPage::clicksAndPageChangeReadTheChart()
     w->SelectPage(w->page(QStringLiteral("tsTemp")));
     QCOMPARE(pendingRequests(), GetChart);
     setRequestFlags(0);
-    ChartImage *image = w->chart->imgTemp;
+    ImageView *image = w->chart->imgTemp;
     QCOMPARE(image->cursor().shape(), Qt::CrossCursor);
     QTest::mouseClick(image, Qt::RightButton, {}, QPoint(30, 30));
     QCOMPARE(pendingRequests(), 0u);
@@ -150,7 +151,7 @@ void TstChartPage::handOverDrawsAtTheImageSize()
     w = makeWindow({"-english"});
     w->show();
     w->SelectPage(w->page(QStringLiteral("tsTemp")));
-    ChartImage *image = w->chart->imgTemp;
+    ImageView *image = w->chart->imgTemp;
     QTRY_VERIFY(!image->image().isNull());
     QCOMPARE(image->image().deviceIndependentSize().toSize(), image->size());
     // A chart read redraws; a resize redraws at the new size.

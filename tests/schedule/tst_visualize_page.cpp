@@ -9,6 +9,7 @@
 
 #include "link/device_image.h"
 #include "schedule/visualize_page.h"
+#include "widgets/image_view.h"
 #include "window_fixture.h"
 
 namespace {
