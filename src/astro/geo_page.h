@@ -54,7 +54,7 @@ public:
     void edtTimeChange();
     void imgMoonDblClick();
 
-    // The map fills the page's upper part at the largest 2:1 size that fits, drawn at that size.
+    // The map fills the page's upper part (MapSizeWithin), drawn at that size.
     ImageView *imgGeo = nullptr;
     ImageView *imgMoon = nullptr;
     QLabel *lblGeo = nullptr;

@@ -246,7 +246,7 @@ void drawGraticule(QPainter &painter, QSize size, qreal ratio)
 {
     painter.setRenderHint(QPainter::Antialiasing, false);
     const QColor line(0, 0, 0, 30);
-    const int width = oddWidth(ratio), half = width / 2;
+    const int width = std::max(1, int(std::lround(ratio))), half = width / 2;
     for (int longitude = -150; longitude < 180; longitude += 30) {
         const int x = int(RoundHalfEven((longitude + 180) * size.width() / 360.0));
         painter.fillRect(QRect(x - half, 0, width, size.height()), line);
@@ -386,8 +386,12 @@ GeoPlace PlaceForMapPixel(int x, int y, QSize map)
 
 QSize MapSizeWithin(QSize area)
 {
-    const int width = std::max(2, std::min(area.width(), 2 * area.height()) & ~1);
-    return QSize(width, width / 2);
+    int width = std::max(2, area.width()), height = std::max(1, area.height());
+    if (width > MaxMapAspect * height)
+        width = int(std::floor(MaxMapAspect * height));
+    else if (width < MinMapAspect * height)
+        height = int(std::floor(width / MinMapAspect));
+    return QSize(std::max(2, width), std::max(1, height));
 }
 
 QImage RenderWorldMap(const QList<GeoPolygon> &land, QSize size, qreal ratio)

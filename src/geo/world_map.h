@@ -62,8 +62,12 @@ QPoint MapPixelForPlace(double latitude, double longitude, QSize map = Reference
 // the place at its centre.
 GeoPlace PlaceForMapPixel(int x, int y, QSize map = ReferenceMapSize);
 
-// The largest map of the projection's 2:1 shape that fits into an area of that many device
-// pixels (an even width, so that the height is exactly half of it); at least 2 x 1.
+// The map's size in an area of that many device pixels: the whole area while its width is
+// between MinMapAspect and MaxMapAspect times its height (the map then fills the page, its
+// east-west scale at most 1.3 times the true 2:1 one), else the largest map of the nearest
+// of those shapes; at least 2 x 1.
+inline constexpr double MinMapAspect = 1.5;
+inline constexpr double MaxMapAspect = 2.6;
 QSize MapSizeWithin(QSize area);
 
 // The land polygons drawn over the sea, antialiased, with a faint graticule every 30 degrees,

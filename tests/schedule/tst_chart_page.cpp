@@ -193,11 +193,15 @@ void TstChartPage::pictures_data()
     QTest::addColumn<QString>("language");
     QTest::addColumn<int>("source");
     QTest::addColumn<QString>("name");
-    QTest::newRow("water en") << "-english" << int(ChartWaterTemp) << "chart_water_en";
-    QTest::newRow("water de, Fahrenheit") << "-german" << int(ChartWaterTemp) << "chart_water_de_f";
-    QTest::newRow("voltage en") << "-english" << int(ChartInputVoltage) << "chart_voltage_en";
-    QTest::newRow("slave de") << "-german" << int(ChartSlaveTemp) << "chart_slave_de";
-    QTest::newRow("empty de") << "-german" << -1 << "chart_empty_de";
+    QTest::addColumn<QSize>("size");   // empty: a little above the smallest window
+    QTest::newRow("water en") << "-english" << int(ChartWaterTemp) << "chart_water_en" << QSize();
+    QTest::newRow("water de, Fahrenheit") << "-german" << int(ChartWaterTemp) << "chart_water_de_f" << QSize();
+    QTest::newRow("voltage en") << "-english" << int(ChartInputVoltage) << "chart_voltage_en" << QSize();
+    QTest::newRow("slave de") << "-german" << int(ChartSlaveTemp) << "chart_slave_de" << QSize();
+    QTest::newRow("empty de") << "-german" << -1 << "chart_empty_de" << QSize();
+    QTest::newRow("water en, design size") << "-english" << int(ChartWaterTemp) << "chart_water_en_design"
+                                           << QSize(TfrmLumora::DesignWidth, TfrmLumora::DesignHeight);
+    QTest::newRow("water en, 1920") << "-english" << int(ChartWaterTemp) << "chart_water_en_1920" << QSize(1920, 1080);
 }
 
 void TstChartPage::pictures()
@@ -231,12 +235,20 @@ void TstChartPage::pictures()
         Chart.Sample[17] = NoValue16;   // one lost sample
     Expert.ChartMode = uint8_t(std::max(source, 0));
     w->SelectPage(w->page(QStringLiteral("tsTemp")));
-    w->resize(TfrmLumora::MinimumPageWidth + 40, TfrmLumora::MinimumPageHeight + 100);
+    QFETCH(QSize, size);
+    if (size.isEmpty())
+        size = QSize(TfrmLumora::MinimumPageWidth + 40, TfrmLumora::MinimumPageHeight + 100);
+    if (w->devicePixelRatioF() > 1)
+        name += QStringLiteral("_2x");
+    w->resize(size);
     w->show();
     QCoreApplication::processEvents();
     w->DrawSensorChart();
     savePicture(w.get(), w->size(), name);
-    QVERIFY(!w->chart->imgTemp->image().isNull());
+    // Drawn at the chart's own size, pixel for pixel on the screen.
+    const QImage &image = w->chart->imgTemp->image();
+    QCOMPARE(image.size(), w->chart->imgTemp->pixelSize());
+    QCOMPARE(image.devicePixelRatio(), w->chart->imgTemp->devicePixelRatioF());
 }
 
 QTEST_MAIN(TstChartPage)
