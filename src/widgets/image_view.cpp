@@ -69,6 +69,15 @@ void ImageView::setBackground(const QColor &colour)
     update();
 }
 
+bool ImageView::event(QEvent *event)
+{
+    const bool handled = QWidget::event(event);
+    // Sent when the window moves to another screen, whose pixel ratio may differ.
+    if (event->type() == QEvent::ScreenChangeInternal && isVisible())
+        emit needsDrawing();
+    return handled;
+}
+
 void ImageView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);

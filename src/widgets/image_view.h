@@ -47,10 +47,12 @@ signals:
     void doubleClicked(QPointF position);
     void left();
     void contextMenuRequested(QPoint globalPosition);
-    // Shown, or resized while visible: the picture must be drawn for the view's present size.
+    // Shown, resized while visible or moved to a screen of another pixel ratio: the picture
+    // must be drawn for the view's present size.
     void needsDrawing();
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;

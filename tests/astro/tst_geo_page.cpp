@@ -401,6 +401,8 @@ void TstGeoPage::nowButtonAndMenu()
 
 void TstGeoPage::viewFollowsPageAndInfo()
 {
+    // The map is drawn when the page is first shown, never on the way to the first window.
+    QVERIFY(geo()->imgGeo->image().isNull());
     w->SelectPage(w->page("tsMessages"));
     Config.Lat = int16_t(0);
     Config.Lon = int16_t(0);
