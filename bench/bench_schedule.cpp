@@ -17,6 +17,7 @@
 #include "schedule/light_curves.h"
 #include "schedule/schedule_grid.h"
 #include "schedule/visualize_page.h"
+#include "widgets/image_view.h"
 
 namespace {
 

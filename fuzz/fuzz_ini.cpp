@@ -21,6 +21,12 @@ void check(bool ok)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    // The same bytes as a language table: UTF-8, repeated sections read together.
+    const IniFile table = IniFile::parse(bytes, IniFile::Encoding::Utf8);
+    for (const QString &section : table.sectionNames())
+        for (const IniFile::Entry &entry : table.mergedEntries(section))
+            check(!entry.key.isEmpty() && !entry.key.contains(u'=') && entry.value == entry.value.trimmed());
+
     IniFile ini = IniFile::parse(bytes);
 
     resetDeviceImage();

@@ -1,5 +1,7 @@
 #include "app/localization.h"
 
+#include "files/ini_file.h"
+
 #include <QFile>
 #include <QMutex>
 #include <QMutexLocker>
@@ -62,41 +64,17 @@ std::shared_ptr<const LanguageTable> loadTable(int language)
 
 LanguageTable LanguageTable::parse(const QByteArray &utf8)
 {
+    // One INI reader for the whole program; the tables only keep their own index for
+    // the lookups. Repeated sections are read as one.
+    const IniFile ini = IniFile::parse(utf8, IniFile::Encoding::Utf8);
     LanguageTable table;
-    QString text = QString::fromUtf8(utf8);
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-
-    Section *section = nullptr;
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    for (const QString &rawLine : lines) {
-        const QString line = rawLine.trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
-            continue;
-        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
-            const QString name = line.mid(1, line.size() - 2).trimmed();
-            section = nullptr;
-            for (Section &s : table.m_sections) {
-                if (s.name.compare(name, Qt::CaseInsensitive) == 0)
-                    section = &s;
-            }
-            if (!section) {
-                table.m_sections.append(Section{name, {}, {}});
-                section = &table.m_sections.last();
-            }
-            continue;
+    for (const QString &name : ini.sectionNames()) {
+        Section section{name, {}, {}};
+        for (IniFile::Entry &entry : ini.mergedEntries(name)) {
+            section.index.insert(entry.key.toLower(), section.entries.size());
+            section.entries.append(Entry{std::move(entry.key), std::move(entry.value)});
         }
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (!section || eq <= 0)
-            continue;
-        const QString key = line.left(eq).trimmed();
-        if (key.isEmpty())
-            continue;
-        const QString folded = key.toLower();
-        if (section->index.contains(folded))
-            continue;
-        section->index.insert(folded, section->entries.size());
-        section->entries.append(Entry{key, line.mid(eq + 1).trimmed()});
+        table.m_sections.append(std::move(section));
     }
     return table;
 }

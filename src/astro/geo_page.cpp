@@ -6,10 +6,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLocale>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSlider>
 
@@ -19,86 +16,17 @@
 
 #include "app/frm_lumora.h"
 #include "app/widgets.h"
-#include "astro/geo_view.h"
-#include "astro/world_map.h"
+#include "geo/geo_view.h"
+#include "geo/world_map.h"
 #include "link/device_image.h"
 #include "pages/number_format.h"
+#include "widgets/image_view.h"
 
 namespace {
 // The clock of the controller holds a two-digit year.
 const QDate FirstDate(2000, 1, 1);
 const QDate LastDate(2099, 12, 31);
-
-QPoint pixelAt(const QMouseEvent *event)
-{
-    const QPointF at = event->position();
-    return QPoint(int(std::floor(at.x())), int(std::floor(at.y())));
-}
 }  // namespace
-
-// ---------------------------------------------------------------------------
-
-GeoMapView::GeoMapView(QWidget *parent) : QWidget(parent)
-{
-    setObjectName(QStringLiteral("imgGeo"));
-    setFixedSize(geomap::Width, geomap::Height);
-    setCursor(Qt::CrossCursor);
-    setMouseTracking(true);
-    // A click on the map ends typing in the coordinate edits.
-    setFocusPolicy(Qt::ClickFocus);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
-
-void GeoMapView::setImage(const QImage &image)
-{
-    m_image = image;
-    update();
-}
-
-QSize GeoMapView::sizeHint() const { return QSize(geomap::Width, geomap::Height); }
-
-void GeoMapView::paintEvent(QPaintEvent *)
-{
-    QPainter painter(this);
-    if (m_image.isNull())
-        painter.fillRect(rect(), palette().window());
-    else
-        painter.drawImage(QPoint(0, 0), m_image);
-}
-
-void GeoMapView::mousePressEvent(QMouseEvent *event)
-{
-    QWidget::mousePressEvent(event);
-    emit mousePressed(pixelAt(event));
-}
-
-void GeoMapView::mouseMoveEvent(QMouseEvent *event) { emit mouseMoved(pixelAt(event)); }
-
-void GeoMapView::leaveEvent(QEvent *) { emit mouseLeft(); }
-
-// ---------------------------------------------------------------------------
-
-MoonView::MoonView(QWidget *parent) : QWidget(parent)
-{
-    setObjectName(QStringLiteral("imgMoon"));
-    setFixedSize(geoview::MoonImageSize, geoview::MoonImageSize);
-}
-
-void MoonView::setImage(const QImage &image)
-{
-    m_image = image;
-    update();
-}
-
-void MoonView::paintEvent(QPaintEvent *)
-{
-    QPainter painter(this);
-    painter.drawImage(QPoint(0, 0), m_image);
-}
-
-void MoonView::mouseDoubleClickEvent(QMouseEvent *) { emit doubleClicked(); }
-
-// ---------------------------------------------------------------------------
 
 GeoPage::GeoPage(TfrmLumora *window) : QObject(window), w(window)
 {
@@ -110,20 +38,32 @@ GeoPage::GeoPage(TfrmLumora *window) : QObject(window), w(window)
 bool GeoPage::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Show && watched == w->page(QStringLiteral("tsGeo"))) {
-        // The page's layout is still pending when it is shown; the scroll range must be known.
+        // The page's layout is still pending when it is shown; the map is drawn at its final size.
         if (QLayout *layout = w->page(QStringLiteral("tsGeo"))->layout())
             layout->activate();
-        if (m_mapStale)
-            drawMap();
-        revealMarker();
+        mapNeedsDrawing();
     }
     return QObject::eventFilter(watched, event);
 }
 
-void GeoPage::revealMarker()
+void GeoPage::mapNeedsDrawing()
 {
-    const QPoint at = MapPixelForPlace(int16_t(Config.Lat) * 0.1, int16_t(Config.Lon) * 0.1);
-    scrollGeo->ensureVisible(at.x(), at.y(), 60, 60);
+    if (!mapShown()) {
+        m_mapStale = true;
+        return;
+    }
+    const QImage &shown = imgGeo->image();
+    if (m_mapStale || shown.size() != MapSizeWithin(imgGeo->pixelSize()) ||
+        shown.devicePixelRatio() != imgGeo->pixelRatio())
+        drawMap();
+}
+
+GeoPlace GeoPage::placeAt(QPointF position) const
+{
+    const QImage &shown = imgGeo->image();
+    const QPointF pixel = imgGeo->imagePixelAt(position);
+    return PlaceForMapPixel(int(std::floor(pixel.x())), int(std::floor(pixel.y())),
+                            shown.isNull() ? ReferenceMapSize : shown.size());
 }
 
 void GeoPage::buildPage(QWidget *page)
@@ -154,13 +94,14 @@ void GeoPage::buildPage(QWidget *page)
     }
     layout->addWidget(lblGeoOffline);
 
-    scrollGeo = new QScrollArea(page);
-    scrollGeo->setObjectName(QStringLiteral("scrollGeo"));
-    scrollGeo->setAlignment(Qt::AlignCenter);
-    scrollGeo->setMinimumHeight(120);
-    imgGeo = new GeoMapView;
-    scrollGeo->setWidget(imgGeo);
-    layout->addWidget(scrollGeo, 1);
+    imgGeo = new ImageView(QStringLiteral("imgGeo"), page);
+    imgGeo->setCursor(Qt::CrossCursor);
+    imgGeo->setMouseTracking(true);
+    // A click on the map ends typing in the coordinate edits.
+    imgGeo->setFocusPolicy(Qt::ClickFocus);
+    imgGeo->setMinimumSize(240, 120);
+    imgGeo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    layout->addWidget(imgGeo, 1);
 
     auto *controls = new QHBoxLayout;
     controls->setSpacing(10);
@@ -225,15 +166,19 @@ void GeoPage::buildPage(QWidget *page)
     lblGeo->setTextFormat(Qt::PlainText);
     lblGeo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lblGeo->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    imgMoon = new MoonView(page);
+    imgMoon = new ImageView(QStringLiteral("imgMoon"), page);
+    imgMoon->setFixedSize(geoview::MoonImageSize, geoview::MoonImageSize);
+    imgMoon->setBackground(Qt::transparent);
+    imgMoon->setReportsDoubleClicks(true);
     sky->addWidget(lblGeo, 1);
     sky->addWidget(imgMoon);
     layout->addLayout(sky);
 
-    connect(imgGeo, &GeoMapView::mousePressed, this, &GeoPage::imgGeoMouseDown);
-    connect(imgGeo, &GeoMapView::mouseMoved, this, &GeoPage::imgGeoMouseMove);
-    connect(imgGeo, &GeoMapView::mouseLeft, this, &GeoPage::imgGeoMouseLeave);
-    connect(imgMoon, &MoonView::doubleClicked, this, &GeoPage::imgMoonDblClick);
+    connect(imgGeo, &ImageView::pressed, this, &GeoPage::imgGeoMouseDown);
+    connect(imgGeo, &ImageView::moved, this, &GeoPage::imgGeoMouseMove);
+    connect(imgGeo, &ImageView::left, this, &GeoPage::imgGeoMouseLeave);
+    connect(imgGeo, &ImageView::needsDrawing, this, &GeoPage::mapNeedsDrawing);
+    connect(imgMoon, &ImageView::doubleClicked, this, &GeoPage::imgMoonDblClick);
 }
 
 bool GeoPage::dtpHasFocus() const
@@ -252,8 +197,17 @@ bool GeoPage::mapShown() const
 
 void GeoPage::drawMap()
 {
-    QImage map = WorldMap();
-    DrawPlaceMarker(map, int16_t(Config.Lat) * 0.1, int16_t(Config.Lon) * 0.1);
+    // Drawn from the land data at the shown size, so that it stays sharp at any scale.
+    const QSize size = MapSizeWithin(imgGeo->pixelSize());
+    const QImage &shown = imgGeo->image();
+    // A new clock moves nothing on the map: the copy of a large map is spared then.
+    if (!m_mapStale && shown.size() == size && shown.devicePixelRatio() == imgGeo->pixelRatio() &&
+        m_markerLat == int16_t(Config.Lat) && m_markerLon == int16_t(Config.Lon))
+        return;
+    QImage map = BuiltInWorldMap(size, imgGeo->pixelRatio());
+    m_markerLat = int16_t(Config.Lat);
+    m_markerLon = int16_t(Config.Lon);
+    DrawPlaceMarker(map, m_markerLat * 0.1, m_markerLon * 0.1);
     imgGeo->setImage(map);
     m_mapStale = false;
 }
@@ -273,7 +227,7 @@ void GeoPage::UpdateGeoView()
         view = GeoViewResult();
     }
     lblGeo->setText(view.text);
-    imgMoon->setImage(MoonPhaseImage(view));
+    imgMoon->setImage(MoonPhaseImage(view, imgMoon->pixelRatio()));
 }
 
 void GeoPage::showConnected(bool connected) { lblGeoOffline->setVisible(!connected); }
@@ -333,9 +287,9 @@ void GeoPage::btnNowClick()
     raiseRequest(SetInfoTime);
 }
 
-void GeoPage::imgGeoMouseDown(QPoint pixel)
+void GeoPage::imgGeoMouseDown(QPointF position)
 {
-    const GeoPlace place = PlaceForMapPixel(pixel.x(), pixel.y());
+    const GeoPlace place = placeAt(position);
     Config.Lat = int16_t(RoundHalfEven(place.latitude * 10));
     Config.Lon = int16_t(RoundHalfEven(place.longitude * 10));
     for (LabeledEdit *edit : {edtLat, edtLon}) {
@@ -346,9 +300,9 @@ void GeoPage::imgGeoMouseDown(QPoint pixel)
     raiseRequest(SetConfig);
 }
 
-void GeoPage::imgGeoMouseMove(QPoint pixel)
+void GeoPage::imgGeoMouseMove(QPointF position)
 {
-    const GeoPlace place = PlaceForMapPixel(pixel.x(), pixel.y());
+    const GeoPlace place = placeAt(position);
     w->sbPanel[0]->setText(MousePositionText(place.latitude, place.longitude));
 }
 
@@ -364,7 +318,6 @@ void GeoPage::edtLatChange()
     Config.Lat = place->lat;
     Config.Lon = place->lon;
     UpdateGeoView();
-    revealMarker();
     raiseRequest(SetConfig);
 }
 

@@ -4,58 +4,17 @@
 #include <QPoint>
 #include <QWidget>
 
+#include <cstdint>
+
+#include "geo/world_map.h"
+
+class ImageView;
 class TfrmLumora;
 class LabeledEdit;
 class QDateEdit;
 class QLabel;
 class QPushButton;
-class QScrollArea;
 class QSlider;
-
-// The world map at scale 1 (one bitmap pixel per widget pixel), shown in a scroll area.
-// Mouse positions are reported in bitmap pixels.
-class GeoMapView : public QWidget {
-    Q_OBJECT
-public:
-    explicit GeoMapView(QWidget *parent = nullptr);
-    const QImage &image() const { return m_image; }
-    // Shows the bitmap; the view repaints once.
-    void setImage(const QImage &image);
-    QSize sizeHint() const override;
-
-signals:
-    void mousePressed(QPoint pixel);
-    void mouseMoved(QPoint pixel);
-    void mouseLeft();
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void leaveEvent(QEvent *event) override;
-
-private:
-    QImage m_image;
-};
-
-// The 60 x 60 moon drawing; a double click is reported.
-class MoonView : public QWidget {
-    Q_OBJECT
-public:
-    explicit MoonView(QWidget *parent = nullptr);
-    const QImage &image() const { return m_image; }
-    void setImage(const QImage &image);
-
-signals:
-    void doubleClicked();
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-    void mouseDoubleClickEvent(QMouseEvent *event) override;
-
-private:
-    QImage m_image;
-};
 
 // The Geo page: the place the controller's sun follows (map, latitude and longitude) and the
 // controller's date and time, with the sun and the moon seen from that place at that time.
@@ -85,8 +44,9 @@ public:
     // The controller's clock := this computer's, time-lapse off.
     void btnNowClick();
 
-    void imgGeoMouseDown(QPoint pixel);
-    void imgGeoMouseMove(QPoint pixel);
+    // Mouse positions in imgGeo's widget coordinates.
+    void imgGeoMouseDown(QPointF position);
+    void imgGeoMouseMove(QPointF position);
     void imgGeoMouseLeave();
     void edtLatChange();
     void dtpChange();
@@ -94,9 +54,9 @@ public:
     void edtTimeChange();
     void imgMoonDblClick();
 
-    GeoMapView *imgGeo = nullptr;
-    QScrollArea *scrollGeo = nullptr;
-    MoonView *imgMoon = nullptr;
+    // The map fills the page's upper part (MapSizeWithin), drawn at that size.
+    ImageView *imgGeo = nullptr;
+    ImageView *imgMoon = nullptr;
     QLabel *lblGeo = nullptr;
     QLabel *lblGeoOffline = nullptr;
     LabeledEdit *edtLat = nullptr;
@@ -111,9 +71,11 @@ protected:
 
 private:
     void buildPage(QWidget *page);
-    // Scrolls the map so that the marker is in view (when the page is shown and after typed
-    // coordinates; never on a refresh, which would undo the user's scrolling).
-    void revealMarker();
+    // The place under a mouse position on the map, as drawn (the reference map's size
+    // before the first drawing).
+    GeoPlace placeAt(QPointF position) const;
+    // The map is drawn anew when the view's size or pixel ratio changed or it is stale.
+    void mapNeedsDrawing();
     // The date picker counts as focused while its calendar is open, since a date picked
     // there arrives while the calendar has the focus.
     bool dtpHasFocus() const;
@@ -127,4 +89,5 @@ private:
 
     TfrmLumora *w;
     bool m_mapStale = true;
+    int16_t m_markerLat = 0, m_markerLon = 0;   // the place marked on the shown map
 };

@@ -162,9 +162,10 @@ void IniFile::addLine(const QString &text)
     section.lines.push_back(std::move(line));
 }
 
-IniFile IniFile::parse(QByteArrayView bytes)
+IniFile IniFile::parse(QByteArrayView bytes, Encoding encoding)
 {
     IniFile ini;
+    ini.m_encoding = encoding;
     ini.m_sections.push_back(Section{});
     // Editors that save as UTF-8 often put a byte-order mark first; read as Windows-1252 it
     // would become part of the first line and hide the first section. It is kept for saving.
@@ -190,7 +191,8 @@ IniFile IniFile::parse(QByteArrayView bytes)
         qsizetype end = start;
         while (end < size && bytes[end] != '\n' && bytes[end] != '\r')
             ++end;
-        ini.addLine(DecodeWindows1252(bytes.sliced(start, end - start)));
+        const QByteArrayView line = bytes.sliced(start, end - start);
+        ini.addLine(encoding == Encoding::Utf8 ? QString::fromUtf8(line) : DecodeWindows1252(line));
         if (end < size && bytes[end] == '\r' && end + 1 < size && bytes[end + 1] == '\n')
             ++end;
         start = end + 1;
@@ -313,7 +315,7 @@ QByteArray IniFile::toBytes() const
         bytes += "\xEF\xBB\xBF";
     for (const Section &section : m_sections)
         for (const Line &line : section.lines) {
-            bytes += EncodeWindows1252(line.text);
+            bytes += m_encoding == Encoding::Utf8 ? line.text.toUtf8() : EncodeWindows1252(line.text);
             bytes += m_lineEnd;
         }
     return bytes;
@@ -375,4 +377,25 @@ bool WriteFileAtomically(const QString &path, QByteArrayView bytes)
     if (!ok)
         ::unlink(tempName.constData());
     return ok;
+}
+
+QList<IniFile::Entry> IniFile::mergedEntries(const QString &section) const
+{
+    QList<Entry> entries;
+    QHash<QString, bool> seen;
+    // The preamble (index 0) has no name and is never a section.
+    for (std::size_t i = 1; i < m_sections.size(); ++i) {
+        if (m_sections[i].name.compare(section, Qt::CaseInsensitive) != 0)
+            continue;
+        for (const Line &line : m_sections[i].lines) {
+            if (line.key.isNull())
+                continue;
+            const QString lower = line.key.toLower();
+            if (seen.contains(lower))
+                continue;
+            seen.insert(lower, true);
+            entries.append(Entry{line.key, QStringView(line.text).mid(line.equalsAt + 1).trimmed().toString()});
+        }
+    }
+    return entries;
 }

@@ -41,9 +41,13 @@ public:
 
     IniFile() = default;
 
-    // The text of a file in Windows-1252; lines may end in CR LF, LF or CR. A UTF-8
-    // byte-order mark at the start is skipped (and written again by toBytes).
-    static IniFile parse(QByteArrayView bytes);
+    // How the bytes of a file map to text: settings files are Windows-1252; the program's
+    // own language tables are UTF-8.
+    enum class Encoding { Windows1252, Utf8 };
+
+    // The text of a file; lines may end in CR LF, LF or CR. A UTF-8 byte-order mark at the
+    // start is skipped (and written again by toBytes, which also keeps the encoding).
+    static IniFile parse(QByteArrayView bytes, Encoding encoding = Encoding::Windows1252);
 
     enum class LoadResult { Loaded, Missing, Unreadable, TooLarge };
     // Reads the file into *ini. A missing file gives an empty one; an unreadable or too
@@ -75,6 +79,16 @@ public:
     // Keys of a section in file order (the first section of that name).
     QStringList keys(const QString &section) const;
 
+    struct Entry {
+        QString key;     // as spelled
+        QString value;   // trimmed, as stored: quotes are kept
+    };
+    // The entries of every section of that name taken together, in file order; of keys
+    // equal but for letter case the first counts. For tables that a person may have split
+    // into several sections of one name (the language tables), unlike value(), which reads
+    // the first section only as the settings files expect.
+    QList<Entry> mergedEntries(const QString &section) const;
+
     // The whole text in Windows-1252, with the line ends of the file that was read
     // (CR LF for a new file).
     QByteArray toBytes() const;
@@ -104,4 +118,5 @@ private:
     QHash<QString, int> m_sectionIndex;   // lower-case name -> first section with that name
     QByteArray m_lineEnd = QByteArrayLiteral("\r\n");
     bool m_byteOrderMark = false;
+    Encoding m_encoding = Encoding::Windows1252;
 };

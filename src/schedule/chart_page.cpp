@@ -2,72 +2,24 @@
 
 #include <QAction>
 #include <QActionGroup>
-#include <QContextMenuEvent>
 #include <QMenu>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QVBoxLayout>
 
 #include "app/frm_lumora.h"
 #include "app/localization.h"
 #include "link/device_image.h"
 #include "schedule/sensor_chart.h"
-
-ChartImage::ChartImage(QWidget *parent) : QWidget(parent)
-{
-    setObjectName(QStringLiteral("imgTemp"));
-    setCursor(Qt::CrossCursor);
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
-
-void ChartImage::setImage(const QImage &image)
-{
-    m_image = image;
-    update();
-}
-
-void ChartImage::paintEvent(QPaintEvent *)
-{
-    QPainter p(this);
-    p.fillRect(rect(), Qt::white);
-    if (!m_image.isNull())
-        p.drawImage(QPoint(0, 0), m_image);
-}
-
-void ChartImage::resizeEvent(QResizeEvent *event)
-{
-    QWidget::resizeEvent(event);
-    emit resized();
-}
-
-void ChartImage::showEvent(QShowEvent *event)
-{
-    QWidget::showEvent(event);
-    // A size change while the page was hidden has not been drawn yet.
-    if (m_image.isNull() || m_image.deviceIndependentSize().toSize() != size())
-        emit resized();
-}
-
-void ChartImage::mouseReleaseEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        emit clicked();
-    QWidget::mouseReleaseEvent(event);
-}
-
-void ChartImage::contextMenuEvent(QContextMenuEvent *event)
-{
-    emit popupRequested(event->globalPos());
-    event->accept();
-}
+#include "widgets/image_view.h"
 
 ChartPage::ChartPage(TfrmLumora *window) : QObject(window), w(window)
 {
     QWidget *page = w->page(QStringLiteral("tsTemp"));
     auto *layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
-    imgTemp = new ChartImage(page);
+    imgTemp = new ImageView(QStringLiteral("imgTemp"), page);
+    imgTemp->setCursor(Qt::CrossCursor);
+    imgTemp->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    imgTemp->setBackground(Qt::white);
     layout->addWidget(imgTemp);
 
     // The items' captions come from the expert page's source buttons once the language
@@ -97,12 +49,18 @@ ChartPage::ChartPage(TfrmLumora *window) : QObject(window), w(window)
     }
 
     ShowPopup = [](QMenu *menu, const QPoint &at) { menu->exec(at); };
-    connect(imgTemp, &ChartImage::clicked, this, &ChartPage::imgTempClick);
-    connect(imgTemp, &ChartImage::resized, this, [this] {
-        if (imgTemp->isVisible())
+    connect(imgTemp, &ImageView::released, this, [this](QPointF at, Qt::MouseButton button) {
+        if (button == Qt::LeftButton && imgTemp->rect().contains(at.toPoint()))
+            imgTempClick();
+    });
+    connect(imgTemp, &ImageView::needsDrawing, this, [this] {
+        // A chart drawn for this size is still right: only the chart record redraws it.
+        const QImage &shown = imgTemp->image();
+        if (shown.isNull() || shown.size() != imgTemp->pixelSize() ||
+            shown.devicePixelRatio() != imgTemp->pixelRatio())
             DrawSensorChart();
     });
-    connect(imgTemp, &ChartImage::popupRequested, this, [this](const QPoint &at) {
+    connect(imgTemp, &ImageView::contextMenuRequested, this, [this](const QPoint &at) {
         pumChartPopup();
         ShowPopup(pumChart, at);
     });

@@ -1,38 +1,12 @@
 #pragma once
-#include <QImage>
 #include <QObject>
-#include <QWidget>
 
 #include <functional>
 
+class ImageView;
 class QAction;
 class QMenu;
 class TfrmLumora;
-
-// The image control of the chart: shows the last drawn picture and reports clicks,
-// right clicks and size changes.
-class ChartImage : public QWidget {
-    Q_OBJECT
-public:
-    explicit ChartImage(QWidget *parent = nullptr);
-    void setImage(const QImage &image);
-    const QImage &image() const { return m_image; }
-
-signals:
-    void clicked();
-    void popupRequested(const QPoint &globalPos);
-    void resized();
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-    void contextMenuEvent(QContextMenuEvent *event) override;
-
-private:
-    QImage m_image;
-};
 
 // The Chart page: the sensor chart image and its pop-up menu for the chart source.
 class ChartPage : public QObject {
@@ -51,7 +25,9 @@ public:
     void mnuCHMVoltageClick() { chooseSource(2); }
     void mnuCHMTempSlaveClick() { chooseSource(3); }
 
-    ChartImage *imgTemp = nullptr;
+    // Drawn at its own size in device pixels; a left click reads the chart, a right click
+    // opens pumChart.
+    ImageView *imgTemp = nullptr;
     QMenu *pumChart = nullptr;
     // Where the pop-up menu opens; tests replace it to inspect the menu without blocking.
     std::function<void(QMenu *, const QPoint &)> ShowPopup;

@@ -4,9 +4,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QMutexLocker>
-#include <QPainter>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -17,69 +15,7 @@
 #include "app/frm_lumora.h"
 #include "app/localization.h"
 #include "link/device_image.h"
-
-// ---------------------------------------------------------------------------
-// The image control
-
-LightCurveView::LightCurveView(QWidget *parent) : QWidget(parent)
-{
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setCursor(Qt::CrossCursor);
-    setMinimumSize(240, 120);
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-}
-
-QImage &LightCurveView::prepareImage()
-{
-    const qreal ratio = devicePixelRatioF();
-    const QSize size(std::max(1, int(std::lround(width() * ratio))), std::max(1, int(std::lround(height() * ratio))));
-    if (m_image.size() != size || m_image.devicePixelRatio() != ratio) {
-        m_image = QImage(size, QImage::Format_ARGB32_Premultiplied);
-        m_image.setDevicePixelRatio(ratio);
-        m_image.fill(Qt::black);
-    }
-    return m_image;
-}
-
-void LightCurveView::paintEvent(QPaintEvent *)
-{
-    QPainter painter(this);
-    if (m_image.isNull())
-        painter.fillRect(rect(), Qt::black);
-    else
-        painter.drawImage(QPoint(0, 0), m_image);
-}
-
-void LightCurveView::mousePressEvent(QMouseEvent *event)
-{
-    event->accept();
-    emit mousePressed(event->position());
-}
-
-void LightCurveView::mouseMoveEvent(QMouseEvent *event)
-{
-    event->accept();
-    emit mouseMoved(event->position());
-}
-
-void LightCurveView::mouseReleaseEvent(QMouseEvent *event)
-{
-    event->accept();
-    emit mouseReleased(event->position());
-}
-
-void LightCurveView::resizeEvent(QResizeEvent *event)
-{
-    QWidget::resizeEvent(event);
-    if (isVisible())
-        emit needsDrawing();
-}
-
-void LightCurveView::showEvent(QShowEvent *event)
-{
-    QWidget::showEvent(event);
-    emit needsDrawing();
-}
+#include "widgets/image_view.h"
 
 // ---------------------------------------------------------------------------
 // The page
@@ -91,8 +27,10 @@ VisualizePage::VisualizePage(TfrmLumora *window)
     layout->setContentsMargins(0, 0, 0, 6);
     layout->setSpacing(6);
 
-    img = new LightCurveView(m_page);
-    img->setObjectName(QStringLiteral("img"));
+    img = new ImageView(QStringLiteral("img"), m_page);
+    img->setCursor(Qt::CrossCursor);
+    img->setMinimumSize(240, 120);
+    img->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     layout->addWidget(img, 1);
 
     auto *strip = new QHBoxLayout;
@@ -121,10 +59,10 @@ VisualizePage::VisualizePage(TfrmLumora *window)
     tmrVisualize->setObjectName(QStringLiteral("tmrVisualize"));
     tmrVisualize->setInterval(DragRedrawMs);
 
-    connect(img, &LightCurveView::mousePressed, this, &VisualizePage::imgMouseDown);
-    connect(img, &LightCurveView::mouseMoved, this, &VisualizePage::imgMouseMove);
-    connect(img, &LightCurveView::mouseReleased, this, &VisualizePage::imgMouseUp);
-    connect(img, &LightCurveView::needsDrawing, this, &VisualizePage::DrawLightCurves);
+    connect(img, &ImageView::pressed, this, &VisualizePage::imgMouseDown);
+    connect(img, &ImageView::moved, this, &VisualizePage::imgMouseMove);
+    connect(img, &ImageView::released, this, &VisualizePage::imgMouseUp);
+    connect(img, &ImageView::needsDrawing, this, &VisualizePage::DrawLightCurves);
     connect(tmrVisualize, &QTimer::timeout, this, &VisualizePage::tmrVisualizeTimer);
     // activated: only a choice of the user, never the index set by a refill of the list.
     connect(cmbVisualize, &QComboBox::activated, this, &VisualizePage::cmbVisualizeChange);

@@ -2,49 +2,17 @@
 #include <QImage>
 #include <QObject>
 #include <QPointF>
-#include <QWidget>
 
 #include <vector>
 
 #include "schedule/light_curves.h"
 
+class ImageView;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QTimer;
 class TfrmLumora;
-
-// The image control of the Visualization page: shows an off-screen image at the
-// control's size and passes the mouse on. The cross-hair cursor shows while the pointer
-// is over it.
-class LightCurveView : public QWidget {
-    Q_OBJECT
-public:
-    explicit LightCurveView(QWidget *parent);
-
-    // Gives the image the control's size at the screen's pixel ratio; an image of the
-    // right size is kept, so a redraw allocates nothing.
-    QImage &prepareImage();
-    const QImage &image() const { return m_image; }
-
-signals:
-    void mousePressed(QPointF pos);
-    void mouseMoved(QPointF pos);
-    void mouseReleased(QPointF pos);
-    // Resized or shown: the chart must be drawn for the new size.
-    void needsDrawing();
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-
-private:
-    QImage m_image;
-};
 
 // The Visualization page: the light curves of the schedule (img), the channel to edit
 // (cmbVisualize), "Lock times" (cbxTimeLock) and dragging a point of the edited channel
@@ -74,7 +42,8 @@ public:
     const std::vector<curves::CurvePoint> &points() const { return m_points; }
     bool isActivePage() const;
 
-    LightCurveView *img = nullptr;
+    // Drawn at its own size in device pixels; cross-hair cursor.
+    ImageView *img = nullptr;
     QLabel *lblVisualize = nullptr;
     QComboBox *cmbVisualize = nullptr;
     QCheckBox *cbxTimeLock = nullptr;

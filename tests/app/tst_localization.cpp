@@ -136,6 +136,12 @@ private slots:
         QTest::newRow("comment, junk") << QByteArray("A=0\n[Messages]\n;A=1\njunk\n=y\nA=x") << "x";
         QTest::newRow("empty value") << QByteArray("[Messages]\nA=\n") << "";
         QTest::newRow("no section") << QByteArray("A=x\n") << "-";
+        QTest::newRow("quotes kept") << QByteArray("[Messages]\nA= \"x\" \n") << "\"x\"";
+        QTest::newRow("UTF-8") << QByteArray("[Messages]\nA=\xC3\xA4\n") << "ä";
+        // Read as the settings files are: a lone CR ends a line too, and a header is the
+        // name up to its "]".
+        QTest::newRow("CR line ends") << QByteArray("[Messages]\rA=x\r") << "x";
+        QTest::newRow("text after header") << QByteArray("[Messages] ; texts\nA=x\n") << "x";
         QTest::newRow("binary") << QByteArray("\xFF\xFE\0[\0", 5) << "-";
     }
     void parse()

@@ -5,19 +5,21 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QSlider>
 #include <QTest>
 #include <QTimeZone>
 
 #include <time.h>
 
+#include <cmath>
+
 #include "app/widgets.h"
 #include "astro/geo_page.h"
-#include "astro/geo_view.h"
-#include "astro/world_map.h"
+#include "geo/geo_view.h"
+#include "geo/world_map.h"
 #include "link/device_image.h"
 #include "link/ports.h"
+#include "widgets/image_view.h"
 #include "sim_fixture.h"
 
 class TstGeoPage : public QObject {
@@ -28,6 +30,8 @@ private slots:
     void cleanup();
     void mapClick_data();
     void mapClick();
+    void scaledMapClick_data();
+    void scaledMapClick();
     void mouseMoveOnlyShowsPosition();
     void typedCoordinates_data();
     void typedCoordinates();
@@ -51,19 +55,34 @@ private:
         QVERIFY(control->hasFocus());
         setRequestFlags(0);
     }
-    void clickMap(QPoint pixel)
+    // The map exactly as large as the reference map, at which every place has its pinned pixel.
+    void referenceMap()
+    {
+        geo()->imgGeo->setFixedSize(ReferenceMapSize);
+        w->resize(1400, 900);
+        QCoreApplication::processEvents();
+        QCOMPARE(geo()->imgGeo->image().size() / geo()->imgGeo->image().devicePixelRatio(), ReferenceMapSize);
+    }
+    // The drawn map's pixel that covers the centre of a pixel of the reference map.
+    QPoint shownPixel(QPoint reference)
+    {
+        const QSize size = geo()->imgGeo->image().size();
+        return QPoint(int(std::floor((reference.x() + 0.5) * size.width() / geomap::Width)),
+                      int(std::floor((reference.y() + 0.5) * size.height() / geomap::Height)));
+    }
+    void mouseAt(QEvent::Type type, QPoint reference)
     {
         QCoreApplication::processEvents();   // the page's layout after the page change
-        geo()->scrollGeo->ensureVisible(pixel.x(), pixel.y(), 2, 2);
-        QCoreApplication::processEvents();
-        if (pixel.isNull()) {
-            // QTest takes a null position for the widget's centre.
-            QMouseEvent press(QEvent::MouseButtonPress, QPointF(0, 0), geo()->imgGeo->mapToGlobal(QPointF(0, 0)),
-                              Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(geo()->imgGeo, &press);
-        } else {
-            QTest::mouseClick(geo()->imgGeo, Qt::LeftButton, {}, pixel);
-        }
+        ImageView *view = geo()->imgGeo;
+        const QPointF at = view->positionOfImagePixel(shownPixel(reference));
+        QMouseEvent event(type, at, view->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &event);
+    }
+    void clickMap(QPoint reference)
+    {
+        mouseAt(QEvent::MouseButtonPress, reference);
+        mouseAt(QEvent::MouseButtonRelease, reference);
     }
     GeoPage *geo() { return w->geo; }
     std::unique_ptr<TfrmLumora> w;
@@ -102,7 +121,7 @@ void TstGeoPage::mapClick_data()
     QTest::addColumn<QString>("lonText");
     QTest::newRow("top left corner") << QPoint(0, 0) << 900 << -1800 << "90" << "-180";
     QTest::newRow("centre") << QPoint(500, 250) << 0 << 0 << "0" << "0";
-    QTest::newRow("last pixel, scrolled into view") << QPoint(999, 499) << -896 << 1796 << "-89.6" << "179.6";
+    QTest::newRow("last pixel") << QPoint(999, 499) << -896 << 1796 << "-89.6" << "179.6";
     QTest::newRow("central Europe") << QPoint(528, 111) << 500 << 101 << "50" << "10.1";
 }
 
@@ -112,6 +131,7 @@ void TstGeoPage::mapClick()
     QFETCH(int, lat);
     QFETCH(int, lon);
     w->SelectPage(w->page("tsGeo"));
+    referenceMap();
     setRequestFlags(0);
     clickMap(pixel);
     QCOMPARE(int(Config.Lat), lat);
@@ -123,15 +143,59 @@ void TstGeoPage::mapClick()
     QCOMPARE(geo()->imgGeo->image().pixel(marker), geomap::MarkerColour);
 }
 
+void TstGeoPage::scaledMapClick_data()
+{
+    QTest::addColumn<QSize>("window");
+    QTest::addColumn<QPoint>("reference");
+    const QList<QPoint> pixels = {QPoint(0, 0), QPoint(500, 250), QPoint(999, 499), QPoint(528, 111), QPoint(304, 344)};
+    for (const QSize window : {QSize(TfrmLumora::DesignWidth, TfrmLumora::DesignHeight), QSize(1920, 1080),
+                               QSize(767, 531)})
+        for (const QPoint pixel : pixels)
+            QTest::addRow("%dx%d at %d,%d", window.width(), window.height(), pixel.x(), pixel.y()) << window << pixel;
+}
+
+void TstGeoPage::scaledMapClick()
+{
+    // At any window size and scale the map fills its part of the page, and a click picks the
+    // place it picks on the reference map, within a pixel.
+    QFETCH(QSize, window);
+    QFETCH(QPoint, reference);
+    w->resize(window);
+    w->SelectPage(w->page("tsGeo"));
+    QCoreApplication::processEvents();
+    ImageView *view = geo()->imgGeo;
+    const QImage &shown = view->image();
+    QCOMPARE(shown.devicePixelRatio(), view->devicePixelRatioF());
+    QCOMPARE(shown.size(), MapSizeWithin(view->pixelSize()));
+
+    setRequestFlags(0);
+    clickMap(reference);
+    QCOMPARE(pendingRequests(), SetConfig);
+    const GeoPlace expected = PlaceForMapPixel(reference.x(), reference.y());
+    const double lat = int16_t(Config.Lat) * 0.1, lon = int16_t(Config.Lon) * 0.1;
+    QVERIFY2(std::abs(lat - expected.latitude) <= 180.0 / std::min(shown.height(), geomap::Height) + 0.05,
+             qPrintable(QString::number(lat)));
+    QVERIFY2(std::abs(lon - expected.longitude) <= 360.0 / std::min(shown.width(), geomap::Width) + 0.05,
+             qPrintable(QString::number(lon)));
+
+    // The marker sits where the click was: the stored place (tenths of a degree) may move
+    // it by the pixels a twentieth of a degree spans.
+    const QPoint clicked = shownPixel(reference);
+    const QPoint marker = MapPixelForPlace(lat, lon, shown.size());
+    const int slack = 1 + int(std::ceil(0.05 * std::max(shown.width() / 360.0, shown.height() / 180.0)));
+    QVERIFY2(std::abs(marker.x() - clicked.x()) <= slack && std::abs(marker.y() - clicked.y()) <= slack,
+             qPrintable(QStringLiteral("marker %1,%2 click %3,%4").arg(marker.x()).arg(marker.y()).arg(clicked.x()).arg(clicked.y())));
+    const QPoint inside(std::min(marker.x(), shown.width() - 1), std::min(marker.y(), shown.height() - 1));
+    QCOMPARE(shown.pixel(inside), geomap::MarkerColour);
+}
+
 void TstGeoPage::mouseMoveOnlyShowsPosition()
 {
     w->SelectPage(w->page("tsGeo"));
+    referenceMap();
     const QByteArray before(reinterpret_cast<const char *>(&Config), sizeof Config);
     setRequestFlags(0);
-    QCoreApplication::processEvents();
-    geo()->scrollGeo->ensureVisible(0, 0);
-    QCoreApplication::processEvents();
-    QTest::mouseMove(geo()->imgGeo, QPoint(523, 118));
+    mouseAt(QEvent::MouseMove, QPoint(523, 118));
     QTRY_COMPARE(w->sbPanel[0]->text(), QStringLiteral("Mouse position: Latitude: 47.5°, Longitude: 8.3°"));
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(&Config), sizeof Config), before);
     QCOMPARE(pendingRequests(), 0u);
@@ -337,6 +401,8 @@ void TstGeoPage::nowButtonAndMenu()
 
 void TstGeoPage::viewFollowsPageAndInfo()
 {
+    // The map is drawn when the page is first shown, never on the way to the first window.
+    QVERIFY(geo()->imgGeo->image().isNull());
     w->SelectPage(w->page("tsMessages"));
     Config.Lat = int16_t(0);
     Config.Lon = int16_t(0);
@@ -347,6 +413,7 @@ void TstGeoPage::viewFollowsPageAndInfo()
     QCOMPARE(geo()->lblGeo->text(), oldText);
     // Becoming active redraws it from the image.
     w->SelectPage(w->page("tsGeo"));
+    referenceMap();
     QCOMPARE(geo()->imgGeo->image().pixel(500, 250), geomap::MarkerColour);
     const QString noon = geo()->lblGeo->text();
     QCOMPARE(noon, ComputeGeoView(Config, Info).text);
@@ -374,6 +441,7 @@ void TstGeoPage::againstSimulatedController()
 
     // A place picked on the map, a typed time and "Now" reach the controller.
     w->SelectPage(w->page("tsGeo"));
+    referenceMap();
     clickMap(QPoint(250, 125));
     QTRY_COMPARE_WITH_TIMEOUT(int(int16_t(controller.config().Lat)), 450, 5000);
     QCOMPARE(int(int16_t(controller.config().Lon)), -900);
@@ -404,7 +472,8 @@ void TstGeoPage::disconnectedPageSaysSo()
     QCOMPARE(geo()->lblGeoOffline->text(),
              QStringLiteral("Not connected: place, date and time chosen here are only shown and do not change the "
                             "controller."));
-    QVERIFY(geo()->lblGeoOffline->geometry().bottom() < geo()->scrollGeo->geometry().top());
+    QVERIFY(geo()->lblGeoOffline->geometry().bottom() < geo()->imgGeo->geometry().top());
+    referenceMap();
     clickMap(QPoint(250, 125));
     QCOMPARE(int(int16_t(Config.Lat)), 450);
     QCOMPARE(geo()->edtLat->text(), QStringLiteral("45"));
@@ -429,7 +498,7 @@ void TstGeoPage::pictures()
         resetDeviceImage();
         w = makeWindow({german ? "-german" : "-english"});
         SetInfoClock(Info, QDateTime(QDate(2024, 3, 20), QTime(16, 0)));
-        if (german) {   // far east: the small window has to scroll to show the marker
+        if (german) {   // far east, near the map's edge
             Config.Lat = int16_t(-339);
             Config.Lon = int16_t(1512);
         }
@@ -438,14 +507,17 @@ void TstGeoPage::pictures()
         w->ShowConfig();
         w->SelectPage(w->page("tsGeo"));
         const QString suffix = german ? QStringLiteral("_de") : QStringLiteral("_en");
-        savePicture(w.get(), QSize(TfrmLumora::DesignWidth, TfrmLumora::DesignHeight), "geo_design" + suffix);
+        const QString scale = w->devicePixelRatioF() > 1 ? QStringLiteral("_2x") : QString();
+        savePicture(w.get(), QSize(TfrmLumora::DesignWidth, TfrmLumora::DesignHeight), "geo_design" + suffix + scale);
+        savePicture(w.get(), QSize(1920, 1080), "geo_1920" + suffix + scale);
         w->resize(767, 531);
         w->SelectPage(w->page("tsMessages"));
         w->SelectPage(w->page("tsGeo"));
-        savePicture(w.get(), QSize(767, 531), "geo_small" + suffix);
-        const QPoint marker = geo()->imgGeo->mapTo(geo()->scrollGeo->viewport(),
-                                                   MapPixelForPlace(int16_t(Config.Lat) * 0.1, int16_t(Config.Lon) * 0.1));
-        QVERIFY(geo()->scrollGeo->viewport()->rect().contains(marker));
+        savePicture(w.get(), QSize(767, 531), "geo_small" + suffix + scale);
+        const QImage &shown = geo()->imgGeo->image();
+        const QPoint marker = MapPixelForPlace(int16_t(Config.Lat) * 0.1, int16_t(Config.Lon) * 0.1, shown.size());
+        QVERIFY(shown.rect().contains(marker));
+        QCOMPARE(shown.pixel(marker), geomap::MarkerColour);
         QVERIFY(geo()->lblGeo->isVisible());
         QVERIFY(geo()->imgMoon->isVisible());
         QVERIFY(geo()->trbTime->width() >= 100);

@@ -56,6 +56,8 @@ private slots:
     void rewriteKeepsEverythingElse();
     void newKeysGoToTheirSection();
     void byteOrderMarkIsSkippedAndKept();
+    void mergedEntries_data();
+    void mergedEntries();
     void fullDiskKeepsTheOldFile_data();
     void fullDiskKeepsTheOldFile();
     void saveFollowsLinkAndKeepsPermissions();
@@ -193,6 +195,38 @@ void TstIniFile::byteOrderMarkIsSkippedAndKept()
     // Only at the very start is it a mark.
     QCOMPARE(IniFile::parse("[A]\nx=\xEF\xBB\xBF").value(QStringLiteral("A"), QStringLiteral("x"))->size(), 3);
     QVERIFY(IniFile::parse("\xEF\xBB\xBF").sectionNames().isEmpty());
+}
+
+void TstIniFile::mergedEntries_data()
+{
+    // The language tables read through these: UTF-8 text, the entries of repeated sections
+    // together, values as stored (quotes kept), first of equal keys counts.
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("entries");   // key=value pairs of [Messages] joined by "|"
+    QTest::newRow("UTF-8") << QByteArray("[Messages]\nGr\xC3\xB6\xC3\x9F" "e=\xE2\x82\xAC 5\n") << "Größe=€ 5";
+    QTest::newRow("quotes kept") << QByteArray("[Messages]\nA=\"x\"\nB='y'\n") << "A=\"x\"|B='y'";
+    QTest::newRow("sections merge, first wins")
+        << QByteArray("[messages]\nB=1\n[X]\nA=0\n[Messages]\nA=x\nb=2\n") << "B=1|A=x";
+    QTest::newRow("trimmed, comments and junk skipped")
+        << QByteArray("A=0\n [Messages] \n ;C=1\n#D=1\njunk\n=y\n  E  =  x y  \r\n") << "E=x y";
+    QTest::newRow("no such section") << QByteArray("[Other]\nA=1\n") << "";
+}
+
+void TstIniFile::mergedEntries()
+{
+    QFETCH(QByteArray, text);
+    const IniFile ini = IniFile::parse(text, IniFile::Encoding::Utf8);
+    QStringList pairs;
+    for (const IniFile::Entry &entry : ini.mergedEntries(QStringLiteral("MESSAGES")))
+        pairs.append(entry.key + u'=' + entry.value);
+    QTEST(pairs.join(u'|'), "entries");
+    // A UTF-8 file is written back as UTF-8, byte for byte.
+    QCOMPARE(ini.toBytes().replace("\r\n", "\n"), QByteArray(text).replace("\r\n", "\n"));
+    // The settings' reading is untouched: the first section of a name counts.
+    if (QTest::currentDataTag() == QByteArrayLiteral("sections merge, first wins")) {
+        QCOMPARE(ini.value(QStringLiteral("Messages"), QStringLiteral("A")), std::nullopt);
+        QCOMPARE(ini.value(QStringLiteral("Messages"), QStringLiteral("B")), QStringLiteral("1"));
+    }
 }
 
 void TstIniFile::fullDiskKeepsTheOldFile_data()

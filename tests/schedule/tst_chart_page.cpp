@@ -9,6 +9,7 @@
 #include "link/device_image.h"
 #include "link/ports.h"
 #include "schedule/chart_page.h"
+#include "widgets/image_view.h"
 #include "sim_fixture.h"
 #include "window_fixture.h"
 
@@ -132,7 +133,7 @@ void TstChartPage::clicksAndPageChangeReadTheChart()
     w->SelectPage(w->page(QStringLiteral("tsTemp")));
     QCOMPARE(pendingRequests(), GetChart);
     setRequestFlags(0);
-    ChartImage *image = w->chart->imgTemp;
+    ImageView *image = w->chart->imgTemp;
     QCOMPARE(image->cursor().shape(), Qt::CrossCursor);
     QTest::mouseClick(image, Qt::RightButton, {}, QPoint(30, 30));
     QCOMPARE(pendingRequests(), 0u);
@@ -150,7 +151,7 @@ void TstChartPage::handOverDrawsAtTheImageSize()
     w = makeWindow({"-english"});
     w->show();
     w->SelectPage(w->page(QStringLiteral("tsTemp")));
-    ChartImage *image = w->chart->imgTemp;
+    ImageView *image = w->chart->imgTemp;
     QTRY_VERIFY(!image->image().isNull());
     QCOMPARE(image->image().deviceIndependentSize().toSize(), image->size());
     // A chart read redraws; a resize redraws at the new size.
@@ -192,11 +193,15 @@ void TstChartPage::pictures_data()
     QTest::addColumn<QString>("language");
     QTest::addColumn<int>("source");
     QTest::addColumn<QString>("name");
-    QTest::newRow("water en") << "-english" << int(ChartWaterTemp) << "chart_water_en";
-    QTest::newRow("water de, Fahrenheit") << "-german" << int(ChartWaterTemp) << "chart_water_de_f";
-    QTest::newRow("voltage en") << "-english" << int(ChartInputVoltage) << "chart_voltage_en";
-    QTest::newRow("slave de") << "-german" << int(ChartSlaveTemp) << "chart_slave_de";
-    QTest::newRow("empty de") << "-german" << -1 << "chart_empty_de";
+    QTest::addColumn<QSize>("size");   // empty: a little above the smallest window
+    QTest::newRow("water en") << "-english" << int(ChartWaterTemp) << "chart_water_en" << QSize();
+    QTest::newRow("water de, Fahrenheit") << "-german" << int(ChartWaterTemp) << "chart_water_de_f" << QSize();
+    QTest::newRow("voltage en") << "-english" << int(ChartInputVoltage) << "chart_voltage_en" << QSize();
+    QTest::newRow("slave de") << "-german" << int(ChartSlaveTemp) << "chart_slave_de" << QSize();
+    QTest::newRow("empty de") << "-german" << -1 << "chart_empty_de" << QSize();
+    QTest::newRow("water en, design size") << "-english" << int(ChartWaterTemp) << "chart_water_en_design"
+                                           << QSize(TfrmLumora::DesignWidth, TfrmLumora::DesignHeight);
+    QTest::newRow("water en, 1920") << "-english" << int(ChartWaterTemp) << "chart_water_en_1920" << QSize(1920, 1080);
 }
 
 void TstChartPage::pictures()
@@ -230,12 +235,20 @@ void TstChartPage::pictures()
         Chart.Sample[17] = NoValue16;   // one lost sample
     Expert.ChartMode = uint8_t(std::max(source, 0));
     w->SelectPage(w->page(QStringLiteral("tsTemp")));
-    w->resize(TfrmLumora::MinimumPageWidth + 40, TfrmLumora::MinimumPageHeight + 100);
+    QFETCH(QSize, size);
+    if (size.isEmpty())
+        size = QSize(TfrmLumora::MinimumPageWidth + 40, TfrmLumora::MinimumPageHeight + 100);
+    if (w->devicePixelRatioF() > 1)
+        name += QStringLiteral("_2x");
+    w->resize(size);
     w->show();
     QCoreApplication::processEvents();
     w->DrawSensorChart();
     savePicture(w.get(), w->size(), name);
-    QVERIFY(!w->chart->imgTemp->image().isNull());
+    // Drawn at the chart's own size, pixel for pixel on the screen.
+    const QImage &image = w->chart->imgTemp->image();
+    QCOMPARE(image.size(), w->chart->imgTemp->pixelSize());
+    QCOMPARE(image.devicePixelRatio(), w->chart->imgTemp->devicePixelRatioF());
 }
 
 QTEST_MAIN(TstChartPage)

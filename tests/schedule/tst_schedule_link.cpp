@@ -6,6 +6,7 @@
 
 #include "schedule/schedule_grid.h"
 #include "schedule/visualize_page.h"
+#include "widgets/image_view.h"
 #include "sim_fixture.h"
 
 class TstScheduleLink : public QObject {

@@ -9,6 +9,7 @@
 
 #include "link/device_image.h"
 #include "schedule/visualize_page.h"
+#include "widgets/image_view.h"
 #include "window_fixture.h"
 
 namespace {
@@ -244,6 +245,7 @@ void TstVisualizePage::pictures_data()
     QTest::newRow("geo-english") << "-english" << int(ModeGeo) << QSize(1009, 700);
     QTest::newRow("time-german") << "-german" << int(ModeAuto) << QSize(1009, 700);
     QTest::newRow("geo-german-small") << "-german" << int(ModeGeo) << QSize(767, 580);
+    QTest::newRow("time-english-1920") << "-english" << int(ModeAuto) << QSize(1920, 1080);
 }
 
 void TstVisualizePage::pictures()
@@ -263,8 +265,11 @@ void TstVisualizePage::pictures()
     press(pointOf(6, 2));
     QTest::mouseMove(img(), pointOf(6, 2) + QPoint(0, 30));
     page()->DrawLightCurves();
-    savePicture(w.get(), size, "visualization-" + QString(QTest::currentDataTag()));
+    const QString scale = w->devicePixelRatioF() > 1 ? QStringLiteral("-2x") : QString();
+    savePicture(w.get(), size, "visualization-" + QString(QTest::currentDataTag()) + scale);
     release(pointOf(6, 2));
+    // Drawn at the view's own size, pixel for pixel on the screen.
+    QCOMPARE(page()->img->image().size(), page()->img->pixelSize());
 }
 
 QTEST_MAIN(TstVisualizePage)

@@ -1,10 +1,10 @@
-#include "astro/geo_view.h"
+#include "geo/geo_view.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "app/localization.h"
-#include "astro/moon_phase_drawing.h"
+#include "geo/moon_phase_drawing.h"
 #include "astro/timezone.h"
 #include "pages/number_format.h"
 
@@ -109,15 +109,20 @@ GeoViewResult ComputeGeoView(const ConfigRecord &config, const InfoRecord &info)
     return view;
 }
 
-QImage MoonPhaseImage(const GeoViewResult &view)
+QImage MoonPhaseImage(const GeoViewResult &view, qreal ratio)
 {
-    QImage image(geoview::MoonImageSize, geoview::MoonImageSize, QImage::Format_ARGB32_Premultiplied);
+    if (!(ratio >= 1 && ratio <= 8))
+        ratio = 1;
+    const int size = int(std::lround(geoview::MoonImageSize * ratio));
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     if (!view.computed || !view.complete || !std::isfinite(view.sky.moon.phaseAngle))
         return image;
-    const double centre = geoview::MoonImageSize / 2.0;
+    // Drawn in the image's own pixels; the ratio is set afterwards so the painter adds no scale.
+    const double centre = size / 2.0;
     DrawMoonPhase(image, geoview::MoonColour, view.sky.moon.illuminatedFraction,
-                  IsWaxing(view.sky.moon.phaseAngle) ? 180.0 : 0.0, geoview::MoonRadius, centre, centre);
+                  IsWaxing(view.sky.moon.phaseAngle) ? 180.0 : 0.0, geoview::MoonRadius * ratio, centre, centre);
+    image.setDevicePixelRatio(ratio);
     return image;
 }
 

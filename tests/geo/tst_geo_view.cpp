@@ -5,8 +5,8 @@
 #include <time.h>
 
 #include "app/localization.h"
-#include "astro/geo_view.h"
-#include "astro/moon_phase_drawing.h"
+#include "geo/geo_view.h"
+#include "geo/moon_phase_drawing.h"
 
 namespace {
 

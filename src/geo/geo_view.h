@@ -40,7 +40,8 @@ GeoViewResult ComputeGeoView(const ConfigRecord &config, const InfoRecord &info)
 
 // The moon drawing: a transparent 60 x 60 image with the lit part in yellow, on the right while
 // the moon waxes and on the left while it wanes. Only transparent for a failed computation.
-QImage MoonPhaseImage(const GeoViewResult &view);
+// At a device pixel ratio above 1 the image has that many times the pixels (same drawing).
+QImage MoonPhaseImage(const GeoViewResult &view, qreal ratio = 1);
 
 // What "Now" writes into the information record from a local date and time: date, the byte
 // after Year (0), hour, minute, second and centiseconds. Centiseconds are the rounded

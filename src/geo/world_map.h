@@ -51,20 +51,39 @@ struct GeoPlace {
     double longitude = 0;
 };
 
-// Map pixel of a place: x = round((lon + 180) * 1000 / 360), y = round((90 - lat) * 500 / 180),
+// The 1000 x 500 map is the reference; a map drawn at another size W x H (in device pixels)
+// scales the same projection, so a place keeps its spot relative to the map.
+inline constexpr QSize ReferenceMapSize(geomap::Width, geomap::Height);
+
+// Map pixel of a place: x = round((lon + 180) * W / 360), y = round((90 - lat) * H / 180),
 // halves to even. Not limited: places off the map give pixels off the map.
-QPoint MapPixelForPlace(double latitude, double longitude);
-// Place of a map pixel; the pixel is first limited to 0..1000 and 0..500.
-GeoPlace PlaceForMapPixel(int x, int y);
+QPoint MapPixelForPlace(double latitude, double longitude, QSize map = ReferenceMapSize);
+// Place of a map pixel; the pixel is first limited to 0..W and 0..H. Pixel (x, y) stands for
+// the place at its centre.
+GeoPlace PlaceForMapPixel(int x, int y, QSize map = ReferenceMapSize);
 
-// The land polygons drawn over the sea, antialiased, with a faint graticule every 30 degrees.
-// Polygons that cross the 180th meridian or enclose a pole are drawn whole.
-QImage RenderWorldMap(const QList<GeoPolygon> &land, QSize size = QSize(geomap::Width, geomap::Height));
+// The map's size in an area of that many device pixels: the whole area while its width is
+// between MinMapAspect and MaxMapAspect times its height (the map then fills the page, its
+// east-west scale at most 1.3 times the true 2:1 one), else the largest map of the nearest
+// of those shapes; at least 2 x 1.
+inline constexpr double MinMapAspect = 1.5;
+inline constexpr double MaxMapAspect = 2.6;
+QSize MapSizeWithin(QSize area);
 
-// The map from the built-in land data, drawn once per process. When the data cannot be read
-// the map shows the sea and the graticule only.
+// The land polygons drawn over the sea, antialiased, with a faint graticule every 30 degrees,
+// size in device pixels; the image carries the device pixel ratio, which also widens the
+// coast and grid lines. Polygons that cross the 180th meridian or enclose a pole are drawn
+// whole.
+QImage RenderWorldMap(const QList<GeoPolygon> &land, QSize size = ReferenceMapSize, qreal ratio = 1);
+
+// The map from the built-in land data at the reference size, drawn once per process. When the
+// data cannot be read the map shows the sea and the graticule only.
 const QImage &BuiltInWorldMap();
+// The same at another size and ratio; the land data is decoded once per process and the last
+// drawing is kept, so asking again for the same size draws nothing.
+QImage BuiltInWorldMap(QSize size, qreal ratio);
 
-// The cross-hair across the whole map at the place's pixel and a 5 x 5 red square centred on
-// it; everything off the image is clipped.
+// The cross-hair across the whole map at the place's pixel and a red square centred on it (at
+// ratio 1 the lines are one pixel wide and the square 5 x 5, wider at higher ratios so that
+// they look the same); everything off the image is clipped.
 void DrawPlaceMarker(QImage &map, double latitude, double longitude);

@@ -1,9 +1,11 @@
-#include "astro/world_map.h"
+#include "geo/world_map.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -236,18 +238,93 @@ QPainterPath polygonPath(const GeoPolygon &polygon)
     return path;
 }
 
-void drawGraticule(QPainter &painter, QSize size)
+// Widths in device pixels of a line and of the marker's square that look at a ratio as one
+// pixel and five do at ratio 1; odd, so that they stay centred on their pixel.
+int oddWidth(double width) { return 2 * int(std::floor(std::max(1.0, width) / 2)) + 1; }
+
+void drawGraticule(QPainter &painter, QSize size, qreal ratio)
 {
     painter.setRenderHint(QPainter::Antialiasing, false);
     const QColor line(0, 0, 0, 30);
+    const int width = std::max(1, int(std::lround(ratio))), half = width / 2;
     for (int longitude = -150; longitude < 180; longitude += 30) {
         const int x = int(RoundHalfEven((longitude + 180) * size.width() / 360.0));
-        painter.fillRect(QRect(x, 0, 1, size.height()), line);
+        painter.fillRect(QRect(x - half, 0, width, size.height()), line);
     }
     for (int latitude = -60; latitude <= 60; latitude += 30) {
         const int y = int(RoundHalfEven((90 - latitude) * size.height() / 180.0));
-        painter.fillRect(QRect(0, y, size.width(), 1), line);
+        painter.fillRect(QRect(0, y - half, size.width(), width), line);
     }
+}
+
+// The land as paths in degrees, made once per data set and then drawn at any size.
+struct LandPaths {
+    QList<QPainterPath> paths;
+    QList<QRectF> bounds;
+
+    explicit LandPaths(const QList<GeoPolygon> &land)
+    {
+        paths.reserve(land.size());
+        bounds.reserve(land.size());
+        for (const GeoPolygon &polygon : land) {
+            paths.append(polygonPath(polygon));
+            bounds.append(paths.last().boundingRect());
+        }
+    }
+};
+
+QImage renderLand(const LandPaths &land, QSize size, qreal ratio)
+{
+    if (!(ratio > 0))
+        ratio = 1;
+    QImage map(size, QImage::Format_ARGB32_Premultiplied);
+    map.fill(QColor::fromRgba(geomap::SeaColour));
+    map.setDevicePixelRatio(ratio);
+    if (size.isEmpty())
+        return map;
+    QPainter painter(&map);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    // Degrees to device pixels. Pixel (x, y) stands for the place PlaceForMapPixel(x, y), so
+    // that place sits at the pixel's centre, half a pixel right of and below its corner. The
+    // painter works in device-independent units on an image with a ratio; that scale is
+    // undone here so that the map is laid out in the image's own pixels.
+    const double sx = size.width() / 360.0, sy = size.height() / 180.0;
+    const QTransform toPixels =
+        QTransform(sx, 0, 0, -sy, 180 * sx + 0.5, 90 * sy + 0.5) * QTransform::fromScale(1 / ratio, 1 / ratio);
+    QPen coast(QColor::fromRgba(geomap::CoastColour));
+    coast.setCosmetic(true);
+    coast.setWidthF(0.6);   // cosmetic widths are device-independent: ratio times as many pixels
+    for (qsizetype i = 0; i < land.paths.size(); ++i) {
+        const QPainterPath &path = land.paths[i];
+        const QRectF &bounds = land.bounds[i];
+        for (double offset : {-360.0, 0.0, 360.0}) {
+            if (bounds.right() + offset < -181 || bounds.left() + offset > 181)
+                continue;
+            painter.setTransform(QTransform::fromTranslate(offset, 0) * toPixels);
+            painter.fillPath(path, QColor::fromRgba(geomap::LandColour));
+            painter.strokePath(path, coast);
+        }
+    }
+    painter.resetTransform();
+    painter.scale(1 / ratio, 1 / ratio);
+    drawGraticule(painter, size, ratio);
+    return map;
+}
+
+const LandPaths &builtInLand()
+{
+    static const LandPaths land = [] {
+        InitMapResource();
+        QFile file(QString::fromLatin1(geomap::LandResource));
+        if (file.open(QIODevice::ReadOnly)) {
+            TopoJsonResult decoded = DecodeTopoJson(file.readAll(), QStringLiteral("land"));
+            if (decoded.ok())
+                return LandPaths(decoded.polygons);
+        }
+        return LandPaths({});
+    }();
+    return land;
 }
 
 }  // namespace
@@ -293,76 +370,65 @@ TopoJsonResult DecodeTopoJson(const QByteArray &json, const QString &objectName)
     return result;
 }
 
-QPoint MapPixelForPlace(double latitude, double longitude)
+QPoint MapPixelForPlace(double latitude, double longitude, QSize map)
 {
-    return QPoint(int(RoundHalfEven((longitude + 180) * geomap::Width / 360.0)),
-                  int(RoundHalfEven((90 - latitude) * geomap::Height / 180.0)));
+    return QPoint(int(RoundHalfEven((longitude + 180) * map.width() / 360.0)),
+                  int(RoundHalfEven((90 - latitude) * map.height() / 180.0)));
 }
 
-GeoPlace PlaceForMapPixel(int x, int y)
+GeoPlace PlaceForMapPixel(int x, int y, QSize map)
 {
-    x = std::clamp(x, 0, geomap::Width);
-    y = std::clamp(y, 0, geomap::Height);
-    return {90.0 - y * 180.0 / geomap::Height, x * 360.0 / geomap::Width - 180.0};
+    const int width = std::max(1, map.width()), height = std::max(1, map.height());
+    x = std::clamp(x, 0, width);
+    y = std::clamp(y, 0, height);
+    return {90.0 - y * 180.0 / height, x * 360.0 / width - 180.0};
 }
 
-QImage RenderWorldMap(const QList<GeoPolygon> &land, QSize size)
+QSize MapSizeWithin(QSize area)
 {
-    QImage map(size, QImage::Format_ARGB32_Premultiplied);
-    map.fill(QColor::fromRgba(geomap::SeaColour));
-    if (size.isEmpty())
-        return map;
-    QPainter painter(&map);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    // Degrees to pixels. Pixel (x, y) stands for the place PlaceForMapPixel(x, y), so that
-    // place sits at the pixel's centre, half a pixel right of and below its corner.
-    const double sx = size.width() / 360.0, sy = size.height() / 180.0;
-    const QTransform toPixels(sx, 0, 0, -sy, 180 * sx + 0.5, 90 * sy + 0.5);
-    QPen coast(QColor::fromRgba(geomap::CoastColour));
-    coast.setCosmetic(true);
-    coast.setWidthF(0.6);
-    for (const GeoPolygon &polygon : land) {
-        const QPainterPath path = polygonPath(polygon);
-        const QRectF bounds = path.boundingRect();
-        for (double offset : {-360.0, 0.0, 360.0}) {
-            if (bounds.right() + offset < -181 || bounds.left() + offset > 181)
-                continue;
-            painter.setTransform(QTransform::fromTranslate(offset, 0) * toPixels);
-            painter.fillPath(path, QColor::fromRgba(geomap::LandColour));
-            painter.strokePath(path, coast);
-        }
-    }
-    painter.resetTransform();
-    drawGraticule(painter, size);
-    return map;
+    int width = std::max(2, area.width()), height = std::max(1, area.height());
+    if (width > MaxMapAspect * height)
+        width = int(std::floor(MaxMapAspect * height));
+    else if (width < MinMapAspect * height)
+        height = int(std::floor(width / MinMapAspect));
+    return QSize(std::max(2, width), std::max(1, height));
+}
+
+QImage RenderWorldMap(const QList<GeoPolygon> &land, QSize size, qreal ratio)
+{
+    return renderLand(LandPaths(land), size, ratio);
 }
 
 const QImage &BuiltInWorldMap()
 {
-    static const QImage map = [] {
-        InitMapResource();
-        QFile file(QString::fromLatin1(geomap::LandResource));
-        QList<GeoPolygon> land;
-        if (file.open(QIODevice::ReadOnly)) {
-            TopoJsonResult decoded = DecodeTopoJson(file.readAll(), QStringLiteral("land"));
-            if (decoded.ok())
-                land = std::move(decoded.polygons);
-        }
-        return RenderWorldMap(land);
-    }();
+    static const QImage map = renderLand(builtInLand(), ReferenceMapSize, 1);
     return map;
+}
+
+QImage BuiltInWorldMap(QSize size, qreal ratio)
+{
+    static QMutex lock;
+    static QImage last;
+    const LandPaths &land = builtInLand();
+    QMutexLocker locked(&lock);
+    if (last.size() != size || last.devicePixelRatio() != ratio)
+        last = renderLand(land, size, ratio);
+    return last;
 }
 
 void DrawPlaceMarker(QImage &map, double latitude, double longitude)
 {
     if (map.isNull())
         return;
-    const QPoint at = MapPixelForPlace(latitude, longitude);
+    const QPoint at = MapPixelForPlace(latitude, longitude, map.size());
+    const qreal ratio = map.devicePixelRatio();
+    const int line = oddWidth(ratio), square = oddWidth(5 * ratio);
     QPainter painter(&map);
+    painter.scale(1 / ratio, 1 / ratio);   // in the image's own pixels
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    const QColor line = QColor::fromRgba(geomap::MarkerLineColour);
-    painter.fillRect(QRect(0, at.y(), map.width(), 1), line);
-    painter.fillRect(QRect(at.x(), 0, 1, map.height()), line);
-    painter.fillRect(QRect(at.x() - 2, at.y() - 2, 5, 5), QColor::fromRgba(geomap::MarkerColour));
+    const QColor lineColour = QColor::fromRgba(geomap::MarkerLineColour);
+    painter.fillRect(QRect(0, at.y() - line / 2, map.width(), line), lineColour);
+    painter.fillRect(QRect(at.x() - line / 2, 0, line, map.height()), lineColour);
+    painter.fillRect(QRect(at.x() - square / 2, at.y() - square / 2, square, square),
+                     QColor::fromRgba(geomap::MarkerColour));
 }

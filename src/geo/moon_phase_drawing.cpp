@@ -1,4 +1,4 @@
-#include "astro/moon_phase_drawing.h"
+#include "geo/moon_phase_drawing.h"
 
 #include <QPainter>
 #include <QPolygonF>

@@ -1,6 +1,9 @@
 #include <QTest>
 
-#include "astro/world_map.h"
+#include <cmath>
+#include <tuple>
+
+#include "geo/world_map.h"
 
 using Rings = QList<QList<QPointF>>;
 
@@ -18,6 +21,10 @@ private slots:
     void ringsAcrossTheDateLineAndAroundAPole();
     void marker_data();
     void marker();
+    void scaledProjection_data();
+    void scaledProjection();
+    void scaledMap_data();
+    void scaledMap();
 };
 
 void TstWorldMap::decodeTopology_data()
@@ -201,6 +208,79 @@ void TstWorldMap::marker()
                 QFAIL(qPrintable(QStringLiteral("changed at %1,%2").arg(x).arg(y)));
         }
     }
+}
+
+void TstWorldMap::scaledProjection_data()
+{
+    QTest::addColumn<QSize>("area");
+    QTest::addColumn<QSize>("map");
+    // The map fills the area unless that would stretch it too far from its 2:1 shape.
+    QTest::newRow("reference") << QSize(1000, 500) << QSize(1000, 500);
+    QTest::newRow("design page") << QSize(993, 427) << QSize(993, 427);
+    QTest::newRow("2x page, odd sizes") << QSize(3807, 1701) << QSize(3807, 1701);
+    QTest::newRow("very wide") << QSize(1900, 500) << QSize(1300, 500);
+    QTest::newRow("tall") << QSize(600, 900) << QSize(600, 400);
+    QTest::newRow("tiny") << QSize(1, 0) << QSize(2, 1);
+}
+
+void TstWorldMap::scaledProjection()
+{
+    QFETCH(QSize, area);
+    QFETCH(QSize, map);
+    QCOMPARE(MapSizeWithin(area), map);
+    // Corners and centre keep their places; every pixel of the scaled map picks a place
+    // within one pixel of the reference map's pixel at the same spot.
+    QCOMPARE(PlaceForMapPixel(0, 0, map).latitude, 90.0);
+    QCOMPARE(PlaceForMapPixel(map.width(), map.height(), map).longitude, 180.0);
+    const QPoint centre = MapPixelForPlace(0, 0, map);
+    QVERIFY(std::abs(centre.x() - map.width() / 2.0) <= 0.5 && std::abs(centre.y() - map.height() / 2.0) <= 0.5);
+    for (int x = 0; x < map.width(); x += 7) {
+        const int reference = int(std::floor((x + 0.5) * geomap::Width / map.width()));
+        const double step = 360.0 / std::min(map.width(), geomap::Width);
+        QVERIFY(std::abs(PlaceForMapPixel(x, 0, map).longitude - PlaceForMapPixel(reference, 0).longitude) <= step);
+        QCOMPARE(MapPixelForPlace(0, PlaceForMapPixel(x, 0, map).longitude, map).x(), x);
+    }
+    for (int y = 0; y < map.height(); y += 5) {
+        const int reference = int(std::floor((y + 0.5) * geomap::Height / map.height()));
+        const double step = 180.0 / std::min(map.height(), geomap::Height);
+        QVERIFY(std::abs(PlaceForMapPixel(0, y, map).latitude - PlaceForMapPixel(0, reference).latitude) <= step);
+        QCOMPARE(MapPixelForPlace(PlaceForMapPixel(0, y, map).latitude, 0, map).y(), y);
+    }
+}
+
+void TstWorldMap::scaledMap_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<double>("ratio");
+    QTest::newRow("1x page") << QSize(1904, 851) << 1.0;
+    QTest::newRow("2x design") << QSize(1986, 854) << 2.0;
+}
+
+void TstWorldMap::scaledMap()
+{
+    // The map drawn from the land data at another size: land and sea where they belong, and
+    // a marker that looks as on the reference map (its square five screen pixels wide).
+    QFETCH(QSize, size);
+    QFETCH(double, ratio);
+    const QImage plain = BuiltInWorldMap(size, ratio);
+    QCOMPARE(plain.size(), size);
+    QCOMPARE(plain.devicePixelRatio(), ratio);
+    QCOMPARE(BuiltInWorldMap(size, ratio).cacheKey(), plain.cacheKey());   // kept, not drawn again
+    for (const auto &[lat, lon, land] : {std::tuple{50.0, 10.0, true}, {5.0, -160.0, false}, {-25.0, 134.0, true},
+                                         {42.0, 50.5, false}, {66.5, -178.0, true}})
+        QCOMPARE(plain.pixel(MapPixelForPlace(lat, lon, size)), land ? geomap::LandColour : geomap::SeaColour);
+
+    QImage map = plain;
+    DrawPlaceMarker(map, 50.1, 8.5);
+    const QPoint at = MapPixelForPlace(50.1, 8.5, size);
+    const int half = int(std::floor(5 * ratio / 2));   // odd width: 5 at 1x, 11 at 2x
+    for (int d = -half; d <= half; ++d) {
+        QCOMPARE(map.pixel(at + QPoint(d, -half)), geomap::MarkerColour);
+        QCOMPARE(map.pixel(at + QPoint(half, d)), geomap::MarkerColour);
+    }
+    QVERIFY(map.pixel(at + QPoint(half + 1, half + 1)) != geomap::MarkerColour);
+    QVERIFY(map.pixel(at + QPoint(-half - 1, 0)) != plain.pixel(at + QPoint(-half - 1, 0)));   // the line
+    QCOMPARE(map.pixel(at + QPoint(-half - 1, -half - 1)), plain.pixel(at + QPoint(-half - 1, -half - 1)));
 }
 
 QTEST_MAIN(TstWorldMap)

@@ -1,0 +1,147 @@
+#include "widgets/image_view.h"
+
+#include <QContextMenuEvent>
+#include <QMetaMethod>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+ImageView::ImageView(const QString &objectName, QWidget *parent) : QWidget(parent)
+{
+    setObjectName(objectName);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void ImageView::setImage(const QImage &image)
+{
+    m_image = image;
+    update();
+}
+
+QSize ImageView::pixelSize() const
+{
+    const qreal ratio = devicePixelRatioF();
+    return QSize(std::max(1, int(std::lround(width() * ratio))), std::max(1, int(std::lround(height() * ratio))));
+}
+
+QImage &ImageView::prepareImage()
+{
+    const qreal ratio = devicePixelRatioF();
+    const QSize size = pixelSize();
+    if (m_image.size() != size || m_image.devicePixelRatio() != ratio) {
+        m_image = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        m_image.setDevicePixelRatio(ratio);
+        m_image.fill(Qt::black);
+    }
+    return m_image;
+}
+
+QRectF ImageView::imageRect() const
+{
+    if (m_image.isNull())
+        return QRectF();
+    // Centred, the corner on a screen pixel, so that an image drawn at the screen's ratio is
+    // shown pixel for pixel (no resampling).
+    const qreal ratio = devicePixelRatioF();
+    const QSizeF size = m_image.deviceIndependentSize();
+    const double left = std::floor((width() - size.width()) / 2 * ratio) / ratio;
+    const double top = std::floor((height() - size.height()) / 2 * ratio) / ratio;
+    return QRectF(QPointF(left, top), size);
+}
+
+QPointF ImageView::imagePixelAt(QPointF position) const
+{
+    return (position - imageRect().topLeft()) * m_image.devicePixelRatio();
+}
+
+QPointF ImageView::positionOfImagePixel(QPoint pixel) const
+{
+    return imageRect().topLeft() + (QPointF(pixel) + QPointF(0.5, 0.5)) / m_image.devicePixelRatio();
+}
+
+void ImageView::setBackground(const QColor &colour)
+{
+    m_background = colour;
+    // A transparent background lets the parent show through (the moon's transparent image).
+    setAttribute(Qt::WA_OpaquePaintEvent, !colour.isValid() || colour.alpha() == 255);
+    update();
+}
+
+bool ImageView::event(QEvent *event)
+{
+    const bool handled = QWidget::event(event);
+    // Sent when the window moves to another screen, whose pixel ratio may differ.
+    if (event->type() == QEvent::ScreenChangeInternal && isVisible())
+        emit needsDrawing();
+    return handled;
+}
+
+void ImageView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QRectF at = imageRect();
+    if (!at.contains(QRectF(rect())) || m_image.hasAlphaChannel())
+        painter.fillRect(rect(), m_background.isValid() ? QBrush(m_background) : palette().window());
+    if (!m_image.isNull())
+        painter.drawImage(at.topLeft(), m_image);
+}
+
+void ImageView::mousePressEvent(QMouseEvent *event)
+{
+    event->accept();
+    emit pressed(event->position(), event->button());
+}
+
+void ImageView::mouseMoveEvent(QMouseEvent *event)
+{
+    event->accept();
+    emit moved(event->position());
+}
+
+void ImageView::mouseReleaseEvent(QMouseEvent *event)
+{
+    event->accept();
+    emit released(event->position(), event->button());
+}
+
+void ImageView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (m_doubleClicks) {
+        event->accept();
+        emit doubleClicked(event->position());
+    } else {
+        mousePressEvent(event);
+    }
+}
+
+void ImageView::leaveEvent(QEvent *event)
+{
+    QWidget::leaveEvent(event);
+    emit left();
+}
+
+void ImageView::contextMenuEvent(QContextMenuEvent *event)
+{
+    // Without a menu of its own the request goes on to the parent.
+    if (!isSignalConnected(QMetaMethod::fromSignal(&ImageView::contextMenuRequested))) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    emit contextMenuRequested(event->globalPos());
+}
+
+void ImageView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (isVisible())
+        emit needsDrawing();
+}
+
+void ImageView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    emit needsDrawing();
+}

@@ -1,0 +1,70 @@
+#pragma once
+// A picture drawn elsewhere, shown in a widget: the world map, the moon, the light curves and
+// the sensor chart. The pages draw into a QImage (plain code, testable without widgets); this
+// view only shows it and passes the mouse on.
+
+#include <QColor>
+#include <QImage>
+#include <QPointF>
+#include <QRectF>
+#include <QWidget>
+
+class ImageView : public QWidget {
+    Q_OBJECT
+public:
+    explicit ImageView(const QString &objectName, QWidget *parent = nullptr);
+
+    // Shows the image centred in the view at its device-independent size (its device pixel
+    // ratio taken into account); the rest of the view shows the background. Repaints once.
+    void setImage(const QImage &image);
+    const QImage &image() const { return m_image; }
+
+    // The view's own image, as large as the view in device pixels, for drawing in place: an
+    // image of the right size and ratio is kept, so a redraw allocates nothing. Call update()
+    // after drawing.
+    QImage &prepareImage();
+
+    // The view's size in device pixels and its device pixel ratio.
+    QSize pixelSize() const;
+    qreal pixelRatio() const { return devicePixelRatioF(); }
+
+    // Where the image lies in widget coordinates: centred, its corner on a device pixel.
+    QRectF imageRect() const;
+    // The image's device pixel under a widget position (fractional, not limited to the image).
+    QPointF imagePixelAt(QPointF position) const;
+    // The widget position of the centre of an image pixel.
+    QPointF positionOfImagePixel(QPoint pixel) const;
+
+    // Fills the view where no image is (default: the palette's window colour).
+    void setBackground(const QColor &colour);
+    // Whether a double click is passed on (otherwise it counts as a second press).
+    void setReportsDoubleClicks(bool on) { m_doubleClicks = on; }
+
+signals:
+    void pressed(QPointF position, Qt::MouseButton button);
+    void moved(QPointF position);
+    void released(QPointF position, Qt::MouseButton button);
+    void doubleClicked(QPointF position);
+    void left();
+    void contextMenuRequested(QPoint globalPosition);
+    // Shown, resized while visible or moved to a screen of another pixel ratio: the picture
+    // must be drawn for the view's present size.
+    void needsDrawing();
+
+protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    QImage m_image;
+    QColor m_background;
+    bool m_doubleClicks = false;
+};
