@@ -83,7 +83,8 @@ int GridColumnFitter::widestWord(int column) const
     const QFontMetrics metrics = m_grid->horizontalHeader()->fontMetrics();
     int widest = 0;
     for (const QString &word : headerText(m_grid, column).split(blanks, Qt::SkipEmptyParts))
-        widest = std::max(widest, metrics.horizontalAdvance(word));
+        widest = std::max({widest, metrics.horizontalAdvance(word),
+                           metrics.boundingRect(QRect(0, 0, 10000, 1000), 0, word).width()});
     return widest;
 }
 

@@ -1,7 +1,5 @@
 #include "schedule/schedule_grid.h"
 
-#include "app/contrast.h"
-
 #include <QAction>
 #include <QApplication>
 #include <QHBoxLayout>
@@ -17,6 +15,7 @@
 
 #include <algorithm>
 
+#include "app/contrast.h"
 #include "app/frm_lumora.h"
 #include "app/grid_columns.h"
 #include "app/tint.h"

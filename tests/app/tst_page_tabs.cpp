@@ -86,6 +86,7 @@ private slots:
         QTest::newRow("log") << "mem" << "tsMessages" << "tsChannels" << "tsMoon";
         QTest::newRow("level slider") << "trb0" << "tsChannels" << "tsChannelsGL" << "tsMessages";
         QTest::newRow("level field") << "edt0_edit" << "tsChannels" << "tsChannelsGL" << "tsMessages";
+        QTest::newRow("schedule grid") << "sgSchedule" << "tsSchedule" << "tsVisualize" << "tsChannelsGL";
         QTest::newRow("tab bar") << "pc-tabbar" << "tsChannelsGL" << "tsSchedule" << "tsChannels";
         QTest::newRow("nothing") << "" << "tsConfig" << "tsTemp" << "tsGeo";
     }

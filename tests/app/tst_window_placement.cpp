@@ -45,6 +45,13 @@ int childRun(int argc, char **argv)
     std::printf("available %d,%d %dx%d frame %d,%d %dx%d menu %d,%d %dx%d\n", available.x(), available.y(),
                 available.width(), available.height(), frame.x(), frame.y(), frame.width(), frame.height(), menu.x(),
                 menu.y(), menu.width(), menu.height());
+    // The picture of the window as it opened, for the eye.
+    if (const QString dir = qEnvironmentVariable("AQ_PICTURE_DIR"); !dir.isEmpty())
+        window.grab().save(QStringLiteral("%1/opened_%2x%3_at_%4.png")
+                               .arg(dir)
+                               .arg(window.screen()->geometry().width())
+                               .arg(window.screen()->geometry().height())
+                               .arg(qEnvironmentVariable("QT_SCALE_FACTOR")));
     const bool fits = available.contains(frame) && available.contains(menu) && window.menuBar()->isVisible();
     return fits ? 0 : 1;
 }
