@@ -30,11 +30,14 @@
 #include "app/about_text.h"
 #include "app/app_icon.h"
 #include "app/app_info.h"
+#include "app/contrast.h"
 #include "app/load_language.h"
 #include "app/localization.h"
 #include "app/log_memo.h"
 #include "app/log_text.h"
+#include "app/page_tabs.h"
 #include "app/taskbar_indicator.h"
+#include "app/window_placement.h"
 #include "astro/geo_page.h"
 #include "app/window_link_host.h"
 #include "bluetooth/bluetooth_setup.h"
@@ -206,6 +209,8 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     setWindowIcon(AppIcon());
     buildStatusBar();
     buildPages();
+    SetUpPageTabs(this, pc);
+    PagesScrollable(this);
     buildMenus();
     channels = new ChannelsPage(this);
     bluetooth = new BluetoothSetup(this);
@@ -302,6 +307,7 @@ void TfrmLumora::buildPages()
     imgHealth->setFixedHeight(HealthImageHeight);
     imgHealth->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     imgHealth->setScaledContents(true);
+    imgHealth->setMinimumWidth(1);   // the picture is scaled to the page; it asks no width of it
     QPixmap blank(DesignWidth, HealthImageHeight);
     blank.fill(imgHealth->palette().color(QPalette::Window));
     imgHealth->setPixmap(blank);
@@ -857,11 +863,7 @@ void TfrmLumora::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
     if (!m_shownOnce) {
         m_shownOnce = true;
-        if (QScreen *screen = this->screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        KeepOnScreenWhenShown(this);
         // Wheel turns anywhere in the window reach the visualization's channel choice.
         qApp->installEventFilter(this);
         SetTaskbarProgress(1, 1);
@@ -941,8 +943,12 @@ void TfrmLumora::ShowInfo()
     const QString status = DeviceStatusLine(PortName.section(u' ', 0, 0), Info, Config);
     lblBoard->setText(status);
     QPalette palette = lblBoard->palette();
-    palette.setColor(QPalette::WindowText, DeviceStatusIsAlarm(Info) ? QColor(Qt::red)
-                                                                     : QApplication::palette().color(QPalette::WindowText));
+    // The alarm's red, darkened or lightened as far as the theme's window colour needs.
+    const QPalette theme = QApplication::palette(lblBoard);
+    palette.setColor(QPalette::WindowText,
+                     DeviceStatusIsAlarm(Info)
+                         ? QColor(contrast::LegibleOn(theme.color(QPalette::Window).rgb(), qRgb(255, 0, 0)))
+                         : theme.color(QPalette::WindowText));
     lblBoard->setPalette(palette);
     setWindowCaption(status);
     if (visualize)

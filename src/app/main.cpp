@@ -3,6 +3,7 @@
 #include "app/app_info.h"
 #include "app/cmdline.h"
 #include "app/frm_lumora.h"
+#include "app/window_placement.h"
 
 #include <cstdio>
 
@@ -31,6 +32,8 @@ int main(int argc, char **argv)
     arguments.removeFirst();
     TfrmLumora window(arguments);
     TApplication::setExceptionSink([&window](const QString &text) { window.AddLog(text); });
+    // Size, position and page as the window was last closed (saved again when it closes).
+    (new WindowPlacement(&window, window.pc))->restore();
     window.show();
     const int result = app.exec();
     TApplication::setExceptionSink({});

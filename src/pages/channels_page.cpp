@@ -11,21 +11,13 @@
 
 #include "app/frm_lumora.h"
 #include "app/localization.h"
+#include "app/tint.h"
 #include "app/widgets.h"
 #include "link/device_image.h"
 #include "pages/number_format.h"
 
 namespace {
 QString n(const char *prefix, int i) { return QString::fromLatin1(prefix) + QString::number(i); }
-
-void setTint(QWidget *edit, const QColor &tint)
-{
-    if (!edit || edit->palette().color(QPalette::Base) == tint)
-        return;
-    QPalette palette = edit->palette();
-    palette.setColor(QPalette::Base, tint);
-    edit->setPalette(palette);
-}
 
 bool listShown(const QComboBox *combo) { return combo && combo->view() && combo->view()->isVisible(); }
 } // namespace
@@ -254,12 +246,12 @@ void ChannelsPage::showChannelNames()
         for (const char *prefix : {"edtMoon", "edtBalance", "edtWeatherDelay"}) {
             if (auto *edit = control<LabeledEdit>(n(prefix, i))) {
                 edit->setCaption(name);
-                setTint(edit->edit(), tint);
+                SetTint(edit->edit(), tint);
             }
         }
         for (const char *prefix : {"edt", "edtLightningMask"})
             if (auto *edit = control<LabeledEdit>(n(prefix, i)))
-                setTint(edit->edit(), tint);
+                SetTint(edit->edit(), tint);
     }
     if (visualize) {
         visualize->setCurrentIndex(w->VisualChannel);

@@ -1,6 +1,7 @@
 #include "schedule/schedule_grid.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -14,7 +15,10 @@
 
 #include <algorithm>
 
+#include "app/contrast.h"
 #include "app/frm_lumora.h"
+#include "app/grid_columns.h"
+#include "app/tint.h"
 #include "app/localization.h"
 #include "link/device_image.h"
 #include "pages/number_format.h"
@@ -100,23 +104,11 @@ public:
             return;
         }
         try {
-            const QPalette &palette = option.palette;
             const QString text = index.data(Qt::DisplayRole).toString();
-            QColor background;
-            QColor foreground;
-            if (column == 0) {
-                const bool current = index.row() == activeLineIndex();
-                background = palette.color(current ? QPalette::Highlight : QPalette::Button);
-                foreground = palette.color(current ? QPalette::HighlightedText : QPalette::ButtonText);
-            } else if (isLevelColumn(column)) {
-                const int channel = column - ScheduleGrid::FirstLevelColumn;
-                background = QColor(QRgb(PaletteFor(Config.ColorName[channel]).pastel));
-                foreground = Qt::black; // the pastels are light in every theme
-            } else {
-                const bool off = text == Translate(QStringLiteral("OFF"));
-                background = palette.color(off ? QPalette::Button : QPalette::Base);
-                foreground = palette.color(off ? QPalette::ButtonText : QPalette::Text);
-            }
+            const int channel = column - ScheduleGrid::FirstLevelColumn;
+            const auto [background, foreground] = ScheduleCellColours(
+                column, isLevelColumn(column) ? Config.ColorName[channel] : 0, index.row() == activeLineIndex(),
+                text == Translate(QStringLiteral("OFF")), option.palette, option.state & QStyle::State_Enabled);
             painter->fillRect(option.rect, background);
             const QRect textRect = option.rect.adjusted(2, 2, 0, 0);
             painter->save();
@@ -135,6 +127,27 @@ private:
 };
 
 } // namespace
+
+CellColours ScheduleCellColours(int column, int colourIndex, bool activeLine, bool off, const QPalette &palette,
+                                bool enabled)
+{
+    QColor background;
+    QColor text;
+    if (column == 0) {
+        background = palette.color(QPalette::Active, activeLine ? QPalette::Highlight : QPalette::Button);
+        text = palette.color(QPalette::Active, activeLine ? QPalette::HighlightedText : QPalette::ButtonText);
+    } else if (column >= ScheduleGrid::FirstLevelColumn && column < ScheduleGrid::FirstSwitchColumn) {
+        background = QColor(QRgb(PaletteFor(colourIndex).pastel));
+        text = palette.color(QPalette::Active, QPalette::Text);
+    } else {
+        background = palette.color(QPalette::Active, off ? QPalette::Button : QPalette::Base);
+        text = palette.color(QPalette::Active, off ? QPalette::ButtonText : QPalette::Text);
+    }
+    // The theme's text where it reads well on the cell (the pastels are light in every
+    // theme), and a fainter but legible one while the page is disabled.
+    const QRgb legible = contrast::TextOn(background.rgb(), text.rgb());
+    return {background, QColor(enabled ? legible : contrast::DisabledOn(background.rgb(), legible))};
+}
 
 // ---------------------------------------------------------------------------
 // The grid control
@@ -341,6 +354,9 @@ ScheduleGrid::ScheduleGrid(TfrmLumora *window) : QObject(window), w(window)
     }
     for (int channel = 0; channel < ChannelCount; ++channel)
         sgSchedule->horizontalHeaderItem(FirstLevelColumn + channel)->setText(ChannelLetter(channel));
+    // Headers wrap between words and never cut a colour name; the channels share the width
+    // the page has beyond that.
+    new GridColumnFitter(sgSchedule, FirstLevelColumn, FirstSwitchColumn);
 
     QHeaderView *rows = sgSchedule->verticalHeader();
     rows->setVisible(false);
@@ -357,8 +373,10 @@ ScheduleGrid::ScheduleGrid(TfrmLumora *window) : QObject(window), w(window)
     memDescription->setFixedWidth(200);
     memDescription->setFrameShape(QFrame::NoFrame);
     memDescription->setBackgroundVisible(false);
+    // Text on the page's own colour, legible also while the page waits for a connection.
     QPalette memoPalette = memDescription->palette();
-    memoPalette.setColor(QPalette::Base, memoPalette.color(QPalette::Window));
+    SetLegibleColours(memoPalette, QApplication::palette(memDescription), QPalette::Base, QPalette::Text,
+                      memoPalette.color(QPalette::Window));
     memDescription->setPalette(memoPalette);
 
     layout->addWidget(sgSchedule, 1);

@@ -10,6 +10,17 @@ class QPlainTextEdit;
 class TfrmLumora;
 class ScheduleGrid;
 
+// The colours a painted cell of the schedule grid gets (all but the time column and the
+// cursor's cell): column 0 marks the controller's active line, the level columns carry their
+// channel's pastel (colourIndex), the switch columns tell OFF from ON. The text always reaches
+// the readable contrast on the background, enabled or not.
+struct CellColours {
+    QColor background;
+    QColor text;
+};
+CellColours ScheduleCellColours(int column, int colourIndex, bool activeLine, bool off, const QPalette &palette,
+                                bool enabled);
+
 // The grid control of the Schedule page. Its header row is the table's horizontal header;
 // every other grid row is a table row, so grid row r (as the user counts them, header
 // included) is table row r − 1 and shows schedule line r − 1. Column 0 holds the line
