@@ -26,7 +26,7 @@ struct HistoryChartGeometry {
 HistoryChartGeometry HistoryGeometry(QSize size, double from, double to);
 
 // The bucket width for a span drawn on a plot of the given pixel width: about one bucket a
-// pixel, at least a minute; from an hour on, whole hours (the store's summary).
+// pixel, at least a minute; above a quarter of an hour, whole hours (the store's summary).
 int HistoryBucketMinutes(double spanMinutes, int plotWidth);
 
 // Whether the line breaks between two neighbouring buckets: some bucket between them has
@@ -46,6 +46,8 @@ struct HistoryChartInput {
 
 QImage DrawHistoryChart(const HistoryChartInput &input, QSize size, qreal devicePixelRatio, const QFont &font);
 
+// The locale's short date and time without seconds.
+QString HistoryTimeText(const QDateTime &localTime);
 // "<time> • <name>: <value> • ..." for a bucket (its start time; a range for wide buckets).
 QString HistoryPointText(const HistoryBucket &bucket, const HistoryChartInput &input);
 // The bucket nearest to a minute, or -1 when none lies within one bucket width of it.

@@ -256,7 +256,7 @@ void HistoryView::updatePoint(double x)
     const int i = HistoryBucketAt(m_input.buckets, m_input.bucketMinutes, minute);
     if (i < 0) {
         const QDateTime at = QDateTime::fromSecsSinceEpoch(qint64(g.minuteAt(x)) * 60, Qt::LocalTime);
-        m_point->setText(QLocale().toString(at, QLocale::ShortFormat));
+        m_point->setText(HistoryTimeText(at));
         return;
     }
     m_point->setText(HistoryPointText(m_input.buckets[size_t(i)], m_input));
