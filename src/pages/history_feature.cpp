@@ -29,12 +29,16 @@ namespace {
 
 bool fahrenheit() { return (Config.Flag & 0x04) != 0; }
 
-// The settings of the alert range, beside the remembered port.
-const QString KeyEnabled = QStringLiteral("History/AlertEnabled");
-const QString KeyLow = QStringLiteral("History/AlertLow");
-const QString KeyHigh = QStringLiteral("History/AlertHigh");
+// The alert range has a settings file of its own: forgetting the port clears the
+// organization's file, and that must not switch the alerts off.
+const QString KeyEnabled = QStringLiteral("Alerts/Enabled");
+const QString KeyLow = QStringLiteral("Alerts/Low");
+const QString KeyHigh = QStringLiteral("Alerts/High");
 
-QSettings settings() { return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Aqualumora")); }
+QSettings settings()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Aqualumora"), QStringLiteral("history"));
+}
 
 double toShown(int tenths, bool f) { return f ? tenths * 9.0 / 50.0 + 32.0 : tenths / 10.0; }
 int fromShown(double value, bool f) { return int(std::lround(f ? (value - 32.0) / 9.0 * 50.0 : value * 10.0)); }
