@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
@@ -136,6 +137,18 @@ HistoryView::HistoryView(QWidget *parent) : QWidget(parent)
     connect(m_canvas, &HistoryCanvas::hover, this, &HistoryView::updatePoint);
     retranslate();
     showSpan(Day);
+
+    // New minutes arrive while the view is open: a window that ends now follows them.
+    auto *follow = new QTimer(this);
+    follow->start(60'000);
+    connect(follow, &QTimer::timeout, this, [this] {
+        if (!isVisible() || !m_followNow)
+            return;
+        const double span = m_to - m_from;
+        m_to = double(nowMinute());
+        m_from = m_to - span;
+        reload();
+    });
 }
 
 void HistoryView::retranslate()
