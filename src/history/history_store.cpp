@@ -117,32 +117,37 @@ bool HistoryStore::exec(const QString &sql)
     return true;
 }
 
-// True for our own file in good order and for an empty database; foreign is set for a
-// file that is readable SQLite but someone else's.
-bool HistoryStore::isHistoryFile(bool &foreign)
+// True for our own file in good order and for an empty database; bad is set for a file
+// that is damaged or someone else's.
+bool HistoryStore::isHistoryFile(bool &bad)
 {
-    foreign = false;
+    bad = false;
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    if (!q.exec(QStringLiteral("PRAGMA application_id")) || !q.next()) {
+    const auto failed = [&] {
         m_error = q.lastError().text();
+        // Only "not a database" and "malformed" say the file itself is bad; busy, locked or
+        // unreadable (another instance, a read-only folder) leave a good file where it is.
+        const int code = q.lastError().nativeErrorCode().toInt() & 0xFF;
+        bad = code == 26 /* SQLITE_NOTADB */ || code == 11 /* SQLITE_CORRUPT */;
         return false;
-    }
+    };
+    if (!q.exec(QStringLiteral("PRAGMA application_id")) || !q.next())
+        return failed();
     const int id = q.value(0).toInt();
     if (id != ApplicationId) {
-        if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !q.next()) {
-            m_error = q.lastError().text();
-            return false;
-        }
-        foreign = id != 0 || q.value(0).toInt() != 0;
-        return !foreign;
+        if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !q.next())
+            return failed();
+        bad = id != 0 || q.value(0).toInt() != 0;
+        if (bad)
+            m_error = QStringLiteral("not a history of this program");
+        return !bad;
     }
     // Damage inside an otherwise readable file shows here, before anything is added to it.
-    if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next()) {
-        m_error = q.lastError().text();
-        return false;
-    }
+    if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next())
+        return failed();
     if (q.value(0).toString() != QLatin1String("ok")) {
         m_error = q.value(0).toString();
+        bad = true;
         return false;
     }
     return true;
@@ -189,12 +194,12 @@ HistoryStore::OpenResult HistoryStore::openForWriting(const QString &path)
     }
     if (!openConnection(path))
         return OpenResult::Failed;
-    bool foreign = false;
-    if (!isHistoryFile(foreign)) {
+    bool bad = false;
+    if (!isHistoryFile(bad)) {
         close();
-        // Only a file that is there and not ours is moved; a folder we may not write to
-        // also fails to read (no -shm file), and then the file stays where it is.
-        if (!info.exists() || !QFileInfo(info.absolutePath()).isWritable())
+        // Only a file that is there and bad or someone else's is moved; a folder we may not
+        // write to also fails to read (no -shm file), and then the file stays where it is.
+        if (!bad || !info.exists() || !QFileInfo(info.absolutePath()).isWritable())
             return OpenResult::Failed;
         const QString reason = m_error;
         const QString target = path + QStringLiteral(".unreadable-")

@@ -91,7 +91,8 @@ public:
 
 private:
     bool openConnection(const QString &path);
-    bool isHistoryFile(bool &foreign);
+    // bad: the file is damaged or someone else's (not merely busy or unreadable now).
+    bool isHistoryFile(bool &bad);
     bool createSchema();
     qint64 controllerId(const QString &controller, bool create);
     bool exec(const QString &sql);

@@ -91,6 +91,7 @@ private slots:
     void bucketsMatchTheMinutes();
     void notOurFile_data();
     void notOurFile();
+    void busyFileStays();
     void readOnlyFolder();
     void readOnlyFolderChild();
     void killedWhileWriting();
@@ -278,6 +279,38 @@ void TstHistoryStore::notOurFile()
     QCOMPARE(store.rows(QStringLiteral("c"), 0, 10).size(), size_t(1));
     store.close();
     QCOMPARE(integrity(path), QStringLiteral("ok"));
+}
+
+void TstHistoryStore::busyFileStays()
+{
+    // Another program holding the file locked is no reason to move a good history aside.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("history.sqlite"));
+    {
+        HistoryStore store;
+        QCOMPARE(store.openForWriting(path), HistoryStore::OpenResult::Opened);
+        QVERIFY(store.write(QStringLiteral("c"), {row(7, 251)}));
+    }
+    {
+        QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+        holder.setDatabaseName(path);
+        QVERIFY(holder.open());
+        QSqlQuery q(holder);
+        QVERIFY(q.exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE")));
+        QVERIFY(q.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO controller(name) VALUES('x')")));
+        HistoryStore store;
+        QCOMPARE(store.openForWriting(path), HistoryStore::OpenResult::Failed);
+        QVERIFY(store.movedTo().isEmpty());
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*.unreadable-*")}), QStringList());
+        QVERIFY(q.exec(QStringLiteral("ROLLBACK")));
+        q = QSqlQuery();
+        holder.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+    HistoryStore store;
+    QCOMPARE(store.openForWriting(path), HistoryStore::OpenResult::Opened);
+    QCOMPARE(store.rows(QStringLiteral("c"), 0, 10).size(), size_t(1));
 }
 
 void TstHistoryStore::readOnlyFolder()
