@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build ccache clang
-  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-translations-l10n libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-sqlite qt6-translations-l10n libgl-dev
   libudev-dev
   python3 python3-ephem python3-dbusmock dbus
   fonts-dejavu-core

@@ -1,4 +1,5 @@
 #include "app/frm_lumora.h"
+#include "pages/history_feature.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -228,6 +229,7 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     // The pages and the status bar take the design size; the menu bar comes on top.
     resize(DesignWidth, DesignHeight + menuBar()->sizeHint().height());
     runStartup(arguments);
+    InstallHistory(this);
 }
 
 TfrmLumora::~TfrmLumora()

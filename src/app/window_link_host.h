@@ -2,6 +2,7 @@
 #include "app/frm_lumora.h"
 #include "link/device_image.h"
 #include "link/link_host.h"
+#include "pages/history_feature.h"
 
 // The link thread's view of the window. Every call runs on the UI thread while the link
 // thread waits; destroying it releases a waiting link thread for good.
@@ -17,9 +18,12 @@ public:
     // during this hand-over); only a copied one counts for the download.
     void showInfo() override
     {
-        w->Download.recordRead(DownloadGate::Info, !isRequestPending(SetInfoAny));
+        const bool copied = !isRequestPending(SetInfoAny);
+        w->Download.recordRead(DownloadGate::Info, copied);
         w->DownloadStep(DownloadProgress::Info);
         w->ShowInfo();
+        if (copied)
+            RecordHistory(w);
     }
     void showConfig() override
     {

@@ -1,0 +1,49 @@
+#pragma once
+// Alerts from the polled Info: the water temperature leaving a range the user set (off by
+// default) and each error flag the controller raises. Every condition is an episode that is
+// reported once when it begins and once when it ends, however many polls it lasts.
+
+#include "link/records.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+struct AlertRange {
+    bool enabled = false;
+    int low = 240; // 0.1 degC
+    int high = 280;
+};
+
+struct AlertEvent {
+    bool start = true; // false: the episode ended
+    QString key; // message key of the text
+    QStringList args; // its %s values, in order
+    uint8_t flag = 0; // the error flag, 0 for the temperature
+};
+
+class AlertMonitor
+{
+public:
+    // A temperature episode ends only once the water is this far back inside the range, so
+    // a reading that wavers on the border does not start a new episode with every poll.
+    static constexpr int HysteresisTenths = 2;
+
+    void setRange(const AlertRange &range);
+    AlertRange range() const { return m_range; }
+    // Another controller: every episode is forgotten without an end report.
+    void reset();
+    // Events for one freshly read Info; temperatures in the texts follow the Fahrenheit flag.
+    std::vector<AlertEvent> update(const InfoRecord &info, bool fahrenheit);
+
+private:
+    AlertRange m_range;
+    int m_temperature = 0; // -1 below, 0 inside, +1 above
+    uint8_t m_flags = 0;
+};
+
+// The error flags that are alerts: all that the health line shows.
+inline constexpr uint8_t AlertFlagMask = 0xFF & ~0x20;
+// Message key of an error flag's own text ("Overtemperature", ...).
+QString ErrorFlagKey(uint8_t flag);

@@ -1,0 +1,54 @@
+#pragma once
+// The history chart: water and slave temperature on the left scale, the input voltage on
+// the right one, each as its mean line inside a light band from the lowest to the highest
+// minute of every bucket; a gap where nothing was recorded.
+
+#include "history/history_store.h"
+
+#include <QFont>
+#include <QImage>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+#include <vector>
+
+enum HistorySeries { HistoryWater = 0, HistorySlave = 1, HistoryVoltage = 2, HistorySeriesCount = 3 };
+
+// Where minutes lie on the picture.
+struct HistoryChartGeometry {
+    QRect plot;
+    double from = 0; // minutes since the epoch at the plot's left edge
+    double to = 1; // ... and at its right edge
+    double x(double minute) const { return plot.left() + (minute - from) / (to - from) * plot.width(); }
+    double minuteAt(double px) const { return from + (px - plot.left()) / plot.width() * (to - from); }
+};
+HistoryChartGeometry HistoryGeometry(QSize size, double from, double to);
+
+// The bucket width for a span drawn on a plot of the given pixel width: about one bucket a
+// pixel, at least a minute; above a quarter of an hour, whole hours (the store's summary).
+int HistoryBucketMinutes(double spanMinutes, int plotWidth);
+
+// Whether the line breaks between two neighbouring buckets: some bucket between them has
+// nothing recorded (for single minutes, a minute may be missed without a break).
+bool HistoryGapBetween(qint64 previous, qint64 next, int bucketMinutes);
+
+struct HistoryChartInput {
+    std::vector<HistoryBucket> buckets;
+    int bucketMinutes = 1;
+    double from = 0; // minutes since the epoch
+    double to = 1;
+    bool fahrenheit = false;
+    bool show[HistorySeriesCount] = {true, true, true};
+    QString seriesNames[HistorySeriesCount];
+    QString noData; // shown when there is nothing to draw
+};
+
+QImage DrawHistoryChart(const HistoryChartInput &input, QSize size, qreal devicePixelRatio, const QFont &font);
+
+// The locale's short date and time without seconds.
+QString HistoryTimeText(const QDateTime &localTime);
+// "<time> • <name>: <value> • ..." for a bucket (its start time; a range for wide buckets).
+QString HistoryPointText(const HistoryBucket &bucket, const HistoryChartInput &input);
+// The bucket nearest to a minute, or -1 when none lies within one bucket width of it.
+int HistoryBucketAt(const std::vector<HistoryBucket> &buckets, int bucketMinutes, double minute);

@@ -1,0 +1,68 @@
+#pragma once
+// The sensor history in the window: the recorder fed from every read Info, the alerts with
+// their desktop notifications, the history view beside the controller's own chart, and the
+// File menu's export and alert settings. The window holds it as a child object.
+
+#include "history/history_alerts.h"
+#include "history/history_recorder.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QTabWidget;
+class TfrmLumora;
+class DesktopNotifier;
+class HistoryView;
+
+class HistoryFeature : public QObject {
+    Q_OBJECT
+public:
+    HistoryFeature(TfrmLumora *window, const QString &path);
+    ~HistoryFeature() override;
+
+    static HistoryFeature *of(const TfrmLumora *window);
+
+    // A freshly read Info was copied into the image.
+    void infoRead();
+
+    // Export of [fromMinute, toMinute) of a controller; logs the outcome.
+    bool exportCsv(const QString &file, const QString &controller, qint64 fromMinute, qint64 toMinute);
+    void mnuHistoryExportClick();
+    void mnuHistoryAlertsClick();
+
+    void setAlertRange(const AlertRange &range); // also remembered in the settings
+    AlertRange alertRange() const { return m_alerts.range(); }
+    // The controller being shown or recorded: the connected one, else the last recorded.
+    QString currentController() const;
+
+    HistoryRecorder *recorder() const { return m_recorder.get(); }
+    HistoryView *view = nullptr;
+    QTabWidget *tabs = nullptr;
+    DesktopNotifier *notifier = nullptr;
+    QAction *mnuHistoryExport = nullptr;
+    QAction *mnuHistoryAlerts = nullptr;
+    // Milliseconds since the epoch of a reading; tests give the simulated controller's clock.
+    std::function<qint64()> Clock;
+    // Asks for the export file; tests answer without a dialog. Empty: cancelled.
+    std::function<QString(const QString &suggested)> ChooseExportFile;
+    // Asks for the span to export; false: cancelled.
+    std::function<bool(QString &controller, qint64 &fromMinute, qint64 &toMinute)> ChooseExportSpan;
+
+private:
+    void recorderEvent(HistoryRecorder::Event event, const QString &detail);
+    void retranslate();
+
+    TfrmLumora *w;
+    std::unique_ptr<HistoryRecorder> m_recorder;
+    AlertMonitor m_alerts;
+    QString m_alertController;
+};
+
+// Creates the history of the window: call once the window's pages and menus exist.
+HistoryFeature *InstallHistory(TfrmLumora *window, const QString &path = QString());
+// The hand-over of a read Info: records it and checks the alerts. Nothing without history.
+void RecordHistory(TfrmLumora *window);

@@ -1,0 +1,276 @@
+#include "pages/history_view.h"
+
+#include "app/localization.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+#include <cmath>
+
+HistoryCanvas::HistoryCanvas(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("imgHistory"));
+    setMouseTracking(true);
+    setCursor(Qt::CrossCursor);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void HistoryCanvas::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    if (!m_image.isNull())
+        p.drawImage(QPoint(0, 0), m_image);
+    if (hoverX >= 0) {
+        p.setPen(QColor(0, 0, 0, 90));
+        p.drawLine(QPointF(hoverX, 0), QPointF(hoverX, height()));
+    }
+}
+
+void HistoryCanvas::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    emit resized();
+}
+
+void HistoryCanvas::wheelEvent(QWheelEvent *event)
+{
+    const double steps = event->angleDelta().y() / 120.0;
+    if (steps != 0)
+        emit zoom(event->position().x(), std::pow(0.8, steps));
+    event->accept();
+}
+
+void HistoryCanvas::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        m_dragX = event->position().x();
+        setCursor(Qt::ClosedHandCursor);
+    }
+}
+
+void HistoryCanvas::mouseMoveEvent(QMouseEvent *event)
+{
+    const double x = event->position().x();
+    if (m_dragX >= 0 && (event->buttons() & Qt::LeftButton)) {
+        emit pan(x - m_dragX);
+        m_dragX = x;
+    }
+    hoverX = x;
+    emit hover(x);
+    update();
+}
+
+void HistoryCanvas::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        m_dragX = -1;
+        setCursor(Qt::CrossCursor);
+    }
+}
+
+void HistoryCanvas::leaveEvent(QEvent *event)
+{
+    hoverX = -1;
+    emit hover(-1);
+    update();
+    QWidget::leaveEvent(event);
+}
+
+// ---------------------------------------------------------------------------
+
+HistoryView::HistoryView(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("tsHistory"));
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 0);
+    auto *bar = new QHBoxLayout;
+    auto *group = new QButtonGroup(this);
+    const char *names[4] = {"btnHistoryDay", "btnHistoryWeek", "btnHistoryMonth", "btnHistoryYear"};
+    for (int i = 0; i < 4; ++i) {
+        m_spans[i] = new QPushButton(this);
+        m_spans[i]->setObjectName(QString::fromLatin1(names[i]));
+        m_spans[i]->setCheckable(true);
+        group->addButton(m_spans[i], i);
+        bar->addWidget(m_spans[i]);
+        connect(m_spans[i], &QPushButton::clicked, this, [this, i] { showSpan(Span(i)); });
+    }
+    m_spans[Day]->setChecked(true);
+    bar->addSpacing(12);
+    const char *series[HistorySeriesCount] = {"cbxHistoryWater", "cbxHistorySlave", "cbxHistoryVoltage"};
+    for (int s = 0; s < HistorySeriesCount; ++s) {
+        m_series[s] = new QCheckBox(this);
+        m_series[s]->setObjectName(QString::fromLatin1(series[s]));
+        m_series[s]->setChecked(true);
+        bar->addWidget(m_series[s]);
+        connect(m_series[s], &QCheckBox::toggled, this, [this] { reload(); });
+    }
+    bar->addStretch(1);
+    btnAlerts = new QPushButton(this);
+    btnAlerts->setObjectName(QStringLiteral("btnHistoryAlerts"));
+    btnExport = new QPushButton(this);
+    btnExport->setObjectName(QStringLiteral("btnHistoryExport"));
+    bar->addWidget(btnAlerts);
+    bar->addWidget(btnExport);
+    layout->addLayout(bar);
+
+    m_canvas = new HistoryCanvas(this);
+    layout->addWidget(m_canvas, 1);
+    m_point = new QLabel(this);
+    m_point->setObjectName(QStringLiteral("lblHistoryPoint"));
+    m_point->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(m_point);
+
+    connect(m_canvas, &HistoryCanvas::resized, this, [this] { reload(); });
+    connect(m_canvas, &HistoryCanvas::zoom, this, &HistoryView::zoomAt);
+    connect(m_canvas, &HistoryCanvas::pan, this, &HistoryView::panBy);
+    connect(m_canvas, &HistoryCanvas::hover, this, &HistoryView::updatePoint);
+    retranslate();
+    showSpan(Day);
+
+    // New minutes arrive while the view is open: a window that ends now follows them.
+    auto *follow = new QTimer(this);
+    follow->start(60'000);
+    connect(follow, &QTimer::timeout, this, [this] {
+        if (!isVisible() || !m_followNow)
+            return;
+        const double span = m_to - m_from;
+        m_to = double(nowMinute());
+        m_from = m_to - span;
+        reload();
+    });
+}
+
+void HistoryView::retranslate()
+{
+    const char *spans[4] = {"HistoryDay", "HistoryWeek", "HistoryMonth", "HistoryYear"};
+    for (int i = 0; i < 4; ++i)
+        m_spans[i]->setText(Translate(QString::fromLatin1(spans[i])));
+    m_input.seriesNames[HistoryWater] = QStringLiteral("Thermavis");
+    m_input.seriesNames[HistorySlave] = QStringLiteral("Slave");
+    m_input.seriesNames[HistoryVoltage] = Translate(QStringLiteral("InputVoltage"));
+    for (int s = 0; s < HistorySeriesCount; ++s)
+        m_series[s]->setText(m_input.seriesNames[s]);
+    m_input.noData = Translate(QStringLiteral("HistoryNoData"));
+    btnExport->setText(Translate(QStringLiteral("HistoryExportButton")));
+    btnAlerts->setText(Translate(QStringLiteral("HistoryAlertsButton")));
+}
+
+void HistoryView::setSource(const QString &path, std::function<QString()> controller)
+{
+    m_path = path;
+    m_controllerOf = std::move(controller);
+    m_store.reset();
+}
+
+qint64 HistoryView::nowMinute() const
+{
+    const qint64 ms = Clock ? Clock() : QDateTime::currentMSecsSinceEpoch();
+    return ms / 60000 + 1;
+}
+
+void HistoryView::showSpan(Span span)
+{
+    m_spans[span]->setChecked(true);
+    const double end = double(nowMinute());
+    m_followNow = true;
+    m_from = end - SpanMinutes[span];
+    m_to = end;
+    reload();
+}
+
+void HistoryView::setWindow(double fromMinute, double toMinute)
+{
+    m_from = fromMinute;
+    m_to = std::max(toMinute, fromMinute + 10);
+    m_followNow = false;
+    reload();
+}
+
+void HistoryView::zoomAt(double x, double factor)
+{
+    const HistoryChartGeometry g = HistoryGeometry(m_canvas->size(), m_from, m_to);
+    const double at = std::clamp(g.minuteAt(x), m_from, m_to);
+    // From half an hour to five years.
+    const double span = std::clamp((m_to - m_from) * factor, 30.0, 5 * 366 * 1440.0);
+    const double ratio = (at - m_from) / (m_to - m_from);
+    setWindow(at - ratio * span, at - ratio * span + span);
+}
+
+void HistoryView::panBy(double pixels)
+{
+    const HistoryChartGeometry g = HistoryGeometry(m_canvas->size(), m_from, m_to);
+    const double minutes = pixels / g.plot.width() * (m_to - m_from);
+    setWindow(m_from - minutes, m_to - minutes);
+}
+
+void HistoryView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    retranslate();
+    if (m_followNow) {
+        const double span = m_to - m_from;
+        m_to = double(nowMinute());
+        m_from = m_to - span;
+    }
+    reload();
+}
+
+void HistoryView::reload(bool force)
+{
+    if (!force && !isVisible())
+        return;
+    if (!m_store && !m_path.isEmpty()) {
+        auto store = std::make_unique<HistoryStore>();
+        if (store->openForReading(m_path))
+            m_store = std::move(store);
+    }
+    m_controller = m_controllerOf ? m_controllerOf() : QString();
+    if (m_controller.isEmpty() && m_store) {
+        const QStringList known = m_store->controllers();
+        if (!known.isEmpty())
+            m_controller = known.first();
+    }
+    const HistoryChartGeometry g = HistoryGeometry(m_canvas->size(), m_from, m_to);
+    m_input.from = m_from;
+    m_input.to = m_to;
+    m_input.fahrenheit = Fahrenheit && Fahrenheit();
+    for (int s = 0; s < HistorySeriesCount; ++s)
+        m_input.show[s] = m_series[s]->isChecked();
+    m_input.bucketMinutes = HistoryBucketMinutes(m_to - m_from, g.plot.width());
+    m_input.buckets.clear();
+    if (m_store && !m_controller.isEmpty())
+        m_input.buckets = m_store->buckets(m_controller, qint64(std::floor(m_from)), qint64(std::ceil(m_to)),
+                                           m_input.bucketMinutes);
+    QFont font = m_canvas->font();
+    font.setPointSize(8);
+    m_canvas->setImage(DrawHistoryChart(m_input, m_canvas->size(), m_canvas->devicePixelRatioF(), font));
+    updatePoint(m_canvas->hoverX);
+}
+
+void HistoryView::updatePoint(double x)
+{
+    if (x < 0) {
+        m_point->setText(m_controller);
+        return;
+    }
+    const HistoryChartGeometry g = HistoryGeometry(m_canvas->size(), m_from, m_to);
+    const double minute = g.minuteAt(x);
+    const int i = HistoryBucketAt(m_input.buckets, m_input.bucketMinutes, minute);
+    if (i < 0) {
+        const QDateTime at = QDateTime::fromSecsSinceEpoch(qint64(g.minuteAt(x)) * 60, Qt::LocalTime);
+        m_point->setText(HistoryTimeText(at));
+        return;
+    }
+    m_point->setText(HistoryPointText(m_input.buckets[size_t(i)], m_input));
+}
