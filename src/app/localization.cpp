@@ -249,6 +249,8 @@ QString ChannelLetter(int index)
     return QString(QChar(u'A' + index));
 }
 
+QString ChannelCaption(int channel, int colour) { return ChannelLetter(channel) + QStringLiteral(": ") + ColorName(colour); }
+
 QString ColorKey(int index)
 {
     return QLatin1String(colorInfo(index).key);

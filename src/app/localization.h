@@ -109,3 +109,5 @@ QStringList ColorNames();
 // Background tint of a channel's edits as 0xRRGGBB; white (the unnamed tint) outside 0..15.
 quint32 ColorTintRgb(int index);
 QColor ColorTint(int index);
+// How every place that labels a channel names it: letter, ": " and colour name ("A: Red").
+QString ChannelCaption(int channel, int colour);

@@ -28,3 +28,12 @@ void LabeledEdit::setHint(const QString &hint)
     setToolTip(hint);
     m_edit->setToolTip(hint);
 }
+
+void SetTint(QWidget *edit, const QColor &tint)
+{
+    if (!edit || edit->palette().color(QPalette::Base) == tint)
+        return;
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Base, tint);
+    edit->setPalette(palette);
+}

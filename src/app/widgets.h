@@ -34,3 +34,6 @@ private:
     QLabel *m_label;
     QLineEdit *m_edit;
 };
+
+// Gives an edit the light background tint of a channel's colour (no repaint when it has it).
+void SetTint(QWidget *edit, const QColor &tint);

@@ -17,7 +17,7 @@
 #include <cmath>
 #include <exception>
 
-#include "app/frm_lumora.h"
+#include "pages/page_host.h"
 #include "app/widgets.h"
 #include "astro/geo_view.h"
 #include "astro/world_map.h"
@@ -100,18 +100,17 @@ void MoonView::mouseDoubleClickEvent(QMouseEvent *) { emit doubleClicked(); }
 
 // ---------------------------------------------------------------------------
 
-GeoPage::GeoPage(TfrmLumora *window) : QObject(window), w(window)
+GeoPage::GeoPage(PageHost &host) : QObject(host.window()), w(host), m_sheet(host.page(QStringLiteral("tsGeo")))
 {
-    QWidget *page = w->page(QStringLiteral("tsGeo"));
-    buildPage(page);
-    page->installEventFilter(this);
+    buildPage(m_sheet);
+    m_sheet->installEventFilter(this);
 }
 
 bool GeoPage::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Show && watched == w->page(QStringLiteral("tsGeo"))) {
+    if (event->type() == QEvent::Show && watched == m_sheet) {
         // The page's layout is still pending when it is shown; the scroll range must be known.
-        if (QLayout *layout = w->page(QStringLiteral("tsGeo"))->layout())
+        if (QLayout *layout = m_sheet->layout())
             layout->activate();
         if (m_mapStale)
             drawMap();
@@ -246,8 +245,7 @@ const QImage &GeoPage::WorldMap() const { return BuiltInWorldMap(); }
 
 bool GeoPage::mapShown() const
 {
-    const QWidget *page = w->page(QStringLiteral("tsGeo"));
-    return page->isVisible() || w->pc->currentWidget() == page;
+    return m_sheet->isVisible() || w.currentPage() == m_sheet;
 }
 
 void GeoPage::drawMap()
@@ -276,12 +274,14 @@ void GeoPage::UpdateGeoView()
     imgMoon->setImage(MoonPhaseImage(view));
 }
 
-void GeoPage::showConnected(bool connected) { lblGeoOffline->setVisible(!connected); }
+void GeoPage::applyEnabling(const EnableState &state) { lblGeoOffline->setVisible(!state.connected); }
 
-void GeoPage::updateIfActive()
+void GeoPage::pageShown(QWidget *, unsigned missed)
 {
-    if (w->pc->currentWidget() == w->page(QStringLiteral("tsGeo")))
-        UpdateGeoView();
+    m_showing = true;
+    refresh(missed);
+    m_showing = false;
+    UpdateGeoView();
 }
 
 void GeoPage::showClock(bool unlessFocused)
@@ -310,6 +310,8 @@ void GeoPage::showInfo()
     showClock(true);
     if (!dtpHasFocus())
         showDate(QDate(controllerYear(Info), Info.Month, Info.Day));
+    if (!m_showing)
+        UpdateGeoView();
 }
 
 void GeoPage::showConfig()
@@ -324,7 +326,10 @@ void GeoPage::showConfig()
 
 void GeoPage::btnNowClick()
 {
-    w->btnRealtimeClick();
+    // The controller's clock runs in real time again ("Realtime" on the Configuration page).
+    Config.TimeLapse = 1;
+    raiseRequest(SetConfig);
+    w.imageChanged(RefreshConfig);
     const QDateTime now = QDateTime::currentDateTime();
     SetInfoClock(Info, now);
     showDate(now.date());
@@ -349,10 +354,10 @@ void GeoPage::imgGeoMouseDown(QPoint pixel)
 void GeoPage::imgGeoMouseMove(QPoint pixel)
 {
     const GeoPlace place = PlaceForMapPixel(pixel.x(), pixel.y());
-    w->sbPanel[0]->setText(MousePositionText(place.latitude, place.longitude));
+    w.setStatusPanel(0, MousePositionText(place.latitude, place.longitude));
 }
 
-void GeoPage::imgGeoMouseLeave() { w->sbPanel[0]->clear(); }
+void GeoPage::imgGeoMouseLeave() { w.setStatusPanel(0, QString()); }
 
 void GeoPage::edtLatChange()
 {
@@ -415,4 +420,4 @@ void GeoPage::edtTimeChange()
     raiseRequest(SetInfoTime);
 }
 
-void GeoPage::imgMoonDblClick() { w->SelectPage(w->page(QStringLiteral("tsConfig"))); }
+void GeoPage::imgMoonDblClick() { w.selectPage(w.page(QStringLiteral("tsConfig"))); }

@@ -4,7 +4,9 @@
 #include <QPoint>
 #include <QWidget>
 
-class TfrmLumora;
+#include "pages/page.h"
+
+class PageHost;
 class LabeledEdit;
 class QDateEdit;
 class QLabel;
@@ -60,10 +62,16 @@ private:
 // The Geo page: the place the controller's sun follows (map, latitude and longitude) and the
 // controller's date and time, with the sun and the moon seen from that place at that time.
 // Every change goes into the device image and is flagged for sending.
-class GeoPage : public QObject {
+class GeoPage : public QObject, public Page {
     Q_OBJECT
 public:
-    explicit GeoPage(TfrmLumora *window);
+    explicit GeoPage(PageHost &host);
+
+    QList<QWidget *> sheets() const override { return {m_sheet}; }
+    // The notice that the page changes nothing while no controller is connected.
+    void applyEnabling(const EnableState &state) override;
+    // The page is drawn from the image whenever it comes into view.
+    void pageShown(QWidget *sheet, unsigned missed) override;
 
     // The map as drawn from the land data; every redraw starts from it. Decoding and drawing
     // it takes long enough to delay the window's first appearance, so it is done on the first
@@ -72,15 +80,6 @@ public:
 
     // Recomputes and redraws the page from the device image.
     void UpdateGeoView();
-    // UpdateGeoView while the Geo page is the active page (ShowInfo).
-    void updateIfActive();
-    // ShowInfo's part: time edit, time slider and date picker, each unless focused.
-    void showInfo();
-    // ShowConfig's part: latitude and longitude edits, each unless focused.
-    void showConfig();
-
-    // The notice that the page changes nothing while no controller is connected.
-    void showConnected(bool connected);
 
     // The controller's clock := this computer's, time-lapse off.
     void btnNowClick();
@@ -107,6 +106,10 @@ public:
     QPushButton *btnNow = nullptr;
 
 protected:
+    // Time edit, time slider and date picker, each unless focused; then the view.
+    void showInfo() override;
+    // Latitude and longitude edits, each unless focused.
+    void showConfig() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -125,6 +128,8 @@ private:
     void drawMap();
     bool mapShown() const;
 
-    TfrmLumora *w;
+    PageHost &w;
+    QWidget *m_sheet;
     bool m_mapStale = true;
+    bool m_showing = false;   // in pageShown: the view is drawn once at its end
 };

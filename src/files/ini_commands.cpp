@@ -5,6 +5,7 @@
 
 #include "app/app_info.h"
 #include "app/frm_lumora.h"
+#include "app/window_page_host.h"
 #include "app/localization.h"
 #include "files/ini_file.h"
 #include "files/settings_file.h"
@@ -104,3 +105,9 @@ void IniCommands::mnuScheduleImportClick()
 }
 
 void IniCommands::WriteBackupFile(const QString &port) { ::WriteBackupFile(w->ProgramFolder, port); }
+
+void IniCommands::applyEnabling(const EnableState &state)
+{
+    WindowPageHost host(w);
+    m_rules.apply(host, {}, state);
+}

@@ -5,15 +5,19 @@
 #include <functional>
 
 #include "files/ini_file.h"
+#include "pages/enable_rules.h"
+#include "pages/page.h"
 
 class TfrmLumora;
 
 // The File menu's INI commands (export, configuration import, schedule import) and the
 // automatic backup the window writes before it disconnects.
-class IniCommands : public QObject {
+class IniCommands : public QObject, public Page {
     Q_OBJECT
 public:
     explicit IniCommands(TfrmLumora *window);
+
+    void applyEnabling(const EnableState &state) override;
 
     struct FileDialogRequest {
         bool save = false;   // save dialog (asks before overwriting), else an open dialog
@@ -39,4 +43,6 @@ private:
     void logRead(IniFile::LoadResult result, const QString &fileName, const char *readKey) const;
 
     TfrmLumora *w;
+    EnableRules m_rules{{"mnuScheduleImport", Enable::Connected}, {"mnuConfigImport", Enable::Connected},
+                        {"mnuScheduleConfigExport", Enable::Connected}};
 };

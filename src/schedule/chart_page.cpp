@@ -8,9 +8,9 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
-#include "app/frm_lumora.h"
 #include "app/localization.h"
 #include "link/device_image.h"
+#include "pages/page_host.h"
 #include "schedule/sensor_chart.h"
 
 ChartImage::ChartImage(QWidget *parent) : QWidget(parent)
@@ -62,9 +62,9 @@ void ChartImage::contextMenuEvent(QContextMenuEvent *event)
     event->accept();
 }
 
-ChartPage::ChartPage(TfrmLumora *window) : QObject(window), w(window)
+ChartPage::ChartPage(PageHost &host) : QObject(host.window()), w(host), m_sheet(host.page(QStringLiteral("tsTemp")))
 {
-    QWidget *page = w->page(QStringLiteral("tsTemp"));
+    QWidget *page = m_sheet;
     auto *layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
     imgTemp = new ChartImage(page);
@@ -131,6 +131,15 @@ void ChartPage::pumChartPopup()
 void ChartPage::chooseSource(int source)
 {
     Expert.ChartMode = uint8_t(source);
-    w->ShowExpert();
+    w.imageChanged(RefreshExpert);
     raiseRequest(ChartSource);
 }
+
+void ChartPage::pageShown(QWidget *, unsigned missed)
+{
+    refresh(missed);
+    // A fresh chart whenever the page is opened.
+    raiseRequest(GetChart);
+}
+
+void ChartPage::applyEnabling(const EnableState &state) { m_rules.apply(w, {m_sheet}, state); }

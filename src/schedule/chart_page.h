@@ -5,9 +5,12 @@
 
 #include <functional>
 
+#include "pages/enable_rules.h"
+#include "pages/page.h"
+
 class QAction;
 class QMenu;
-class TfrmLumora;
+class PageHost;
 
 // The image control of the chart: shows the last drawn picture and reports clicks,
 // right clicks and size changes.
@@ -35,10 +38,14 @@ private:
 };
 
 // The Chart page: the sensor chart image and its pop-up menu for the chart source.
-class ChartPage : public QObject {
+class ChartPage : public QObject, public Page {
     Q_OBJECT
 public:
-    explicit ChartPage(TfrmLumora *window);
+    explicit ChartPage(PageHost &host);
+
+    QList<QWidget *> sheets() const override { return {m_sheet}; }
+    void applyEnabling(const EnableState &state) override;
+    void pageShown(QWidget *sheet, unsigned missed) override;
 
     // Redraws the chart from the device image at the image control's size.
     void DrawSensorChart();
@@ -56,9 +63,14 @@ public:
     // Where the pop-up menu opens; tests replace it to inspect the menu without blocking.
     std::function<void(QMenu *, const QPoint &)> ShowPopup;
 
+protected:
+    void showChart() override { DrawSensorChart(); }
+
 private:
     void chooseSource(int source);
 
-    TfrmLumora *w;
+    PageHost &w;
+    QWidget *m_sheet;
+    EnableRules m_rules{{"imgTemp", Enable::Connected}};
     QAction *m_items[4] = {};   // by source: water, board, voltage, slave
 };

@@ -14,12 +14,12 @@
 
 #include <algorithm>
 
-#include "app/frm_lumora.h"
 #include "app/localization.h"
 #include "link/device_image.h"
 #include "pages/number_format.h"
+#include "pages/page_host.h"
 #include "schedule/light_curves.h"
-#include "schedule/visualize_page.h"
+#include "schedule/schedule_edit.h"
 
 namespace {
 
@@ -305,9 +305,9 @@ void ScheduleGridWidget::showEvent(QShowEvent *event)
 // ---------------------------------------------------------------------------
 // The page
 
-ScheduleGrid::ScheduleGrid(TfrmLumora *window) : QObject(window), w(window)
+ScheduleGrid::ScheduleGrid(PageHost &host) : QObject(host.window()), w(host), m_sheet(host.page(QStringLiteral("tsSchedule")))
 {
-    QWidget *page = w->page(QStringLiteral("tsSchedule"));
+    QWidget *page = m_sheet;
     auto *layout = new QHBoxLayout(page);
     layout->setContentsMargins(6, 6, 6, 6);
 
@@ -480,8 +480,6 @@ void ScheduleGrid::FillScheduleGrid()
             fillRow(row);
     }
     sgSchedule->viewport()->update();
-    if (w->visualize)
-        w->visualize->DrawLightCurves();
 }
 
 void ScheduleGrid::StoreScheduleLine(int line)
@@ -563,6 +561,30 @@ void ScheduleGrid::showConfig()
     if ((Config.Mode == ModeGeo) != m_geoShown && !isRequestPending(GetSchedule))
         FillScheduleGrid();
 }
+
+void ScheduleGrid::pageShown(QWidget *, unsigned missed)
+{
+    // Filled anew whenever it comes into view (the light curves edit the same lines), unless
+    // a schedule download is pending: its end fills the grid.
+    if (isRequestPending(GetSchedule)) {
+        refresh(missed & ~RefreshSchedule);
+        return;
+    }
+    refresh(missed & RefreshChannelNames);
+    FillScheduleGrid();
+}
+
+void ScheduleGrid::showChannelNames()
+{
+    for (int i = 0; i < ChannelCount && FirstLevelColumn + i < sgSchedule->columnCount(); ++i) {
+        QTableWidgetItem *header = sgSchedule->horizontalHeaderItem(FirstLevelColumn + i);
+        if (!header)
+            sgSchedule->setHorizontalHeaderItem(FirstLevelColumn + i, header = new QTableWidgetItem);
+        header->setText(ChannelCaption(i, Config.ColorName[i]));
+    }
+}
+
+void ScheduleGrid::applyEnabling(const EnableState &state) { m_rules.apply(w, {m_sheet}, state); }
 
 void ScheduleGrid::showInfo()
 {
@@ -647,12 +669,12 @@ void ScheduleGrid::sgScheduleRowMoved(int from, int to)
 
 void ScheduleGrid::pumColPopup()
 {
-    const bool copied = w->CopiedChannel != -1;
+    const bool copied = w.scheduleEdit().copiedChannel != -1;
     pumCol->findChild<QAction *>(QStringLiteral("mnuPasteCol"))->setEnabled(copied);
     pumCol->findChild<QAction *>(QStringLiteral("mnuSwapCol"))->setEnabled(copied);
 }
 
-void ScheduleGrid::mnuCopyColClick() { w->CopiedChannel = PopupChannel; }
+void ScheduleGrid::mnuCopyColClick() { w.scheduleEdit().copiedChannel = PopupChannel; }
 
 namespace {
 bool isChannel(int channel) { return channel >= 0 && channel < ChannelCount; }
@@ -660,7 +682,7 @@ bool isChannel(int channel) { return channel >= 0 && channel < ChannelCount; }
 
 void ScheduleGrid::mnuPasteColClick()
 {
-    const int source = w->CopiedChannel;
+    const int source = w.scheduleEdit().copiedChannel;
     const int target = PopupChannel;
     if (!isChannel(source) || !isChannel(target))
         return;
@@ -672,7 +694,7 @@ void ScheduleGrid::mnuPasteColClick()
 
 void ScheduleGrid::mnuSwapColClick()
 {
-    const int source = w->CopiedChannel;
+    const int source = w.scheduleEdit().copiedChannel;
     const int target = PopupChannel;
     if (!isChannel(source) || !isChannel(target))
         return;
@@ -685,6 +707,5 @@ void ScheduleGrid::mnuSwapColClick()
 void ScheduleGrid::columnsChanged()
 {
     markAllScheduleLinesChanged(SetConfig);
-    w->ShowChannelNames();
-    FillScheduleGrid();
+    w.imageChanged(RefreshChannelNames | RefreshSchedule);
 }

@@ -4,10 +4,13 @@
 #include <QPointer>
 #include <QTableWidget>
 
+#include "pages/enable_rules.h"
+#include "pages/page.h"
+
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
-class TfrmLumora;
+class PageHost;
 class ScheduleGrid;
 
 // The grid control of the Schedule page. Its header row is the table's horizontal header;
@@ -56,27 +59,34 @@ private:
 // stored — hours 0 … 24, minutes 0 … 59 and no time after 24:00, levels 0 … 100 %,
 // altitudes −90° … 90° — so the one-byte fields never wrap around to an unrelated value.
 // When the editor closes, the cell shows what was stored.
-class ScheduleGrid : public QObject {
+class ScheduleGrid : public QObject, public Page {
     Q_OBJECT
 public:
-    explicit ScheduleGrid(TfrmLumora *window);
+    explicit ScheduleGrid(PageHost &host);
+
+    QList<QWidget *> sheets() const override { return {m_sheet}; }
+    void applyEnabling(const EnableState &state) override;
+    void pageShown(QWidget *sheet, unsigned missed) override;
 
     static constexpr int ColumnCount = 17;
     static constexpr int TimeColumn = 1;
     static constexpr int FirstLevelColumn = 2;
     static constexpr int FirstSwitchColumn = 14;
 
-    // Rebuilds every cell from the schedule, then redraws the light curves.
+    // Rebuilds every cell from the schedule.
     void FillScheduleGrid();
     // Parses the cells of the line back into the schedule (each field on its own; a field
     // that does not parse keeps its value), marks the line changed and requests the upload.
     // Lines beyond the schedule are ignored.
     void StoreScheduleLine(int line);
     // Current-line highlight after a read of Info.
-    void showInfo();
+    void showInfo() override;
     // After Config changed (read, imported): refills the grid when the mode changed between
     // Geo and the others, unless a schedule download is pending.
-    void showConfig();
+    void showConfig() override;
+    // The channel columns' headers ("A: Red").
+    void showChannelNames() override;
+    void showSchedule() override { FillScheduleGrid(); }
     // Whether column 1 shows altitudes (the grid was filled in mode Geo).
     bool showsAltitudes() const { return m_geoShown; }
 
@@ -119,7 +129,9 @@ private:
     bool hasLine(int gridRow) const;
     void columnsChanged();
 
-    TfrmLumora *w;
+    PageHost &w;
+    QWidget *m_sheet;
     int m_tag = -1;
     bool m_geoShown = false;
+    EnableRules m_rules{{"tsSchedule", Enable::Connected}, {"memDescription", Enable::Connected}};
 };

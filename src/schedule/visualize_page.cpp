@@ -1,5 +1,6 @@
 #include "schedule/visualize_page.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -14,7 +15,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/frm_lumora.h"
+#include "pages/page_host.h"
+#include "schedule/schedule_edit.h"
 #include "app/localization.h"
 #include "link/device_image.h"
 
@@ -84,8 +86,8 @@ void LightCurveView::showEvent(QShowEvent *event)
 // ---------------------------------------------------------------------------
 // The page
 
-VisualizePage::VisualizePage(TfrmLumora *window)
-    : QObject(window), w(window), m_page(window->page(QStringLiteral("tsVisualize")))
+VisualizePage::VisualizePage(PageHost &host)
+    : QObject(host.window()), w(host), m_page(host.page(QStringLiteral("tsVisualize")))
 {
     auto *layout = new QVBoxLayout(m_page);
     layout->setContentsMargins(0, 0, 0, 6);
@@ -105,8 +107,8 @@ VisualizePage::VisualizePage(TfrmLumora *window)
     cmbVisualize->setMinimumContentsLength(16);
     cmbVisualize->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     for (int i = 0; i < ChannelCount; ++i)
-        cmbVisualize->addItem(ChannelLetter(i) + QStringLiteral(": ") + ColorName(Config.ColorName[i]));
-    cmbVisualize->setCurrentIndex(w->VisualChannel);
+        cmbVisualize->addItem(ChannelCaption(i, Config.ColorName[i]));
+    cmbVisualize->setCurrentIndex(w.scheduleEdit().visualChannel);
     lblVisualize->setBuddy(cmbVisualize);
     cbxTimeLock = new QCheckBox(QStringLiteral("Lock times"), m_page);
     cbxTimeLock->setObjectName(QStringLiteral("cbxTimeLock"));
@@ -130,11 +132,12 @@ VisualizePage::VisualizePage(TfrmLumora *window)
     connect(cmbVisualize, &QComboBox::activated, this, &VisualizePage::cmbVisualizeChange);
 }
 
-bool VisualizePage::isActivePage() const { return w->pc && w->pc->currentWidget() == m_page; }
+bool VisualizePage::isActivePage() const { return w.currentPage() == m_page; }
 
 void VisualizePage::DrawLightCurves()
 {
     const bool geo = Config.Mode == ModeGeo;
+    m_geoDrawn = geo;
     cbxTimeLock->setVisible(!geo);
 
     QImage &image = img->prepareImage();
@@ -143,9 +146,9 @@ void VisualizePage::DrawLightCurves()
     input.lines = Schedule;
     std::copy(std::begin(Config.ColorName), std::end(Config.ColorName), input.colourIndex.begin());
     input.geo = geo;
-    input.visualChannel = std::clamp(w->VisualChannel, 0, ChannelCount - 1);
-    input.dragLine = w->DragLine;
-    input.font = w->font();
+    input.visualChannel = std::clamp(w.scheduleEdit().visualChannel, 0, ChannelCount - 1);
+    input.dragLine = w.scheduleEdit().dragLine;
+    input.font = w.window()->font();
     if (geo)
         input.markerX = curves::GeoMarkerX(g, Info, Config);
     else
@@ -160,17 +163,44 @@ void VisualizePage::DrawLightCurves()
     img->update();
 }
 
-void VisualizePage::showInfo()
+void VisualizePage::showConfig()
 {
-    if (isActivePage())
+    // Geo draws altitudes instead of clock times.
+    if ((Config.Mode == ModeGeo) != m_geoDrawn)
         DrawLightCurves();
 }
 
+void VisualizePage::showChannelNames()
+{
+    if (cmbVisualize->view() && cmbVisualize->view()->isVisible())
+        return;
+    // The list is filled anew only when a name changed: refilling it with every read of
+    // Config would cost more than the rest of the refresh.
+    bool sameNames = cmbVisualize->count() == ChannelCount;
+    for (int i = 0; sameNames && i < ChannelCount; ++i)
+        sameNames = cmbVisualize->itemText(i) == ChannelCaption(i, Config.ColorName[i]);
+    const QSignalBlocker quiet(cmbVisualize);
+    if (!sameNames) {
+        cmbVisualize->clear();
+        for (int i = 0; i < ChannelCount; ++i)
+            cmbVisualize->addItem(ChannelCaption(i, Config.ColorName[i]));
+    }
+    cmbVisualize->setCurrentIndex(w.scheduleEdit().visualChannel);
+}
+
+void VisualizePage::pageShown(QWidget *, unsigned missed)
+{
+    // Showing the image draws it (needsDrawing); only the list may be behind.
+    refresh(missed & RefreshChannelNames);
+}
+
+void VisualizePage::applyEnabling(const EnableState &state) { m_rules.apply(w, {m_page}, state); }
+
 void VisualizePage::VisualChannelChanged()
 {
-    if (w->VisualChannel >= 0 && w->VisualChannel < cmbVisualize->count()) {
+    if (w.scheduleEdit().visualChannel >= 0 && w.scheduleEdit().visualChannel < cmbVisualize->count()) {
         const QSignalBlocker quiet(cmbVisualize);
-        cmbVisualize->setCurrentIndex(w->VisualChannel);
+        cmbVisualize->setCurrentIndex(w.scheduleEdit().visualChannel);
     }
     DrawLightCurves();
 }
@@ -182,29 +212,29 @@ void VisualizePage::imgMouseDown(QPointF pos)
     tmrVisualize->start();
     // Points of the last drawing, for lines that still exist.
     const std::size_t count = std::min(m_points.size(), Schedule.size());
-    const int line = curves::HitTest(std::span(m_points.data(), count), w->VisualChannel, pos);
+    const int line = curves::HitTest(std::span(m_points.data(), count), w.scheduleEdit().visualChannel, pos);
     if (line >= 0)
-        w->DragLine = line;
+        w.scheduleEdit().dragLine = line;
 }
 
 void VisualizePage::imgMouseMove(QPointF pos)
 {
-    const int line = w->DragLine;
+    const int line = w.scheduleEdit().dragLine;
     if (line < 0 || std::size_t(line) >= Schedule.size() || isRequestPending(GetSchedule))
         return;
     const curves::ChartGeometry g = curves::GeometryOf(img->image());
     const bool moveTime = !cbxTimeLock->isChecked() && Config.Mode != ModeGeo;
     QMutexLocker lock(&DeviceLock);
-    curves::ApplyDrag(Schedule[std::size_t(line)], w->VisualChannel, g, pos, moveTime);
+    curves::ApplyDrag(Schedule[std::size_t(line)], w.scheduleEdit().visualChannel, g, pos, moveTime);
 }
 
 void VisualizePage::imgMouseUp()
 {
     tmrVisualize->stop();
-    if (w->DragLine < 0)
+    if (w.scheduleEdit().dragLine < 0)
         return;
-    const int line = w->DragLine;
-    w->DragLine = -1;
+    const int line = w.scheduleEdit().dragLine;
+    w.scheduleEdit().dragLine = -1;
     markScheduleLinesChanged({line});
     // Once more without the drag label.
     DrawLightCurves();
@@ -212,7 +242,7 @@ void VisualizePage::imgMouseUp()
 
 void VisualizePage::tmrVisualizeTimer()
 {
-    if (w->isVisible())
+    if (w.window()->isVisible())
         DrawLightCurves();
 }
 
@@ -220,6 +250,6 @@ void VisualizePage::cmbVisualizeChange(int index)
 {
     if (index < 0 || index >= ChannelCount)
         return;
-    w->VisualChannel = index;
+    w.scheduleEdit().visualChannel = index;
     DrawLightCurves();
 }

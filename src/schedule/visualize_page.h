@@ -6,13 +6,15 @@
 
 #include <vector>
 
+#include "pages/enable_rules.h"
+#include "pages/page.h"
 #include "schedule/light_curves.h"
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QTimer;
-class TfrmLumora;
+class PageHost;
 
 // The image control of the Visualization page: shows an off-screen image at the
 // control's size and passes the mouse on. The cross-hair cursor shows while the pointer
@@ -50,16 +52,24 @@ private:
 // (cmbVisualize), "Lock times" (cbxTimeLock) and dragging a point of the edited channel
 // to change its level and, by clock time, its time. tmrVisualize redraws while a point is
 // being dragged.
-class VisualizePage : public QObject {
+class VisualizePage : public QObject, public Page {
     Q_OBJECT
 public:
-    explicit VisualizePage(TfrmLumora *window);
+    explicit VisualizePage(PageHost &host);
+
+    QList<QWidget *> sheets() const override { return {m_page}; }
+    void applyEnabling(const EnableState &state) override;
+    void pageShown(QWidget *sheet, unsigned missed) override;
 
     static constexpr int DragRedrawMs = 25;
 
     void DrawLightCurves();
-    // ShowInfo: the marker follows the controller's clock while the page is in front.
-    void showInfo();
+    // The marker follows the controller's clock; the curves follow the schedule.
+    void showInfo() override { DrawLightCurves(); }
+    void showSchedule() override { DrawLightCurves(); }
+    void showConfig() override;
+    // The channel list ("A: Red" …) and its choice.
+    void showChannelNames() override;
     // VisualChannel was changed elsewhere (the mouse wheel): the list follows, the chart
     // is redrawn.
     void VisualChannelChanged();
@@ -81,7 +91,10 @@ public:
     QTimer *tmrVisualize = nullptr;
 
 private:
-    TfrmLumora *w;
+    PageHost &w;
     QWidget *m_page;
+    bool m_geoDrawn = false;
+    EnableRules m_rules{{"tsVisualize", Enable::Connected}, {"lblVisualize", Enable::Connected},
+                        {"cmbVisualize", Enable::Connected}, {"cbxTimeLock", Enable::Connected}};
     std::vector<curves::CurvePoint> m_points;
 };

@@ -78,6 +78,10 @@ private:
         T *object = w->findChild<T *>(name);
         if (!object)
             qFatal("no control %s", qPrintable(name));
+        // Read as the user sees it: with its page in front (a page not in view catches up
+        // with the refreshes when it is shown).
+        if (QWidget *page = pageOf(object))
+            w->SelectPage(page);
         return object;
     }
     LabeledEdit *edit(const QString &name) { return find<LabeledEdit>(name); }
@@ -370,7 +374,7 @@ void TstSettingsPages::realtime()
     QCOMPARE(pendingRequests(), SetConfig);
     // "Now" runs it first.
     Config.TimeLapse = 40;
-    w->settings->config->showConfig();
+    w->ShowConfig();
     w->btnNowClick();
     QCOMPARE(edit("edtTimeLapse")->text(), QStringLiteral("1"));
 }

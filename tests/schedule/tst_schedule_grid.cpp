@@ -360,7 +360,7 @@ void TstScheduleGrid::pasteAndSwap()
     QCOMPARE(Config.ColorName[source], swap ? config.ColorName[target] : config.ColorName[source]);
     QCOMPARE(dirtyLines().size(), std::size_t(10));
     QCOMPARE(pendingRequests(), ColumnPaste);
-    QCOMPARE(w->CopiedChannel, source); // stays for the next paste
+    QCOMPARE(w->Edit.copiedChannel, source); // stays for the next paste
     QCOMPARE(cell(target + 2, 5), QString::number(before[4].Color16[source]));
     QVERIFY(cell(target + 2, 0).startsWith(QChar('A' + target) + QString(": ")));
 }

@@ -105,7 +105,7 @@ void TstVisualizePage::lockTimesAndGeoChangeOnlyTheLevel()
     page()->cbxTimeLock->setChecked(locked);
     const ScheduleLine before = Schedule[3];
     press(pointOf(3, 0) + QPoint(3, -3));
-    QCOMPARE(w->DragLine, 3);
+    QCOMPARE(w->Edit.dragLine, 3);
     QVERIFY(page()->tmrVisualize->isActive());
     // Far beyond the right and the top margin: 24:00 (unless the time stays) and 100 %.
     const QPoint target = pointOf(3, 0) + QPoint(img()->width(), -img()->height());
@@ -116,7 +116,7 @@ void TstVisualizePage::lockTimesAndGeoChangeOnlyTheLevel()
     QCOMPARE(int(Schedule[3].Alt), int(before.Alt));
     QVERIFY(!isRequestPending(SetSchedule)); // nothing is sent before the release
     release(target);
-    QCOMPARE(w->DragLine, -1);
+    QCOMPARE(w->Edit.dragLine, -1);
     QVERIFY(!page()->tmrVisualize->isActive());
     QCOMPARE(std::vector<uint8_t>(ScheduleDirty), (std::vector<uint8_t>{0, 0, 0, 1, 0, 0, 0, 0, 0, 0}));
     QVERIFY(isRequestPending(SetSchedule));
@@ -130,14 +130,14 @@ void TstVisualizePage::pressDuringDownload()
     const QPoint grab = pointOf(4, 0);
     setRequestFlags(GetSchedule);
     press(grab);
-    QCOMPARE(w->DragLine, -1);
+    QCOMPARE(w->Edit.dragLine, -1);
     QVERIFY(!page()->tmrVisualize->isActive());
     release(grab);
 
     // A download that starts during a drag stops the moving; the release still marks the line.
     setRequestFlags(0);
     press(grab);
-    QCOMPARE(w->DragLine, 4);
+    QCOMPARE(w->Edit.dragLine, 4);
     setRequestFlags(GetSchedule);
     QTest::mouseMove(img(), grab + QPoint(0, 100));
     QVERIFY(std::memcmp(&before, &Schedule[4], sizeof before) == 0);
@@ -175,25 +175,25 @@ void TstVisualizePage::channelChoice()
     page()->cmbVisualize->setFocus();
     page()->cmbVisualize->setCurrentIndex(start == 0 ? 1 : start - 1);
     QTest::keyClick(page()->cmbVisualize, start == 0 ? Qt::Key_Up : Qt::Key_Down);
-    QCOMPARE(w->VisualChannel, start);
+    QCOMPARE(w->Edit.visualChannel, start);
     press(pointOf(4, start == 0 ? 1 : start - 1)); // 6 % away from the chosen channel's point
-    QCOMPARE(w->DragLine, -1);
+    QCOMPARE(w->Edit.dragLine, -1);
     release(pointOf(4, start));
 
     const qint64 drawn = page()->img->image().cacheKey();
     if (dragging)
         press(pointOf(2, start));
     wheel(page()->lblVisualize, delta);
-    QTEST(w->VisualChannel, "result");
+    QTEST(w->Edit.visualChannel, "result");
     QTEST(page()->cmbVisualize->currentIndex(), "result");
     if (!dragging)
         QVERIFY(page()->img->image().cacheKey() != drawn); // redrawn for the channel
     release(pointOf(2, start));
     // On another page the wheel is left alone.
     w->SelectPage(w->page("tsChannels"));
-    const int before = w->VisualChannel;
+    const int before = w->Edit.visualChannel;
     wheel(w->page("tsChannels"), -120);
-    QCOMPARE(w->VisualChannel, before);
+    QCOMPARE(w->Edit.visualChannel, before);
 }
 
 void TstVisualizePage::showInfoRedrawsOnlyWhenInFront()
@@ -221,17 +221,17 @@ void TstVisualizePage::shorterTablesStayInBounds()
 
     const QPoint grab = pointOf(8, 0);
     press(grab);
-    QCOMPARE(w->DragLine, 8);
+    QCOMPARE(w->Edit.dragLine, 8);
     // The schedule shrinks under the drag (a new Info arrived).
     Schedule.resize(3);
     ScheduleDirty.resize(3);
     QTest::mouseMove(img(), grab + QPoint(10, 10));
     QTRY_COMPARE(page()->points().size(), std::size_t(3)); // the timer redraws
     release(grab + QPoint(10, 10));
-    QCOMPARE(w->DragLine, -1);
+    QCOMPARE(w->Edit.dragLine, -1);
     QVERIFY(!isRequestPending(SetSchedule));
     press(grab); // where line 8 used to be
-    QCOMPARE(w->DragLine, -1);
+    QCOMPARE(w->Edit.dragLine, -1);
     release(grab);
 }
 
@@ -257,7 +257,7 @@ void TstVisualizePage::pictures()
     Info.Day = 21;
     Info.Hour = 10;
     Info.Minute = 15;
-    w->VisualChannel = 2;
+    w->Edit.visualChannel = 2;
     page()->VisualChannelChanged();
     // A point held mid-drag shows its label.
     press(pointOf(6, 2));
