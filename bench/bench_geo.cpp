@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/frm_lumora.h"
-#include "astro/geo_page.h"
+#include "pages/geo_page.h"
 #include "astro/geo_view.h"
 #include "astro/world_map.h"
 #include "link/device_image.h"

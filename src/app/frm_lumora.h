@@ -8,9 +8,9 @@
 #include <QStringList>
 #include <QTabWidget>
 
-#include "app/cmdline.h"
-#include "app/download_gate.h"
-#include "app/download_progress.h"
+#include "presentation/cmdline.h"
+#include "presentation/download_gate.h"
+#include "presentation/download_progress.h"
 #include "app/log_memo.h"
 #include "pages/enable_rules.h"
 #include "pages/page.h"

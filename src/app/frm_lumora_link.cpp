@@ -8,10 +8,10 @@
 #include <QActionGroup>
 #include <QMenu>
 
-#include "app/localization.h"
-#include "bluetooth/bluetooth_setup.h"
+#include "presentation/localization.h"
+#include "app/bluetooth_setup.h"
 #include "link/device_image.h"
-#include "link/firmware_commands.h"
+#include "app/firmware_commands.h"
 #include "link/link_host.h"
 #include "link/ports.h"
 #include "link/thd_com.h"

@@ -4,8 +4,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "app/localization.h"
-#include "app/widgets.h"
+#include "presentation/localization.h"
+#include "widgets/widgets.h"
 #include "link/device_image.h"
 #include "pages/page_host.h"
 #include "pages/settings_pair.h"

@@ -8,11 +8,11 @@
 #include <QSlider>
 #include <QLabel>
 
-#include "app/localization.h"
-#include "app/widgets.h"
+#include "presentation/localization.h"
+#include "widgets/widgets.h"
 #include "link/device_image.h"
 #include "pages/page_host.h"
-#include "pages/number_format.h"
+#include "presentation/number_format.h"
 
 namespace {
 QString n(const char *prefix, int i) { return QString::fromLatin1(prefix) + QString::number(i); }

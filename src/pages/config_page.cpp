@@ -9,7 +9,7 @@
 
 #include <initializer_list>
 
-#include "app/widgets.h"
+#include "widgets/widgets.h"
 #include "link/device_image.h"
 #include "pages/page_host.h"
 #include "pages/settings_pair.h"

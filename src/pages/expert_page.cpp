@@ -20,12 +20,12 @@
 #include <iterator>
 #include <utility>
 
-#include "app/localization.h"
-#include "app/widgets.h"
+#include "presentation/localization.h"
+#include "widgets/widgets.h"
 #include "link/device_image.h"
-#include "pages/number_format.h"
+#include "presentation/number_format.h"
 #include "pages/page_host.h"
-#include "pages/settings_convert.h"
+#include "presentation/settings_convert.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <QPushButton>
 #include <QWidget>
 
-#include "app/localization.h"
+#include "presentation/localization.h"
 #include "link/device_image.h"
-#include "pages/mode_text.h"
+#include "presentation/mode_text.h"
 #include "pages/page_host.h"
 
 namespace {

@@ -9,8 +9,8 @@
 
 #include <initializer_list>
 
-#include "app/localization.h"
-#include "app/widgets.h"
+#include "presentation/localization.h"
+#include "widgets/widgets.h"
 #include "link/device_image.h"
 #include "pages/modes.h"
 #include "pages/page_host.h"

@@ -4,7 +4,7 @@
 #include <limits>
 #include <time.h>
 
-#include "app/localization.h"
+#include "presentation/localization.h"
 #include "astro/geo_view.h"
 #include "astro/moon_phase_drawing.h"
 

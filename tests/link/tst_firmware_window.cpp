@@ -1,11 +1,11 @@
 // The firmware update as the user runs it: menu, warning, file dialog, and the whole update
 // of the simulated controller.
 #include "link/firmware.h"
-#include "link/firmware_commands.h"
+#include "app/firmware_commands.h"
 #include "sim_fixture.h"
 #include "tst_firmware_chx.h"
 
-#include "app/localization.h"
+#include "presentation/localization.h"
 #include "app/taskbar_indicator.h"
 
 #include <QAction>

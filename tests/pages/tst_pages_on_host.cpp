@@ -6,13 +6,13 @@
 #include <QSlider>
 #include <QTest>
 
-#include "app/localization.h"
-#include "app/widgets.h"
+#include "presentation/localization.h"
+#include "widgets/widgets.h"
 #include "fake_page_host.h"
 #include "link/device_image.h"
 #include "pages/channels_page.h"
 #include "pages/modes.h"
-#include "schedule/chart_page.h"
+#include "pages/chart_page.h"
 
 class TstPagesOnHost : public QObject {
     Q_OBJECT

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "app/widgets.h"
+#include "widgets/widgets.h"
 #include "link/device_image.h"
 #include "pages/config_page.h"
 #include "pages/expert_page.h"
@@ -78,10 +78,8 @@ private:
         T *object = w->findChild<T *>(name);
         if (!object)
             qFatal("no control %s", qPrintable(name));
-        // Read as the user sees it: with its page in front (a page not in view catches up
-        // with the refreshes when it is shown).
-        if (QWidget *page = pageOf(object))
-            w->SelectPage(page);
+        // Read as the user sees it, with its page in front.
+        showPageOf(w.get(), object);
         return object;
     }
     LabeledEdit *edit(const QString &name) { return find<LabeledEdit>(name); }

@@ -3,8 +3,8 @@
 #include <QLabel>
 #include <QTest>
 
-#include "app/widgets.h"
-#include "pages/settings_convert.h"
+#include "widgets/widgets.h"
+#include "presentation/settings_convert.h"
 #include "sim_fixture.h"
 
 // The settings pages against the simulated controller: what the download shows and what
@@ -18,14 +18,11 @@ private slots:
     void typedValuesReachController();
 
 private:
-    // Read as the user sees it: with its page in front (a page not in view catches up with
-    // the refreshes when it is shown).
+    // Read as the user sees it, with its page in front.
     LabeledEdit *edit(const char *name)
     {
         auto *control = w->findChild<LabeledEdit *>(QString::fromLatin1(name));
-        for (QWidget *p = control; p; p = p->parentWidget())
-            if (w->pc->indexOf(p) >= 0)
-                w->SelectPage(p);
+        showPageOf(w.get(), control);
         return control;
     }
     void typeInto(const char *name, const char *page, const QString &text)

@@ -4,8 +4,8 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "schedule/schedule_grid.h"
-#include "schedule/visualize_page.h"
+#include "pages/schedule_grid.h"
+#include "pages/visualize_page.h"
 #include "sim_fixture.h"
 
 class TstScheduleLink : public QObject {
