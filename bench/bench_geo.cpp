@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "app/frm_lumora.h"
-#include "astro/geo_page.h"
+#include "pages/geo_page.h"
 #include "geo/geo_view.h"
 #include "geo/world_map.h"
 #include "link/device_image.h"

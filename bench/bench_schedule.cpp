@@ -15,9 +15,8 @@
 #include "app/frm_lumora.h"
 #include "link/device_image.h"
 #include "schedule/light_curves.h"
-#include "schedule/schedule_grid.h"
-#include "schedule/visualize_page.h"
-#include "widgets/image_view.h"
+#include "pages/schedule_grid.h"
+#include "pages/visualize_page.h"
 
 namespace {
 

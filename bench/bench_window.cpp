@@ -10,7 +10,7 @@
 // Usage: bench_window [a|b|c] [program for (b)]
 #include "bench_common.h"
 #include "app/application.h"
-#include "app/app_info.h"
+#include "presentation/app_info.h"
 #include "app/frm_lumora.h"
 #include "app/window_link_host.h"
 #include "link/device_image.h"

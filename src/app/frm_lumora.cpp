@@ -1,5 +1,5 @@
 #include "app/frm_lumora.h"
-#include "pages/history_feature.h"
+#include "app/history_feature.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -27,35 +27,41 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <utility>
 
-#include "app/about_text.h"
+#include "presentation/about_text.h"
 #include "app/app_icon.h"
-#include "app/app_info.h"
-#include "app/contrast.h"
+#include "presentation/app_info.h"
+#include "presentation/contrast.h"
 #include "app/load_language.h"
-#include "app/localization.h"
+#include "presentation/localization.h"
 #include "app/log_memo.h"
-#include "app/log_text.h"
+#include "presentation/log_text.h"
 #include "app/page_tabs.h"
 #include "app/taskbar_indicator.h"
 #include "app/window_placement.h"
-#include "astro/geo_page.h"
+#include "pages/geo_page.h"
 #include "app/window_link_host.h"
-#include "bluetooth/bluetooth_setup.h"
+#include "app/window_page_host.h"
+#include "app/bluetooth_setup.h"
 #include "link/device_image.h"
 #include "link/link_host.h"
 #include "link/ports.h"
 #include "link/thd_com.h"
 #include "sim/simulator_port.h"
-#include "files/ini_commands.h"
+#include "app/ini_commands.h"
 #include "pages/channels_page.h"
-#include "pages/input_guard.h"
-#include "schedule/chart_page.h"
+#include "widgets/input_guard.h"
+#include "pages/chart_page.h"
 #include "pages/modes.h"
+#include "pages/channel_settings_pages.h"
+#include "pages/config_page.h"
+#include "pages/expert_page.h"
+#include "pages/weather_page.h"
 #include "pages/settings_pages.h"
-#include "link/firmware_commands.h"
-#include "schedule/schedule_grid.h"
-#include "schedule/visualize_page.h"
+#include "app/firmware_commands.h"
+#include "pages/schedule_grid.h"
+#include "pages/visualize_page.h"
 #include "schedule/health.h"
 
 #include <QMessageBox>
@@ -85,85 +91,6 @@ constexpr PageEntry Pages[] = {
     {"tsMessages", "Messages", true},
 };
 
-// When a device-dependent control is enabled.
-enum class Enable { Connected, Manual, FanOff, WeatherTrigger, Sensor, SensorNotLed, Slave };
-
-struct EnableRule {
-    const char *name;   // a trailing '#' stands for the channel number 0..11
-    Enable when;
-};
-
-constexpr EnableRule EnableRules[] = {
-    {"mnuScheduleImport", Enable::Connected}, {"mnuConfigImport", Enable::Connected},
-    {"mnuScheduleConfigExport", Enable::Connected}, {"mnuModeManual", Enable::Connected},
-    {"mnuModeAuto", Enable::Connected}, {"mnuModeGeo", Enable::Connected},
-    {"mnuModeRGBDemo", Enable::Connected}, {"mnuModeFlash", Enable::Connected},
-    {"mnuRefresh", Enable::Connected}, {"mnuSaveEEPROM", Enable::Connected},
-    {"mnuStepBig", Enable::Connected}, {"mnuIRLearn", Enable::Connected},
-    {"mnuHealth", Enable::Connected}, {"mnuLoadReef", Enable::Connected},
-    {"mnuAllOff", Enable::Connected}, {"mnuAll20", Enable::Connected}, {"mnuAllOn", Enable::Connected},
-    {"mnuSetTimeDate", Enable::Connected},
-    {"lblName#", Enable::Connected}, {"cmbName#", Enable::Connected},
-    {"trb#", Enable::Manual}, {"edt#", Enable::Manual}, {"btnOff#", Enable::Manual}, {"btnOn#", Enable::Manual},
-    {"tsSchedule", Enable::Connected}, {"memDescription", Enable::Connected},
-    {"tsVisualize", Enable::Connected}, {"lblVisualize", Enable::Connected},
-    {"cmbVisualize", Enable::Connected}, {"cbxTimeLock", Enable::Connected},
-    {"trbTimeLapse", Enable::Connected}, {"btnRealtime", Enable::Connected}, {"edtTimeLapse", Enable::Connected},
-    {"edtLCDBLMax", Enable::Connected}, {"edtLCDBLMin", Enable::Connected}, {"edtLCDBLNight", Enable::Connected},
-    {"trbLCDBLMax", Enable::Connected}, {"trbLCDBLMin", Enable::Connected}, {"trbLCDBLNight", Enable::Connected},
-    {"edtFanHigh", Enable::Connected}, {"edtFanLow", Enable::Connected},
-    {"trbFanHigh", Enable::Connected}, {"trbFanLow", Enable::Connected},
-    {"edtFanOff", Enable::FanOff}, {"trbFanOff", Enable::FanOff},
-    {"trbCloudCount", Enable::Connected}, {"edtCloudCount", Enable::Connected},
-    {"trbCloudSeconds", Enable::Connected}, {"edtCloudSeconds", Enable::Connected},
-    {"trbStormCount", Enable::Connected}, {"edtStormCount", Enable::Connected},
-    {"trbStormMinutes", Enable::Connected}, {"edtStormMinutes", Enable::Connected},
-    {"lblCloudRatio", Enable::Connected}, {"lblStormRatio", Enable::Connected},
-    {"edtCloudAlpha", Enable::Connected}, {"trbCloudAlpha", Enable::Connected},
-    {"edtStormAlpha", Enable::Connected}, {"trbStormAlpha", Enable::Connected},
-    {"edtCloudStep", Enable::Connected}, {"trbCloudStep", Enable::Connected},
-    {"edtStormStep", Enable::Connected}, {"trbStormStep", Enable::Connected},
-    {"edtLightningP", Enable::Connected}, {"trbLightningP", Enable::Connected},
-    {"btnCloud", Enable::WeatherTrigger}, {"btnStorm", Enable::WeatherTrigger},
-    {"lblWeatherDelay", Enable::Connected}, {"edtWeatherDelay#", Enable::Connected},
-    {"trbWeatherDelay#", Enable::Connected}, {"lblMoon", Enable::Connected},
-    {"edtMoon#", Enable::Connected}, {"trbMoon#", Enable::Connected},
-    {"imgTemp", Enable::Connected}, {"edtPWMPrescaler", Enable::Connected},
-    {"lblPWMPrescaler", Enable::Connected}, {"edtTWIBitrate", Enable::Connected},
-    {"lblTWIBitrate", Enable::Connected},
-    {"edtTempOffset", Enable::Sensor}, {"edtCloudTempWater", Enable::Sensor},
-    {"rbtFMOWater", Enable::Sensor}, {"rbtFMOWaterMaster", Enable::Sensor},
-    {"rbtCHMTempWater", Enable::Sensor}, {"rbtJMPCooler", Enable::Sensor},
-    {"rbtJMPHeater", Enable::Sensor}, {"edtTempCoolLow", Enable::Sensor},
-    {"edtTempCoolHigh", Enable::Sensor}, {"edtTempHeatLow", Enable::Sensor},
-    {"edtTempHeatHigh", Enable::Sensor},
-    {"edtTempWaterLow", Enable::SensorNotLed}, {"edtTempWaterHigh", Enable::SensorNotLed},
-    {"rbtCHMTempSlave", Enable::Slave},
-    {"edtBalanceSumRamp", Enable::Connected}, {"rbtFMOLED", Enable::Connected},
-    {"rbtCHMVoltage", Enable::Connected}, {"edtChartInterval", Enable::Connected},
-    {"edtChartScale", Enable::Connected}, {"edtLightningMask#", Enable::Connected},
-    {"edtRandomInit", Enable::Connected},
-    {"edtTimeZoneBias", Enable::Connected},
-    {"edtTimeZoneStandardMonth", Enable::Connected}, {"edtTimeZoneStandardDay", Enable::Connected},
-    {"edtTimeZoneStandardDayOfWeek", Enable::Connected}, {"edtTimeZoneStandardHour", Enable::Connected},
-    {"edtTimeZoneDaylightMonth", Enable::Connected}, {"edtTimeZoneDaylightDay", Enable::Connected},
-    {"edtTimeZoneDaylightDayOfWeek", Enable::Connected}, {"edtTimeZoneDaylightHour", Enable::Connected},
-    {"btnApplyTZI", Enable::Connected}, {"lblLanguage", Enable::Connected}, {"cmbLanguage", Enable::Connected},
-    {"rbtCelsius", Enable::Connected}, {"rbtFahrenheit", Enable::Connected},
-    {"rbt12h", Enable::Connected}, {"rbt24h", Enable::Connected},
-    {"rbt16x2", Enable::Connected}, {"rbt20x4", Enable::Connected},
-    {"lblBalance", Enable::Connected}, {"edtBalance#", Enable::Connected}, {"trbBalance#", Enable::Connected},
-    {"edtBalanceSum", Enable::Connected}, {"trbBalanceSum", Enable::Connected},
-    {"rbtJMPIRLearn", Enable::Connected}, {"rbtJMPCloud", Enable::Connected},
-    {"rbtJMPStorm", Enable::Connected}, {"rbtJMPLightning", Enable::Connected},
-    {"rbtJMPTimer", Enable::Connected}, {"rbtJMPServo", Enable::Connected},
-    {"rbtJMPPWM", Enable::Connected}, {"lblJMPWarning1", Enable::Connected},
-    {"lblJMPWarning2", Enable::Connected}, {"memRC433", Enable::Connected},
-    {"cbxRC433System1", Enable::Connected}, {"cbxRC433System2", Enable::Connected},
-    {"cbxRC433System3", Enable::Connected}, {"cbxRC433System4", Enable::Connected},
-    {"cbxRC433System5", Enable::Connected},
-};
-
 // Runs an action on each double click of the widget it filters; the click goes on.
 class DoubleClickHook : public QObject {
 public:
@@ -180,14 +107,6 @@ protected:
 private:
     std::function<void()> m_action;
 };
-
-void setObjectEnabled(QObject *object, bool enabled)
-{
-    if (auto *widget = qobject_cast<QWidget *>(object))
-        widget->setEnabled(enabled);
-    else if (auto *item = qobject_cast<QAction *>(object))
-        item->setEnabled(enabled);
-}
 
 } // namespace
 
@@ -213,17 +132,24 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     SetUpPageTabs(this, pc);
     PagesScrollable(this);
     buildMenus();
-    channels = new ChannelsPage(this);
-    bluetooth = new BluetoothSetup(this);
-    chart = new ChartPage(this);
+    m_pageHost = std::make_unique<WindowPageHost>(this);
+    PageHost &host = *m_pageHost;
+    channels = new ChannelsPage(host);
+    schedule = new ScheduleGrid(host);
+    visualize = new VisualizePage(host);
+    geo = new GeoPage(host);
+    chart = new ChartPage(host);
+    settings = new SettingsPages(host);
+    modes = new ModeCommands(host);
     iniCommands = new IniCommands(this);
     BackupFileWriter = [this](const QString &port) { iniCommands->WriteBackupFile(port); };
-    schedule = new ScheduleGrid(this);
-    visualize = new VisualizePage(this);
-    geo = new GeoPage(this);
-    modes = new ModeCommands(this);
-    settings = new SettingsPages(this);
+    bluetooth = new BluetoothSetup(this);
     firmware = new FirmwareCommands(this);
+    // In tab order; the command sets last.
+    for (Page *part : std::initializer_list<Page *>{channels, schedule, visualize, geo, settings->config, chart,
+                                                    settings->weather, settings->channels, settings->expert, modes,
+                                                    iniCommands})
+        addPart(part);
     // No wheel turn nor stray key changes a control that does not have the focus.
     (new InputGuard(this))->guard(this);
     // The pages and the status bar take the design size; the menu bar comes on top.
@@ -244,6 +170,7 @@ TfrmLumora::~TfrmLumora()
     m_stoppingLinks.clear();
     m_linkHost.reset();
     m_simulator.reset();
+    m_parts.clear();
     if (g_mainWindow == this)
         g_mainWindow = nullptr;
     if (m_localeChanged)
@@ -602,9 +529,7 @@ void TfrmLumora::runStartup(const QStringList &arguments)
     ShowChannelNames();
     SetConnected(false);
 
-    VisualChannel = 0;
-    DragLine = -1;
-    CopiedChannel = -1;
+    Edit = ScheduleEdit();
 
     m_portWatcher = new SerialPortWatcher(this);
     connect(m_portWatcher, &SerialPortWatcher::serialPortArrived, this, &TfrmLumora::SerialPortArrived);
@@ -779,35 +704,50 @@ void TfrmLumora::SetConnected(bool connected)
     if (connected)
         btnConnectHint->setVisible(false);
     updateConnectionText();
-    if (geo)
-        geo->showConnected(connected);
+    UpdateEnabling(true);
+}
 
-    const bool sensor = connected && Info.WaterTemp != NoValue16;
-    const bool slave = connected && Info.SlaveTemp != NoValue16;
-    const bool manual = connected && Config.Mode == 0;
-    const auto *fmoLed = findChild<QAbstractButton *>(QStringLiteral("rbtFMOLED"));
-    const bool fmoLedChecked = fmoLed && fmoLed->isChecked();
-    auto allowed = [&](Enable when) {
-        switch (when) {
-        case Enable::Connected: return connected;
-        case Enable::Manual: return manual;
-        case Enable::FanOff: return connected && Expert.FanMode != 1;
-        case Enable::WeatherTrigger: return connected && (Config.Mode == 1 || Config.Mode == 2);
-        case Enable::Sensor: return sensor;
-        case Enable::SensorNotLed: return sensor && !fmoLedChecked;
-        case Enable::Slave: return slave;
-        }
-        return false;
-    };
-    for (const EnableRule &rule : EnableRules) {
-        const QString name = QString::fromLatin1(rule.name);
-        const bool on = allowed(rule.when);
-        if (name.endsWith(u'#')) {
-            const QString prefix = name.chopped(1);
-            for (int i = 0; i < 12; ++i)
-                setObjectEnabled(findChild<QObject *>(prefix + QString::number(i)), on);
+static EnableState CurrentEnableState(bool connected)
+{
+    EnableState state;
+    state.connected = connected;
+    state.mode = Config.Mode;
+    state.sensor = connected && Info.WaterTemp != NoValue16;
+    state.slave = connected && Info.SlaveTemp != NoValue16;
+    state.fanMode = Expert.FanMode;
+    return state;
+}
+
+void TfrmLumora::UpdateEnabling(bool force)
+{
+    // Until the first SetConnected the controls keep the state they were built with.
+    if (!force && !m_enablingApplied)
+        return;
+    const EnableState state = CurrentEnableState(m_connected);
+    if (!force && state == m_enabling)
+        return;
+    m_enabling = state;
+    m_enablingApplied = true;
+    m_shellRules.apply(*m_pageHost, {}, state);
+    for (Part &part : m_parts)
+        part.page->applyEnabling(state);
+}
+
+void TfrmLumora::addPart(Page *page) { m_parts.push_back({page, page->sheets()}); }
+
+bool TfrmLumora::partShown(const Part &part) const
+{
+    return isVisible() && (part.sheets.isEmpty() || part.sheets.contains(pc->currentWidget()));
+}
+
+void TfrmLumora::refreshParts(unsigned what, bool everyPart)
+{
+    for (Part &part : m_parts) {
+        if (everyPart || partShown(part)) {
+            part.page->refresh(what);
+            part.missed &= ~what;
         } else {
-            setObjectEnabled(findChild<QObject *>(name), on);
+            part.missed |= what;
         }
     }
 }
@@ -828,21 +768,19 @@ void TfrmLumora::pcChange()
     m_previousPage = current;
     if (!current)
         return;
-    const QString name = current->objectName();
-    if (name == u"tsTemp") {
-        raiseRequest(GetChart);
+    for (Part &part : m_parts) {
+        if (part.sheets.contains(current)) {
+            const unsigned missed = std::exchange(part.missed, 0u);
+            part.page->pageShown(current, missed);
+        }
     }
-    if (name == u"tsSchedule" && !isRequestPending(GetSchedule))
-        FillScheduleGrid();
-    if (name == u"tsGeo")
-        geo->UpdateGeoView();
 }
 
 bool TfrmLumora::formMouseWheel(int delta)
 {
-    if (pc->currentWidget() != page(QStringLiteral("tsVisualize")) || DragLine != -1)
+    if (pc->currentWidget() != page(QStringLiteral("tsVisualize")) || Edit.dragLine != -1)
         return false;
-    VisualChannel = qBound(0, VisualChannel + (delta < 0 ? 1 : -1), 11);
+    Edit.visualChannel = qBound(0, Edit.visualChannel + (delta < 0 ? 1 : -1), 11);
     if (visualize)
         visualize->VisualChannelChanged();
     return true;
@@ -863,6 +801,10 @@ bool TfrmLumora::eventFilter(QObject *watched, QEvent *event)
 void TfrmLumora::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
+    // What came while the window was hidden reaches the parts now in view.
+    for (Part &part : m_parts)
+        if (part.missed && partShown(part))
+            part.page->refresh(std::exchange(part.missed, 0u));
     if (!m_shownOnce) {
         m_shownOnce = true;
         KeepOnScreenWhenShown(this);
@@ -936,9 +878,11 @@ void TfrmLumora::ShowInfo()
 {
     if (!isVisible())
         return;
-    channels->showInfo();
-    settings->showInfo();
-    geo->showInfo();
+    showRecords(RefreshInfo, false);
+}
+
+void TfrmLumora::showStatusLine()
+{
     // Panel 1: the controller's clock as last read.
     const QDateTime clock(controllerDate(Info), controllerTime(Info));
     sbPanel[1]->setText(clock.isValid() ? ShortDateLongTime(clock) : QString());
@@ -953,34 +897,29 @@ void TfrmLumora::ShowInfo()
                          : theme.color(QPalette::WindowText));
     lblBoard->setPalette(palette);
     setWindowCaption(status);
-    if (visualize)
-        visualize->showInfo();
-    geo->updateIfActive();
-    if (schedule)
-        schedule->showInfo();
 }
 
-void TfrmLumora::ShowConfig()
+void TfrmLumora::RefreshFromImage(unsigned what) { showRecords(what, true); }
+
+void TfrmLumora::showRecords(unsigned what, bool everyPart)
 {
-    geo->showConfig();
-    if (schedule)
-        schedule->showConfig();
-    if (!isVisible())
-        return;
-    modes->showConfig();
-    settings->showConfig();
-    ShowChannelNames();
+    // Every read of Config ends with the channel names.
+    if (what & RefreshConfig)
+        what |= RefreshChannelNames;
+    refreshParts(what, everyPart);
+    // The mode, the sensors and the fan mode decide what is enabled.
+    UpdateEnabling(false);
+    if ((what & RefreshInfo) && isVisible())
+        showStatusLine();
 }
 
-void TfrmLumora::ShowChannelNames() { channels->showChannelNames(); }
+void TfrmLumora::ShowConfig() { showRecords(RefreshConfig, false); }
 
-void TfrmLumora::FillScheduleGrid()
-{
-    if (schedule)
-        schedule->FillScheduleGrid();
-}
+void TfrmLumora::ShowChannelNames() { refreshParts(RefreshChannelNames); }
 
-void TfrmLumora::btnRealtimeClick() { settings->btnRealtimeClick(); }
+void TfrmLumora::FillScheduleGrid() { refreshParts(RefreshSchedule); }
+
+void TfrmLumora::btnRealtimeClick() { settings->config->btnRealtimeClick(); }
 
 void TfrmLumora::btnNowClick() { geo->btnNowClick(); }
 

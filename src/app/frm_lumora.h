@@ -8,10 +8,13 @@
 #include <QStringList>
 #include <QTabWidget>
 
-#include "app/cmdline.h"
-#include "app/download_gate.h"
-#include "app/download_progress.h"
+#include "presentation/cmdline.h"
+#include "presentation/download_gate.h"
+#include "presentation/download_progress.h"
 #include "app/log_memo.h"
+#include "pages/enable_rules.h"
+#include "pages/page.h"
+#include "schedule/schedule_edit.h"
 
 #include <functional>
 #include <memory>
@@ -36,6 +39,7 @@ class VisualizePage;
 class GeoPage;
 class TthdCom;
 class WindowLinkHost;
+class WindowPageHost;
 class SerialPortWatcher;
 class PowerWatcher;
 class SimulatorPort;
@@ -54,9 +58,8 @@ public:
     QString PortName;
     bool DebugMessages = false;
     QString ProgramFolder;
-    int VisualChannel = 0;
-    int DragLine = -1;
-    int CopiedChannel = -1;
+    // The channel the light curves edit, the line dragged there, the column copied.
+    ScheduleEdit Edit;
     int LanguageNumber = 0;
 
     // Message log and status bar.
@@ -68,6 +71,8 @@ public:
     // Connection state: enables or disables every device-dependent control.
     void SetConnected(bool connected);
     bool IsConnected() const { return m_connected; }
+    // Runs every part's enabling rules when the state they depend on changed (force: anyway).
+    void UpdateEnabling(bool force);
 
     void SelectPage(QWidget *page);
     void SetTaskbarProgress(qint64 done, qint64 total);
@@ -76,11 +81,15 @@ public:
     // Help → About: shows the box (window-modal, not waited for) and returns it.
     QMessageBox *ShowAbout();
 
-    // Refreshes from the device image.
+    // Refreshes from the device image. Each reaches the part of the current page at once
+    // and the others when their page is next shown.
     void ShowInfo();
     void ShowConfig();
     void ShowChannelNames();
     void FillScheduleGrid();
+    // After a user's command or an import changed the records named (Refresh bits): every
+    // part at once, the enabling, ShowInfo's status line.
+    void RefreshFromImage(unsigned what);
 
     // "Now": the controller's clock := this computer's, in real time again.
     void btnNowClick();
@@ -155,7 +164,8 @@ public:
     // How long (ms) a finished transfer's "Done." stays in status panel 0.
     int DoneStatusMs = 5000;
 
-    // The parts of the window that own pages and commands.
+    // The parts of the window that own pages and commands (for tests; the window itself
+    // reaches them through the list of parts).
     ChannelsPage *channels = nullptr;
     IniCommands *iniCommands = nullptr;
     ChartPage *chart = nullptr;
@@ -212,6 +222,26 @@ private:
 
     void startSimulator();
     void reapFinishedLinks();
+
+    // The parts in tab order, each with the refreshes it missed while none of its sheets
+    // was the current page.
+    struct Part {
+        Page *page;
+        QList<QWidget *> sheets;
+        unsigned missed = 0;
+    };
+    void addPart(Page *page);
+    bool partShown(const Part &part) const;
+    // everyPart: also the parts not in view (a command's change, not a read).
+    void refreshParts(unsigned what, bool everyPart = false);
+    void showRecords(unsigned what, bool everyPart);
+    // ShowInfo's own steps: status panel 1, the device status line, the window caption.
+    void showStatusLine();
+    std::vector<Part> m_parts;
+    EnableState m_enabling;
+    bool m_enablingApplied = false;
+    std::unique_ptr<WindowPageHost> m_pageHost;
+    EnableRules m_shellRules{{"mnuHealth", Enable::Connected}, {"mnuLoadReef", Enable::Connected}};
 
     std::unique_ptr<WindowLinkHost> m_linkHost;
     std::unique_ptr<TthdCom> m_link;

@@ -8,12 +8,10 @@
 #include <QActionGroup>
 #include <QMenu>
 
-#include "app/localization.h"
-#include "bluetooth/bluetooth_setup.h"
+#include "presentation/localization.h"
+#include "app/bluetooth_setup.h"
 #include "link/device_image.h"
-#include "pages/settings_pages.h"
-#include "schedule/chart_page.h"
-#include "link/firmware_commands.h"
+#include "app/firmware_commands.h"
 #include "link/link_host.h"
 #include "link/ports.h"
 #include "link/thd_com.h"
@@ -200,16 +198,27 @@ void TfrmLumora::startSimulator()
     PortName = SimulatedPortEntry(m_simulator->portPath());
 }
 
-void TfrmLumora::ShowExpert() { settings->showExpert(); }
+void TfrmLumora::ShowExpert() { showRecords(RefreshExpert, false); }
 
-// Ends with RememberPort once the pages are refreshed.
-void TfrmLumora::ShowExpertWeather() { settings->showExpertWeather(); }
-
-void TfrmLumora::DrawSensorChart()
+// ExpertWeather is the last record of a download: the first complete one leaves the message
+// log for the page of the current mode, and the port is remembered.
+void TfrmLumora::ShowExpertWeather()
 {
-    if (chart)
-        chart->DrawSensorChart();
+    try {
+        if (pc->currentWidget() == page(QStringLiteral("tsMessages"))) {
+            const char *target = Config.Mode == ModeAuto  ? "tsSchedule"
+                                 : Config.Mode == ModeGeo ? "tsGeo"
+                                                          : "tsChannels";
+            SelectPage(page(QString::fromLatin1(target)));
+        }
+        showRecords(RefreshExpertWeather, false);
+        RememberPort();
+    } catch (...) {
+        // A refresh that fails leaves the controls as they were; the next read tries again.
+    }
 }
+
+void TfrmLumora::DrawSensorChart() { refreshParts(RefreshChart); }
 
 QString TfrmLumora::ChooseFirmwareFile()
 {

@@ -1,7 +1,7 @@
 #include "app/load_language.h"
 
-#include "app/localization.h"
-#include "app/widgets.h"
+#include "presentation/localization.h"
+#include "widgets/widgets.h"
 
 #include <QAbstractButton>
 #include <QAbstractSlider>

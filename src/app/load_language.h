@@ -1,5 +1,5 @@
 #pragma once
-#include "app/localization.h"
+#include "presentation/localization.h"
 
 #include <QList>
 #include <QString>

@@ -7,7 +7,7 @@
 #include <QFileDialog>
 #include <QMenu>
 
-#include "app/localization.h"
+#include "presentation/localization.h"
 #include "files/ini_file.h"
 
 namespace {

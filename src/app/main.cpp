@@ -1,7 +1,7 @@
 #include "app/application.h"
 #include "app/app_icon.h"
-#include "app/app_info.h"
-#include "app/cmdline.h"
+#include "presentation/app_info.h"
+#include "presentation/cmdline.h"
 #include "app/frm_lumora.h"
 #include "app/window_placement.h"
 

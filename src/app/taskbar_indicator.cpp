@@ -1,6 +1,6 @@
 #include "app/taskbar_indicator.h"
 
-#include "app/app_info.h"
+#include "presentation/app_info.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

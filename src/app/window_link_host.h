@@ -2,7 +2,7 @@
 #include "app/frm_lumora.h"
 #include "link/device_image.h"
 #include "link/link_host.h"
-#include "pages/history_feature.h"
+#include "app/history_feature.h"
 
 // The link thread's view of the window. Every call runs on the UI thread while the link
 // thread waits; destroying it releases a waiting link thread for good.

@@ -13,7 +13,7 @@
 
 #include <algorithm>
 
-#include "app/window_geometry.h"
+#include "presentation/window_geometry.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <exception>
 #include <stdexcept>
 
-#include "app/localization.h"
-#include "app/log_text.h"
+#include "presentation/localization.h"
+#include "presentation/log_text.h"
 
 void DiscoverHost::bringToFront() {}
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/localization.h"
+#include "presentation/localization.h"
 #include "geo/moon_phase_drawing.h"
 #include "astro/timezone.h"
-#include "pages/number_format.h"
+#include "presentation/number_format.h"
 
 namespace {
 

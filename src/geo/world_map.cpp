@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "pages/number_format.h"
+#include "presentation/number_format.h"
 
 // The resource lives in a static library: its registration has to be pulled in by name.
 static void InitMapResource() { Q_INIT_RESOURCE(map); }

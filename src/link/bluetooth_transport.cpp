@@ -1,6 +1,6 @@
 #include "link/bluetooth_transport.h"
 
-#include "app/localization.h"
+#include "presentation/localization.h"
 #include "bluetooth/bluetooth_api.h"
 #include "bluetooth/bluez_names.h"
 #include "link/serial_port.h"

@@ -1,6 +1,6 @@
 #include "link/firmware.h"
 
-#include "app/localization.h"
+#include "presentation/localization.h"
 #include "link/protocol.h"
 #include "link/records.h"
 #include "link/thd_com.h"

@@ -1,6 +1,6 @@
 #include "link/ports.h"
 
-#include "app/localization.h"
+#include "presentation/localization.h"
 #include "link/bluetooth_transport.h"
 #include "link/sleep_inhibitor.h"
 

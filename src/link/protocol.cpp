@@ -1,7 +1,7 @@
 #include "link/protocol.h"
 
-#include "app/localization.h"
-#include "app/log_text.h"
+#include "presentation/localization.h"
+#include "presentation/log_text.h"
 #include "link/serial_port.h"
 
 #include <QElapsedTimer>

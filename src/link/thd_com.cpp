@@ -1,6 +1,6 @@
 #include "link/thd_com.h"
 
-#include "app/localization.h"
+#include "presentation/localization.h"
 #include "link/device_image.h"
 #include "link/serial_port.h"
 #include "link/transport.h"

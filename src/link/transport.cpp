@@ -1,6 +1,6 @@
 #include "link/transport.h"
 
-#include "app/localization.h"
+#include "presentation/localization.h"
 #include "link/bluetooth_transport.h"
 #include "link/serial_port.h"
 

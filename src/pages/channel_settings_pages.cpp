@@ -4,10 +4,10 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "app/frm_lumora.h"
-#include "app/localization.h"
-#include "app/widgets.h"
+#include "presentation/localization.h"
+#include "widgets/widgets.h"
 #include "link/device_image.h"
+#include "pages/page_host.h"
 #include "pages/settings_pair.h"
 
 namespace {
@@ -56,9 +56,13 @@ QGridLayout *pageLayout(QWidget *page, QLabel *text)
 
 } // namespace
 
-ChannelSettingsPages::ChannelSettingsPages(TfrmLumora *window) : QObject(window), w(window)
+ChannelSettingsPages::ChannelSettingsPages(PageHost &host)
+    : QObject(host.window()),
+      w(host),
+      m_sheets{host.page(QStringLiteral("tsWeatherDelay")), host.page(QStringLiteral("tsMoon")),
+               host.page(QStringLiteral("tsBalance"))}
 {
-    QWidget *delays = w->page(QStringLiteral("tsWeatherDelay"));
+    QWidget *delays = m_sheets[0];
     QGridLayout *delayGrid = pageLayout(
         delays, explanation(delays, "lblWeatherDelay",
                             "To leave the impression of moving weather phenomena, clouds and thunderstorms can be "
@@ -70,7 +74,7 @@ ChannelSettingsPages::ChannelSettingsPages(TfrmLumora *window) : QObject(window)
                        [i](int v) { ExpertWeather.WeatherDelay[i] = uint8_t(v); }, SetExpertWeather};
     });
 
-    QWidget *moon = w->page(QStringLiteral("tsMoon"));
+    QWidget *moon = m_sheets[1];
     QGridLayout *moonGrid = pageLayout(
         moon, explanation(moon, "lblMoon",
                           "The following values determine the brightness of a full moon which is directly overhead. "
@@ -81,7 +85,7 @@ ChannelSettingsPages::ChannelSettingsPages(TfrmLumora *window) : QObject(window)
                        [i](int v) { ExpertWeather.MoonColor16[i] = uint16_t(v); }, SetExpertWeather};
     });
 
-    QWidget *balance = w->page(QStringLiteral("tsBalance"));
+    QWidget *balance = m_sheets[2];
     QGridLayout *balanceGrid = pageLayout(
         balance, explanation(balance, "lblBalance",
                              "These settings reduce the power of each channel proportionally. They can be used to "
@@ -140,3 +144,18 @@ void ChannelSettingsPages::edtBalanceSumRampChange()
     Expert.BalanceSumRamp = int8_t(*ramp);
     raiseRequest(SetExpert);
 }
+
+void ChannelSettingsPages::showChannelNames()
+{
+    for (int i = 0; i < ChannelCount; ++i) {
+        const int colour = Config.ColorName[i];
+        const QString caption = ChannelCaption(i, colour);
+        for (auto *pairs : {&m_moon, &m_balance, &m_delay}) {
+            LabeledEdit *edit = (*pairs)[i]->edit();
+            edit->setCaption(caption);
+            SetTint(edit->edit(), ColorTint(colour));
+        }
+    }
+}
+
+void ChannelSettingsPages::applyEnabling(const EnableState &state) { m_rules.apply(w, m_sheets, state); }

@@ -4,17 +4,15 @@
 #include <QAction>
 #include <QComboBox>
 #include <QGridLayout>
-#include <QHeaderView>
 #include <QPushButton>
 #include <QSlider>
-#include <QTableWidget>
+#include <QLabel>
 
-#include "app/frm_lumora.h"
-#include "app/localization.h"
-#include "app/tint.h"
-#include "app/widgets.h"
+#include "presentation/localization.h"
+#include "widgets/widgets.h"
 #include "link/device_image.h"
-#include "pages/number_format.h"
+#include "pages/page_host.h"
+#include "presentation/number_format.h"
 
 namespace {
 QString n(const char *prefix, int i) { return QString::fromLatin1(prefix) + QString::number(i); }
@@ -25,18 +23,22 @@ bool listShown(const QComboBox *combo) { return combo && combo->view() && combo-
 template <class T> T *ChannelsPage::control(const QString &name)
 {
     QPointer<QObject> &found = m_controls[name];
-    if (!found)
-        found = w->findChild<T *>(name);
+    for (QWidget *sheet : m_sheets)
+        if (!found)
+            found = sheet->findChild<T *>(name);
     return qobject_cast<T *>(found.data());
 }
 
-ChannelsPage::ChannelsPage(TfrmLumora *window) : QObject(window), w(window)
+ChannelsPage::ChannelsPage(PageHost &host)
+    : QObject(host.window()),
+      w(host),
+      m_sheets{host.page(QStringLiteral("tsChannels")), host.page(QStringLiteral("tsChannelsGL"))}
 {
-    buildPage(w->page(QStringLiteral("tsChannels")), 0);
-    buildPage(w->page(QStringLiteral("tsChannelsGL")), 6);
+    buildPage(m_sheets[0], 0);
+    buildPage(m_sheets[1], 6);
 
     auto on = [this](const char *item, void (ChannelsPage::*handler)()) {
-        connect(w->action(QString::fromLatin1(item)), &QAction::triggered, this, handler);
+        connect(w.action(QString::fromLatin1(item)), &QAction::triggered, this, handler);
     };
     on("mnuAllOff", &ChannelsPage::mnuAllOffClick);
     on("mnuAll20", &ChannelsPage::mnuAll20Click);
@@ -99,7 +101,7 @@ void ChannelsPage::fillColourLists()
 {
     const QStringList names = ColorNames();
     for (int i = 0; i < ChannelCount; ++i) {
-        if (auto *combo = w->findChild<QComboBox *>(n("cmbName", i))) {
+        if (auto *combo = control<QComboBox>(n("cmbName", i))) {
             const QSignalBlocker quiet(combo);
             combo->clear();
             combo->addItems(names);
@@ -109,20 +111,20 @@ void ChannelsPage::fillColourLists()
 
 void ChannelsPage::trbAChange(int i)
 {
-    auto *slider = w->findChild<QSlider *>(n("trb", i));
+    auto *slider = control<QSlider>(n("trb", i));
     if (!slider || !slider->hasFocus())
         return;
     if (slider->value() == Info.Level[i])
         return;
     Info.Level[i] = uint16_t(slider->value());
-    if (auto *edit = w->findChild<LabeledEdit *>(n("edt", i)))
+    if (auto *edit = control<LabeledEdit>(n("edt", i)))
         edit->setText(LevelPercentText(slider->value()));
     raiseRequest(SetInfoLevels);
 }
 
 void ChannelsPage::edtAChange(int i)
 {
-    auto *edit = w->findChild<LabeledEdit *>(n("edt", i));
+    auto *edit = control<LabeledEdit>(n("edt", i));
     if (!edit || !edit->editHasFocus())
         return;
     const std::optional<double> percent = ParseDecimal(edit->text());
@@ -131,7 +133,7 @@ void ChannelsPage::edtAChange(int i)
     // A percentage beyond 0..100 would ask the controller for a level it cannot show;
     // it is limited like the slider, while the edit keeps what was typed.
     const uint16_t level = PercentToLevel(*percent);
-    if (auto *slider = w->findChild<QSlider *>(n("trb", i)))
+    if (auto *slider = control<QSlider>(n("trb", i)))
         slider->setValue(level);
     Info.Level[i] = level;
     raiseRequest(SetInfoLevels);
@@ -140,9 +142,9 @@ void ChannelsPage::edtAChange(int i)
 void ChannelsPage::setLevel(int i, int level)
 {
     Info.Level[i] = uint16_t(level);
-    if (auto *slider = w->findChild<QSlider *>(n("trb", i)))
+    if (auto *slider = control<QSlider>(n("trb", i)))
         slider->setValue(level);
-    if (auto *edit = w->findChild<LabeledEdit *>(n("edt", i)))
+    if (auto *edit = control<LabeledEdit>(n("edt", i)))
         edit->setText(LevelPercentText(level));
 }
 
@@ -160,9 +162,8 @@ void ChannelsPage::btnOnAClick(int i)
 
 void ChannelsPage::setAll(int level)
 {
-    QWidget *gl = w->page(QStringLiteral("tsChannelsGL"));
-    if (w->pc->currentWidget() != gl)
-        w->SelectPage(w->page(QStringLiteral("tsChannels")));
+    if (w.currentPage() != m_sheets[1])
+        w.selectPage(m_sheets[0]);
     for (int i = 0; i < ChannelCount; ++i)
         setLevel(i, level);
     raiseRequest(SetInfoLevels);
@@ -170,17 +171,17 @@ void ChannelsPage::setAll(int level)
 
 void ChannelsPage::cmbNameAChange(int i)
 {
-    auto *combo = w->findChild<QComboBox *>(n("cmbName", i));
+    auto *combo = control<QComboBox>(n("cmbName", i));
     if (!combo || combo->currentIndex() < 0)
         return;
     Config.ColorName[i] = uint8_t(combo->currentIndex());
     raiseRequest(SetConfig);
-    showChannelNames();
+    w.imageChanged(RefreshChannelNames);
 }
 
 void ChannelsPage::mnuStepBigClick()
 {
-    QAction *item = w->action(QStringLiteral("mnuStepBig"));
+    QAction *item = w.action(QStringLiteral("mnuStepBig"));
     // The item is checkable, so the click has already toggled the mark.
     if (item->isChecked())
         Config.Flag |= FlagBigStep;
@@ -191,7 +192,7 @@ void ChannelsPage::mnuStepBigClick()
 
 void ChannelsPage::showInfo()
 {
-    if (!w->isVisible())
+    if (!w.window()->isVisible())
         return;
     for (int i = 0; i < ChannelCount; ++i) {
         auto *slider = control<QSlider>(n("trb", i));
@@ -203,58 +204,17 @@ void ChannelsPage::showInfo()
     }
 }
 
-void ChannelsPage::enableForMode(bool manual)
-{
-    for (int i = 0; i < ChannelCount; ++i)
-        for (const char *prefix : {"btnOff", "btnOn", "edt", "trb"})
-            if (auto *widget = control<QWidget>(n(prefix, i)))
-                widget->setEnabled(manual);
-}
+void ChannelsPage::applyEnabling(const EnableState &state) { m_rules.apply(w, m_sheets, state); }
 
 void ChannelsPage::showChannelNames()
 {
-    auto *visualize = control<QComboBox>(QStringLiteral("cmbVisualize"));
-    if (listShown(visualize))
-        return;
-    // The visualization's list is filled anew only when a name changed: refilling it with
-    // every poll of Config would cost more than the whole rest of this refresh.
-    bool sameNames = visualize && visualize->count() == ChannelCount;
-    for (int i = 0; sameNames && i < ChannelCount; ++i)
-        sameNames = visualize->itemText(i) == ChannelLetter(i) + QStringLiteral(": ") + ColorName(Config.ColorName[i]);
-    if (visualize) {
-        visualize->blockSignals(true);
-        if (!sameNames)
-            visualize->clear();
-    }
-    auto *grid = control<QTableWidget>(QStringLiteral("sgSchedule"));
     for (int i = 0; i < ChannelCount; ++i) {
         const int colour = Config.ColorName[i];
-        const QString name = ChannelLetter(i) + QStringLiteral(": ") + ColorName(colour);
-        const QColor tint = ColorTint(colour);
         if (auto *combo = control<QComboBox>(n("cmbName", i)); combo && !listShown(combo)) {
             const QSignalBlocker quiet(combo);
             combo->setCurrentIndex(colour < combo->count() ? colour : -1);
         }
-        if (grid && grid->columnCount() > i + 2) {
-            QTableWidgetItem *header = grid->horizontalHeaderItem(i + 2);
-            if (!header)
-                grid->setHorizontalHeaderItem(i + 2, header = new QTableWidgetItem);
-            header->setText(name);
-        }
-        if (visualize && !sameNames)
-            visualize->addItem(name);
-        for (const char *prefix : {"edtMoon", "edtBalance", "edtWeatherDelay"}) {
-            if (auto *edit = control<LabeledEdit>(n(prefix, i))) {
-                edit->setCaption(name);
-                SetTint(edit->edit(), tint);
-            }
-        }
-        for (const char *prefix : {"edt", "edtLightningMask"})
-            if (auto *edit = control<LabeledEdit>(n(prefix, i)))
-                SetTint(edit->edit(), tint);
-    }
-    if (visualize) {
-        visualize->setCurrentIndex(w->VisualChannel);
-        visualize->blockSignals(false);
+        if (auto *edit = control<LabeledEdit>(n("edt", i)))
+            SetTint(edit->edit(), ColorTint(colour));
     }
 }

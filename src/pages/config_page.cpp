@@ -9,9 +9,9 @@
 
 #include <initializer_list>
 
-#include "app/frm_lumora.h"
-#include "app/widgets.h"
+#include "widgets/widgets.h"
 #include "link/device_image.h"
+#include "pages/page_host.h"
 #include "pages/settings_pair.h"
 
 namespace {
@@ -49,9 +49,9 @@ void addRows(QGroupBox *box, std::initializer_list<SettingsPair *> pairs)
 
 } // namespace
 
-ConfigPage::ConfigPage(TfrmLumora *window) : QObject(window), w(window)
+ConfigPage::ConfigPage(PageHost &host) : QObject(host.window()), w(host), m_sheet(host.page(QStringLiteral("tsConfig")))
 {
-    QWidget *page = w->page(QStringLiteral("tsConfig"));
+    QWidget *page = m_sheet;
 
     QGroupBox *lcd = PairGroup(page, "gbxLCDBL", "Display backlight brightness");
     QGroupBox *fan = PairGroup(page, "gbxFan", "Fan speed");
@@ -85,14 +85,12 @@ ConfigPage::ConfigPage(TfrmLumora *window) : QObject(window), w(window)
     groups->addWidget(lcd, 1);
     groups->addWidget(fan, 1);
 
-    // The window built the page with a stretch and lblBoard; the settings go in front of
-    // both, so that the status line stays at the bottom.
+    // The window may have given the page a stretch and its status line; the settings go in
+    // front of both, so that the status line stays at the bottom.
     auto *layout = qobject_cast<QVBoxLayout *>(page->layout());
     if (!layout) {
         layout = new QVBoxLayout(page);
         layout->addStretch(1);
-        if (w->lblBoard)
-            layout->addWidget(w->lblBoard);
     }
     layout->setContentsMargins(16, 16, 16, 8);
     layout->insertLayout(0, timeLapse);
@@ -121,8 +119,4 @@ void ConfigPage::btnRealtimeClick()
     raiseRequest(SetConfig);
 }
 
-void ConfigPage::setFanOffEnabled(bool enabled)
-{
-    m_fanOff->slider()->setEnabled(enabled);
-    m_fanOff->edit()->setEnabled(enabled);
-}
+void ConfigPage::applyEnabling(const EnableState &state) { m_rules.apply(w, sheets(), state); }

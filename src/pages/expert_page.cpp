@@ -20,12 +20,12 @@
 #include <iterator>
 #include <utility>
 
-#include "app/frm_lumora.h"
-#include "app/localization.h"
-#include "app/widgets.h"
+#include "presentation/localization.h"
+#include "widgets/widgets.h"
 #include "link/device_image.h"
-#include "pages/number_format.h"
-#include "pages/settings_convert.h"
+#include "presentation/number_format.h"
+#include "pages/page_host.h"
+#include "presentation/settings_convert.h"
 
 namespace {
 
@@ -99,12 +99,16 @@ const char *const ZoneEditCaptions[9] = {
 
 } // namespace
 
-ExpertPage::ExpertPage(TfrmLumora *window) : QObject(window), w(window)
+ExpertPage::ExpertPage(PageHost &host)
+    : QObject(host.window()),
+      w(host),
+      m_sheets{host.page(QStringLiteral("tsExpert")), host.page(QStringLiteral("tsJMP")),
+               host.page(QStringLiteral("tsRC433"))}
 {
     SystemTimeZone = [] { return SystemTimeZoneInfo(QDate::currentDate().year()); };
-    buildExpert(w->page(QStringLiteral("tsExpert")));
-    buildJmp(w->page(QStringLiteral("tsJMP")));
-    buildRc433(w->page(QStringLiteral("tsRC433")));
+    buildExpert(m_sheets[0]);
+    buildJmp(m_sheets[1]);
+    buildRc433(m_sheets[2]);
 }
 
 ExpertPage::~ExpertPage() = default;
@@ -441,7 +445,9 @@ void ExpertPage::btnApplyTZIClick()
 void ExpertPage::fanModeClick(int mode)
 {
     Expert.FanMode = uint8_t(mode);
-    applyFanModeEnabling(mode);
+    // The hysteresis edits here and the fan-off level on the Configuration page follow.
+    w.enablingChanged();
+    applyEnabling(m_enabling);
     if (!m_showing && m_fanMode[mode]->hasFocus())
         raiseRequest(SetExpert);
 }
@@ -453,16 +459,10 @@ void ExpertPage::chartModeClick(int source)
         raiseRequest(SetExpert);
 }
 
-void ExpertPage::applyFanModeEnabling(int mode)
+void ExpertPage::applyEnabling(const EnableState &state)
 {
-    const bool connected = w->IsConnected();
-    const bool sensor = connected && hasValue(Info.WaterTemp);
-    m_waterLow->setEnabled(sensor && mode != 0);
-    m_waterHigh->setEnabled(sensor && mode != 0);
-    // While the sensor alone runs the fan there is no "LEDs off" speed.
-    for (const char *name : {"edtFanOff", "trbFanOff"})
-        if (auto *control = w->findChild<QWidget *>(latin(name)))
-            control->setEnabled(connected && mode != 1);
+    m_enabling = state;
+    m_rules.apply(w, m_sheets, state, m_fanMode[0]->isChecked());
 }
 
 // ---------------------------------------------------------------------------
@@ -475,7 +475,7 @@ void ExpertPage::showExpert()
         if (!field.edit->editHasFocus())
             field.edit->setText(field.text());
     checkOne(m_fanMode, Expert.FanMode);
-    applyFanModeEnabling(Expert.FanMode);
+    applyEnabling(m_enabling);
     checkOne(m_chartMode, Expert.ChartMode);
     showTimeZone();
     m_showing = false;
@@ -497,33 +497,16 @@ void ExpertPage::showExpertWeather()
             m_masks[i]->setText(QString::number(ExpertWeather.LightningMask[i]));
 }
 
-void ExpertPage::showInfo()
-{
-    const bool connected = w->IsConnected();
-    const bool sensor = connected && hasValue(Info.WaterTemp);
-    const bool slave = connected && hasValue(Info.SlaveTemp);
-    // Looked up once: this runs with every poll of Info.
-    if (m_sensorControls.empty()) {
-        for (const char *name : {"edtTempOffset", "rbtFMOWater", "rbtFMOWaterMaster", "edtCloudTempWater",
-                                 "rbtCHMTempWater", "rbtJMPCooler", "rbtJMPHeater", "edtTempCoolLow",
-                                 "edtTempCoolHigh", "edtTempHeatLow", "edtTempHeatHigh"})
-            if (auto *control = w->findChild<QWidget *>(latin(name)))
-                m_sensorControls.push_back(control);
-    }
-    for (QWidget *control : m_sensorControls)
-        control->setEnabled(sensor);
-    const bool led = m_fanMode[0]->isChecked();
-    m_waterLow->setEnabled(sensor && !led);
-    m_waterHigh->setEnabled(sensor && !led);
-    m_chartMode[ChartSlaveTemp]->setEnabled(slave);
-}
-
 void ExpertPage::showConfig()
 {
     m_showing = true;
     auto check = [this](const char *on, const char *off, bool first) {
-        auto *a = w->findChild<QRadioButton *>(latin(on));
-        auto *b = w->findChild<QRadioButton *>(latin(off));
+        auto *a = m_sheets[0]->findChild<QRadioButton *>(latin(on));
+        auto *b = m_sheets[0]->findChild<QRadioButton *>(latin(off));
+        for (QWidget *sheet : m_sheets) {
+            a = a ? a : sheet->findChild<QRadioButton *>(latin(on));
+            b = b ? b : sheet->findChild<QRadioButton *>(latin(off));
+        }
         if (a && b)
             (first ? a : b)->setChecked(true);
     };
@@ -546,4 +529,10 @@ void ExpertPage::showTemperatureUnit()
     for (const FieldEdit &field : m_fields)
         if ((field.edit == m_waterLow || field.edit == m_waterHigh) && !field.edit->editHasFocus())
             field.edit->setText(field.text());
+}
+
+void ExpertPage::showChannelNames()
+{
+    for (int i = 0; i < ChannelCount; ++i)
+        SetTint(m_masks[i]->edit(), ColorTint(Config.ColorName[i]));
 }

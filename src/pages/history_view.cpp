@@ -1,6 +1,6 @@
 #include "pages/history_view.h"
 
-#include "app/localization.h"
+#include "presentation/localization.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

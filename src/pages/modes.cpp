@@ -2,37 +2,30 @@
 
 #include <QAction>
 #include <QPushButton>
+#include <QWidget>
 
-#include "app/frm_lumora.h"
-#include "app/localization.h"
+#include "presentation/localization.h"
 #include "link/device_image.h"
-#include "pages/channels_page.h"
-#include "pages/mode_text.h"
+#include "presentation/mode_text.h"
+#include "pages/page_host.h"
 
 namespace {
 const char *const ModeItems[] = {"mnuModeManual", "mnuModeAuto", "mnuModeGeo", "mnuModeRGBDemo", "mnuModeFlash"};
 }
 
-ModeCommands::ModeCommands(TfrmLumora *window) : QObject(window), w(window)
+ModeCommands::ModeCommands(PageHost &host) : QObject(host.window()), w(host)
 {
     for (int mode = 0; mode < 5; ++mode)
-        connect(w->action(QString::fromLatin1(ModeItems[mode])), &QAction::triggered, this,
+        connect(w.action(QString::fromLatin1(ModeItems[mode])), &QAction::triggered, this,
                 [this, mode] { modeItemClick(mode); });
     auto on = [this](const char *item, void (ModeCommands::*handler)()) {
-        connect(w->action(QString::fromLatin1(item)), &QAction::triggered, this, handler);
+        connect(w.action(QString::fromLatin1(item)), &QAction::triggered, this, handler);
     };
     on("mnuSetTimeDate", &ModeCommands::mnuSetTimeDateClick);
     on("mnuSaveEEPROM", &ModeCommands::mnuSaveEEPROMClick);
     on("mnuRefresh", &ModeCommands::mnuRefreshClick);
     on("mnuIRLearn", &ModeCommands::mnuIRLearnClick);
 
-    QWidget *weather = w->page(QStringLiteral("tsWeather"));
-    btnCloud = new QPushButton(QStringLiteral("Trigger/stop now"), weather);
-    btnCloud->setObjectName(QStringLiteral("btnCloud"));
-    btnStorm = new QPushButton(QStringLiteral("Trigger/stop now"), weather);
-    btnStorm->setObjectName(QStringLiteral("btnStorm"));
-    connect(btnCloud, &QPushButton::clicked, this, &ModeCommands::btnCloudClick);
-    connect(btnStorm, &QPushButton::clicked, this, &ModeCommands::btnStormClick);
 }
 
 void ModeCommands::SetMode(int mode)
@@ -41,20 +34,20 @@ void ModeCommands::SetMode(int mode)
         return;
     Config.Mode = uint8_t(mode);
     if (!isRequestPending(GetSchedule))
-        w->FillScheduleGrid();
+        w.imageChanged(RefreshSchedule);
 }
 
 void ModeCommands::modeItemClick(int mode)
 {
     SetMode(mode);
-    QWidget *gl = w->page(QStringLiteral("tsChannelsGL"));
+    QWidget *gl = w.page(QStringLiteral("tsChannelsGL"));
     switch (mode) {
-    case ModeAuto: w->SelectPage(w->page(QStringLiteral("tsSchedule"))); break;
-    case ModeGeo: w->SelectPage(w->page(QStringLiteral("tsGeo"))); break;
-    case ModeRGBDemo: w->SelectPage(gl); break;
+    case ModeAuto: w.selectPage(w.page(QStringLiteral("tsSchedule"))); break;
+    case ModeGeo: w.selectPage(w.page(QStringLiteral("tsGeo"))); break;
+    case ModeRGBDemo: w.selectPage(gl); break;
     default:
-        if (w->pc->currentWidget() != gl)
-            w->SelectPage(w->page(QStringLiteral("tsChannels")));
+        if (w.currentPage() != gl)
+            w.selectPage(w.page(QStringLiteral("tsChannels")));
         break;
     }
     // RGB demo and Flash take over the lamp: whatever else was pending is dropped (the
@@ -67,8 +60,11 @@ void ModeCommands::modeItemClick(int mode)
 
 void ModeCommands::mnuSetTimeDateClick()
 {
-    w->SelectPage(w->page(QStringLiteral("tsGeo")));
-    w->btnNowClick();
+    // "Set time and date" is the Geo page's "Now", pressed from the menu.
+    QWidget *geo = w.page(QStringLiteral("tsGeo"));
+    w.selectPage(geo);
+    if (auto *now = geo ? geo->findChild<QPushButton *>(QStringLiteral("btnNow")) : nullptr)
+        now->click();
 }
 
 void ModeCommands::mnuSaveEEPROMClick() { raiseRequest(SaveEEPROM); }
@@ -78,25 +74,17 @@ void ModeCommands::mnuRefreshClick() { raiseRequest(Refresh); }
 void ModeCommands::mnuIRLearnClick()
 {
     const QString text = TranslateFmt(QStringLiteral("IRLearnDlgText"), {QStringLiteral("Aqualumora")});
-    if (!w->ConfirmYesNo(text, Translate(QStringLiteral("IRLearnDlgCaption"))))
+    if (!w.confirmYesNo(text, Translate(QStringLiteral("IRLearnDlgCaption"))))
         return;
     ToggleIrPairing(Expert);
     raiseRequest(SetExpert);
 }
 
-void ModeCommands::btnCloudClick() { raiseRequest(ToggleCloud); }
-
-void ModeCommands::btnStormClick() { raiseRequest(ToggleStorm); }
-
 void ModeCommands::showConfig()
 {
-    const bool manual = Config.Mode == ModeManual && w->IsConnected();
-    if (w->channels)
-        w->channels->enableForMode(manual);
-    const bool weather = Config.Mode == ModeAuto || Config.Mode == ModeGeo;
-    btnCloud->setEnabled(weather && w->IsConnected());
-    btnStorm->setEnabled(btnCloud->isEnabled());
     if (!ModeKey(Config.Mode).isEmpty())
         m_modeName = Translate(ModeKey(Config.Mode));
-    w->sbPanel[2]->setText(ModeStatusText(Config, Info, m_modeName));
+    w.setStatusPanel(2, ModeStatusText(Config, Info, m_modeName));
 }
+
+void ModeCommands::applyEnabling(const EnableState &state) { m_rules.apply(w, {}, state); }

@@ -1,18 +1,23 @@
 #pragma once
 #include <QObject>
+#include <QString>
 
-class TfrmLumora;
-class QPushButton;
+#include "pages/enable_rules.h"
+#include "pages/page.h"
 
-// The Options menu's mode items and one-shot device commands, the cloud and storm
-// triggers, and the mode display of ShowConfig.
-class ModeCommands : public QObject {
+class PageHost;
+
+// The Options menu's mode items and one-shot device commands, and the mode shown in
+// status panel 2.
+class ModeCommands : public QObject, public Page {
     Q_OBJECT
 public:
-    explicit ModeCommands(TfrmLumora *window);
+    explicit ModeCommands(PageHost &host);
 
-    // Config.Mode := mode; a real change refills the schedule grid (its layout depends on
-    // the mode) unless a schedule download is pending.
+    void applyEnabling(const EnableState &state) override;
+
+    // Config.Mode := mode; a real change refreshes every part (the schedule grid's layout
+    // depends on the mode).
     void SetMode(int mode);
 
     void modeItemClick(int mode);
@@ -20,17 +25,18 @@ public:
     void mnuSaveEEPROMClick();
     void mnuRefreshClick();
     void mnuIRLearnClick();
-    void btnCloudClick();
-    void btnStormClick();
 
-    // ShowConfig steps for the mode: level controls, trigger buttons, status panel 2.
-    void showConfig();
-
-    // The two trigger buttons; the Weather page places them in its layout.
-    QPushButton *btnCloud = nullptr;
-    QPushButton *btnStorm = nullptr;
+protected:
+    // Status panel 2: the mode and the active-condition letters.
+    void showConfig() override;
 
 private:
-    TfrmLumora *w;
+    PageHost &w;
     QString m_modeName;   // the last valid mode's name
+    EnableRules m_rules{
+        {"mnuModeManual", Enable::Connected}, {"mnuModeAuto", Enable::Connected}, {"mnuModeGeo", Enable::Connected},
+        {"mnuModeRGBDemo", Enable::Connected}, {"mnuModeFlash", Enable::Connected},
+        {"mnuRefresh", Enable::Connected}, {"mnuSaveEEPROM", Enable::Connected},
+        {"mnuIRLearn", Enable::Connected}, {"mnuSetTimeDate", Enable::Connected},
+    };
 };

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "app/widgets.h"
+#include "widgets/widgets.h"
 #include "link/device_image.h"
 
 SettingsPair::SettingsPair(QWidget *parent, const QString &name, const QString &caption, Range range,

@@ -5,7 +5,7 @@
 #include <functional>
 #include <optional>
 
-#include "pages/settings_convert.h"
+#include "presentation/settings_convert.h"
 
 class LabeledEdit;
 class QGroupBox;

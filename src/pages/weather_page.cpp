@@ -9,11 +9,11 @@
 
 #include <initializer_list>
 
-#include "app/frm_lumora.h"
-#include "app/localization.h"
-#include "app/widgets.h"
+#include "presentation/localization.h"
+#include "widgets/widgets.h"
 #include "link/device_image.h"
 #include "pages/modes.h"
+#include "pages/page_host.h"
 #include "pages/settings_pair.h"
 
 namespace {
@@ -67,9 +67,9 @@ bool weatherMode() { return Config.Mode == ModeAuto || Config.Mode == ModeGeo; }
 
 } // namespace
 
-WeatherPage::WeatherPage(TfrmLumora *window) : QObject(window), w(window)
+WeatherPage::WeatherPage(PageHost &host) : QObject(host.window()), w(host), m_sheet(host.page(QStringLiteral("tsWeather")))
 {
-    QWidget *page = w->page(QStringLiteral("tsWeather"));
+    QWidget *page = m_sheet;
     QGroupBox *clouds = PairGroup(page, "gbxCloud", "Clouds");
     QGroupBox *storms = PairGroup(page, "gbxStorm", "Thunderstorms");
 
@@ -117,12 +117,17 @@ WeatherPage::WeatherPage(TfrmLumora *window) : QObject(window), w(window)
 
     m_cloudRatio = ratioLabel(clouds, "lblCloudRatio");
     m_stormRatio = ratioLabel(storms, "lblStormRatio");
-    QPushButton *cloudTrigger = w->modes ? w->modes->btnCloud : nullptr;
-    QPushButton *stormTrigger = w->modes ? w->modes->btnStorm : nullptr;
+    // The controller starts or ends an event at once (modes Auto and Geo).
+    btnCloud = new QPushButton(QStringLiteral("Trigger/stop now"), page);
+    btnCloud->setObjectName(QStringLiteral("btnCloud"));
+    btnStorm = new QPushButton(QStringLiteral("Trigger/stop now"), page);
+    btnStorm->setObjectName(QStringLiteral("btnStorm"));
+    connect(btnCloud, &QPushButton::clicked, this, [] { raiseRequest(ToggleCloud); });
+    connect(btnStorm, &QPushButton::clicked, this, [] { raiseRequest(ToggleStorm); });
     fill(clouds, {m_cloudCount.get(), m_cloudSeconds.get(), m_cloudAlpha.get(), m_cloudStep.get()}, m_cloudRatio,
-         cloudTrigger);
+         btnCloud);
     fill(storms, {m_stormCount.get(), m_stormMinutes.get(), m_stormAlpha.get(), m_stormStep.get(), m_lightning.get()},
-         m_stormRatio, stormTrigger);
+         m_stormRatio, btnStorm);
 
     auto *layout = new QHBoxLayout(page);
     layout->setContentsMargins(16, 16, 16, 16);
@@ -171,3 +176,5 @@ void WeatherPage::showRatios()
                                          Translate(QStringLiteral("StormActiveNow")),
                                          events && (Info.StateFlags & StateStorm)));
 }
+
+void WeatherPage::applyEnabling(const EnableState &state) { m_rules.apply(w, sheets(), state); }

@@ -1,8 +1,8 @@
 #include "schedule/health.h"
 
-#include "app/app_info.h"
-#include "app/localization.h"
-#include "pages/number_format.h"
+#include "presentation/app_info.h"
+#include "presentation/localization.h"
+#include "presentation/number_format.h"
 
 QString DeviceStatusLine(const QString &portName, const InfoRecord &info, const ConfigRecord &config)
 {

@@ -9,7 +9,7 @@
 
 #include "astro/astro.h"
 #include "astro/timezone.h"
-#include "pages/number_format.h"
+#include "presentation/number_format.h"
 
 const ChannelColours &PaletteFor(int colourIndex)
 {

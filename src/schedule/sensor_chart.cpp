@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "pages/number_format.h"
+#include "presentation/number_format.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
-#include "app/app_info.h"
+#include "presentation/app_info.h"
 #include "sim/simulated_controller.h"
 #include "sim/simulator_port.h"
 

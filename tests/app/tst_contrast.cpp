@@ -7,15 +7,15 @@
 #include <QTableWidget>
 #include <QTest>
 
-#include "app/contrast.h"
+#include "presentation/contrast.h"
 #include "app/frm_lumora.h"
-#include "app/localization.h"
+#include "presentation/localization.h"
 #include "app/window_link_host.h"
 #include "link/device_image.h"
 #include "link/ports.h"
 #include "schedule/health.h"
 #include "schedule/light_curves.h"
-#include "schedule/schedule_grid.h"
+#include "pages/schedule_grid.h"
 #include "theme_palettes.h"
 #include "window_fixture.h"
 

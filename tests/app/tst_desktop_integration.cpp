@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "app/app_info.h"
+#include "presentation/app_info.h"
 #include "app/taskbar_indicator.h"
 #include "link/ports.h"
 #include "logind_mock.h"

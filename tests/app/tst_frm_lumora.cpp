@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTabBar>
+#include <QSlider>
 #include <QTest>
 #include <QTimer>
 
@@ -17,7 +18,8 @@
 #include "app/build_info.h"
 #include "app/frm_lumora.h"
 #include "app/load_language.h"
-#include "app/localization.h"
+#include "presentation/localization.h"
+#include "widgets/widgets.h"
 #include "link/device_image.h"
 #include "link/ports.h"
 #include "window_fixture.h"
@@ -44,6 +46,7 @@ private slots:
     void connectedEnablesByMode();
     void disconnectingSelectsMessages();
     void chartPageRequestsChart();
+    void readsRefreshTheShownPageOnly();
     void mouseWheelOnVisualization();
     void languageKeysResolve();
     void statusBarPanels();
@@ -273,18 +276,18 @@ void TstFrmLumora::mouseWheelOnVisualization()
     };
     w->SelectPage(w->page("tsConfig"));
     wheel(-120);
-    QCOMPARE(w->VisualChannel, 0);
+    QCOMPARE(w->Edit.visualChannel, 0);
     w->SelectPage(w->page("tsVisualize"));
     wheel(120);
-    QCOMPARE(w->VisualChannel, 0);
+    QCOMPARE(w->Edit.visualChannel, 0);
     for (int i = 0; i < 15; ++i)
         wheel(-120);
-    QCOMPARE(w->VisualChannel, 11);
+    QCOMPARE(w->Edit.visualChannel, 11);
     wheel(120);
-    QCOMPARE(w->VisualChannel, 10);
-    w->DragLine = 3;
+    QCOMPARE(w->Edit.visualChannel, 10);
+    w->Edit.dragLine = 3;
     wheel(120);
-    QCOMPARE(w->VisualChannel, 10);
+    QCOMPARE(w->Edit.visualChannel, 10);
 }
 
 void TstFrmLumora::languageKeysResolve()
@@ -404,6 +407,33 @@ void TstFrmLumora::aboutBox()
     if (!qEnvironmentVariable("AQ_PICTURE_DIR").isEmpty())
         box->grab().save(qEnvironmentVariable("AQ_PICTURE_DIR") + QStringLiteral("/about") + language + QStringLiteral(".png"));
     box->close();
+}
+
+void TstFrmLumora::readsRefreshTheShownPageOnly()
+{
+    w = makeWindow({"-english"});
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    w->SetConnected(true);
+    w->SelectPage(w->page("tsChannels"));
+    auto *lat = w->findChild<LabeledEdit *>("edtLat");
+    auto *slider = w->findChild<QSlider *>("trb0");
+    const QString latBefore = lat->text();
+    Config.Lat = 123;
+    Info.Level[0] = 2048;
+    setRequestFlags(0);
+    w->ShowConfig();
+    w->ShowInfo();
+    // The page in view follows at once; the others when they are shown.
+    QCOMPARE(slider->value(), 2048);
+    QCOMPARE(lat->text(), latBefore);
+    w->SelectPage(w->page("tsGeo"));
+    QCOMPARE(lat->text(), QStringLiteral("12.3"));
+    // A read while the page is in view reaches it at once; nothing is sent back.
+    Config.Lat = -456;
+    w->ShowConfig();
+    QCOMPARE(lat->text(), QStringLiteral("-45.6"));
+    QCOMPARE(pendingRequests(), 0u);
 }
 
 int main(int argc, char **argv)

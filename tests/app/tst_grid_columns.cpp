@@ -8,8 +8,8 @@
 #include <QTest>
 
 #include "app/frm_lumora.h"
-#include "app/grid_columns.h"
-#include "app/localization.h"
+#include "widgets/grid_columns.h"
+#include "presentation/localization.h"
 #include "app/window_link_host.h"
 #include "link/device_image.h"
 #include "link/ports.h"

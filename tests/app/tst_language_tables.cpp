@@ -1,6 +1,6 @@
 // Consistency of the two built-in language tables, read both through the resource
 // (what the program uses) and as raw files (what a translator edits).
-#include "app/localization.h"
+#include "presentation/localization.h"
 
 #include <QFile>
 #include <QRegularExpression>

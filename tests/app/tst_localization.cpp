@@ -1,8 +1,8 @@
 // Lookups, formatting, colour names, the language choice, and the application of the
 // [frmLumora] captions to a small window shaped like the real one.
 #include "app/load_language.h"
-#include "app/localization.h"
-#include "app/widgets.h"
+#include "presentation/localization.h"
+#include "widgets/widgets.h"
 
 #include <QAction>
 #include <QApplication>

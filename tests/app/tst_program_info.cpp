@@ -4,8 +4,8 @@
 #include <QProcess>
 #include <QTest>
 
-#include "app/app_info.h"
-#include "app/cmdline.h"
+#include "presentation/app_info.h"
+#include "presentation/cmdline.h"
 
 class TstProgramInfo : public QObject {
     Q_OBJECT

@@ -12,7 +12,7 @@
 #include <QTest>
 
 #include "app/frm_lumora.h"
-#include "app/download_progress.h"
+#include "presentation/download_progress.h"
 #include "app/taskbar_indicator.h"
 #include "app/window_link_host.h"
 #include "sim_fixture.h"

@@ -11,7 +11,7 @@
 #include <cstdio>
 
 #include "app/frm_lumora.h"
-#include "app/window_geometry.h"
+#include "presentation/window_geometry.h"
 #include "app/window_placement.h"
 #include "link/device_image.h"
 #include "link/ports.h"

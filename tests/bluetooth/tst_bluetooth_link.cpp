@@ -15,14 +15,14 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include "app/localization.h"
-#include "bluetooth/bluetooth_setup.h"
+#include "presentation/localization.h"
+#include "app/bluetooth_setup.h"
 #include "bluetooth/bluez_api.h"
 #include "bluez_stand_in.h"
 #include "link/bluetooth_transport.h"
 #include "link/device_image.h"
 #include "link/firmware.h"
-#include "link/firmware_commands.h"
+#include "app/firmware_commands.h"
 #include "link/ports.h"
 #include "program_env.h"
 #include "link/thd_com.h"

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <stdexcept>
 
-#include "bluetooth/bluetooth_setup.h"
+#include "app/bluetooth_setup.h"
 #include "bluetooth/fake_bluetooth_api.h"
 #include "link/ports.h"
 #include "sim_fixture.h"

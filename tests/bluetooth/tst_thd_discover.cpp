@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "app/log_text.h"
+#include "presentation/log_text.h"
 #include "discover_fixture.h"
 
 using Script = std::function<void(FakeBluetoothApi &)>;

@@ -4,7 +4,7 @@
 #include <limits>
 #include <time.h>
 
-#include "app/localization.h"
+#include "presentation/localization.h"
 #include "geo/geo_view.h"
 #include "geo/moon_phase_drawing.h"
 

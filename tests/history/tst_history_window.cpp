@@ -17,7 +17,7 @@
 #include "history/history_recorder.h"
 #include "link/ports.h"
 #include "logind_mock.h"
-#include "pages/history_feature.h"
+#include "app/history_feature.h"
 #include "pages/history_view.h"
 #include "sim_fixture.h"
 

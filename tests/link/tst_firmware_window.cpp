@@ -1,11 +1,11 @@
 // The firmware update as the user runs it: menu, warning, file dialog, and the whole update
 // of the simulated controller.
 #include "link/firmware.h"
-#include "link/firmware_commands.h"
+#include "app/firmware_commands.h"
 #include "sim_fixture.h"
 #include "tst_firmware_chx.h"
 
-#include "app/localization.h"
+#include "presentation/localization.h"
 #include "app/taskbar_indicator.h"
 
 #include <QAction>
@@ -121,8 +121,8 @@ void tst_FirmwareWindow::wholeUpdateFromTheMenu()
     QCOMPARE(controller.commandCount("BL02"), 64);
     QCOMPARE(controller.flashImage().left(data.size()), data);
     QVERIFY(!isRequestPending(FirmwareUpdate));
-    // The reconnection's download runs on; its schedule lines move the bar until it is whole.
-    QTRY_VERIFY_WITH_TIMEOUT(w->taskbar->done() == w->taskbar->total(), 10000);
+    // The download that follows the reconnection moves the bar again; it ends full.
+    QTRY_COMPARE_WITH_TIMEOUT(w->taskbar->done(), w->taskbar->total(), 10000);
 }
 
 void tst_FirmwareWindow::pictures()

@@ -1,5 +1,5 @@
 // The link thread against the simulated controller on a pseudo-terminal.
-#include "app/localization.h"
+#include "presentation/localization.h"
 #include "link/device_image.h"
 #include "link/firmware.h"
 #include "link/serial_port.h"

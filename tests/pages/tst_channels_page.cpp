@@ -3,7 +3,7 @@
 #include <QSlider>
 #include <QTest>
 
-#include "app/widgets.h"
+#include "widgets/widgets.h"
 #include "link/device_image.h"
 #include "pages/channels_page.h"
 #include "pages/modes.h"
@@ -31,8 +31,14 @@ private slots:
     void pictures();
 
 private:
-    QSlider *slider(int i) { return w->findChild<QSlider *>(QStringLiteral("trb%1").arg(i)); }
-    LabeledEdit *edit(int i) { return w->findChild<LabeledEdit *>(QStringLiteral("edt%1").arg(i)); }
+    // Read as the user sees them, with their page in front.
+    QSlider *slider(int i) { return shown(w->findChild<QSlider *>(QStringLiteral("trb%1").arg(i))); }
+    LabeledEdit *edit(int i) { return shown(w->findChild<LabeledEdit *>(QStringLiteral("edt%1").arg(i))); }
+    template <class T> T *shown(T *control)
+    {
+        showPageOf(w.get(), control);
+        return control;
+    }
     void connectIn(int mode)
     {
         Config.Mode = uint8_t(mode);

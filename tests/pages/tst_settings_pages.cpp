@@ -9,7 +9,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "app/widgets.h"
+#include "widgets/widgets.h"
 #include "link/device_image.h"
 #include "pages/config_page.h"
 #include "pages/expert_page.h"
@@ -78,6 +78,8 @@ private:
         T *object = w->findChild<T *>(name);
         if (!object)
             qFatal("no control %s", qPrintable(name));
+        // Read as the user sees it, with its page in front.
+        showPageOf(w.get(), object);
         return object;
     }
     LabeledEdit *edit(const QString &name) { return find<LabeledEdit>(name); }
@@ -370,7 +372,7 @@ void TstSettingsPages::realtime()
     QCOMPARE(pendingRequests(), SetConfig);
     // "Now" runs it first.
     Config.TimeLapse = 40;
-    w->settings->config->showConfig();
+    w->ShowConfig();
     w->btnNowClick();
     QCOMPARE(edit("edtTimeLapse")->text(), QStringLiteral("1"));
 }

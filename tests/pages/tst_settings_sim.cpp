@@ -1,9 +1,10 @@
+#include <QApplication>
 #include <QAction>
 #include <QLabel>
 #include <QTest>
 
-#include "app/widgets.h"
-#include "pages/settings_convert.h"
+#include "widgets/widgets.h"
+#include "presentation/settings_convert.h"
 #include "sim_fixture.h"
 
 // The settings pages against the simulated controller: what the download shows and what
@@ -17,7 +18,13 @@ private slots:
     void typedValuesReachController();
 
 private:
-    LabeledEdit *edit(const char *name) { return w->findChild<LabeledEdit *>(QString::fromLatin1(name)); }
+    // Read as the user sees it, with its page in front.
+    LabeledEdit *edit(const char *name)
+    {
+        auto *control = w->findChild<LabeledEdit *>(QString::fromLatin1(name));
+        showPageOf(w.get(), control);
+        return control;
+    }
     void typeInto(const char *name, const char *page, const QString &text)
     {
         w->SelectPage(w->page(QString::fromLatin1(page)));
@@ -49,6 +56,7 @@ void TstSettingsSim::downloadFillsPages()
     QCOMPARE(edit("edtTimeZoneBias")->text(), QString::number(int(expert.Bias)));
     QCOMPARE(edit("edtLCDBLMax")->text(), PairText(PairScale::PercentOf255, config.LCDBLMax));
     QCOMPARE(edit("edtLCDBLNight")->text(), PairText(PairScale::PercentOf255, expert.LCDBLNight));
+    w->SelectPage(w->page("tsWeather"));
     QCOMPARE(w->findChild<QLabel *>("lblCloudRatio")->text().isEmpty(), config.CloudP + config.CloudD == 0);
 }
 
@@ -65,11 +73,12 @@ void TstSettingsSim::typedValuesReachController()
     QTRY_COMPARE_WITH_TIMEOUT(int(controller.config().CloudP), 6, 5000);
 
     // Read back with nothing focused: the page shows what 6 means.
-    w->SelectPage(w->page("tsMessages"));
-    w->findChild<QWidget *>("mem")->setFocus();
+    w->SelectPage(w->page("tsWeather"));
+    if (QWidget *focused = QApplication::focusWidget())
+        focused->clearFocus();
     QVERIFY(waitForIdleLink());
     w->action("mnuRefresh")->trigger();
-    QTRY_COMPARE_WITH_TIMEOUT(edit("edtCloudCount")->text(), QStringLiteral("9"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(w->findChild<LabeledEdit *>("edtCloudCount")->text(), QStringLiteral("9"), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(edit("edtMoon5")->text(), QStringLiteral("37.5"), 5000);
 }
 

@@ -4,8 +4,8 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "schedule/schedule_grid.h"
-#include "schedule/visualize_page.h"
+#include "pages/schedule_grid.h"
+#include "pages/visualize_page.h"
 #include "widgets/image_view.h"
 #include "sim_fixture.h"
 
@@ -45,7 +45,7 @@ void TstScheduleLink::draggedPointReachesController()
     const QPoint grab(int(std::lround(p.x)), int(std::lround(p.y[0])));
     const ScheduleLine before = sim(w.get()).schedule()[4];
     QTest::mousePress(img, Qt::LeftButton, {}, grab);
-    QCOMPARE(w->DragLine, 4);
+    QCOMPARE(w->Edit.dragLine, 4);
     QTest::mouseMove(img, QPoint(grab.x(), -30));
     QTest::mouseRelease(img, Qt::LeftButton, {}, QPoint(grab.x(), -30));
     QVERIFY(waitForIdleLink());

@@ -1,0 +1,113 @@
+#include "app/ini_commands.h"
+
+#include <QAction>
+#include <QFileDialog>
+
+#include "presentation/app_info.h"
+#include "app/frm_lumora.h"
+#include "app/window_page_host.h"
+#include "presentation/localization.h"
+#include "files/ini_file.h"
+#include "files/settings_file.h"
+#include "link/device_image.h"
+
+IniCommands::IniCommands(TfrmLumora *window) : QObject(window), w(window)
+{
+    ChooseFile = [this](const FileDialogRequest &request) {
+        QFileDialog dialog(w, request.title, request.folder, request.filter);
+        dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        dialog.setDefaultSuffix(request.defaultSuffix);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().constFirst();
+    };
+
+    auto on = [this](const char *item, void (IniCommands::*handler)()) {
+        if (QAction *action = w->action(QString::fromLatin1(item)))
+            connect(action, &QAction::triggered, this, handler);
+    };
+    on("mnuScheduleConfigExport", &IniCommands::mnuScheduleConfigExportClick);
+    on("mnuConfigImport", &IniCommands::mnuConfigImportClick);
+    on("mnuScheduleImport", &IniCommands::mnuScheduleImportClick);
+}
+
+IniCommands::FileDialogRequest IniCommands::dialogRequest(bool save, const char *titleKey) const
+{
+    FileDialogRequest request;
+    request.save = save;
+    request.title = Translate(QString::fromLatin1(titleKey));
+    request.folder = w->ProgramFolder;
+    request.filter = TranslateFmt(QStringLiteral("LumoraConfig"), {QString::fromLatin1(AppInfo::Title)}) +
+                     QStringLiteral(" (*.ini)");
+    request.defaultSuffix = QStringLiteral("ini");
+    return request;
+}
+
+void IniCommands::logRead(IniFile::LoadResult result, const QString &fileName, const char *readKey) const
+{
+    w->AddLog(TranslateFmt(QString::fromLatin1(result == IniFile::LoadResult::Loaded ? readKey : "ImportUnreadable"),
+                           {fileName}));
+}
+
+void IniCommands::mnuScheduleConfigExportClick()
+{
+    // The link thread re-reads the records while the dialog is open, so the file gets the
+    // controller's present state.
+    raiseRequest(Refresh);
+    const QString fileName = ChooseFile(dialogRequest(true, "ExportScheduleConfig"));
+    if (fileName.isEmpty())
+        return;
+    // The download runs on while the dialog is open; a file written before it is whole
+    // would hold zeros and the values of an earlier controller.
+    if (!w->ImageComplete()) {
+        w->AddLog(Translate(QStringLiteral("ExportNotReady")));
+        return;
+    }
+    if (WriteSettingsFileChecked(fileName, OversizedFile::Keep) != SettingsWriteResult::Written)
+        w->AddLog(TranslateFmt(QStringLiteral("ExportFailed"), {fileName}));
+    else
+        w->AddLog(TranslateFmt(QStringLiteral("ExportWritten"), {fileName}));
+}
+
+void IniCommands::mnuConfigImportClick()
+{
+    const QString fileName = ChooseFile(dialogRequest(false, "ImportConfig"));
+    if (fileName.isEmpty())
+        return;
+    IniFile ini;
+    // An unreadable file reads as an empty one.
+    logRead(IniFile::load(fileName, &ini), fileName, "ConfigImported");
+    ReadSettingsFromIni(ini);
+    w->ShowInfo();
+    w->ShowConfig();
+    w->ShowExpert();
+    w->ShowExpertWeather();
+    // The grid's colours follow the channel colour names.
+    if (QWidget *grid = w->findChild<QWidget *>(QStringLiteral("sgSchedule")))
+        grid->update();
+    raiseRequest(ImportConfig);
+}
+
+void IniCommands::mnuScheduleImportClick()
+{
+    // The lines on their way from the controller would overwrite the imported ones.
+    if (isRequestPending(GetSchedule))
+        return;
+    const QString fileName = ChooseFile(dialogRequest(false, "ImportSchedule"));
+    if (fileName.isEmpty())
+        return;
+    IniFile ini;
+    logRead(IniFile::load(fileName, &ini), fileName, "ScheduleImported");
+    ReadScheduleFromIni(ini);
+    w->FillScheduleGrid();
+    markAllScheduleLinesChanged(SetSchedule);
+}
+
+void IniCommands::WriteBackupFile(const QString &port) { ::WriteBackupFile(w->ProgramFolder, port); }
+
+void IniCommands::applyEnabling(const EnableState &state)
+{
+    WindowPageHost host(w);
+    m_rules.apply(host, {}, state);
+}

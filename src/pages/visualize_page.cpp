@@ -1,0 +1,193 @@
+#include "pages/visualize_page.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMutexLocker>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+#include "pages/page_host.h"
+#include "schedule/schedule_edit.h"
+#include "presentation/localization.h"
+#include "link/device_image.h"
+#include "widgets/image_view.h"
+
+// ---------------------------------------------------------------------------
+// The page
+
+VisualizePage::VisualizePage(PageHost &host)
+    : QObject(host.window()), w(host), m_page(host.page(QStringLiteral("tsVisualize")))
+{
+    auto *layout = new QVBoxLayout(m_page);
+    layout->setContentsMargins(0, 0, 0, 6);
+    layout->setSpacing(6);
+
+    img = new ImageView(QStringLiteral("img"), m_page);
+    img->setCursor(Qt::CrossCursor);
+    img->setMinimumSize(240, 120);
+    img->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    layout->addWidget(img, 1);
+
+    auto *strip = new QHBoxLayout;
+    strip->setContentsMargins(8, 0, 8, 0);
+    strip->setSpacing(8);
+    lblVisualize = new QLabel(QStringLiteral("Adjust the following channel by click and drag:"), m_page);
+    lblVisualize->setObjectName(QStringLiteral("lblVisualize"));
+    cmbVisualize = new QComboBox(m_page);
+    cmbVisualize->setObjectName(QStringLiteral("cmbVisualize"));
+    cmbVisualize->setMinimumContentsLength(16);
+    cmbVisualize->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    for (int i = 0; i < ChannelCount; ++i)
+        cmbVisualize->addItem(ChannelCaption(i, Config.ColorName[i]));
+    cmbVisualize->setCurrentIndex(w.scheduleEdit().visualChannel);
+    lblVisualize->setBuddy(cmbVisualize);
+    cbxTimeLock = new QCheckBox(QStringLiteral("Lock times"), m_page);
+    cbxTimeLock->setObjectName(QStringLiteral("cbxTimeLock"));
+    strip->addWidget(lblVisualize);
+    strip->addWidget(cmbVisualize);
+    strip->addSpacing(16);
+    strip->addWidget(cbxTimeLock);
+    strip->addStretch(1);
+    layout->addLayout(strip);
+
+    tmrVisualize = new QTimer(this);
+    tmrVisualize->setObjectName(QStringLiteral("tmrVisualize"));
+    tmrVisualize->setInterval(DragRedrawMs);
+
+    connect(img, &ImageView::pressed, this, &VisualizePage::imgMouseDown);
+    connect(img, &ImageView::moved, this, &VisualizePage::imgMouseMove);
+    connect(img, &ImageView::released, this, &VisualizePage::imgMouseUp);
+    connect(img, &ImageView::needsDrawing, this, &VisualizePage::DrawLightCurves);
+    connect(tmrVisualize, &QTimer::timeout, this, &VisualizePage::tmrVisualizeTimer);
+    // activated: only a choice of the user, never the index set by a refill of the list.
+    connect(cmbVisualize, &QComboBox::activated, this, &VisualizePage::cmbVisualizeChange);
+}
+
+bool VisualizePage::isActivePage() const { return w.currentPage() == m_page; }
+
+void VisualizePage::DrawLightCurves()
+{
+    const bool geo = Config.Mode == ModeGeo;
+    m_geoDrawn = geo;
+    cbxTimeLock->setVisible(!geo);
+
+    QImage &image = img->prepareImage();
+    const curves::ChartGeometry g = curves::GeometryOf(image);
+    curves::ChartInput input;
+    input.lines = Schedule;
+    std::copy(std::begin(Config.ColorName), std::end(Config.ColorName), input.colourIndex.begin());
+    input.geo = geo;
+    input.visualChannel = std::clamp(w.scheduleEdit().visualChannel, 0, ChannelCount - 1);
+    input.dragLine = w.scheduleEdit().dragLine;
+    input.font = w.window()->font();
+    if (geo)
+        input.markerX = curves::GeoMarkerX(g, Info, Config);
+    else
+        input.markerX = curves::TimeMarkerX(g, Info.Hour, Info.Minute);
+    curves::DrawLightCurves(image, input, m_points);
+
+    // The image's table holds one point per line: that of the channel being edited.
+    const std::size_t shared = std::min(CurvePoints.size(), m_points.size());
+    for (std::size_t k = 0; k < shared; ++k)
+        CurvePoints[k] = QPoint(int(std::lround(m_points[k].x)),
+                                int(std::lround(m_points[k].y[std::size_t(input.visualChannel)])));
+    img->update();
+}
+
+void VisualizePage::showConfig()
+{
+    // Geo draws altitudes instead of clock times.
+    if ((Config.Mode == ModeGeo) != m_geoDrawn)
+        DrawLightCurves();
+}
+
+void VisualizePage::showChannelNames()
+{
+    if (cmbVisualize->view() && cmbVisualize->view()->isVisible())
+        return;
+    // The list is filled anew only when a name changed: refilling it with every read of
+    // Config would cost more than the rest of the refresh.
+    bool sameNames = cmbVisualize->count() == ChannelCount;
+    for (int i = 0; sameNames && i < ChannelCount; ++i)
+        sameNames = cmbVisualize->itemText(i) == ChannelCaption(i, Config.ColorName[i]);
+    const QSignalBlocker quiet(cmbVisualize);
+    if (!sameNames) {
+        cmbVisualize->clear();
+        for (int i = 0; i < ChannelCount; ++i)
+            cmbVisualize->addItem(ChannelCaption(i, Config.ColorName[i]));
+    }
+    cmbVisualize->setCurrentIndex(w.scheduleEdit().visualChannel);
+}
+
+void VisualizePage::pageShown(QWidget *, unsigned missed)
+{
+    // Showing the image draws it (needsDrawing); only the list may be behind.
+    refresh(missed & RefreshChannelNames);
+}
+
+void VisualizePage::applyEnabling(const EnableState &state) { m_rules.apply(w, {m_page}, state); }
+
+void VisualizePage::VisualChannelChanged()
+{
+    if (w.scheduleEdit().visualChannel >= 0 && w.scheduleEdit().visualChannel < cmbVisualize->count()) {
+        const QSignalBlocker quiet(cmbVisualize);
+        cmbVisualize->setCurrentIndex(w.scheduleEdit().visualChannel);
+    }
+    DrawLightCurves();
+}
+
+void VisualizePage::imgMouseDown(QPointF pos)
+{
+    if (isRequestPending(GetSchedule))
+        return;
+    tmrVisualize->start();
+    // Points of the last drawing, for lines that still exist.
+    const std::size_t count = std::min(m_points.size(), Schedule.size());
+    const int line = curves::HitTest(std::span(m_points.data(), count), w.scheduleEdit().visualChannel, pos);
+    if (line >= 0)
+        w.scheduleEdit().dragLine = line;
+}
+
+void VisualizePage::imgMouseMove(QPointF pos)
+{
+    const int line = w.scheduleEdit().dragLine;
+    if (line < 0 || std::size_t(line) >= Schedule.size() || isRequestPending(GetSchedule))
+        return;
+    const curves::ChartGeometry g = curves::GeometryOf(img->image());
+    const bool moveTime = !cbxTimeLock->isChecked() && Config.Mode != ModeGeo;
+    QMutexLocker lock(&DeviceLock);
+    curves::ApplyDrag(Schedule[std::size_t(line)], w.scheduleEdit().visualChannel, g, pos, moveTime);
+}
+
+void VisualizePage::imgMouseUp()
+{
+    tmrVisualize->stop();
+    if (w.scheduleEdit().dragLine < 0)
+        return;
+    const int line = w.scheduleEdit().dragLine;
+    w.scheduleEdit().dragLine = -1;
+    markScheduleLinesChanged({line});
+    // Once more without the drag label.
+    DrawLightCurves();
+}
+
+void VisualizePage::tmrVisualizeTimer()
+{
+    if (w.window()->isVisible())
+        DrawLightCurves();
+}
+
+void VisualizePage::cmbVisualizeChange(int index)
+{
+    if (index < 0 || index >= ChannelCount)
+        return;
+    w.scheduleEdit().visualChannel = index;
+    DrawLightCurves();
+}

@@ -1,0 +1,69 @@
+#pragma once
+#include <QImage>
+#include <QObject>
+#include <QPointF>
+
+#include <vector>
+
+#include "pages/enable_rules.h"
+#include "pages/page.h"
+#include "schedule/light_curves.h"
+
+class ImageView;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QTimer;
+class PageHost;
+
+// The Visualization page: the light curves of the schedule (img), the channel to edit
+// (cmbVisualize), "Lock times" (cbxTimeLock) and dragging a point of the edited channel
+// to change its level and, by clock time, its time. tmrVisualize redraws while a point is
+// being dragged.
+class VisualizePage : public QObject, public Page {
+    Q_OBJECT
+public:
+    explicit VisualizePage(PageHost &host);
+
+    QList<QWidget *> sheets() const override { return {m_page}; }
+    void applyEnabling(const EnableState &state) override;
+    void pageShown(QWidget *sheet, unsigned missed) override;
+
+    static constexpr int DragRedrawMs = 25;
+
+    void DrawLightCurves();
+    // The marker follows the controller's clock; the curves follow the schedule.
+    void showInfo() override { DrawLightCurves(); }
+    void showSchedule() override { DrawLightCurves(); }
+    void showConfig() override;
+    // The channel list ("A: Red" …) and its choice.
+    void showChannelNames() override;
+    // VisualChannel was changed elsewhere (the mouse wheel): the list follows, the chart
+    // is redrawn.
+    void VisualChannelChanged();
+
+    void imgMouseDown(QPointF pos);
+    void imgMouseMove(QPointF pos);
+    void imgMouseUp();
+    void tmrVisualizeTimer();
+    void cmbVisualizeChange(int index);
+
+    // Positions of the last drawing, one entry per schedule line.
+    const std::vector<curves::CurvePoint> &points() const { return m_points; }
+    bool isActivePage() const;
+
+    // Drawn at its own size in device pixels; cross-hair cursor.
+    ImageView *img = nullptr;
+    QLabel *lblVisualize = nullptr;
+    QComboBox *cmbVisualize = nullptr;
+    QCheckBox *cbxTimeLock = nullptr;
+    QTimer *tmrVisualize = nullptr;
+
+private:
+    PageHost &w;
+    QWidget *m_page;
+    bool m_geoDrawn = false;
+    EnableRules m_rules{{"tsVisualize", Enable::Connected}, {"lblVisualize", Enable::Connected},
+                        {"cmbVisualize", Enable::Connected}, {"cbxTimeLock", Enable::Connected}};
+    std::vector<curves::CurvePoint> m_points;
+};

@@ -1,0 +1,1 @@
+#include "presentation/app_info.h"

@@ -1,0 +1,10 @@
+#pragma once
+
+// What the schedule's editors share while the user edits: the channel the light curves
+// edit, the schedule line being dragged there and the channel copied in the grid's column
+// menu. Plain state, owned by the window and handed to the pages that edit the schedule.
+struct ScheduleEdit {
+    int visualChannel = 0;   // 0..11
+    int dragLine = -1;       // a schedule line while a point is dragged, else -1
+    int copiedChannel = -1;  // 0..11 after "Copy" in the column menu, else -1
+};

@@ -1,0 +1,255 @@
+#include <QAbstractButton>
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTest>
+
+#include <cmath>
+
+#include "link/device_image.h"
+#include "link/ports.h"
+#include "pages/chart_page.h"
+#include "widgets/image_view.h"
+#include "sim_fixture.h"
+#include "window_fixture.h"
+
+class TstChartPage : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void popupItems_data();
+    void popupItems();
+    void choosingASource_data();
+    void choosingASource();
+    void clicksAndPageChangeReadTheChart();
+    void handOverDrawsAtTheImageSize();
+    void chartOfTheSimulatedController();
+    void pictures_data();
+    void pictures();
+
+private:
+    QAction *item(const char *name) { return w->findChild<QAction *>(QString::fromLatin1(name)); }
+    void openPopup()
+    {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20), w->chart->imgTemp->mapToGlobal(QPoint(20, 20)));
+        QCoreApplication::sendEvent(w->chart->imgTemp, &event);
+    }
+    std::unique_ptr<TfrmLumora> w;
+    int m_popups = 0;
+};
+
+void TstChartPage::init()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    resetDeviceImage();
+    // A window connected to the simulator remembers its port; later windows must not
+    // try to reach it again.
+    ForgetPort();
+}
+
+void TstChartPage::cleanup() { w.reset(); }
+
+void TstChartPage::popupItems_data()
+{
+    QTest::addColumn<int>("water");
+    QTest::addColumn<int>("slave");
+    QTest::addColumn<int>("source");
+    QTest::addColumn<QString>("enabled");   // water, voltage, slave: 1 enabled
+    QTest::addColumn<QString>("checked");
+    QTest::newRow("both sensors, water") << 250 << 300 << 0 << "111" << "100";
+    QTest::newRow("no sensor, voltage") << int(NoValue16) << int(NoValue16) << 2 << "010" << "010";
+    QTest::newRow("slave only, slave") << int(NoValue16) << 280 << 3 << "011" << "001";
+    QTest::newRow("board source checks none shown") << 250 << int(NoValue16) << 1 << "110" << "000";
+}
+
+void TstChartPage::popupItems()
+{
+    QFETCH(int, water);
+    QFETCH(int, slave);
+    QFETCH(int, source);
+    QFETCH(QString, enabled);
+    QFETCH(QString, checked);
+    w = makeWindow({"-english"});
+    w->show();
+    w->SetConnected(true);
+    Info.WaterTemp = int16_t(water);
+    Info.SlaveTemp = int16_t(slave);
+    Expert.ChartMode = uint8_t(source);
+    m_popups = 0;
+    w->chart->ShowPopup = [this](QMenu *menu, const QPoint &) {
+        ++m_popups;
+        QCOMPARE(menu->objectName(), QStringLiteral("pumChart"));
+    };
+    openPopup();
+    QCOMPARE(m_popups, 1);
+    const char *names[] = {"mnuCHMTempWater", "mnuCHMVoltage", "mnuCHMTempSlave"};
+    QString isEnabled, isChecked;
+    for (const char *name : names) {
+        isEnabled += item(name)->isEnabled() ? u'1' : u'0';
+        isChecked += item(name)->isChecked() ? u'1' : u'0';
+    }
+    QCOMPARE(isEnabled, enabled);
+    QCOMPARE(isChecked, checked);
+    QVERIFY(!TfrmLumora::IsMenuItemShown(item("mnuCHMTempBoard")));
+}
+
+void TstChartPage::choosingASource_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("source");
+    QTest::addColumn<uint>("requests");
+    QTest::newRow("water") << "mnuCHMTempWater" << 0 << uint(ChartSource);
+    QTest::newRow("voltage") << "mnuCHMVoltage" << 2 << uint(ChartSource);
+    QTest::newRow("slave") << "mnuCHMTempSlave" << 3 << uint(ChartSource);
+    QTest::newRow("board does nothing") << "mnuCHMTempBoard" << 9 << 0u;
+}
+
+void TstChartPage::choosingASource()
+{
+    QFETCH(QString, name);
+    QFETCH(int, source);
+    QFETCH(uint, requests);
+    w = makeWindow({"-english"});
+    w->SetConnected(true);
+    Expert.ChartMode = 9;
+    setRequestFlags(0);
+    item(name.toLatin1().constData())->trigger();
+    QCOMPARE(int(Expert.ChartMode), source);
+    QCOMPARE(pendingRequests(), requests);
+    // The expert page's source buttons follow, when that page has them.
+    const char *buttons[] = {"rbtCHMTempWater", "", "rbtCHMVoltage", "rbtCHMTempSlave"};
+    if (source < 4 && *buttons[source])
+        if (auto *button = w->findChild<QAbstractButton *>(QString::fromLatin1(buttons[source])))
+            QVERIFY(button->isChecked());
+}
+
+void TstChartPage::clicksAndPageChangeReadTheChart()
+{
+    w = makeWindow({"-english"});
+    w->show();
+    w->SetConnected(true);
+    setRequestFlags(0);
+    w->SelectPage(w->page(QStringLiteral("tsTemp")));
+    QCOMPARE(pendingRequests(), GetChart);
+    setRequestFlags(0);
+    ImageView *image = w->chart->imgTemp;
+    QCOMPARE(image->cursor().shape(), Qt::CrossCursor);
+    QTest::mouseClick(image, Qt::RightButton, {}, QPoint(30, 30));
+    QCOMPARE(pendingRequests(), 0u);
+    QTest::mouseClick(image, Qt::LeftButton, {}, QPoint(30, 30));
+    QCOMPARE(pendingRequests(), GetChart);
+    // Without a connection the image takes no clicks.
+    w->SetConnected(false);
+    setRequestFlags(0);
+    QTest::mouseClick(image, Qt::LeftButton, {}, QPoint(30, 30));
+    QCOMPARE(pendingRequests(), 0u);
+}
+
+void TstChartPage::handOverDrawsAtTheImageSize()
+{
+    w = makeWindow({"-english"});
+    w->show();
+    w->SelectPage(w->page(QStringLiteral("tsTemp")));
+    ImageView *image = w->chart->imgTemp;
+    QTRY_VERIFY(!image->image().isNull());
+    QCOMPARE(image->image().deviceIndependentSize().toSize(), image->size());
+    // A chart read redraws; a resize redraws at the new size.
+    for (int n = 0; n < ChartSampleCount; ++n)
+        Chart.Sample[n] = int16_t(250 + n);
+    Expert.ChartInterval = 10;
+    const QImage before = image->image();
+    w->DrawSensorChart();
+    QVERIFY(image->image() != before);
+    w->resize(w->width() - 100, w->height() - 50);
+    QTRY_COMPARE(image->image().deviceIndependentSize().toSize(), image->size());
+}
+
+void TstChartPage::chartOfTheSimulatedController()
+{
+    w = makeConnectedWindow();
+    QVERIFY(w);
+    SimulatedController &controller = sim(w.get());
+    ChartRecord chart;
+    for (int n = 0; n < ChartSampleCount; ++n)
+        chart.Sample[n] = int16_t(1200 + 5 * n);
+    controller.setChart(chart);
+    w->SelectPage(w->page(QStringLiteral("tsTemp")));
+    QVERIFY(waitForIdleLink());
+    QCOMPARE(int(Chart.Sample[39]), 1200 + 5 * 39);
+    const QImage first = w->chart->imgTemp->image();
+    QVERIFY(!first.isNull());
+
+    const int reads = controller.commandCount(QStringLiteral("87"));
+    chart.Sample[0] = NoValue16;
+    controller.setChart(chart);
+    QTest::mouseClick(w->chart->imgTemp, Qt::LeftButton, {}, QPoint(50, 50));
+    QTRY_COMPARE_WITH_TIMEOUT(controller.commandCount(QStringLiteral("87")), reads + 1, 5000);
+    QTRY_VERIFY(w->chart->imgTemp->image() != first);
+}
+
+void TstChartPage::pictures_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<int>("source");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QSize>("size");   // empty: a little above the smallest window
+    QTest::newRow("water en") << "-english" << int(ChartWaterTemp) << "chart_water_en" << QSize();
+    QTest::newRow("water de, Fahrenheit") << "-german" << int(ChartWaterTemp) << "chart_water_de_f" << QSize();
+    QTest::newRow("voltage en") << "-english" << int(ChartInputVoltage) << "chart_voltage_en" << QSize();
+    QTest::newRow("slave de") << "-german" << int(ChartSlaveTemp) << "chart_slave_de" << QSize();
+    QTest::newRow("empty de") << "-german" << -1 << "chart_empty_de" << QSize();
+    QTest::newRow("water en, design size") << "-english" << int(ChartWaterTemp) << "chart_water_en_design"
+                                           << QSize(TfrmLumora::DesignWidth, TfrmLumora::DesignHeight);
+    QTest::newRow("water en, 1920") << "-english" << int(ChartWaterTemp) << "chart_water_en_1920" << QSize(1920, 1080);
+}
+
+void TstChartPage::pictures()
+{
+    QFETCH(QString, language);
+    QFETCH(int, source);
+    QFETCH(QString, name);
+    if (language == u"-german")
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    w = makeWindow({language});
+    w->SetConnected(true);
+    Info.Hour = 14;
+    Info.Minute = 7;
+    Info.Second = 0;
+    Info.Centisecond = 0;
+    Expert.ChartInterval = source == ChartSlaveTemp ? 60 : 10;
+    if (name.endsWith(u"_f"))
+        Config.Flag |= FlagFahrenheit;
+    for (int n = 0; n < ChartSampleCount; ++n) {
+        const double wave = std::sin(n / 6.0);
+        if (source < 0)
+            Chart.Sample[n] = NoValue16;
+        else if (source == ChartInputVoltage)
+            Chart.Sample[n] = int16_t(1215 + 20 * wave);
+        else if (source == ChartSlaveTemp)
+            Chart.Sample[n] = int16_t(560 + 60 * wave);
+        else
+            Chart.Sample[n] = int16_t(251 + 6 * wave);
+    }
+    if (source >= 0)
+        Chart.Sample[17] = NoValue16;   // one lost sample
+    Expert.ChartMode = uint8_t(std::max(source, 0));
+    w->SelectPage(w->page(QStringLiteral("tsTemp")));
+    QFETCH(QSize, size);
+    if (size.isEmpty())
+        size = QSize(TfrmLumora::MinimumPageWidth + 40, TfrmLumora::MinimumPageHeight + 100);
+    if (w->devicePixelRatioF() > 1)
+        name += QStringLiteral("_2x");
+    w->resize(size);
+    w->show();
+    QCoreApplication::processEvents();
+    w->DrawSensorChart();
+    savePicture(w.get(), w->size(), name);
+    // Drawn at the chart's own size, pixel for pixel on the screen.
+    const QImage &image = w->chart->imgTemp->image();
+    QCOMPARE(image.size(), w->chart->imgTemp->pixelSize());
+    QCOMPARE(image.devicePixelRatio(), w->chart->imgTemp->devicePixelRatioF());
+}
+
+QTEST_MAIN(TstChartPage)
+#include "tst_chart_page.moc"

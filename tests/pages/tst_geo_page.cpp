@@ -1,0 +1,528 @@
+#include <QAction>
+#include <QLineEdit>
+#include <QCalendarWidget>
+#include <QDateEdit>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QTimeZone>
+
+#include <time.h>
+
+#include <cmath>
+
+#include "widgets/widgets.h"
+#include "pages/geo_page.h"
+#include "geo/geo_view.h"
+#include "geo/world_map.h"
+#include "link/device_image.h"
+#include "link/ports.h"
+#include "widgets/image_view.h"
+#include "sim_fixture.h"
+
+class TstGeoPage : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void mapClick_data();
+    void mapClick();
+    void scaledMapClick_data();
+    void scaledMapClick();
+    void mouseMoveOnlyShowsPosition();
+    void typedCoordinates_data();
+    void typedCoordinates();
+    void timeSlider();
+    void typedTime_data();
+    void typedTime();
+    void datePickedInCalendar();
+    void refreshSkipsFocusedControls();
+    void nowButtonAndMenu();
+    void viewFollowsPageAndInfo();
+    void againstSimulatedController();
+    void disconnectedPageSaysSo();
+    void pictures();
+
+private:
+    void activate(QWidget *control)
+    {
+        w->SelectPage(w->page("tsGeo"));
+        control->setFocus();
+        QCoreApplication::processEvents();
+        QVERIFY(control->hasFocus());
+        setRequestFlags(0);
+    }
+    // The map exactly as large as the reference map, at which every place has its pinned pixel.
+    void referenceMap()
+    {
+        geo()->imgGeo->setFixedSize(ReferenceMapSize);
+        w->resize(1400, 900);
+        QCoreApplication::processEvents();
+        QCOMPARE(geo()->imgGeo->image().size() / geo()->imgGeo->image().devicePixelRatio(), ReferenceMapSize);
+    }
+    // The drawn map's pixel that covers the centre of a pixel of the reference map.
+    QPoint shownPixel(QPoint reference)
+    {
+        const QSize size = geo()->imgGeo->image().size();
+        return QPoint(int(std::floor((reference.x() + 0.5) * size.width() / geomap::Width)),
+                      int(std::floor((reference.y() + 0.5) * size.height() / geomap::Height)));
+    }
+    void mouseAt(QEvent::Type type, QPoint reference)
+    {
+        QCoreApplication::processEvents();   // the page's layout after the page change
+        ImageView *view = geo()->imgGeo;
+        const QPointF at = view->positionOfImagePixel(shownPixel(reference));
+        QMouseEvent event(type, at, view->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &event);
+    }
+    void clickMap(QPoint reference)
+    {
+        mouseAt(QEvent::MouseButtonPress, reference);
+        mouseAt(QEvent::MouseButtonRelease, reference);
+    }
+    GeoPage *geo() { return w->geo; }
+    std::unique_ptr<TfrmLumora> w;
+};
+
+void TstGeoPage::initTestCase()
+{
+    qputenv("TZ", "UTC");
+    tzset();
+}
+
+void TstGeoPage::init()
+{
+    // The simulator test remembers its port; no other window may connect to it.
+    ForgetPort();
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    resetDeviceImage();
+    w = makeWindow({"-english"});
+    w->show();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+}
+
+void TstGeoPage::cleanup()
+{
+    w.reset();
+    ForgetPort();
+}
+
+void TstGeoPage::mapClick_data()
+{
+    QTest::addColumn<QPoint>("pixel");
+    QTest::addColumn<int>("lat");
+    QTest::addColumn<int>("lon");
+    QTest::addColumn<QString>("latText");
+    QTest::addColumn<QString>("lonText");
+    QTest::newRow("top left corner") << QPoint(0, 0) << 900 << -1800 << "90" << "-180";
+    QTest::newRow("centre") << QPoint(500, 250) << 0 << 0 << "0" << "0";
+    QTest::newRow("last pixel") << QPoint(999, 499) << -896 << 1796 << "-89.6" << "179.6";
+    QTest::newRow("central Europe") << QPoint(528, 111) << 500 << 101 << "50" << "10.1";
+}
+
+void TstGeoPage::mapClick()
+{
+    QFETCH(QPoint, pixel);
+    QFETCH(int, lat);
+    QFETCH(int, lon);
+    w->SelectPage(w->page("tsGeo"));
+    referenceMap();
+    setRequestFlags(0);
+    clickMap(pixel);
+    QCOMPARE(int(Config.Lat), lat);
+    QCOMPARE(int(Config.Lon), lon);
+    QTEST(geo()->edtLat->text(), "latText");
+    QTEST(geo()->edtLon->text(), "lonText");
+    QCOMPARE(pendingRequests(), SetConfig);
+    const QPoint marker = MapPixelForPlace(lat * 0.1, lon * 0.1);
+    QCOMPARE(geo()->imgGeo->image().pixel(marker), geomap::MarkerColour);
+}
+
+void TstGeoPage::scaledMapClick_data()
+{
+    QTest::addColumn<QSize>("window");
+    QTest::addColumn<QPoint>("reference");
+    const QList<QPoint> pixels = {QPoint(0, 0), QPoint(500, 250), QPoint(999, 499), QPoint(528, 111), QPoint(304, 344)};
+    for (const QSize window : {QSize(TfrmLumora::DesignWidth, TfrmLumora::DesignHeight), QSize(1920, 1080),
+                               QSize(767, 531)})
+        for (const QPoint pixel : pixels)
+            QTest::addRow("%dx%d at %d,%d", window.width(), window.height(), pixel.x(), pixel.y()) << window << pixel;
+}
+
+void TstGeoPage::scaledMapClick()
+{
+    // At any window size and scale the map fills its part of the page, and a click picks the
+    // place it picks on the reference map, within a pixel.
+    QFETCH(QSize, window);
+    QFETCH(QPoint, reference);
+    w->resize(window);
+    w->SelectPage(w->page("tsGeo"));
+    QCoreApplication::processEvents();
+    ImageView *view = geo()->imgGeo;
+    const QImage &shown = view->image();
+    QCOMPARE(shown.devicePixelRatio(), view->devicePixelRatioF());
+    QCOMPARE(shown.size(), MapSizeWithin(view->pixelSize()));
+
+    setRequestFlags(0);
+    clickMap(reference);
+    QCOMPARE(pendingRequests(), SetConfig);
+    const GeoPlace expected = PlaceForMapPixel(reference.x(), reference.y());
+    const double lat = int16_t(Config.Lat) * 0.1, lon = int16_t(Config.Lon) * 0.1;
+    QVERIFY2(std::abs(lat - expected.latitude) <= 180.0 / std::min(shown.height(), geomap::Height) + 0.05,
+             qPrintable(QString::number(lat)));
+    QVERIFY2(std::abs(lon - expected.longitude) <= 360.0 / std::min(shown.width(), geomap::Width) + 0.05,
+             qPrintable(QString::number(lon)));
+
+    // The marker sits where the click was: the stored place (tenths of a degree) may move
+    // it by the pixels a twentieth of a degree spans.
+    const QPoint clicked = shownPixel(reference);
+    const QPoint marker = MapPixelForPlace(lat, lon, shown.size());
+    const int slack = 1 + int(std::ceil(0.05 * std::max(shown.width() / 360.0, shown.height() / 180.0)));
+    QVERIFY2(std::abs(marker.x() - clicked.x()) <= slack && std::abs(marker.y() - clicked.y()) <= slack,
+             qPrintable(QStringLiteral("marker %1,%2 click %3,%4").arg(marker.x()).arg(marker.y()).arg(clicked.x()).arg(clicked.y())));
+    const QPoint inside(std::min(marker.x(), shown.width() - 1), std::min(marker.y(), shown.height() - 1));
+    QCOMPARE(shown.pixel(inside), geomap::MarkerColour);
+}
+
+void TstGeoPage::mouseMoveOnlyShowsPosition()
+{
+    w->SelectPage(w->page("tsGeo"));
+    referenceMap();
+    const QByteArray before(reinterpret_cast<const char *>(&Config), sizeof Config);
+    setRequestFlags(0);
+    mouseAt(QEvent::MouseMove, QPoint(523, 118));
+    QTRY_COMPARE(w->sbPanel[0]->text(), QStringLiteral("Mouse position: Latitude: 47.5°, Longitude: 8.3°"));
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(&Config), sizeof Config), before);
+    QCOMPARE(pendingRequests(), 0u);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(geo()->imgGeo, &leave);
+    QCOMPARE(w->sbPanel[0]->text(), QString());
+}
+
+void TstGeoPage::typedCoordinates_data()
+{
+    QTest::addColumn<bool>("german");
+    QTest::addColumn<bool>("latitude");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("stored");   // -9999: unchanged and nothing sent
+    QTest::newRow("decimal comma") << true << true << "47,5" << 475;
+    QTest::newRow("longitude, decimal point") << false << false << "-122.4" << -1224;
+    QTest::newRow("letters") << false << true << "north" << -9999;
+    QTest::newRow("point in German") << true << false << ".5" << -9999;
+    QTest::newRow("latitude limited to the pole") << false << true << "123" << 900;
+    QTest::newRow("beyond 16 bits, limited") << false << false << "-99999" << -1800;
+}
+
+void TstGeoPage::typedCoordinates()
+{
+    QFETCH(bool, german);
+    QFETCH(bool, latitude);
+    QFETCH(QString, typed);
+    QFETCH(int, stored);
+    if (german) {
+        cleanup();
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        resetDeviceImage();
+        w = makeWindow({"-german"});
+        w->show();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    }
+    LabeledEdit *edit = latitude ? geo()->edtLat : geo()->edtLon;
+    activate(edit->edit());
+    const int before = latitude ? int16_t(Config.Lat) : int16_t(Config.Lon);
+    edit->edit()->clear();
+    setRequestFlags(0);
+    QTest::keyClicks(edit->edit(), typed);
+    const int now = latitude ? int16_t(Config.Lat) : int16_t(Config.Lon);
+    if (stored == -9999) {
+        QCOMPARE(now, before);
+        QCOMPARE(pendingRequests(), 0u);
+    } else {
+        QCOMPARE(now, stored);
+        QCOMPARE(pendingRequests(), SetConfig);
+        QCOMPARE(edit->text(), typed);   // the edit keeps what was typed
+    }
+}
+
+void TstGeoPage::timeSlider()
+{
+    QSlider *slider = geo()->trbTime;
+    activate(slider);
+    QTest::keyClick(slider, Qt::Key_End);
+    QCOMPARE(slider->value(), 1439);
+    QCOMPARE(int(Info.Hour), 23);
+    QCOMPARE(int(Info.Minute), 59);
+    QCOMPARE(geo()->edtTime->text(), QStringLiteral("23:59"));
+    QCOMPARE(pendingRequests(), SetInfoTime);
+    setRequestFlags(0);
+    QTest::keyClick(slider, Qt::Key_PageDown);   // one hour back
+    QCOMPARE(int(Info.Hour), 22);
+    QCOMPARE(int(Info.Minute), 59);
+    QCOMPARE(pendingRequests(), SetInfoTime);
+    // Moving to the stored time sends nothing.
+    setRequestFlags(0);
+    Info.Hour = 10;
+    Info.Minute = 0;
+    slider->setValue(600);
+    QCOMPARE(pendingRequests(), 0u);
+}
+
+void TstGeoPage::typedTime_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("position");
+    QTest::newRow("7:5") << "7:5" << true << 425;
+    QTest::newRow("23:59") << "23:59" << true << 1439;
+    QTest::newRow("hour 24") << "24:00" << false << 0;
+    QTest::newRow("no colon") << "0730" << false << 0;
+    QTest::newRow("letters") << "ab:cd" << false << 0;
+}
+
+void TstGeoPage::typedTime()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, valid);
+    Info.Hour = 12;
+    Info.Minute = 34;
+    w->ShowInfo();
+    QLineEdit *edit = geo()->edtTime->edit();
+    activate(edit);
+    edit->clear();
+    setRequestFlags(0);
+    QTest::keyClicks(edit, typed);
+    if (!valid) {
+        QCOMPARE(int(Info.Hour), 12);
+        QCOMPARE(int(Info.Minute), 34);
+        QCOMPARE(geo()->trbTime->value(), 12 * 60 + 34);
+        QCOMPARE(pendingRequests(), 0u);
+        return;
+    }
+    QFETCH(int, position);
+    QCOMPARE(geo()->trbTime->value(), position);
+    QCOMPARE(Info.Hour * 60 + Info.Minute, position);
+    QCOMPARE(pendingRequests(), SetInfoTime);
+    QCOMPARE(edit->text(), typed);
+}
+
+void TstGeoPage::datePickedInCalendar()
+{
+    SetInfoClock(Info, QDateTime(QDate(2024, 3, 20), QTime(12, 0)));
+    w->ShowInfo();
+    QDateEdit *dtp = geo()->dtp;
+    activate(dtp);
+    // The arrow at the right end opens the calendar.
+    QTest::mouseClick(dtp, Qt::LeftButton, {}, QPoint(dtp->width() - 6, dtp->height() / 2));
+    QCalendarWidget *calendar = dtp->calendarWidget();
+    QTRY_VERIFY(calendar->isVisible());
+    QWidget *table = calendar->focusWidget() ? calendar->focusWidget() : calendar;
+    QTest::keyClick(table, Qt::Key_Down);     // a week later
+    QTest::keyClick(table, Qt::Key_Return);
+    QTRY_COMPARE(dtp->date(), QDate(2024, 3, 27));
+    QCOMPARE(int(Info.Day), 27);
+    QVERIFY(isRequestPending(SetInfoTime));
+}
+
+void TstGeoPage::refreshSkipsFocusedControls()
+{
+    auto shown = [this] {
+        return QStringList{geo()->edtTime->text(), QString::number(geo()->trbTime->value()),
+                           geo()->dtp->date().toString(Qt::ISODate), geo()->edtLat->text(), geo()->edtLon->text()};
+    };
+    auto refresh = [this](const QDateTime &clock, int lat, int lon) {
+        SetInfoClock(Info, clock);
+        Config.Lat = int16_t(lat);
+        Config.Lon = int16_t(lon);
+        w->ShowInfo();
+        w->ShowConfig();
+    };
+    const QDateTime first(QDate(2024, 5, 6), QTime(7, 8)), second(QDate(2024, 5, 9), QTime(21, 30));
+    const QStringList firstShown{"07:08", "428", "2024-05-06", "-33.9", "151.2"};
+    const QStringList secondShown{"21:30", "1290", "2024-05-09", "10", "20"};
+    QWidget *controls[] = {geo()->edtTime->edit(), geo()->trbTime, geo()->dtp, geo()->edtLat->edit(),
+                           geo()->edtLon->edit()};
+    for (int focused = -1; focused < 5; ++focused) {
+        activate(focused < 0 ? static_cast<QWidget *>(geo()->btnNow) : controls[focused]);
+        refresh(first, -339, 1512);
+        if (focused < 0)
+            QCOMPARE(shown(), firstShown);
+        geo()->btnNow->setFocus();
+        refresh(first, -339, 1512);
+        activate(focused < 0 ? static_cast<QWidget *>(geo()->btnNow) : controls[focused]);
+        refresh(second, 100, 200);
+        QStringList expected = secondShown;
+        if (focused >= 0)
+            expected[focused] = firstShown[focused];
+        QCOMPARE(shown(), expected);
+        QCOMPARE(pendingRequests(), 0u);
+    }
+    // A clock without a valid date leaves the picker as it is.
+    geo()->btnNow->setFocus();
+    Info.Month = 13;
+    w->ShowInfo();
+    QCOMPARE(geo()->dtp->date(), QDate(2024, 5, 9));
+}
+
+void TstGeoPage::nowButtonAndMenu()
+{
+    Config.TimeLapse = 10;
+    SetInfoClock(Info, QDateTime(QDate(2021, 1, 2), QTime(3, 4)));
+    w->SelectPage(w->page("tsGeo"));
+    setRequestFlags(0);
+    const QDateTime before = QDateTime::currentDateTime();
+    QTest::mouseClick(geo()->btnNow, Qt::LeftButton);
+    const QDateTime clock(controllerDate(Info), controllerTime(Info));
+    QVERIFY(clock.secsTo(before) <= 1 && before.secsTo(clock) <= 2);
+    QCOMPARE(int(Config.TimeLapse), 1);
+    QCOMPARE(pendingRequests(), SetInfoTime | SetConfig);
+    QCOMPARE(geo()->edtTime->text(), ClockText(Info.Hour, Info.Minute));
+    QCOMPARE(geo()->trbTime->value(), Info.Hour * 60 + Info.Minute);
+    QCOMPARE(geo()->dtp->date(), controllerDate(Info));
+    QVERIFY(geo()->lblGeo->text().startsWith(QStringLiteral("Sun: ")));
+
+    // "Set current time and date" from the menu: the Geo page, then "Now".
+    w->SelectPage(w->page("tsMessages"));
+    SetInfoClock(Info, QDateTime(QDate(2021, 1, 2), QTime(3, 4)));
+    setRequestFlags(0);
+    w->action("mnuSetTimeDate")->setEnabled(true);
+    const QDate dayBefore = QDate::currentDate();
+    w->action("mnuSetTimeDate")->trigger();
+    const QDate dayAfter = QDate::currentDate();
+    QCOMPARE(w->pc->currentWidget(), w->page("tsGeo"));
+    QVERIFY(controllerDate(Info) == dayBefore || controllerDate(Info) == dayAfter);
+    QVERIFY(isRequestPending(SetInfoTime));
+}
+
+void TstGeoPage::viewFollowsPageAndInfo()
+{
+    // The map is drawn when the page is first shown, never on the way to the first window.
+    QVERIFY(geo()->imgGeo->image().isNull());
+    w->SelectPage(w->page("tsMessages"));
+    Config.Lat = int16_t(0);
+    Config.Lon = int16_t(0);
+    SetInfoClock(Info, QDateTime(QDate(2024, 3, 20), QTime(12, 0)));
+    // Not the active page: ShowInfo leaves the view alone.
+    const QString oldText = geo()->lblGeo->text();
+    w->ShowInfo();
+    QCOMPARE(geo()->lblGeo->text(), oldText);
+    // Becoming active redraws it from the image.
+    w->SelectPage(w->page("tsGeo"));
+    referenceMap();
+    QCOMPARE(geo()->imgGeo->image().pixel(500, 250), geomap::MarkerColour);
+    const QString noon = geo()->lblGeo->text();
+    QCOMPARE(noon, ComputeGeoView(Config, Info).text);
+    QVERIFY(noon.contains(u'\n'));
+    QVERIFY(!geo()->imgMoon->image().isNull());
+    // New information while active: the view follows the controller's clock.
+    Info.Hour = 18;
+    w->ShowInfo();
+    QVERIFY(geo()->lblGeo->text() != noon);
+    QCOMPARE(geo()->lblGeo->text(), ComputeGeoView(Config, Info).text);
+    // A double click on the moon opens the configuration page.
+    QTest::mouseDClick(geo()->imgMoon, Qt::LeftButton);
+    QCOMPARE(w->pc->currentWidget(), w->page("tsConfig"));
+}
+
+void TstGeoPage::againstSimulatedController()
+{
+    cleanup();
+    w = makeConnectedWindow();
+    QVERIFY(w);
+    SimulatedController &controller = sim(w.get());
+    QVERIFY(geo()->lblGeoOffline->isHidden());
+    QCOMPARE(geo()->edtLat->text(), CoordinateText(int16_t(controller.config().Lat)));
+    QCOMPARE(geo()->edtLon->text(), CoordinateText(int16_t(controller.config().Lon)));
+
+    // A place picked on the map, a typed time and "Now" reach the controller.
+    w->SelectPage(w->page("tsGeo"));
+    referenceMap();
+    clickMap(QPoint(250, 125));
+    QTRY_COMPARE_WITH_TIMEOUT(int(int16_t(controller.config().Lat)), 450, 5000);
+    QCOMPARE(int(int16_t(controller.config().Lon)), -900);
+    QLineEdit *time = geo()->edtTime->edit();
+    activate(time);
+    time->clear();
+    // Half a day away from the controller's clock, which runs with this computer's: the hour
+    // typed is never the one the controller already has, whatever the time of day.
+    const int hour = (controller.deviceTime().time().hour() + 12) % 24;
+    QTest::keyClicks(time, QStringLiteral("%1:5").arg(hour));
+    QTRY_VERIFY_WITH_TIMEOUT(controller.deviceTime().time().hour() == hour, 5000);
+    QVERIFY(qAbs(controller.deviceTime().time().minute() - 5) <= 1);
+    QTest::mouseClick(geo()->btnNow, Qt::LeftButton);
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime wallClock(now.date(), now.time(), QTimeZone::utc());
+    QTRY_VERIFY_WITH_TIMEOUT(qAbs(controller.deviceTime().secsTo(wallClock)) <= 2, 5000);
+    // The polled clock comes back into the page's controls (at midnight it may be a day on).
+    geo()->btnNow->setFocus();
+    QTRY_VERIFY_WITH_TIMEOUT(geo()->dtp->date() == now.date() || geo()->dtp->date() == now.date().addDays(1), 5000);
+}
+
+void TstGeoPage::disconnectedPageSaysSo()
+{
+    // Not connected: a place picked here is shown, and the page says plainly that it does
+    // not reach any controller.
+    w->SelectPage(w->page("tsGeo"));
+    QVERIFY(geo()->lblGeoOffline->isVisible());
+    QCOMPARE(geo()->lblGeoOffline->text(),
+             QStringLiteral("Not connected: place, date and time chosen here are only shown and do not change the "
+                            "controller."));
+    QVERIFY(geo()->lblGeoOffline->geometry().bottom() < geo()->imgGeo->geometry().top());
+    referenceMap();
+    clickMap(QPoint(250, 125));
+    QCOMPARE(int(int16_t(Config.Lat)), 450);
+    QCOMPARE(geo()->edtLat->text(), QStringLiteral("45"));
+    w->SetConnected(true);
+    QVERIFY(geo()->lblGeoOffline->isHidden());
+    w->SetConnected(false);   // the window turns to the Messages page
+    QVERIFY(!geo()->lblGeoOffline->isHidden());
+
+    cleanup();
+    w = makeWindow({"-german"});
+    w->show();
+    w->SelectPage(w->page("tsGeo"));
+    QVERIFY(geo()->lblGeoOffline->text().startsWith(QStringLiteral("Nicht verbunden:")));
+}
+
+void TstGeoPage::pictures()
+{
+    for (bool german : {false, true}) {
+        cleanup();
+        QLocale::setDefault(german ? QLocale(QLocale::German, QLocale::Germany)
+                                   : QLocale(QLocale::English, QLocale::UnitedStates));
+        resetDeviceImage();
+        w = makeWindow({german ? "-german" : "-english"});
+        SetInfoClock(Info, QDateTime(QDate(2024, 3, 20), QTime(16, 0)));
+        if (german) {   // far east, near the map's edge
+            Config.Lat = int16_t(-339);
+            Config.Lon = int16_t(1512);
+        }
+        w->show();
+        w->ShowInfo();
+        w->ShowConfig();
+        w->SelectPage(w->page("tsGeo"));
+        const QString suffix = german ? QStringLiteral("_de") : QStringLiteral("_en");
+        const QString scale = w->devicePixelRatioF() > 1 ? QStringLiteral("_2x") : QString();
+        savePicture(w.get(), QSize(TfrmLumora::DesignWidth, TfrmLumora::DesignHeight), "geo_design" + suffix + scale);
+        savePicture(w.get(), QSize(1920, 1080), "geo_1920" + suffix + scale);
+        w->resize(767, 531);
+        w->SelectPage(w->page("tsMessages"));
+        w->SelectPage(w->page("tsGeo"));
+        savePicture(w.get(), QSize(767, 531), "geo_small" + suffix + scale);
+        const QImage &shown = geo()->imgGeo->image();
+        const QPoint marker = MapPixelForPlace(int16_t(Config.Lat) * 0.1, int16_t(Config.Lon) * 0.1, shown.size());
+        QVERIFY(shown.rect().contains(marker));
+        QCOMPARE(shown.pixel(marker), geomap::MarkerColour);
+        QVERIFY(geo()->lblGeo->isVisible());
+        QVERIFY(geo()->imgMoon->isVisible());
+        QVERIFY(geo()->trbTime->width() >= 100);
+    }
+}
+
+QTEST_MAIN(TstGeoPage)
+#include "tst_geo_page.moc"

@@ -1,0 +1,276 @@
+// The Visualization page in the window: dragging points, "Lock times", mode Geo, the
+// channel choice by list and wheel, the refusal during a download, redrawing on ShowInfo.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QTest>
+#include <QTimer>
+#include <QWheelEvent>
+
+#include "link/device_image.h"
+#include "pages/visualize_page.h"
+#include "widgets/image_view.h"
+#include "window_fixture.h"
+
+namespace {
+
+// Ten lines of a day; channel c has the line's level − 6c.
+void SetTenLines()
+{
+    const int rows[10][4] = {{0, 0, -18, 0},   {6, 30, -6, 20}, {7, 30, 0, 40},  {9, 0, 15, 70},  {12, 0, 45, 100},
+                             {14, 0, 55, 100}, {17, 0, 30, 90}, {19, 30, 5, 55}, {21, 0, -8, 25}, {24, 0, -20, 0}};
+    Schedule.assign(10, ScheduleLine{});
+    ScheduleDirty.assign(10, 0);
+    CurvePoints.assign(10, QPoint());
+    Info.LineCount = 10;
+    for (std::size_t k = 0; k < 10; ++k) {
+        Schedule[k].Hour = uint8_t(rows[k][0]);
+        Schedule[k].Minute = uint8_t(rows[k][1]);
+        Schedule[k].Alt = curves::StoredAltitude(rows[k][2]);
+        for (int c = 0; c < 12; ++c)
+            Schedule[k].Color16[c] = uint8_t(std::max(0, rows[k][3] - 6 * c));
+    }
+    const uint8_t colours[12] = {8, 7, 4, 11, 5, 2, 3, 12, 14, 15, 9, 6};
+    std::copy(std::begin(colours), std::end(colours), Config.ColorName);
+}
+
+} // namespace
+
+class TstVisualizePage : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup() { w.reset(); }
+    void lockTimesAndGeoChangeOnlyTheLevel_data();
+    void lockTimesAndGeoChangeOnlyTheLevel();
+    void pressDuringDownload();
+    void channelChoice_data();
+    void channelChoice();
+    void showInfoRedrawsOnlyWhenInFront();
+    void shorterTablesStayInBounds();
+    void pictures_data();
+    void pictures();
+
+private:
+    void start(int mode, const QString &language = "-english", QSize size = QSize(1009, 700))
+    {
+        w = makeWindow({language});
+        w->resize(size);
+        w->show();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        SetTenLines();
+        Config.Mode = uint8_t(mode);
+        w->SetConnected(true);
+        w->ShowConfig();
+        setRequestFlags(0);
+        w->SelectPage(w->page("tsVisualize"));
+        w->FillScheduleGrid();
+    }
+    QPoint pointOf(int line, int channel)
+    {
+        const curves::CurvePoint &p = page()->points()[std::size_t(line)];
+        return QPoint(int(std::lround(p.x)), int(std::lround(p.y[std::size_t(channel)])));
+    }
+    void press(QPoint at) { QTest::mousePress(img(), Qt::LeftButton, {}, at); }
+    void release(QPoint at) { QTest::mouseRelease(img(), Qt::LeftButton, {}, at); }
+    VisualizePage *page() { return w->visualize; }
+    QWidget *img() { return page()->img; }
+
+    std::unique_ptr<TfrmLumora> w;
+};
+
+void TstVisualizePage::init()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    resetDeviceImage();
+}
+
+void TstVisualizePage::lockTimesAndGeoChangeOnlyTheLevel_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("locked");
+    QTest::addColumn<bool>("timeMoves");
+    QTest::newRow("auto") << int(ModeAuto) << false << true;
+    QTest::newRow("auto, times locked") << int(ModeAuto) << true << false;
+    QTest::newRow("geo") << int(ModeGeo) << false << false;
+}
+
+void TstVisualizePage::lockTimesAndGeoChangeOnlyTheLevel()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, locked);
+    QFETCH(bool, timeMoves);
+    start(mode);
+    QCOMPARE(page()->cbxTimeLock->isHidden(), mode == ModeGeo);
+    page()->cbxTimeLock->setChecked(locked);
+    const ScheduleLine before = Schedule[3];
+    press(pointOf(3, 0) + QPoint(3, -3));
+    QCOMPARE(w->Edit.dragLine, 3);
+    QVERIFY(page()->tmrVisualize->isActive());
+    // Far beyond the right and the top margin: 24:00 (unless the time stays) and 100 %.
+    const QPoint target = pointOf(3, 0) + QPoint(img()->width(), -img()->height());
+    QTest::mouseMove(img(), target);
+    QCOMPARE(int(Schedule[3].Color16[0]), 100);
+    QCOMPARE(int(Schedule[3].Color16[1]), int(before.Color16[1]));
+    QCOMPARE(Schedule[3].Hour * 60 + Schedule[3].Minute, timeMoves ? 1440 : before.Hour * 60 + before.Minute);
+    QCOMPARE(int(Schedule[3].Alt), int(before.Alt));
+    QVERIFY(!isRequestPending(SetSchedule)); // nothing is sent before the release
+    release(target);
+    QCOMPARE(w->Edit.dragLine, -1);
+    QVERIFY(!page()->tmrVisualize->isActive());
+    QCOMPARE(std::vector<uint8_t>(ScheduleDirty), (std::vector<uint8_t>{0, 0, 0, 1, 0, 0, 0, 0, 0, 0}));
+    QVERIFY(isRequestPending(SetSchedule));
+}
+
+void TstVisualizePage::pressDuringDownload()
+{
+    start(ModeAuto);
+    // While a schedule download is pending a press is ignored altogether.
+    const ScheduleLine before = Schedule[4];
+    const QPoint grab = pointOf(4, 0);
+    setRequestFlags(GetSchedule);
+    press(grab);
+    QCOMPARE(w->Edit.dragLine, -1);
+    QVERIFY(!page()->tmrVisualize->isActive());
+    release(grab);
+
+    // A download that starts during a drag stops the moving; the release still marks the line.
+    setRequestFlags(0);
+    press(grab);
+    QCOMPARE(w->Edit.dragLine, 4);
+    setRequestFlags(GetSchedule);
+    QTest::mouseMove(img(), grab + QPoint(0, 100));
+    QVERIFY(std::memcmp(&before, &Schedule[4], sizeof before) == 0);
+    release(grab + QPoint(0, 100));
+    QCOMPARE(int(ScheduleDirty[4]), 1);
+}
+
+void TstVisualizePage::channelChoice_data()
+{
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("delta");
+    QTest::addColumn<bool>("dragging");
+    QTest::addColumn<int>("result");
+    QTest::newRow("towards the user: next") << 3 << -120 << false << 4;
+    QTest::newRow("away: previous") << 3 << 120 << false << 2;
+    QTest::newRow("never above L") << 11 << -120 << false << 11;
+    QTest::newRow("never below A") << 0 << 120 << false << 0;
+    QTest::newRow("not while dragging") << 3 << -120 << true << 3;
+}
+
+void TstVisualizePage::channelChoice()
+{
+    QFETCH(int, start);
+    QFETCH(int, delta);
+    QFETCH(bool, dragging);
+    this->start(ModeAuto);
+    QCOMPARE(page()->cmbVisualize->itemText(2), QString("C: Blue"));
+    auto wheel = [](QWidget *target, int d) {
+        const QPointF pos(5, 5);
+        QWheelEvent event(pos, target->mapToGlobal(pos), QPoint(), QPoint(0, d), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &event);
+    };
+    // The list: only its chosen channel's points can be grabbed afterwards.
+    page()->cmbVisualize->setFocus();
+    page()->cmbVisualize->setCurrentIndex(start == 0 ? 1 : start - 1);
+    QTest::keyClick(page()->cmbVisualize, start == 0 ? Qt::Key_Up : Qt::Key_Down);
+    QCOMPARE(w->Edit.visualChannel, start);
+    press(pointOf(4, start == 0 ? 1 : start - 1)); // 6 % away from the chosen channel's point
+    QCOMPARE(w->Edit.dragLine, -1);
+    release(pointOf(4, start));
+
+    const qint64 drawn = page()->img->image().cacheKey();
+    if (dragging)
+        press(pointOf(2, start));
+    wheel(page()->lblVisualize, delta);
+    QTEST(w->Edit.visualChannel, "result");
+    QTEST(page()->cmbVisualize->currentIndex(), "result");
+    if (!dragging)
+        QVERIFY(page()->img->image().cacheKey() != drawn); // redrawn for the channel
+    release(pointOf(2, start));
+    // On another page the wheel is left alone.
+    w->SelectPage(w->page("tsChannels"));
+    const int before = w->Edit.visualChannel;
+    wheel(w->page("tsChannels"), -120);
+    QCOMPARE(w->Edit.visualChannel, before);
+}
+
+void TstVisualizePage::showInfoRedrawsOnlyWhenInFront()
+{
+    start(ModeAuto);
+    Info.Hour = 6;
+    Info.Minute = 30;
+    w->ShowInfo();
+    const QImage &image = page()->img->image();
+    const int x = int(std::lround(curves::GeometryOf(image).minutesX(6 * 60 + 30)));
+    QCOMPARE(image.pixel(x, 5), 0xFFC0C0C0u);
+    const qint64 key = image.cacheKey();
+    w->SelectPage(w->page("tsChannels"));
+    w->ShowInfo();
+    QCOMPARE(page()->img->image().cacheKey(), key);
+}
+
+void TstVisualizePage::shorterTablesStayInBounds()
+{
+    start(ModeAuto);
+    CurvePoints.resize(4); // the image's table shorter than the schedule
+    page()->DrawLightCurves();
+    QCOMPARE(page()->points().size(), std::size_t(10));
+    QCOMPARE(CurvePoints[3], pointOf(3, 0));
+
+    const QPoint grab = pointOf(8, 0);
+    press(grab);
+    QCOMPARE(w->Edit.dragLine, 8);
+    // The schedule shrinks under the drag (a new Info arrived).
+    Schedule.resize(3);
+    ScheduleDirty.resize(3);
+    QTest::mouseMove(img(), grab + QPoint(10, 10));
+    QTRY_COMPARE(page()->points().size(), std::size_t(3)); // the timer redraws
+    release(grab + QPoint(10, 10));
+    QCOMPARE(w->Edit.dragLine, -1);
+    QVERIFY(!isRequestPending(SetSchedule));
+    press(grab); // where line 8 used to be
+    QCOMPARE(w->Edit.dragLine, -1);
+    release(grab);
+}
+
+void TstVisualizePage::pictures_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("time-english") << "-english" << int(ModeAuto) << QSize(1009, 700);
+    QTest::newRow("geo-english") << "-english" << int(ModeGeo) << QSize(1009, 700);
+    QTest::newRow("time-german") << "-german" << int(ModeAuto) << QSize(1009, 700);
+    QTest::newRow("geo-german-small") << "-german" << int(ModeGeo) << QSize(767, 580);
+    QTest::newRow("time-english-1920") << "-english" << int(ModeAuto) << QSize(1920, 1080);
+}
+
+void TstVisualizePage::pictures()
+{
+    QFETCH(QString, language);
+    QFETCH(int, mode);
+    QFETCH(QSize, size);
+    start(mode, language, size);
+    Info.Year = 25;
+    Info.Month = 6;
+    Info.Day = 21;
+    Info.Hour = 10;
+    Info.Minute = 15;
+    w->Edit.visualChannel = 2;
+    page()->VisualChannelChanged();
+    // A point held mid-drag shows its label.
+    press(pointOf(6, 2));
+    QTest::mouseMove(img(), pointOf(6, 2) + QPoint(0, 30));
+    page()->DrawLightCurves();
+    const QString scale = w->devicePixelRatioF() > 1 ? QStringLiteral("-2x") : QString();
+    savePicture(w.get(), size, "visualization-" + QString(QTest::currentDataTag()) + scale);
+    release(pointOf(6, 2));
+    // Drawn at the view's own size, pixel for pixel on the screen.
+    QCOMPARE(page()->img->image().size(), page()->img->pixelSize());
+}
+
+QTEST_MAIN(TstVisualizePage)
+#include "tst_visualize_page.moc"
