@@ -17,6 +17,7 @@
 #include "schedule/light_curves.h"
 #include "pages/schedule_grid.h"
 #include "pages/visualize_page.h"
+#include "widgets/image_view.h"
 
 namespace {
 

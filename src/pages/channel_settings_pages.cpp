@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "presentation/localization.h"
+#include "widgets/tint.h"
 #include "widgets/widgets.h"
 #include "link/device_image.h"
 #include "pages/page_host.h"

@@ -9,6 +9,7 @@
 #include <QLabel>
 
 #include "presentation/localization.h"
+#include "widgets/tint.h"
 #include "widgets/widgets.h"
 #include "link/device_image.h"
 #include "pages/page_host.h"

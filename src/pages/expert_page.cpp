@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "presentation/localization.h"
+#include "widgets/tint.h"
 #include "widgets/widgets.h"
 #include "link/device_image.h"
 #include "presentation/number_format.h"

@@ -3,6 +3,7 @@
 #include <QBoxLayout>
 #include <QCalendarWidget>
 #include <QDateEdit>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLocale>

@@ -13,6 +13,7 @@
 #include "pages/channels_page.h"
 #include "pages/modes.h"
 #include "pages/chart_page.h"
+#include "widgets/image_view.h"
 
 class TstPagesOnHost : public QObject {
     Q_OBJECT
