@@ -27,8 +27,13 @@ struct LinkHostGate
 };
 
 // What the link thread hands over to the window. Lives on the UI thread; every function
-// is called there, while the link thread waits. The defaults do nothing, so a test host
-// overrides only what it looks at.
+// is called there, in the order the link thread handed the calls in. The link thread waits
+// while data moves between its frame buffer and the image (copy-in, copy-out, the request
+// word); log and status lines, the connection state and the refreshes that follow a copy-in
+// (showInfo, showConfig, ..., fillScheduleGrid, drawSensorChart) run while it goes on with
+// the next exchange. They see the image as the copy-in left it: anything the link thread
+// changes in it later goes through a hand-over queued behind them. The defaults do nothing,
+// so a test host overrides only what it looks at.
 //
 // Lifetime: destroying the host (or calling detachLink() first, which a subclass should
 // do at the start of its own destructor) releases a link thread that waits for it; that
