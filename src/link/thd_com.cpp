@@ -8,9 +8,11 @@
 #include <QDateTime>
 #include <QMutexLocker>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <exception>
+#include <limits>
 
 namespace {
 
@@ -325,11 +327,29 @@ void TthdCom::Execute()
             if (pass == Pass::End)
                 return;
             if (pass == Pass::Idle)
-                waitForRequest(m_timings.idleSleepMs, m_heldWrites);
+                pollCounter = idleUntilPoll(pollCounter);
         }
         if (Terminated())
             return;
     }
+}
+
+int TthdCom::idleUntilPoll(int pollCounter)
+{
+    // Passes that find nothing to do only count towards the next poll, one per idle sleep.
+    // Several are slept through in one wait, which a raised bit, a port switch or a stop
+    // ends at once (each wakes the waiters), so the poll comes when the passes would have
+    // brought it, and the idle link wakes a few times a second instead of fifty. The wait
+    // stays short enough that a request word changed without the wake-up is still seen soon.
+    constexpr int MaxIdleWaitMs = 250;
+    const int sleep = std::max(1, m_timings.idleSleepMs);
+    const int passes = std::max(1, std::min(m_timings.pollEveryPasses - pollCounter, MaxIdleWaitMs / sleep));
+    QElapsedTimer idle;
+    idle.start();
+    waitForRequest(int(std::min<qint64>(qint64(passes) * sleep, std::numeric_limits<int>::max())), m_heldWrites);
+    // The passes that would have slept meanwhile; the next pass counts itself.
+    const int slept = int(std::min<qint64>(passes, (idle.elapsed() + sleep / 2) / sleep));
+    return pollCounter + std::max(0, slept - 1);
 }
 
 bool TthdCom::openWithAttempts()

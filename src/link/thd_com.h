@@ -121,6 +121,9 @@ private:
 
     void Execute();
     bool openWithAttempts();
+    // After a pass with nothing to do: waits, and returns the pass counter moved on by the
+    // idle passes the wait stood for.
+    int idleUntilPoll(int pollCounter);
     // Makes the transport for the current port name, unless the one at hand has that name.
     void useTransportFor(const QString &portName);
     void Identify();
