@@ -413,13 +413,14 @@ void TthdCom::Identify()
         startClean();
 
         const QString port = PortName();
+        bool firmwareMode = false, bootloaderMode = false;
         if (type == DeviceTypeThisProduct) {
             if (version == ExpectedFirmwareVersion) {
                 ReportConnected(true);
                 setRequestFlags(FullDownload);
                 StatusLine(TranslateFmt("ConnectedToOn",
                                             {ProductName + u'.' + QString::number(version), port}));
-                m_firmwareMode = true;
+                firmwareMode = true;
             } else {
                 ReportConnected(false);
                 StatusLine(TranslateFmt("DetectedWrongVersionOn",
@@ -428,7 +429,7 @@ void TthdCom::Identify()
         } else if (type == DeviceTypeBootloader) {
             ReportConnected(false);
             StatusLine(TranslateFmt("ConnectedToBootloaderOn", {QStringLiteral("Aqualumora"), port}));
-            m_bootloaderMode = true;
+            bootloaderMode = true;
         } else if (type == DeviceTypeNone) {
             ReportConnected(false);
         } else {
@@ -436,6 +437,11 @@ void TthdCom::Identify()
             StatusLine(TranslateFmt("OtherHardware", {hardwareName(type)}));
             Terminate();
         }
+        // The window has shown a new identity before the thread's state (FirmwareMode,
+        // BootloaderMode) tells it; once a connection the wait costs little.
+        Synchronize([](LinkHost &) {});
+        m_firmwareMode = firmwareMode;
+        m_bootloaderMode = bootloaderMode;
     } catch (const std::exception &e) {
         TraceLine(QString::fromLocal8Bit(e.what()));
     }
