@@ -2,6 +2,7 @@
 // What several benchmarks share: the event loop of the UI thread, a schedule to load, the
 // simulated controller at line speed, and the statistics they print.
 #include "link/records.h"
+#include "link/transport.h"
 #include "sim/simulated_controller.h"
 #include "sim/simulator_port.h"
 
@@ -13,7 +14,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <chrono>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 // Runs the UI thread's event loop until done() (looked at least every 2 ms) or the time-out.
@@ -64,7 +68,9 @@ inline bool startSlowSimulator(SimulatorPort &sim, int latencyMs)
 }
 
 // The wire limit of the exchanges of the full download that ran: request and answer bytes at
-// line speed plus the latency of each answer.
+// line speed (10 bits a byte at 115200 baud) plus the latency of each answer. The simulator
+// applies exactly this: it takes a request n / 11520 s after its first byte could start,
+// waits the latency, and passes answer byte i on (i + 1) / 11520 s after that.
 inline double wireLimitMs(const SimulatedController &sim, int latencyMs, int *exchanges)
 {
     double limit = 0;
@@ -79,4 +85,101 @@ inline double wireLimitMs(const SimulatedController &sim, int latencyMs, int *ex
             break;
     }
     return limit;
+}
+
+// When the link thread wrote each request and when the read of its answer returned, taken
+// from a transport wrapped around the real one.
+struct ExchangeTimes {
+    using Clock = std::chrono::steady_clock;
+    struct Exchange {
+        Clock::time_point written;   // the write call returned
+        Clock::time_point answered;  // the read call returned
+        qint64 requestBytes = 0;
+        qint64 answerBytes = 0;
+    };
+    std::mutex mutex;
+    Clock::time_point opened;  // the port was last opened
+    std::vector<Exchange> exchanges;
+};
+
+class TimedTransport : public LinkTransport
+{
+public:
+    TimedTransport(std::unique_ptr<LinkTransport> inner, std::shared_ptr<ExchangeTimes> times)
+        : m_inner(std::move(inner)), m_times(std::move(times))
+    {
+        setName(m_inner->name());
+    }
+    void open() override
+    {
+        m_inner->setName(name());
+        m_inner->setReadTimeout(readTimeout());
+        m_inner->setStopCheck(m_stopCheck);
+        m_inner->open();
+        std::lock_guard<std::mutex> lock(m_times->mutex);
+        m_times->opened = ExchangeTimes::Clock::now();
+        m_times->exchanges.clear();
+    }
+    void close() override { m_inner->close(); }
+    bool isOpen() const override { return m_inner->isOpen(); }
+    void clearBuffers() override { m_inner->clearBuffers(); }
+    qint64 write(const QByteArray &data) override
+    {
+        const qint64 n = m_inner->write(data);
+        m_pending.written = ExchangeTimes::Clock::now();
+        m_pending.requestBytes = n;
+        return n;
+    }
+    qint64 read(char *buf, qint64 count) override
+    {
+        const qint64 n = m_inner->read(buf, count);
+        m_interrupted = m_inner->lastReadInterrupted();
+        m_pending.answered = ExchangeTimes::Clock::now();
+        m_pending.answerBytes = n;
+        std::lock_guard<std::mutex> lock(m_times->mutex);
+        m_times->exchanges.push_back(m_pending);
+        return n;
+    }
+
+private:
+    std::unique_ptr<LinkTransport> m_inner;
+    std::shared_ptr<ExchangeTimes> m_times;
+    ExchangeTimes::Exchange m_pending;
+};
+
+inline TransportFactory timedTransports(std::shared_ptr<ExchangeTimes> times)
+{
+    return [times](const QString &portName) -> std::unique_ptr<LinkTransport> {
+        return std::make_unique<TimedTransport>(CreateTransport(portName), times);
+    };
+}
+
+// Where the time of a download went beyond the wire limit, in ms: answers later than the
+// line would bring them (the simulator's and the system's wake-ups), the link thread
+// between an answer and its next request, before the first request and after the last
+// answer (until the download counts as done).
+struct DownloadSplit {
+    double lateAnswers = 0, between = 0, head = 0, tail = 0;
+};
+
+inline DownloadSplit splitDownload(const ExchangeTimes &times, std::chrono::steady_clock::time_point done,
+                                   int latencyMs, int exchanges)
+{
+    const auto opened = times.opened;
+    DownloadSplit s;
+    const auto ms = [](auto d) { return std::chrono::duration<double, std::milli>(d).count(); };
+    const size_t n = std::min(times.exchanges.size(), size_t(exchanges));
+    if (n == 0)
+        return s;
+    for (size_t i = 0; i < n; ++i) {
+        const auto &e = times.exchanges[i];
+        const double wire = 1000.0 * double(e.requestBytes + e.answerBytes) / SimulatedController::LineBytesPerSecond +
+                            latencyMs;
+        s.lateAnswers += ms(e.answered - e.written) - wire;
+        if (i + 1 < n)
+            s.between += ms(times.exchanges[i + 1].written - e.answered);
+    }
+    s.head = ms(times.exchanges[0].written - opened);
+    s.tail = ms(done - times.exchanges[n - 1].answered);
+    return s;
 }

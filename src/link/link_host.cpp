@@ -19,6 +19,8 @@ void LinkHost::detachLink()
 {
     QMutexLocker lock(&m_gate->mutex);
     m_gate->host = nullptr;
+    // Nothing queued runs any more; a waiter sees the host gone and gives up.
+    m_gate->queue.clear();
     m_gate->changed.wakeAll();
 }
 
@@ -38,9 +40,19 @@ void LinkHost::drawSensorChart() {}
 void LinkHost::setTaskbarProgress(qint64, qint64) {}
 QString LinkHost::chooseFirmwareFile() { return {}; }
 
-namespace {
-
 enum class CallState { Pending, Running, Done, Cancelled };
+
+// One call for the host. A waited-for call points at its caller's function, which lives as
+// long as the caller waits (until the call is Done or the caller has set Cancelled).
+struct HostCall
+{
+    const std::function<void(LinkHost &)> *waited = nullptr;
+    std::function<void(LinkHost &)> owned;  // a posted call's function
+    std::function<void(LinkHost &)> then;   // runs after waited or owned; nobody waits for it
+    CallState state = CallState::Pending;
+};
+
+namespace {
 
 // How often a waiting hand-over re-evaluates its abandon condition.
 constexpr unsigned long AbandonPollMs = 20;
@@ -56,51 +68,118 @@ void runGuarded(LinkHost &host, const std::function<void(LinkHost &)> &fn)
     }
 }
 
+// Runs the queue on the host's thread; lock holds gate->mutex and holds it again on return.
+void drain(LinkHostGate &gate, QMutexLocker<QMutex> &lock)
+{
+    while (!gate.queue.empty() && gate.host) {
+        const std::shared_ptr<HostCall> call = gate.queue.front();
+        gate.queue.pop_front();
+        if (call->state != CallState::Pending)
+            continue;  // given up by its waiter; its function may be gone
+        call->state = CallState::Running;
+        LinkHost *host = gate.host;
+        lock.unlock();
+        runGuarded(*host, call->waited ? *call->waited : call->owned);
+        lock.relock();
+        call->state = CallState::Done;
+        if (call->waited)
+            gate.changed.wakeAll();
+        if (call->then && gate.host) {
+            host = gate.host;
+            lock.unlock();
+            runGuarded(*host, call->then);
+            lock.relock();
+        }
+    }
+}
+
+// Appends a call for a host living on another thread and makes sure the queue gets run
+// there. Called with the gate locked, while gate.host is set.
+void enqueue(const std::shared_ptr<LinkHostGate> &gate, std::shared_ptr<HostCall> call)
+{
+    gate->queue.push_back(std::move(call));
+    if (gate->drainPosted)
+        return;
+    gate->drainPosted = true;
+    // Posted while the gate is locked: the host's destructor takes the same lock before
+    // anything is torn down, so the receiver is alive at the moment of posting. Should it
+    // die before the call runs, Qt drops the posted call and the detach has emptied the
+    // queue and woken every waiter.
+    QMetaObject::invokeMethod(
+        gate->host,
+        [gate]() {
+            QMutexLocker l(&gate->mutex);
+            gate->drainPosted = false;
+            drain(*gate, l);
+        },
+        Qt::QueuedConnection);
+}
+
+bool onHostThread(const LinkHostGate &gate)
+{
+    return gate.host->thread() == QThread::currentThread();
+}
+
 } // namespace
 
 bool RunOnHost(const std::shared_ptr<LinkHostGate> &gate, const std::function<void(LinkHost &)> &fn,
                const std::function<bool()> &abandon)
 {
+    return RunOnHost(gate, fn, {}, abandon);
+}
+
+bool RunOnHost(const std::shared_ptr<LinkHostGate> &gate, const std::function<void(LinkHost &)> &fn,
+               std::function<void(LinkHost &)> then, const std::function<bool()> &abandon)
+{
     if (!gate)
         return false;
     QMutexLocker lock(&gate->mutex);
-    LinkHost *host = gate->host;
-    if (!host)
+    if (!gate->host)
         return false;
-    if (host->thread() == QThread::currentThread()) {
-        lock.unlock();
-        runGuarded(*host, fn);
-        return true;
+    auto call = std::make_shared<HostCall>();
+    call->waited = &fn;
+    call->then = std::move(then);
+    if (onHostThread(*gate)) {
+        // What was handed in before goes first, then this call, at once.
+        gate->queue.push_back(call);
+        drain(*gate, lock);
+        return call->state == CallState::Done;
     }
-
-    // Posted while the gate is locked: the host's destructor takes the same lock before
-    // anything is torn down, so the receiver is alive at the moment of posting. Should it
-    // die before the call runs, Qt drops the posted call and the detach wakes us.
-    auto state = std::make_shared<CallState>(CallState::Pending);
-    const auto *fnp = &fn;
-    QMetaObject::invokeMethod(
-        host,
-        [gate, state, fnp]() {
-            QMutexLocker l(&gate->mutex);
-            if (*state != CallState::Pending || !gate->host)
-                return;  // the waiter has given up; fnp may be gone
-            *state = CallState::Running;
-            LinkHost *h = gate->host;
-            l.unlock();
-            runGuarded(*h, *fnp);
-            l.relock();
-            *state = CallState::Done;
-            gate->changed.wakeAll();
-        },
-        Qt::QueuedConnection);
-
-    while (*state == CallState::Pending || *state == CallState::Running) {
+    enqueue(gate, call);
+    while (call->state == CallState::Pending || call->state == CallState::Running) {
         // Once running, the call is finished whatever happens: the UI thread is in it.
-        if (*state == CallState::Pending && (!gate->host || (abandon && abandon()))) {
-            *state = CallState::Cancelled;
+        if (call->state == CallState::Pending && (!gate->host || (abandon && abandon()))) {
+            call->state = CallState::Cancelled;
             return false;
         }
         gate->changed.wait(&gate->mutex, AbandonPollMs);
     }
-    return *state == CallState::Done;
+    return call->state == CallState::Done;
+}
+
+bool PostToHost(const std::shared_ptr<LinkHostGate> &gate, std::function<void(LinkHost &)> fn)
+{
+    if (!gate)
+        return false;
+    QMutexLocker lock(&gate->mutex);
+    if (!gate->host)
+        return false;
+    auto call = std::make_shared<HostCall>();
+    call->owned = std::move(fn);
+    if (onHostThread(*gate)) {
+        gate->queue.push_back(std::move(call));
+        drain(*gate, lock);
+    } else {
+        enqueue(gate, std::move(call));
+    }
+    return true;
+}
+
+void RunQueuedOnHost(const std::shared_ptr<LinkHostGate> &gate)
+{
+    if (!gate)
+        return;
+    QMutexLocker lock(&gate->mutex);
+    if (gate->host && onHostThread(*gate))
+        drain(*gate, lock);
 }

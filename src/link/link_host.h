@@ -4,23 +4,36 @@
 #include <QString>
 #include <QWaitCondition>
 
+#include <deque>
 #include <functional>
 #include <memory>
 
 class LinkHost;
+struct HostCall;
 
 // Shared between a host and every link thread that reports to it. host is cleared (under
 // mutex) when the host goes away; waiters on changed are woken then.
+//
+// Every call for the host, waited for or not, goes through one queue and runs on the
+// host's thread in the order it was handed in: a report posted without waiting can never
+// overtake or fall behind a hand-over the link thread waits for.
 struct LinkHostGate
 {
     QMutex mutex;
     QWaitCondition changed;
     LinkHost *host = nullptr;
+    std::deque<std::shared_ptr<HostCall>> queue;
+    bool drainPosted = false;  // a call to run the queue is on its way to the host's thread
 };
 
 // What the link thread hands over to the window. Lives on the UI thread; every function
-// is called there, while the link thread waits. The defaults do nothing, so a test host
-// overrides only what it looks at.
+// is called there, in the order the link thread handed the calls in. The link thread waits
+// while data moves between its frame buffer and the image (copy-in, copy-out, the request
+// word); log and status lines, the connection state and the refreshes that follow a copy-in
+// (showInfo, showConfig, ..., fillScheduleGrid, drawSensorChart) run while it goes on with
+// the next exchange. They see the image as the copy-in left it: anything the link thread
+// changes in it later goes through a hand-over queued behind them. The defaults do nothing,
+// so a test host overrides only what it looks at.
 //
 // Lifetime: destroying the host (or calling detachLink() first, which a subclass should
 // do at the start of its own destructor) releases a link thread that waits for it; that
@@ -69,6 +82,19 @@ private:
 
 // Runs fn(host) on the host's thread and waits for it. Returns false, without running fn,
 // when the host is gone or goes away before fn starts, or when abandon() turns true while
-// fn has not started yet. Called on the host's own thread it runs fn directly.
+// fn has not started yet. Called on the host's own thread it runs what is queued, then fn.
 bool RunOnHost(const std::shared_ptr<LinkHostGate> &gate, const std::function<void(LinkHost &)> &fn,
                const std::function<bool()> &abandon = {});
+// The same, and then(host) runs on the host's thread right after fn, before anything handed
+// in later, while the caller no longer waits: the caller waits only for what it needs done
+// (copying a record in), not for what follows from it (the window redrawing it). then does
+// not run when fn does not.
+bool RunOnHost(const std::shared_ptr<LinkHostGate> &gate, const std::function<void(LinkHost &)> &fn,
+               std::function<void(LinkHost &)> then, const std::function<bool()> &abandon = {});
+// Queues fn(host) for the host's thread and returns at once; fn keeps what it needs by
+// value. False when the host is gone. Called on the host's own thread it runs what is
+// queued, then fn.
+bool PostToHost(const std::shared_ptr<LinkHostGate> &gate, std::function<void(LinkHost &)> fn);
+// On the host's thread: runs every call queued so far (those given up by their waiters
+// excepted), for example before a link thread's own last words are delivered directly.
+void RunQueuedOnHost(const std::shared_ptr<LinkHostGate> &gate);

@@ -8,9 +8,11 @@
 #include <QDateTime>
 #include <QMutexLocker>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <exception>
+#include <limits>
 
 namespace {
 
@@ -83,6 +85,12 @@ TthdCom::~TthdCom()
     QMutexLocker lock(&m_gate->mutex);
     LinkHost *host = m_gate->host;
     if (!host || host->thread() != QThread::currentThread())
+        return;
+    lock.unlock();
+    // Reports the thread queued before it was given up come first.
+    RunQueuedOnHost(m_gate);
+    lock.relock();
+    if (m_gate->host != host)
         return;
     lock.unlock();
     if (!m_finalStatusShown)
@@ -165,35 +173,52 @@ bool TthdCom::pause(int ms)
 
 // --- hand-overs --------------------------------------------------------------------------
 
-bool TthdCom::Synchronize(const std::function<void(LinkHost &)> &fn)
+bool TthdCom::Synchronize(const std::function<void(LinkHost &)> &fn, std::function<void(LinkHost &)> then)
 {
     if (m_hostGone)
         return false;
-    if (RunOnHost(m_gate, fn, [this] { return m_abandon.load(); }))
+    if (RunOnHost(m_gate, fn, std::move(then), [this] { return m_abandon.load(); }))
         return true;
+    hostLost();
+    return false;
+}
+
+void TthdCom::Post(std::function<void(LinkHost &)> fn)
+{
+    if (m_hostGone)
+        return;
+    // Once the thread is being destroyed nothing new is queued: the destructor delivers
+    // what was queued before, then the closing reports.
+    if (m_abandon || !PostToHost(m_gate, std::move(fn)))
+        hostLost();
+}
+
+void TthdCom::hostLost()
+{
     // Nobody to report to any more: never touch the host again, and end.
     m_hostGone = true;
     requestInterruption();
-    return false;
 }
 
 void TthdCom::TraceLine(const QString &text)
 {
-    Synchronize([&text](LinkHost &h) { h.addLog(text); });
+    Post([text](LinkHost &h) { h.addLog(text); });
 }
 
 void TthdCom::StatusLine(const QString &text)
 {
-    Synchronize([&text](LinkHost &h) { h.setStatusText(text); });
+    Post([text](LinkHost &h) { h.setStatusText(text); });
 }
 
 void TthdCom::ReportConnected(bool connected)
 {
-    Synchronize([connected](LinkHost &h) { h.setConnected(connected); });
+    Post([connected](LinkHost &h) { h.setConnected(connected); });
 }
 
 void TthdCom::ProgressReport(qint64 done, qint64 total, const QString &text)
 {
+    // Waited for: a stop the window asks for on seeing a block's report is noticed before
+    // the next block goes out.
     Synchronize([&](LinkHost &h) {
         h.setTaskbarProgress(done, total);
         h.addLog(text);
@@ -302,11 +327,29 @@ void TthdCom::Execute()
             if (pass == Pass::End)
                 return;
             if (pass == Pass::Idle)
-                waitForRequest(m_timings.idleSleepMs, m_heldWrites);
+                pollCounter = idleUntilPoll(pollCounter);
         }
         if (Terminated())
             return;
     }
+}
+
+int TthdCom::idleUntilPoll(int pollCounter)
+{
+    // Passes that find nothing to do only count towards the next poll, one per idle sleep.
+    // Several are slept through in one wait, which a raised bit, a port switch or a stop
+    // ends at once (each wakes the waiters), so the poll comes when the passes would have
+    // brought it, and the idle link wakes a few times a second instead of fifty. The wait
+    // stays short enough that a request word changed without the wake-up is still seen soon.
+    constexpr int MaxIdleWaitMs = 250;
+    const int sleep = std::max(1, m_timings.idleSleepMs);
+    const int passes = std::max(1, std::min(m_timings.pollEveryPasses - pollCounter, MaxIdleWaitMs / sleep));
+    QElapsedTimer idle;
+    idle.start();
+    waitForRequest(int(std::min<qint64>(qint64(passes) * sleep, std::numeric_limits<int>::max())), m_heldWrites);
+    // The passes that would have slept meanwhile; the next pass counts itself.
+    const int slept = int(std::min<qint64>(passes, (idle.elapsed() + sleep / 2) / sleep));
+    return pollCounter + std::max(0, slept - 1);
 }
 
 bool TthdCom::openWithAttempts()
@@ -370,13 +413,14 @@ void TthdCom::Identify()
         startClean();
 
         const QString port = PortName();
+        bool firmwareMode = false, bootloaderMode = false;
         if (type == DeviceTypeThisProduct) {
             if (version == ExpectedFirmwareVersion) {
                 ReportConnected(true);
                 setRequestFlags(FullDownload);
                 StatusLine(TranslateFmt("ConnectedToOn",
                                             {ProductName + u'.' + QString::number(version), port}));
-                m_firmwareMode = true;
+                firmwareMode = true;
             } else {
                 ReportConnected(false);
                 StatusLine(TranslateFmt("DetectedWrongVersionOn",
@@ -385,7 +429,7 @@ void TthdCom::Identify()
         } else if (type == DeviceTypeBootloader) {
             ReportConnected(false);
             StatusLine(TranslateFmt("ConnectedToBootloaderOn", {QStringLiteral("Aqualumora"), port}));
-            m_bootloaderMode = true;
+            bootloaderMode = true;
         } else if (type == DeviceTypeNone) {
             ReportConnected(false);
         } else {
@@ -393,6 +437,11 @@ void TthdCom::Identify()
             StatusLine(TranslateFmt("OtherHardware", {hardwareName(type)}));
             Terminate();
         }
+        // The window has shown a new identity before the thread's state (FirmwareMode,
+        // BootloaderMode) tells it; once a connection the wait costs little.
+        Synchronize([](LinkHost &) {});
+        m_firmwareMode = firmwareMode;
+        m_bootloaderMode = bootloaderMode;
     } catch (const std::exception &e) {
         TraceLine(QString::fromLocal8Bit(e.what()));
     }
@@ -530,16 +579,18 @@ void TthdCom::writeScheduleLine()
     reidentify();
 }
 
-bool TthdCom::readRecord(const LinkCommand &cmd,
-                         const std::function<void(std::span<const uint8_t>, LinkHost &)> &show)
+bool TthdCom::readRecord(const LinkCommand &cmd, bool (*copyIn)(std::span<const uint8_t>),
+                         void (LinkHost::*show)())
 {
     traceName(cmd.traceName);
     if (!m_protocol->ExchangeGet(cmd)) {
         reidentify();
         return false;
     }
+    // The thread waits while the record is copied out of its frame buffer, not while the
+    // window redraws it: the refresh overlaps the next exchange.
     const std::span<const uint8_t> data(m_frame.data() + FrameDataOffset, size_t(cmd.dataBytes));
-    Synchronize([&](LinkHost &h) { show(data, h); });
+    Synchronize([&](LinkHost &) { copyIn(data); }, [show](LinkHost &h) { (h.*show)(); });
     return true;
 }
 
@@ -553,7 +604,7 @@ void TthdCom::sendSubCommand(const LinkCommand &cmd, uint32_t bit, uint8_t value
         return;
     }
     if (bit == SaveEEPROM)
-        Synchronize([](LinkHost &h) { h.settingsSaved(); });
+        Post([](LinkHost &h) { h.settingsSaved(); });
 }
 
 TthdCom::Pass TthdCom::servePass()
@@ -565,10 +616,7 @@ TthdCom::Pass TthdCom::servePass()
         writeRecord(LinkCommands::SetConfig, SetConfig, [](std::span<uint8_t> d) { return copyOutConfig(d); });
         break;
     case GetConfig:
-        readRecord(LinkCommands::GetConfig, [](std::span<const uint8_t> d, LinkHost &h) {
-            copyInConfig(d);
-            h.showConfig();
-        });
+        readRecord(LinkCommands::GetConfig, copyInConfig, &LinkHost::showConfig);
         break;
     case SetInfoTime:
     case SetInfoLevels:
@@ -576,19 +624,13 @@ TthdCom::Pass TthdCom::servePass()
         writeRecord(LinkCommands::SetInfo, bit, [bit](std::span<uint8_t> d) { return copyOutInfo(bit, d); });
         break;
     case GetInfo:
-        readRecord(LinkCommands::GetInfo, [](std::span<const uint8_t> d, LinkHost &h) {
-            copyInInfo(d);
-            h.showInfo();
-        });
+        readRecord(LinkCommands::GetInfo, copyInInfo, &LinkHost::showInfo);
         break;
     case SetExpert:
         writeRecord(LinkCommands::SetExpert, SetExpert, [](std::span<uint8_t> d) { return copyOutExpert(d); });
         break;
     case GetExpert:
-        readRecord(LinkCommands::GetExpert, [](std::span<const uint8_t> d, LinkHost &h) {
-            copyInExpert(d);
-            h.showExpert();
-        });
+        readRecord(LinkCommands::GetExpert, copyInExpert, &LinkHost::showExpert);
         break;
     case SetSchedule:
         writeScheduleLine();
@@ -601,10 +643,7 @@ TthdCom::Pass TthdCom::servePass()
         const bool ok = m_protocol->ExchangeGet(LinkCommands::GetChart);
         if (ok) {
             const std::span<const uint8_t> data(m_frame.data() + FrameDataOffset, ChartSize);
-            Synchronize([&](LinkHost &h) {
-                copyInChart(data);
-                h.drawSensorChart();
-            });
+            Synchronize([&](LinkHost &) { copyInChart(data); }, [](LinkHost &h) { h.drawSensorChart(); });
         }
         StatusLine(Translate("Done"));
         if (!ok)
@@ -616,10 +655,7 @@ TthdCom::Pass TthdCom::servePass()
                     [](std::span<uint8_t> d) { return copyOutExpertWeather(d); });
         break;
     case GetExpertWeather:
-        readRecord(LinkCommands::GetExpertWeather, [](std::span<const uint8_t> d, LinkHost &h) {
-            copyInExpertWeather(d);
-            h.showExpertWeather();
-        });
+        readRecord(LinkCommands::GetExpertWeather, copyInExpertWeather, &LinkHost::showExpertWeather);
         break;
     case SaveEEPROM:
         sendSubCommand(LinkCommands::SaveEEPROM, SaveEEPROM, 0x01);
@@ -654,16 +690,15 @@ TthdCom::Pass TthdCom::downloadSchedule()
             break;
         }
         const std::span<const uint8_t> data(m_frame.data() + FrameDataOffset, ScheduleFrameSize);
-        Synchronize([&](LinkHost &h) {
-            copyInScheduleLine(data);
-            h.scheduleLineRead(i + 1, lineCount);
-        });
+        const int done = i + 1;
+        Synchronize([&](LinkHost &) { copyInScheduleLine(data); },
+                    [done, lineCount](LinkHost &h) { h.scheduleLineRead(done, lineCount); });
         if (Terminated()) {
             clearRequests(GetSchedule);
             return Pass::End;
         }
     }
-    Synchronize([complete](LinkHost &h) {
+    Post([complete](LinkHost &h) {
         h.scheduleDownloaded(complete);
         h.fillScheduleGrid();
     });

@@ -96,6 +96,8 @@ public:
     // False once the serial port has been closed (a serial-layer failure or silence).
     bool PortOpen() const;
     // Log line / status text (status panel and log) / taskbar progress with a log line.
+    // Log and status lines are queued for the host and the thread goes on; they reach it in
+    // the order of every hand-over, queued or waited for. A progress report is waited for.
     void TraceLine(const QString &text);
     void StatusLine(const QString &text);
     void ProgressReport(qint64 done, qint64 total, const QString &text);
@@ -103,8 +105,13 @@ public:
     QString ChooseFirmwareFile();
     void ReportConnected(bool connected);
     // Blocking hand-over to the host. False when the host is gone (or the thread is being
-    // destroyed): fn did not run, and the thread stops using the host and ends.
-    bool Synchronize(const std::function<void(LinkHost &)> &fn);
+    // destroyed): fn did not run, and the thread stops using the host and ends. then, when
+    // given, runs on the host right after fn, but the thread does not wait for it: what
+    // must be done before the thread goes on (copying data in or out, the request word)
+    // belongs in fn, what only shows the result (refreshing the window) in then.
+    bool Synchronize(const std::function<void(LinkHost &)> &fn, std::function<void(LinkHost &)> then = {});
+    // Queues fn for the host without waiting; fn keeps what it needs by value.
+    void Post(std::function<void(LinkHost &)> fn);
 
 protected:
     void run() override;
@@ -114,6 +121,9 @@ private:
 
     void Execute();
     bool openWithAttempts();
+    // After a pass with nothing to do: waits, and returns the pass counter moved on by the
+    // idle passes the wait stood for.
+    int idleUntilPoll(int pollCounter);
     // Makes the transport for the current port name, unless the one at hand has that name.
     void useTransportFor(const QString &portName);
     void Identify();
@@ -122,11 +132,13 @@ private:
     bool writeRecord(const LinkCommand &cmd, uint32_t bit,
                      const std::function<bool(std::span<uint8_t>)> &copyOut);
     void writeScheduleLine();
-    bool readRecord(const LinkCommand &cmd, const std::function<void(std::span<const uint8_t>, LinkHost &)> &show);
+    // A read; on success copyIn runs on the host while the thread waits, then show without it.
+    bool readRecord(const LinkCommand &cmd, bool (*copyIn)(std::span<const uint8_t>), void (LinkHost::*show)());
     void sendSubCommand(const LinkCommand &cmd, uint32_t bit, uint8_t value);
     void serveFirmwareUpdate();
     void reidentify();
     void traceName(const char *name);
+    void hostLost();
     // Sleeps up to ms; returns true (early) when the thread is told to stop.
     bool pause(int ms);
     bool stopCheck() const;

@@ -47,6 +47,31 @@ bool waitWake(int wake, int timeoutMs)
     return ::poll(&p, 1, timeoutMs) > 0;
 }
 
+// Waits for the wake pipe until the given time, to the microsecond (poll() would round to
+// whole milliseconds, which at line speed is a dozen bytes); true when woken.
+bool waitWakeUntil(int wake, Clock::time_point until)
+{
+    for (;;) {
+        const auto left = until - Clock::now();
+        if (left <= Clock::duration::zero())
+            return false;
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        const timespec ts{time_t(ns / 1000000000), long(ns % 1000000000)};
+        pollfd p{wake, POLLIN, 0};
+        const int r = ::ppoll(&p, 1, &ts, nullptr);
+        if (r > 0)
+            return true;
+        if (r < 0 && errno != EINTR)
+            return false;
+    }
+}
+
+// When byte count (counted from 1) of a transfer begun at start has fully crossed the line.
+Clock::time_point byteDone(Clock::time_point start, qsizetype count)
+{
+    return start + std::chrono::microseconds(qint64(count) * 1000000 / SimulatedController::LineBytesPerSecond);
+}
+
 QString slaveName(int master)
 {
 #ifdef __linux__
@@ -305,39 +330,34 @@ void SimulatorPort::run(int master, int wake)
             continue; // EAGAIN, or EIO after a hang-up: the next poll tells
         // At the real line speed the request itself takes its time on the wire: the
         // controller sees the last byte only n / 11520 s after the line became free.
+        const auto now = Clock::now();
+        Clock::time_point received = now;
         if (m_controller->throttle()) {
-            const auto now = Clock::now();
             if (lineFreeAt < now)
                 lineFreeAt = now;
-            lineFreeAt += std::chrono::microseconds(qint64(n) * 1000000 / SimulatedController::LineBytesPerSecond);
-            bool stopped = false;
-            while (!stopped && Clock::now() < lineFreeAt) {
-                const auto left = lineFreeAt - Clock::now();
-                if (left < std::chrono::milliseconds(2)) {
-                    // poll() counts in milliseconds: short requests would come out too slow.
-                    std::this_thread::sleep_for(left);
-                    break;
-                }
-                stopped = waitWake(wake, int(std::chrono::duration_cast<std::chrono::milliseconds>(left).count()));
-            }
-            if (stopped)
+            lineFreeAt = byteDone(lineFreeAt, n);
+            received = lineFreeAt;
+            if (waitWakeUntil(wake, lineFreeAt))
                 break;
         }
         const QByteArray answer = m_controller->feed(QByteArrayView(buffer, n));
         if (!answer.isEmpty()
-            && !writePaced(master, wake, answer, m_controller->throttle(), m_controller->latencyMs())
+            && !writePaced(master, wake, answer, m_controller->throttle(),
+                           received + std::chrono::milliseconds(m_controller->latencyMs()))
             && m_stop)
             break;
     }
 }
 
 bool SimulatorPort::writePaced(int master, int wake, const QByteArray &bytes, bool throttle,
-                               int latencyMs)
+                               Clock::time_point start)
 {
-    if (latencyMs > 0 && waitWake(wake, latencyMs))
+    // The times are those of the line, worked out from when the request was complete, not
+    // from when this thread got to run: a wake-up that comes late here (on a busy machine)
+    // passes on at once what the line would have delivered by then.
+    if (waitWakeUntil(wake, start))
         return false;
-    const auto start = Clock::now();
-    auto lastProgress = start;
+    auto lastProgress = Clock::now();
     qsizetype sent = 0;
     while (sent < bytes.size()) {
         if (m_stop)
@@ -345,13 +365,16 @@ bool SimulatorPort::writePaced(int master, int wake, const QByteArray &bytes, bo
         qsizetype allowed = bytes.size();
         const auto now = Clock::now();
         if (throttle) {
-            // Byte i leaves i / 11520 s after the first one.
+            // Byte i has fully arrived (i + 1) / 11520 s after the answer began, as on a
+            // real line; a byte is passed on once it is complete.
             const auto us = std::chrono::duration_cast<std::chrono::microseconds>(now - start).count();
-            allowed = std::min<qsizetype>(
-                bytes.size(), qsizetype(us * SimulatedController::LineBytesPerSecond / 1000000) + 1);
+            allowed = std::min<qsizetype>(bytes.size(), qsizetype(us * SimulatedController::LineBytesPerSecond / 1000000));
         }
         if (allowed <= sent) {
-            if (waitWake(wake, 1))
+            // Pass bytes on about once a millisecond, and the last one the moment it is due.
+            const auto next = std::min(byteDone(start, sent + 1) + std::chrono::milliseconds(1),
+                                       byteDone(start, bytes.size()));
+            if (waitWakeUntil(wake, next))
                 return false;
             continue;
         }

@@ -9,6 +9,7 @@
 // with a link path set, a symbolic link at that path always names the current one.
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -73,7 +74,9 @@ private:
     bool openTerminal();
     void closeTerminal();
     void run(int master, int wake);
-    bool writePaced(int master, int wake, const QByteArray &bytes, bool throttle, int latencyMs);
+    // Sends an answer whose first byte starts on the line at start.
+    bool writePaced(int master, int wake, const QByteArray &bytes, bool throttle,
+                    std::chrono::steady_clock::time_point start);
 
     std::shared_ptr<SimulatedController> m_controller;
     std::mutex m_control; // one start, stop, vanish or come-back at a time
