@@ -106,15 +106,6 @@ HistoryView::HistoryView(QWidget *parent) : QWidget(parent)
         connect(m_spans[i], &QPushButton::clicked, this, [this, i] { showSpan(Span(i)); });
     }
     m_spans[Day]->setChecked(true);
-    bar->addSpacing(12);
-    const char *series[HistorySeriesCount] = {"cbxHistoryWater", "cbxHistorySlave", "cbxHistoryVoltage"};
-    for (int s = 0; s < HistorySeriesCount; ++s) {
-        m_series[s] = new QCheckBox(this);
-        m_series[s]->setObjectName(QString::fromLatin1(series[s]));
-        m_series[s]->setChecked(true);
-        bar->addWidget(m_series[s]);
-        connect(m_series[s], &QCheckBox::toggled, this, [this] { reload(); });
-    }
     bar->addStretch(1);
     btnAlerts = new QPushButton(this);
     btnAlerts->setObjectName(QStringLiteral("btnHistoryAlerts"));
@@ -123,6 +114,18 @@ HistoryView::HistoryView(QWidget *parent) : QWidget(parent)
     bar->addWidget(btnAlerts);
     bar->addWidget(btnExport);
     layout->addLayout(bar);
+    // The series on a row of their own, so that the page stays as narrow as the window's least width.
+    auto *seriesBar = new QHBoxLayout;
+    const char *series[HistorySeriesCount] = {"cbxHistoryWater", "cbxHistorySlave", "cbxHistoryVoltage"};
+    for (int s = 0; s < HistorySeriesCount; ++s) {
+        m_series[s] = new QCheckBox(this);
+        m_series[s]->setObjectName(QString::fromLatin1(series[s]));
+        m_series[s]->setChecked(true);
+        seriesBar->addWidget(m_series[s]);
+        connect(m_series[s], &QCheckBox::toggled, this, [this] { reload(); });
+    }
+    seriesBar->addStretch(1);
+    layout->addLayout(seriesBar);
 
     m_canvas = new HistoryCanvas(this);
     layout->addWidget(m_canvas, 1);
