@@ -4,8 +4,10 @@
 #include "link/link_host.h"
 #include "app/history_feature.h"
 
-// The link thread's view of the window. Every call runs on the UI thread while the link
-// thread waits; destroying it releases a waiting link thread for good.
+// The link thread's view of the window. Every call runs on the UI thread, in the order the
+// link thread handed it in; the refreshes after a copy-in run right after it, before anything
+// handed in later, so they see the request word as the copy-in left it. Destroying the host
+// releases a waiting link thread for good.
 class WindowLinkHost : public LinkHost {
 public:
     explicit WindowLinkHost(TfrmLumora *window) : w(window) {}
