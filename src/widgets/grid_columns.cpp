@@ -53,7 +53,7 @@ private:
 } // namespace
 
 GridColumnFitter::GridColumnFitter(QTableWidget *grid, int firstStretch, int endStretch)
-    : QObject(grid), m_grid(grid), m_first(firstStretch), m_end(endStretch)
+    : QObject(grid), m_grid(grid), m_viewport(grid->viewport()), m_first(firstStretch), m_end(endStretch)
 {
     for (int column = 0; column < grid->columnCount(); ++column)
         m_preferred.append(grid->columnWidth(column));
@@ -63,7 +63,7 @@ GridColumnFitter::GridColumnFitter(QTableWidget *grid, int firstStretch, int end
     style->setParent(header);
     header->setStyle(style);
     grid->installEventFilter(this);
-    grid->viewport()->installEventFilter(this);
+    m_viewport->installEventFilter(this);
     // Header texts change with the channels' colours and the language, cells with the schedule.
     auto later = [this] { QTimer::singleShot(0, this, &GridColumnFitter::fit); };
     connect(grid->model(), &QAbstractItemModel::headerDataChanged, this, later);
@@ -168,8 +168,11 @@ void GridColumnFitter::fit()
 
 bool GridColumnFitter::eventFilter(QObject *watched, QEvent *event)
 {
-    if ((watched == m_grid || watched == m_grid->viewport()) && (event->type() == QEvent::Resize || event->type() == QEvent::Show ||
-                              event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange))
+    // Only the object's address is compared: the viewport still sends events while the grid
+    // around it is being destroyed, when no call on the grid is allowed any more.
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::Resize || type == QEvent::Show || type == QEvent::FontChange || type == QEvent::StyleChange) &&
+        (watched == m_grid || watched == m_viewport))
         fit();
     return QObject::eventFilter(watched, event);
 }

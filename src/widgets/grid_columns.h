@@ -34,6 +34,7 @@ private:
     int widestCell(int column) const;
 
     QTableWidget *m_grid;
+    QWidget *m_viewport;   // kept: the grid cannot be asked for it while it is torn down
     int m_first;
     int m_end;
     QList<int> m_preferred;
