@@ -53,13 +53,18 @@ public:
             status[panel] = text;
     }
     bool isConnected() const override { return connected; }
-    bool confirmYesNo(const QString &, const QString &) override { return answer; }
+    bool confirmYesNo(const QString &text, const QString &caption) override
+    {
+        asked = caption + u'|' + text;
+        return answer;
+    }
     void imageChanged(unsigned what) override { changes << what; }
     void enablingChanged() override { ++enablingChanges; }
     ScheduleEdit &scheduleEdit() override { return edit; }
 
     bool connected = false;
     bool answer = true;
+    QString asked;   // the last question, as "caption|text"
     QStringList selected, log;
     QString status[3];
     QList<unsigned> changes;

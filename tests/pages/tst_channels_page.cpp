@@ -3,12 +3,17 @@
 #include <QSlider>
 #include <QTest>
 
+#include "presentation/localization.h"
 #include "widgets/widgets.h"
+#include "fake_page_host.h"
 #include "link/device_image.h"
 #include "pages/channels_page.h"
 #include "pages/modes.h"
+#include "pages/weather_page.h"
 #include "window_fixture.h"
 
+// The channel pages, the mode commands and the weather triggers, built on a stand-in for
+// the window. The renaming of a channel on other pages and the pictures need the window.
 class TstChannelsPage : public QObject {
     Q_OBJECT
 private slots:
@@ -32,34 +37,83 @@ private slots:
 
 private:
     // Read as the user sees them, with their page in front.
-    QSlider *slider(int i) { return shown(w->findChild<QSlider *>(QStringLiteral("trb%1").arg(i))); }
-    LabeledEdit *edit(int i) { return shown(w->findChild<LabeledEdit *>(QStringLiteral("edt%1").arg(i))); }
+    QSlider *slider(int i) { return shown(host->window()->findChild<QSlider *>(QStringLiteral("trb%1").arg(i))); }
+    LabeledEdit *edit(int i) { return shown(host->window()->findChild<LabeledEdit *>(QStringLiteral("edt%1").arg(i))); }
     template <class T> T *shown(T *control)
     {
-        showPageOf(w.get(), control);
+        for (QWidget *sheet : channels->sheets())
+            if (sheet->isAncestorOf(control))
+                host->selectPage(sheet);
         return control;
     }
+    QWidget *sheet(const char *name) { return host->page(QString::fromLatin1(name)); }
+    QAction *item(const char *name) { return host->action(QString::fromLatin1(name)); }
+    // What the window does on a connection and on a read of Config.
+    void setConnected(bool connected)
+    {
+        host->connected = connected;
+        EnableState state;
+        state.connected = connected;
+        state.mode = Config.Mode;
+        for (Page *part : parts)
+            part->applyEnabling(state);
+    }
     void connectIn(int mode)
+    {
+        Config.Mode = uint8_t(mode);
+        setConnected(true);
+        for (Page *part : parts)
+            part->refresh(RefreshConfig | RefreshChannelNames);
+        setRequestFlags(0);
+    }
+    // The whole window, for the cases that look across its pages.
+    void openWindow()
+    {
+        w = makeWindow({"-english"});
+        w->show();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    }
+    void connectWindowIn(int mode)
     {
         Config.Mode = uint8_t(mode);
         w->SetConnected(true);
         w->ShowConfig();
         setRequestFlags(0);
     }
+    std::unique_ptr<FakePageHost> host;
+    ChannelsPage *channels = nullptr;
+    ModeCommands *modes = nullptr;
+    WeatherPage *weather = nullptr;
+    QList<Page *> parts;
     std::unique_ptr<TfrmLumora> w;
 };
 
 void TstChannelsPage::init()
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    LoadLanguageTable(LanguageEnglish);
     resetDeviceImage();
-    w = makeWindow({"-english"});
-    w->show();
-    w->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    host = std::make_unique<FakePageHost>(QStringList{"tsMessages", "tsChannels", "tsChannelsGL", "tsSchedule",
+                                                      "tsGeo", "tsConfig", "tsWeather"});
+    // The parts belong to the host's window.
+    channels = new ChannelsPage(*host);
+    modes = new ModeCommands(*host);
+    weather = new WeatherPage(*host);
+    parts = {channels, modes, weather};
+    channels->fillColourLists();
+    setConnected(false);
+    host->window()->show();
+    host->window()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(host->window()));
 }
 
-void TstChannelsPage::cleanup() { w.reset(); }
+void TstChannelsPage::cleanup()
+{
+    w.reset();
+    parts.clear();
+    host.reset();
+}
 
 void TstChannelsPage::typedPercent_data()
 {
@@ -77,7 +131,7 @@ void TstChannelsPage::typedPercent()
 {
     QFETCH(QString, typed);
     connectIn(ModeManual);
-    w->SelectPage(w->page("tsChannels"));
+    host->selectPage(sheet("tsChannels"));
     LabeledEdit *e = edit(2);
     e->edit()->setFocus();
     e->edit()->clear();
@@ -101,7 +155,7 @@ void TstChannelsPage::sliderToOwnPositionSendsNothing()
 {
     connectIn(ModeManual);
     Info.Level[2] = 1000;
-    w->ShowInfo();
+    channels->refresh(RefreshInfo);
     QCOMPARE(slider(2)->value(), 1000);
     slider(2)->setFocus();
     slider(2)->setValue(1000);
@@ -115,13 +169,13 @@ void TstChannelsPage::sliderToOwnPositionSendsNothing()
 void TstChannelsPage::onOffButtons()
 {
     connectIn(ModeManual);
-    w->SelectPage(w->page("tsChannelsGL"));
-    QTest::mouseClick(w->findChild<QPushButton *>("btnOn7"), Qt::LeftButton);
+    host->selectPage(sheet("tsChannelsGL"));
+    QTest::mouseClick(host->window()->findChild<QPushButton *>("btnOn7"), Qt::LeftButton);
     QCOMPARE(int(Info.Level[7]), 4096);
     QCOMPARE(edit(7)->text(), QStringLiteral("100"));
     QCOMPARE(slider(7)->value(), 4096);
     QVERIFY(isRequestPending(SetInfoLevels));
-    QTest::mouseClick(w->findChild<QPushButton *>("btnOff7"), Qt::LeftButton);
+    QTest::mouseClick(host->window()->findChild<QPushButton *>("btnOff7"), Qt::LeftButton);
     QCOMPARE(int(Info.Level[7]), 0);
     QCOMPARE(edit(7)->text(), QStringLiteral("0"));
 }
@@ -129,19 +183,19 @@ void TstChannelsPage::onOffButtons()
 void TstChannelsPage::allChannelsSwitchPage()
 {
     connectIn(ModeAuto);
-    w->SelectPage(w->page("tsSchedule"));
-    w->action("mnuAll20")->trigger();
-    QCOMPARE(w->pc->currentWidget()->objectName(), QStringLiteral("tsChannels"));
+    host->selectPage(sheet("tsSchedule"));
+    item("mnuAll20")->trigger();
+    QCOMPARE(host->currentPage()->objectName(), QStringLiteral("tsChannels"));
     for (int i = 0; i < 12; ++i) {
         QCOMPARE(int(Info.Level[i]), 819);
         QCOMPARE(edit(i)->text(), QStringLiteral("20"));
     }
     QVERIFY(isRequestPending(SetInfoLevels));
-    w->SelectPage(w->page("tsChannelsGL"));
-    w->action("mnuAllOn")->trigger();
-    QCOMPARE(w->pc->currentWidget()->objectName(), QStringLiteral("tsChannelsGL"));
+    host->selectPage(sheet("tsChannelsGL"));
+    item("mnuAllOn")->trigger();
+    QCOMPARE(host->currentPage()->objectName(), QStringLiteral("tsChannelsGL"));
     QCOMPARE(int(Info.Level[11]), 4096);
-    w->action("mnuAllOff")->trigger();
+    item("mnuAllOff")->trigger();
     QCOMPARE(edit(0)->text(), QStringLiteral("0"));
 }
 
@@ -150,10 +204,10 @@ void TstChannelsPage::autoModeDisablesButFollows()
     connectIn(ModeAuto);
     QVERIFY(!slider(0)->isEnabled());
     QVERIFY(!edit(0)->isEnabled());
-    QVERIFY(!w->findChild<QPushButton *>("btnOn0")->isEnabled());
+    QVERIFY(!host->window()->findChild<QPushButton *>("btnOn0")->isEnabled());
     Info.Level[0] = 819;
     Info.Level[11] = 1;
-    w->ShowInfo();
+    channels->refresh(RefreshInfo);
     QCOMPARE(slider(0)->value(), 819);
     QCOMPARE(edit(0)->text(), QStringLiteral("20"));
     QCOMPARE(edit(11)->text(), QStringLiteral("0.02"));
@@ -164,7 +218,10 @@ void TstChannelsPage::autoModeDisablesButFollows()
 
 void TstChannelsPage::colourNameRenamesEverywhere()
 {
-    connectIn(ModeManual);
+    // The moon phase edits and the visualized channel's list are other pages': the window
+    // passes the new name on.
+    openWindow();
+    connectWindowIn(ModeManual);
     auto *moon = w->findChild<LabeledEdit *>("edtMoon0");
     auto *visualize = w->findChild<QComboBox *>("cmbVisualize");
     QVERIFY(moon && visualize);
@@ -177,9 +234,11 @@ void TstChannelsPage::colourNameRenamesEverywhere()
     emit combo->activated(2);
     QCOMPARE(int(Config.ColorName[0]), 2);
     QVERIFY(isRequestPending(SetConfig));
+    auto *percent = w->findChild<LabeledEdit *>("edt0");
+    showPageOf(w.get(), percent);
     QCOMPARE(moon->caption(), QStringLiteral("A: Red"));
     QCOMPARE(moon->edit()->palette().color(QPalette::Base), QColor(0xFF, 0x80, 0x80));
-    QCOMPARE(edit(0)->edit()->palette().color(QPalette::Base), QColor(0xFF, 0x80, 0x80));
+    QCOMPARE(percent->edit()->palette().color(QPalette::Base), QColor(0xFF, 0x80, 0x80));
     QCOMPARE(visualize->itemText(0), QStringLiteral("A: Red"));
     QCOMPARE(visualize->itemText(1), QStringLiteral("B: Unnamed"));
     // A refresh shows the controller's choice without sending it back.
@@ -197,37 +256,37 @@ void TstChannelsPage::flashDropsPendingAutoKeeps()
     copyInInfo(recordBytes(Info));
     markScheduleLinesChanged({1});
     raiseRequest(SetInfoLevels);
-    w->action("mnuModeFlash")->trigger();
+    item("mnuModeFlash")->trigger();
     QCOMPARE(pendingRequests(), SetConfig);
     QCOMPARE(int(Config.Mode), int(ModeFlash));
     QCOMPARE(int(ScheduleDirty[1]), 1);   // the mark stays for a later schedule write
     raiseRequest(SetSchedule | SetInfoLevels);
-    w->action("mnuModeAuto")->trigger();
+    item("mnuModeAuto")->trigger();
     QCOMPARE(pendingRequests(), SetSchedule | SetInfoLevels | SetConfig);
-    QCOMPARE(w->pc->currentWidget()->objectName(), QStringLiteral("tsSchedule"));
-    w->action("mnuModeGeo")->trigger();
-    QCOMPARE(w->pc->currentWidget()->objectName(), QStringLiteral("tsGeo"));
-    w->action("mnuModeRGBDemo")->trigger();
-    QCOMPARE(w->pc->currentWidget()->objectName(), QStringLiteral("tsChannelsGL"));
-    w->action("mnuModeManual")->trigger();
-    QCOMPARE(w->pc->currentWidget()->objectName(), QStringLiteral("tsChannelsGL"));
+    QCOMPARE(host->currentPage()->objectName(), QStringLiteral("tsSchedule"));
+    item("mnuModeGeo")->trigger();
+    QCOMPARE(host->currentPage()->objectName(), QStringLiteral("tsGeo"));
+    item("mnuModeRGBDemo")->trigger();
+    QCOMPARE(host->currentPage()->objectName(), QStringLiteral("tsChannelsGL"));
+    item("mnuModeManual")->trigger();
+    QCOMPARE(host->currentPage()->objectName(), QStringLiteral("tsChannelsGL"));
 }
 
 void TstChannelsPage::sameModeSendsConfigAgain()
 {
     connectIn(ModeAuto);
-    w->SelectPage(w->page("tsConfig"));
-    w->action("mnuModeAuto")->trigger();
+    host->selectPage(sheet("tsConfig"));
+    item("mnuModeAuto")->trigger();
     QVERIFY(isRequestPending(SetConfig));
-    QCOMPARE(w->pc->currentWidget()->objectName(), QStringLiteral("tsSchedule"));
+    QCOMPARE(host->currentPage()->objectName(), QStringLiteral("tsSchedule"));
 }
 
 void TstChannelsPage::refreshDoesNotReadChart()
 {
     connectIn(ModeManual);
-    w->action("mnuRefresh")->trigger();
+    item("mnuRefresh")->trigger();
     QCOMPARE(pendingRequests(), GetInfo | GetConfig | GetSchedule | GetExpert | GetExpertWeather);
-    w->action("mnuSaveEEPROM")->trigger();
+    item("mnuSaveEEPROM")->trigger();
     QVERIFY(isRequestPending(SaveEEPROM));
 }
 
@@ -235,26 +294,22 @@ void TstChannelsPage::irDialogNoChangesNothing()
 {
     connectIn(ModeManual);
     Expert.RC5Code[0] = 0x0102;
-    QString asked;
-    w->ConfirmYesNo = [&asked](const QString &text, const QString &caption) {
-        asked = caption + u'|' + text;
-        return false;
-    };
-    w->action("mnuIRLearn")->trigger();
-    QVERIFY(asked.startsWith(QStringLiteral("Pair IR remote control|For this, an IR remote")));
-    QVERIFY(asked.contains(QStringLiteral("While pairing Aqualumora will request")));
+    host->answer = false;
+    item("mnuIRLearn")->trigger();
+    QVERIFY(host->asked.startsWith(QStringLiteral("Pair IR remote control|For this, an IR remote")));
+    QVERIFY(host->asked.contains(QStringLiteral("While pairing Aqualumora will request")));
     QCOMPARE(uint16_t(Expert.RC5Code[0]), uint16_t(0x0102));
     QVERIFY(!isRequestPending(SetExpert));
-    w->ConfirmYesNo = [](const QString &, const QString &) { return true; };
-    w->action("mnuIRLearn")->trigger();
+    host->answer = true;
+    item("mnuIRLearn")->trigger();
     QCOMPARE(uint16_t(Expert.RC5Code[0]), uint16_t(0x1102));
     QVERIFY(isRequestPending(SetExpert));
 }
 
 void TstChannelsPage::triggerButtonsFollowMode()
 {
-    auto *cloud = w->findChild<QPushButton *>("btnCloud");
-    auto *storm = w->findChild<QPushButton *>("btnStorm");
+    QPushButton *cloud = weather->btnCloud;
+    QPushButton *storm = weather->btnStorm;
     QVERIFY(cloud && storm);
     QVERIFY(!cloud->isEnabled());
     connectIn(ModeManual);
@@ -262,11 +317,12 @@ void TstChannelsPage::triggerButtonsFollowMode()
     connectIn(ModeGeo);
     QVERIFY(cloud->isEnabled());
     QVERIFY(storm->isEnabled());
+    host->selectPage(sheet("tsWeather"));
     QTest::mouseClick(storm, Qt::LeftButton);
     QVERIFY(isRequestPending(ToggleStorm));
     QTest::mouseClick(cloud, Qt::LeftButton);
     QVERIFY(isRequestPending(ToggleCloud));
-    w->SetConnected(false);
+    setConnected(false);
     QVERIFY(!cloud->isEnabled());
 }
 
@@ -274,18 +330,19 @@ void TstChannelsPage::panelTwo()
 {
     Info.StateFlags = StateCloud | StateCooler;
     connectIn(ModeAuto);
-    QCOMPARE(w->sbPanel[2]->text(), QStringLiteral("AutoOC"));
+    QCOMPARE(host->status[2], QStringLiteral("AutoOC"));
     Config.Mode = ModeManual;
-    w->ShowConfig();
-    QCOMPARE(w->sbPanel[2]->text(), QStringLiteral("ManualC"));
+    modes->refresh(RefreshConfig);
+    QCOMPARE(host->status[2], QStringLiteral("ManualC"));
     Info.StateFlags2 = State2Saving;
-    w->ShowConfig();
-    QCOMPARE(w->sbPanel[2]->text(), QStringLiteral("Saving"));
+    modes->refresh(RefreshConfig);
+    QCOMPARE(host->status[2], QStringLiteral("Saving"));
 }
 
 void TstChannelsPage::pictures()
 {
-    connectIn(ModeManual);
+    openWindow();
+    connectWindowIn(ModeManual);
     for (int i = 0; i < 12; ++i)
         Info.Level[i] = uint16_t(i * 372);
     Config.ColorName[0] = 2;

@@ -9,10 +9,16 @@
 #include "link/device_image.h"
 #include "link/ports.h"
 #include "pages/chart_page.h"
+#include "pages/expert_page.h"
+#include "presentation/localization.h"
 #include "widgets/image_view.h"
+#include "fake_page_host.h"
 #include "sim_fixture.h"
 #include "window_fixture.h"
 
+// The chart page on a stand-in for the window, with the expert page that shows the same
+// source. The hidden board item, the simulated controller end to end and the pictures need
+// the window.
 class TstChartPage : public QObject {
     Q_OBJECT
 private slots:
@@ -20,6 +26,7 @@ private slots:
     void cleanup();
     void popupItems_data();
     void popupItems();
+    void boardSourceNotOffered();
     void choosingASource_data();
     void choosingASource();
     void clicksAndPageChangeReadTheChart();
@@ -29,12 +36,41 @@ private slots:
     void pictures();
 
 private:
-    QAction *item(const char *name) { return w->findChild<QAction *>(QString::fromLatin1(name)); }
+    // The chart and expert pages alone.
+    void start()
+    {
+        LoadLanguageTable(LanguageEnglish);
+        host = std::make_unique<FakePageHost>(QStringList{"tsChannels", "tsTemp", "tsExpert", "tsJMP", "tsRC433"});
+        // Both belong to the host's window.
+        chart = new ChartPage(*host);
+        expert = new ExpertPage(*host);
+    }
+    // What the window does on a change of the connection.
+    void setConnected(bool connected)
+    {
+        host->connected = connected;
+        EnableState state;
+        state.connected = connected;
+        state.sensor = connected && Info.WaterTemp != NoValue16;
+        state.slave = connected && Info.SlaveTemp != NoValue16;
+        chart->applyEnabling(state);
+        expert->applyEnabling(state);
+    }
+    void selectChart()
+    {
+        QWidget *sheet = host->page(QStringLiteral("tsTemp"));
+        host->selectPage(sheet);
+        chart->pageShown(sheet, 0);
+    }
+    QAction *item(const char *name) { return host->window()->findChild<QAction *>(QString::fromLatin1(name)); }
     void openPopup()
     {
-        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20), w->chart->imgTemp->mapToGlobal(QPoint(20, 20)));
-        QCoreApplication::sendEvent(w->chart->imgTemp, &event);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20), chart->imgTemp->mapToGlobal(QPoint(20, 20)));
+        QCoreApplication::sendEvent(chart->imgTemp, &event);
     }
+    std::unique_ptr<FakePageHost> host;
+    ChartPage *chart = nullptr;
+    ExpertPage *expert = nullptr;
     std::unique_ptr<TfrmLumora> w;
     int m_popups = 0;
 };
@@ -48,7 +84,11 @@ void TstChartPage::init()
     ForgetPort();
 }
 
-void TstChartPage::cleanup() { w.reset(); }
+void TstChartPage::cleanup()
+{
+    w.reset();
+    host.reset();
+}
 
 void TstChartPage::popupItems_data()
 {
@@ -70,14 +110,14 @@ void TstChartPage::popupItems()
     QFETCH(int, source);
     QFETCH(QString, enabled);
     QFETCH(QString, checked);
-    w = makeWindow({"-english"});
-    w->show();
-    w->SetConnected(true);
+    start();
+    host->window()->show();
+    setConnected(true);
     Info.WaterTemp = int16_t(water);
     Info.SlaveTemp = int16_t(slave);
     Expert.ChartMode = uint8_t(source);
     m_popups = 0;
-    w->chart->ShowPopup = [this](QMenu *menu, const QPoint &) {
+    chart->ShowPopup = [this](QMenu *menu, const QPoint &) {
         ++m_popups;
         QCOMPARE(menu->objectName(), QStringLiteral("pumChart"));
     };
@@ -91,7 +131,15 @@ void TstChartPage::popupItems()
     }
     QCOMPARE(isEnabled, enabled);
     QCOMPARE(isChecked, checked);
-    QVERIFY(!TfrmLumora::IsMenuItemShown(item("mnuCHMTempBoard")));
+}
+
+void TstChartPage::boardSourceNotOffered()
+{
+    // The window hides the items this version does not offer.
+    w = makeWindow({"-english"});
+    QAction *board = w->findChild<QAction *>(QStringLiteral("mnuCHMTempBoard"));
+    QVERIFY(board);
+    QVERIFY(!TfrmLumora::IsMenuItemShown(board));
 }
 
 void TstChartPage::choosingASource_data()
@@ -110,37 +158,42 @@ void TstChartPage::choosingASource()
     QFETCH(QString, name);
     QFETCH(int, source);
     QFETCH(uint, requests);
-    w = makeWindow({"-english"});
-    w->SetConnected(true);
+    start();
+    setConnected(true);
     Expert.ChartMode = 9;
     setRequestFlags(0);
     item(name.toLatin1().constData())->trigger();
     QCOMPARE(int(Expert.ChartMode), source);
     QCOMPARE(pendingRequests(), requests);
-    // The expert page's source buttons follow, when that page has them.
+    // The expert page's source buttons follow: the window refreshes it.
+    QCOMPARE(host->changes, requests ? QList<unsigned>{RefreshExpert} : QList<unsigned>{});
+    for (unsigned what : host->changes)
+        expert->refresh(what);
     const char *buttons[] = {"rbtCHMTempWater", "", "rbtCHMVoltage", "rbtCHMTempSlave"};
-    if (source < 4 && *buttons[source])
-        if (auto *button = w->findChild<QAbstractButton *>(QString::fromLatin1(buttons[source])))
-            QVERIFY(button->isChecked());
+    if (source < 4 && *buttons[source]) {
+        auto *button = host->window()->findChild<QAbstractButton *>(QString::fromLatin1(buttons[source]));
+        QVERIFY(button);
+        QVERIFY(button->isChecked());
+    }
 }
 
 void TstChartPage::clicksAndPageChangeReadTheChart()
 {
-    w = makeWindow({"-english"});
-    w->show();
-    w->SetConnected(true);
+    start();
+    host->window()->show();
+    setConnected(true);
     setRequestFlags(0);
-    w->SelectPage(w->page(QStringLiteral("tsTemp")));
+    selectChart();
     QCOMPARE(pendingRequests(), GetChart);
     setRequestFlags(0);
-    ImageView *image = w->chart->imgTemp;
+    ImageView *image = chart->imgTemp;
     QCOMPARE(image->cursor().shape(), Qt::CrossCursor);
     QTest::mouseClick(image, Qt::RightButton, {}, QPoint(30, 30));
     QCOMPARE(pendingRequests(), 0u);
     QTest::mouseClick(image, Qt::LeftButton, {}, QPoint(30, 30));
     QCOMPARE(pendingRequests(), GetChart);
     // Without a connection the image takes no clicks.
-    w->SetConnected(false);
+    setConnected(false);
     setRequestFlags(0);
     QTest::mouseClick(image, Qt::LeftButton, {}, QPoint(30, 30));
     QCOMPARE(pendingRequests(), 0u);
@@ -148,10 +201,11 @@ void TstChartPage::clicksAndPageChangeReadTheChart()
 
 void TstChartPage::handOverDrawsAtTheImageSize()
 {
-    w = makeWindow({"-english"});
-    w->show();
-    w->SelectPage(w->page(QStringLiteral("tsTemp")));
-    ImageView *image = w->chart->imgTemp;
+    start();
+    host->window()->resize(1009, 680);
+    host->window()->show();
+    selectChart();
+    ImageView *image = chart->imgTemp;
     QTRY_VERIFY(!image->image().isNull());
     QCOMPARE(image->image().deviceIndependentSize().toSize(), image->size());
     // A chart read redraws; a resize redraws at the new size.
@@ -159,9 +213,10 @@ void TstChartPage::handOverDrawsAtTheImageSize()
         Chart.Sample[n] = int16_t(250 + n);
     Expert.ChartInterval = 10;
     const QImage before = image->image();
-    w->DrawSensorChart();
+    chart->refresh(RefreshChart);
     QVERIFY(image->image() != before);
-    w->resize(w->width() - 100, w->height() - 50);
+    QWidget *window = host->window();
+    window->resize(window->width() - 100, window->height() - 50);
     QTRY_COMPARE(image->image().deviceIndependentSize().toSize(), image->size());
 }
 

@@ -15,6 +15,9 @@
 
 #include "widgets/widgets.h"
 #include "pages/geo_page.h"
+#include "pages/modes.h"
+#include "presentation/localization.h"
+#include "fake_page_host.h"
 #include "geo/geo_view.h"
 #include "geo/world_map.h"
 #include "link/device_image.h"
@@ -22,6 +25,9 @@
 #include "widgets/image_view.h"
 #include "sim_fixture.h"
 
+// The Geo page on a stand-in for the window, with the mode commands for the menu's "set time
+// and date". The map at the window's sizes, the first drawing, the simulated controller, the
+// page after a lost connection and the pictures need the window.
 class TstGeoPage : public QObject {
     Q_OBJECT
 private slots:
@@ -47,9 +53,49 @@ private slots:
     void pictures();
 
 private:
+    // The page alone, in the language of the program.
+    void start(bool german)
+    {
+        LoadLanguageTable(german ? LanguageGerman : LanguageEnglish);
+        host = std::make_unique<FakePageHost>(QStringList{"tsMessages", "tsChannels", "tsChannelsGL", "tsSchedule",
+                                                          "tsConfig", "tsGeo"});
+        // Both belong to the host's window.
+        geoPage = new GeoPage(*host);
+        modes = new ModeCommands(*host);
+        // Not connected, as a window starts.
+        geoPage->applyEnabling(EnableState());
+        modes->applyEnabling(EnableState());
+        host->window()->resize(1009, 680);
+        host->window()->show();
+        host->window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(host->window()));
+    }
+    void openWindow(const char *language)
+    {
+        host.reset();
+        w = makeWindow({language});
+        w->show();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    }
+    QWidget *sheet(const char *name) { return w ? w->page(name) : host->page(QString::fromLatin1(name)); }
+    QWidget *current() { return w ? w->pc->currentWidget() : host->currentPage(); }
+    // As a user's click on the tab: the page catches up with what it missed.
+    void selectPage(const char *name)
+    {
+        if (w) {
+            w->SelectPage(w->page(name));
+            return;
+        }
+        host->selectPage(sheet(name));
+        if (sheet(name) == sheet("tsGeo"))
+            geoPage->pageShown(sheet(name), RefreshInfo | RefreshConfig | RefreshChannelNames);
+    }
+    void showInfo() { w ? w->ShowInfo() : geoPage->refresh(RefreshInfo); }
+    void showConfig() { w ? w->ShowConfig() : geoPage->refresh(RefreshConfig | RefreshChannelNames); }
     void activate(QWidget *control)
     {
-        w->SelectPage(w->page("tsGeo"));
+        selectPage("tsGeo");
         control->setFocus();
         QCoreApplication::processEvents();
         QVERIFY(control->hasFocus());
@@ -59,7 +105,7 @@ private:
     void referenceMap()
     {
         geo()->imgGeo->setFixedSize(ReferenceMapSize);
-        w->resize(1400, 900);
+        (w ? static_cast<QWidget *>(w.get()) : host->window())->resize(1400, 900);
         QCoreApplication::processEvents();
         QCOMPARE(geo()->imgGeo->image().size() / geo()->imgGeo->image().devicePixelRatio(), ReferenceMapSize);
     }
@@ -84,7 +130,10 @@ private:
         mouseAt(QEvent::MouseButtonPress, reference);
         mouseAt(QEvent::MouseButtonRelease, reference);
     }
-    GeoPage *geo() { return w->geo; }
+    GeoPage *geo() { return w ? w->geo : geoPage; }
+    std::unique_ptr<FakePageHost> host;
+    GeoPage *geoPage = nullptr;
+    ModeCommands *modes = nullptr;
     std::unique_ptr<TfrmLumora> w;
 };
 
@@ -100,15 +149,13 @@ void TstGeoPage::init()
     ForgetPort();
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     resetDeviceImage();
-    w = makeWindow({"-english"});
-    w->show();
-    w->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    start(false);
 }
 
 void TstGeoPage::cleanup()
 {
     w.reset();
+    host.reset();
     ForgetPort();
 }
 
@@ -130,7 +177,7 @@ void TstGeoPage::mapClick()
     QFETCH(QPoint, pixel);
     QFETCH(int, lat);
     QFETCH(int, lon);
-    w->SelectPage(w->page("tsGeo"));
+    selectPage("tsGeo");
     referenceMap();
     setRequestFlags(0);
     clickMap(pixel);
@@ -156,6 +203,7 @@ void TstGeoPage::scaledMapClick_data()
 
 void TstGeoPage::scaledMapClick()
 {
+    openWindow("-english");
     // At any window size and scale the map fills its part of the page, and a click picks the
     // place it picks on the reference map, within a pixel.
     QFETCH(QSize, window);
@@ -191,17 +239,17 @@ void TstGeoPage::scaledMapClick()
 
 void TstGeoPage::mouseMoveOnlyShowsPosition()
 {
-    w->SelectPage(w->page("tsGeo"));
+    selectPage("tsGeo");
     referenceMap();
     const QByteArray before(reinterpret_cast<const char *>(&Config), sizeof Config);
     setRequestFlags(0);
     mouseAt(QEvent::MouseMove, QPoint(523, 118));
-    QTRY_COMPARE(w->sbPanel[0]->text(), QStringLiteral("Mouse position: Latitude: 47.5°, Longitude: 8.3°"));
+    QTRY_COMPARE(host->status[0], QStringLiteral("Mouse position: Latitude: 47.5°, Longitude: 8.3°"));
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(&Config), sizeof Config), before);
     QCOMPARE(pendingRequests(), 0u);
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(geo()->imgGeo, &leave);
-    QCOMPARE(w->sbPanel[0]->text(), QString());
+    QCOMPARE(host->status[0], QString());
 }
 
 void TstGeoPage::typedCoordinates_data()
@@ -228,10 +276,7 @@ void TstGeoPage::typedCoordinates()
         cleanup();
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         resetDeviceImage();
-        w = makeWindow({"-german"});
-        w->show();
-        w->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        start(true);
     }
     LabeledEdit *edit = latitude ? geo()->edtLat : geo()->edtLon;
     activate(edit->edit());
@@ -291,7 +336,7 @@ void TstGeoPage::typedTime()
     QFETCH(bool, valid);
     Info.Hour = 12;
     Info.Minute = 34;
-    w->ShowInfo();
+    showInfo();
     QLineEdit *edit = geo()->edtTime->edit();
     activate(edit);
     edit->clear();
@@ -314,7 +359,7 @@ void TstGeoPage::typedTime()
 void TstGeoPage::datePickedInCalendar()
 {
     SetInfoClock(Info, QDateTime(QDate(2024, 3, 20), QTime(12, 0)));
-    w->ShowInfo();
+    showInfo();
     QDateEdit *dtp = geo()->dtp;
     activate(dtp);
     // The arrow at the right end opens the calendar.
@@ -339,8 +384,8 @@ void TstGeoPage::refreshSkipsFocusedControls()
         SetInfoClock(Info, clock);
         Config.Lat = int16_t(lat);
         Config.Lon = int16_t(lon);
-        w->ShowInfo();
-        w->ShowConfig();
+        showInfo();
+        showConfig();
     };
     const QDateTime first(QDate(2024, 5, 6), QTime(7, 8)), second(QDate(2024, 5, 9), QTime(21, 30));
     const QStringList firstShown{"07:08", "428", "2024-05-06", "-33.9", "151.2"};
@@ -365,7 +410,7 @@ void TstGeoPage::refreshSkipsFocusedControls()
     // A clock without a valid date leaves the picker as it is.
     geo()->btnNow->setFocus();
     Info.Month = 13;
-    w->ShowInfo();
+    showInfo();
     QCOMPARE(geo()->dtp->date(), QDate(2024, 5, 9));
 }
 
@@ -373,7 +418,7 @@ void TstGeoPage::nowButtonAndMenu()
 {
     Config.TimeLapse = 10;
     SetInfoClock(Info, QDateTime(QDate(2021, 1, 2), QTime(3, 4)));
-    w->SelectPage(w->page("tsGeo"));
+    selectPage("tsGeo");
     setRequestFlags(0);
     const QDateTime before = QDateTime::currentDateTime();
     QTest::mouseClick(geo()->btnNow, Qt::LeftButton);
@@ -387,20 +432,21 @@ void TstGeoPage::nowButtonAndMenu()
     QVERIFY(geo()->lblGeo->text().startsWith(QStringLiteral("Sun: ")));
 
     // "Set current time and date" from the menu: the Geo page, then "Now".
-    w->SelectPage(w->page("tsMessages"));
+    selectPage("tsMessages");
     SetInfoClock(Info, QDateTime(QDate(2021, 1, 2), QTime(3, 4)));
     setRequestFlags(0);
-    w->action("mnuSetTimeDate")->setEnabled(true);
+    host->action("mnuSetTimeDate")->setEnabled(true);
     const QDate dayBefore = QDate::currentDate();
-    w->action("mnuSetTimeDate")->trigger();
+    host->action("mnuSetTimeDate")->trigger();
     const QDate dayAfter = QDate::currentDate();
-    QCOMPARE(w->pc->currentWidget(), w->page("tsGeo"));
+    QCOMPARE(current(), sheet("tsGeo"));
     QVERIFY(controllerDate(Info) == dayBefore || controllerDate(Info) == dayAfter);
     QVERIFY(isRequestPending(SetInfoTime));
 }
 
 void TstGeoPage::viewFollowsPageAndInfo()
 {
+    openWindow("-english");
     // The map is drawn when the page is first shown, never on the way to the first window.
     QVERIFY(geo()->imgGeo->image().isNull());
     w->SelectPage(w->page("tsMessages"));
@@ -465,6 +511,7 @@ void TstGeoPage::againstSimulatedController()
 
 void TstGeoPage::disconnectedPageSaysSo()
 {
+    openWindow("-english");
     // Not connected: a place picked here is shown, and the page says plainly that it does
     // not reach any controller.
     w->SelectPage(w->page("tsGeo"));

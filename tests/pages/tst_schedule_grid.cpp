@@ -1,5 +1,6 @@
-// The schedule grid in the window: filling, typing that stores at once, the ON/OFF cells,
-// the active line, moving lines, the column menu and the refill rules.
+// The schedule grid: filling, typing that stores at once, the ON/OFF cells, the active line,
+// moving lines, the column menu and the refill rules. It is built on a stand-in for the
+// window; the refills that follow page changes and imports, and the pictures, need the window.
 
 #include <QHeaderView>
 #include <QLineEdit>
@@ -14,6 +15,8 @@
 #include "pages/modes.h"
 #include "schedule/light_curves.h"
 #include "pages/schedule_grid.h"
+#include "presentation/localization.h"
+#include "fake_page_host.h"
 #include "window_fixture.h"
 
 namespace {
@@ -47,7 +50,11 @@ class TstScheduleGrid : public QObject {
     Q_OBJECT
 private slots:
     void init();
-    void cleanup() { w.reset(); }
+    void cleanup()
+    {
+        w.reset();
+        host.reset();
+    }
     void emptySchedule();
     void fillShowsEveryField();
     void typedValue_data();
@@ -67,7 +74,29 @@ private slots:
     void pictures();
 
 private:
-    void start(const QString &language, int mode, bool withLines = true)
+    // The grid alone, connected in that mode, with its page in front.
+    void start(int mode, bool withLines = true)
+    {
+        LoadLanguageTable(LanguageEnglish);
+        host = std::make_unique<FakePageHost>(QStringList{"tsChannels", "tsSchedule"});
+        sched = new ScheduleGrid(*host);   // belongs to the host's window
+        host->window()->show();
+        host->window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(host->window()));
+        if (withLines)
+            SetTenLineSchedule();
+        Config.Mode = uint8_t(mode);
+        host->connected = true;
+        EnableState state;
+        state.connected = true;
+        state.mode = mode;
+        sched->applyEnabling(state);
+        showConfig();
+        host->selectPage(host->page("tsSchedule"));
+        fill();
+        setRequestFlags(0);
+    }
+    void startWindow(const QString &language, int mode, bool withLines = true)
     {
         w = makeWindow({language});
         w->show();
@@ -82,6 +111,10 @@ private:
         w->FillScheduleGrid();
         setRequestFlags(0);
     }
+    // A read of the schedule, of Config and of Info as the window passes it on.
+    void fill() { w ? w->FillScheduleGrid() : sched->FillScheduleGrid(); }
+    void showConfig() { w ? w->ShowConfig() : sched->refresh(RefreshConfig | RefreshChannelNames); }
+    void showInfo() { w ? w->ShowInfo() : sched->refresh(RefreshInfo); }
     QLineEdit *openEditor(int column, int line)
     {
         grid()->setFocus();
@@ -107,8 +140,8 @@ private:
     {
         return QPoint(grid()->horizontalHeader()->sectionViewportPosition(column) + 10, 5);
     }
-    ScheduleGrid *page() { return w->schedule; }
-    ScheduleGridWidget *grid() { return w->schedule->sgSchedule; }
+    ScheduleGrid *page() { return w ? w->schedule : sched; }
+    ScheduleGridWidget *grid() { return page()->sgSchedule; }
     QString cell(int column, int gridRow) { return page()->cellText(column, gridRow); }
     std::vector<int> dirtyLines()
     {
@@ -119,6 +152,8 @@ private:
         return lines;
     }
 
+    std::unique_ptr<FakePageHost> host;
+    ScheduleGrid *sched = nullptr;
     std::unique_ptr<TfrmLumora> w;
 };
 
@@ -130,7 +165,7 @@ void TstScheduleGrid::init()
 
 void TstScheduleGrid::emptySchedule()
 {
-    start("-english", ModeAuto, false);
+    start(ModeAuto, false);
     QCOMPARE(page()->gridRowCount(), 2);
     QCOMPARE(cell(0, 0), QString("Line"));
     for (int column = 0; column < 17; ++column)
@@ -146,9 +181,9 @@ void TstScheduleGrid::emptySchedule()
 
 void TstScheduleGrid::fillShowsEveryField()
 {
-    start("-english", ModeAuto);
+    start(ModeAuto);
     Schedule[3].Alt = int16_t(12000); // no sine at all
-    w->FillScheduleGrid();
+    fill();
     QCOMPARE(page()->gridRowCount(), 11);
     QCOMPARE(grid()->columnCount(), 17);
     QCOMPARE(cell(1, 0), QString("Time"));
@@ -160,7 +195,7 @@ void TstScheduleGrid::fillShowsEveryField()
     QCOMPARE(cell(15, 3), QString("ON"));
     QCOMPARE(cell(16, 3), QString("OFF"));
     Config.Mode = ModeGeo;
-    w->FillScheduleGrid();
+    fill();
     QCOMPARE(cell(1, 0), QString("Alt"));
     QCOMPARE(cell(1, 5), QString("45"));
     QCOMPARE(cell(1, 4), QString("0"));
@@ -196,7 +231,7 @@ void TstScheduleGrid::typedValue()
     QFETCH(QString, typed);
     if (typed.contains(u','))
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    start("-english", mode);
+    start(mode);
     const ScheduleLine before = Schedule[4];
     QLineEdit *editor = openEditor(column, 4);
     QVERIFY(editor);
@@ -219,13 +254,13 @@ void TstScheduleGrid::typedValue()
     QVERIFY(isRequestPending(SetSchedule));
     closeEditor();
     QTEST(cell(column, 5), "shown");
-    w->FillScheduleGrid();
+    fill();
     QTEST(cell(column, 5), "shown");
 }
 
 void TstScheduleGrid::switchCells()
 {
-    start("-english", ModeAuto);
+    start(ModeAuto);
     const uint8_t switches = Schedule[2].Switch;
     QCOMPARE(cell(15, 3), QString("ON"));
     for (const char *text : {"OFF", "ON"}) {
@@ -251,7 +286,7 @@ void TstScheduleGrid::switchCells()
 
 void TstScheduleGrid::onlyTimeAndLevelsTakeTheCursor()
 {
-    start("-english", ModeAuto);
+    start(ModeAuto);
     QVERIFY(openEditor(13, 1));
     click(Qt::LeftButton, 16, 1);
     click(Qt::LeftButton, 0, 1);
@@ -265,7 +300,7 @@ void TstScheduleGrid::onlyTimeAndLevelsTakeTheCursor()
 void TstScheduleGrid::activeLine()
 {
     Info.ActiveLine = 2;
-    start("-english", ModeAuto);
+    start(ModeAuto);
     QCOMPARE(page()->tag(), 2);
     click(Qt::RightButton, 0, 6);
     QCOMPARE(int(Info.ActiveLine), 6);
@@ -278,13 +313,13 @@ void TstScheduleGrid::activeLine()
     QCOMPARE(pendingRequests(), 0u);
     // The controller moves on: the highlight follows on ShowInfo.
     Info.ActiveLine = 7;
-    w->ShowInfo();
+    showInfo();
     QCOMPARE(page()->tag(), 7);
 }
 
 void TstScheduleGrid::dragLineFiveOntoLineTwo()
 {
-    start("-english", ModeAuto);
+    start(ModeAuto);
     const std::vector<ScheduleLine> before = Schedule;
     auto at = [this](int line) { return grid()->visualRect(grid()->model()->index(line, 0)).center(); };
     QTest::mousePress(grid()->viewport(), Qt::LeftButton, {}, at(5));
@@ -308,10 +343,10 @@ void TstScheduleGrid::dragLineFiveOntoLineTwo()
 
 void TstScheduleGrid::columnMenu()
 {
-    start("-english", ModeAuto);
-    QAction *paste = w->findChild<QAction *>("mnuPasteCol");
-    QAction *swap = w->findChild<QAction *>("mnuSwapCol");
-    QVERIFY(paste && swap && w->findChild<QAction *>("mnuCopyCol"));
+    start(ModeAuto);
+    QAction *paste = host->window()->findChild<QAction *>("mnuPasteCol");
+    QAction *swap = host->window()->findChild<QAction *>("mnuSwapCol");
+    QVERIFY(paste && swap && host->window()->findChild<QAction *>("mnuCopyCol"));
     QTest::mouseClick(grid()->horizontalHeader()->viewport(), Qt::RightButton, {}, header(4));
     QCOMPARE(page()->PopupChannel, 2);
     QTRY_VERIFY(page()->pumCol->isVisible());
@@ -342,7 +377,7 @@ void TstScheduleGrid::pasteAndSwap()
     QFETCH(bool, swap);
     QFETCH(int, source);
     QFETCH(int, target);
-    start("-english", ModeAuto);
+    start(ModeAuto);
     const std::vector<ScheduleLine> before = Schedule;
     const ConfigRecord config = Config;
     page()->PopupChannel = source;
@@ -360,14 +395,18 @@ void TstScheduleGrid::pasteAndSwap()
     QCOMPARE(Config.ColorName[source], swap ? config.ColorName[target] : config.ColorName[source]);
     QCOMPARE(dirtyLines().size(), std::size_t(10));
     QCOMPARE(pendingRequests(), ColumnPaste);
-    QCOMPARE(w->Edit.copiedChannel, source); // stays for the next paste
+    QCOMPARE(host->edit.copiedChannel, source); // stays for the next paste
+    // The channel names are shown on other pages too: the window refreshes every part.
+    QCOMPARE(host->changes, QList<unsigned>{RefreshChannelNames | RefreshSchedule});
+    page()->refresh(host->changes.last());
     QCOMPARE(cell(target + 2, 5), QString::number(before[4].Color16[source]));
     QVERIFY(cell(target + 2, 0).startsWith(QChar('A' + target) + QString(": ")));
 }
 
 void TstScheduleGrid::refillSkippedWhileDownloading()
 {
-    start("-english", ModeAuto);
+    // The window passes the refreshes a page missed on when it comes into view.
+    startWindow("-english", ModeAuto);
     w->SelectPage(w->page("tsChannels"));
     Schedule[1].Minute = 45;
     setRequestFlags(GetSchedule);
@@ -401,7 +440,7 @@ void TstScheduleGrid::modeChangeFromElsewhereRefills()
     QFETCH(QString, source);
     QFETCH(int, from);
     QFETCH(int, to);
-    start("-english", from);
+    startWindow("-english", from);   // the import is the window's
     QCOMPARE(cell(1, 0), QString(from == ModeGeo ? "Alt" : "Time"));
     if (source == u"import") {
         QTemporaryDir dir;
@@ -415,7 +454,7 @@ void TstScheduleGrid::modeChangeFromElsewhereRefills()
     } else {
         // The controller's mode changed (its remote, another program): read with Config.
         Config.Mode = uint8_t(to);
-        w->ShowConfig();
+        showConfig();
     }
     QCOMPARE(int(Config.Mode), to);
     QCOMPARE(cell(1, 0), QString(to == ModeGeo ? "Alt" : "Time"));
@@ -436,13 +475,13 @@ void TstScheduleGrid::staleGridIsReadAsShown()
 {
     // The mode changes while a schedule download is pending: the grid keeps its times
     // until the download refills it, and they are read back as times.
-    start("-english", ModeAuto);
+    start(ModeAuto);
     Schedule[2].Hour = 7;
     Schedule[2].Minute = 15;
-    w->FillScheduleGrid();
+    fill();
     setRequestFlags(GetSchedule);
     Config.Mode = ModeGeo;
-    w->ShowConfig();
+    showConfig();
     QCOMPARE(cell(1, 0), QString("Time"));
     QCOMPARE(cell(1, 3), QString("07:15"));
     const ScheduleLine before = Schedule[2];
@@ -469,7 +508,7 @@ void TstScheduleGrid::pictures()
     QFETCH(QString, language);
     QFETCH(QSize, size);
     Info.ActiveLine = 4;
-    start(language, ModeAuto);
+    startWindow(language, ModeAuto);
     grid()->setFocus();
     grid()->setCurrentCell(3, 4);
     savePicture(w.get(), size, "schedule-grid-" + QString(QTest::currentDataTag()));

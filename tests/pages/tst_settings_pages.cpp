@@ -14,6 +14,10 @@
 #include "pages/config_page.h"
 #include "pages/expert_page.h"
 #include "pages/settings_pages.h"
+#include "pages/channel_settings_pages.h"
+#include "pages/weather_page.h"
+#include "presentation/localization.h"
+#include "fake_page_host.h"
 #include "window_fixture.h"
 
 namespace {
@@ -37,6 +41,9 @@ void setTz(const QByteArray &id)
 
 } // namespace
 
+// The settings pages built on a stand-in for the window. The sensor-dependent enabling (the
+// window derives it from the readings), the page chosen after the first download, the
+// board line, the Geo page's "Now" and the pictures need the whole window.
 class TstSettingsPages : public QObject {
     Q_OBJECT
 private slots:
@@ -75,22 +82,39 @@ private:
     template <class T = QWidget>
     T *find(const QString &name)
     {
-        T *object = w->findChild<T *>(name);
+        T *object = root()->findChild<T *>(name);
         if (!object)
             qFatal("no control %s", qPrintable(name));
         // Read as the user sees it, with its page in front.
-        showPageOf(w.get(), object);
+        selectPage(pageOf(object));
         return object;
     }
     LabeledEdit *edit(const QString &name) { return find<LabeledEdit>(name); }
+    // The cases run on the stand-in unless they opened the window.
+    QWidget *root() const { return w ? static_cast<QWidget *>(w.get()) : host->window(); }
+    QWidget *sheet(const QString &name) const { return w ? w->page(name) : host->page(name); }
+    void selectPage(QWidget *sheet)
+    {
+        if (w)
+            w->SelectPage(sheet);
+        else
+            host->selectPage(sheet);
+    }
     QWidget *pageOf(QWidget *control);
+    void openWindow();
     void connectWindow();
+    // A read of these records (Refresh bits), shown as the window shows it.
+    void show(unsigned what);
+    // The window's enabling from the connection and the image.
+    void applyEnabling();
     // Selects the control's page, gives the edit the focus, clears it, types text.
     void typeInto(const QString &name, const QString &text);
     void refreshAll();
     // A real click: the control is scrolled into view first (the expert page scrolls).
     void click(QAbstractButton *button);
 
+    std::unique_ptr<FakePageHost> host;
+    SettingsPages *pages = nullptr;
     std::unique_ptr<TfrmLumora> w;
     QByteArray m_tz;
 };
@@ -98,7 +122,23 @@ private:
 void TstSettingsPages::init()
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    LoadLanguageTable(LanguageEnglish);
     resetDeviceImage();
+    host = std::make_unique<FakePageHost>(QStringList{"tsMessages", "tsChannels", "tsSchedule", "tsGeo", "tsConfig",
+                                                      "tsWeather", "tsWeatherDelay", "tsMoon", "tsBalance",
+                                                      "tsExpert", "tsJMP", "tsRC433"});
+    pages = new SettingsPages(*host);   // belongs to the host's window
+    applyEnabling();
+    host->window()->resize(1009, 680);
+    host->window()->show();
+    host->window()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(host->window()));
+}
+
+void TstSettingsPages::openWindow()
+{
+    host.reset();
+    pages = nullptr;
     w = makeWindow({"-english", "-expert"});
     w->show();
     w->activateWindow();
@@ -108,20 +148,21 @@ void TstSettingsPages::init()
 void TstSettingsPages::cleanup()
 {
     w.reset();
+    host.reset();
     setTz(m_tz);
 }
 
 QWidget *TstSettingsPages::pageOf(QWidget *control)
 {
     for (QWidget *p = control; p; p = p->parentWidget())
-        if (p->objectName().startsWith(u"ts") && w->pc->indexOf(p) >= 0)
+        if (p->objectName().startsWith(u"ts") && sheet(p->objectName()) == p)
             return p;
     return nullptr;
 }
 
 void TstSettingsPages::click(QAbstractButton *button)
 {
-    w->SelectPage(pageOf(button));
+    selectPage(pageOf(button));
     for (QWidget *p = button->parentWidget(); p; p = p->parentWidget())
         if (auto *scroll = qobject_cast<QScrollArea *>(p))
             scroll->ensureWidgetVisible(button);
@@ -130,12 +171,47 @@ void TstSettingsPages::click(QAbstractButton *button)
     QTest::mouseClick(button, Qt::LeftButton, {}, at);
 }
 
+static QList<Page *> partsOf(SettingsPages *pages) { return {pages->config, pages->weather, pages->channels, pages->expert}; }
+
+void TstSettingsPages::applyEnabling()
+{
+    EnableState state;
+    state.connected = host->connected;
+    state.mode = Config.Mode;
+    state.sensor = host->connected && Info.WaterTemp != NoValue16;
+    state.slave = host->connected && Info.SlaveTemp != NoValue16;
+    state.fanMode = Expert.FanMode;
+    for (Page *part : partsOf(pages))
+        part->applyEnabling(state);
+}
+
+void TstSettingsPages::show(unsigned what)
+{
+    if (w) {
+        if (what & RefreshConfig)
+            w->ShowConfig();
+        if (what & RefreshExpert)
+            w->ShowExpert();
+        if (what & RefreshExpertWeather)
+            w->ShowExpertWeather();
+        if (what & RefreshInfo)
+            w->ShowInfo();
+        return;
+    }
+    // Every read of Config ends with the channel names.
+    if (what & RefreshConfig)
+        what |= RefreshChannelNames;
+    for (Page *part : partsOf(pages))
+        part->refresh(what);
+    applyEnabling();
+}
+
 void TstSettingsPages::refreshAll()
 {
-    w->ShowInfo();
-    w->ShowConfig();
-    w->ShowExpert();
-    w->ShowExpertWeather();
+    show(RefreshInfo);
+    show(RefreshConfig);
+    show(RefreshExpert);
+    show(RefreshExpertWeather);
 }
 
 void TstSettingsPages::connectWindow()
@@ -143,7 +219,12 @@ void TstSettingsPages::connectWindow()
     Info.WaterTemp = 250;
     Info.SlaveTemp = 300;
     Config.Mode = ModeManual;
-    w->SetConnected(true);
+    if (w) {
+        w->SetConnected(true);
+    } else {
+        host->connected = true;
+        applyEnabling();
+    }
     refreshAll();
     setRequestFlags(0);
 }
@@ -151,7 +232,7 @@ void TstSettingsPages::connectWindow()
 void TstSettingsPages::typeInto(const QString &name, const QString &text)
 {
     LabeledEdit *e = edit(name);
-    w->SelectPage(pageOf(e));
+    selectPage(pageOf(e));
     QVERIFY2(e->isEnabled(), qPrintable(name));
     e->edit()->setFocus();
     QVERIFY(e->editHasFocus());
@@ -211,7 +292,7 @@ void TstSettingsPages::typedValueReachesField()
     QFETCH(uint32_t, request);
     connectWindow();
     Expert.FanMode = 2; // both the hysteresis and the fan-off level are in use
-    w->ShowExpert();
+    show(RefreshExpert);
     typeInto(editName, typed);
     QTEST(fieldValue(record, key), "value");
     QCOMPARE(pendingRequests(), request);
@@ -267,7 +348,7 @@ void TstSettingsPages::sliderStopsAtNeighbour()
     Expert.LCDBLNight = Expert.FanOff = 100;
     connectWindow();
     auto *s = find<QSlider>(slider);
-    w->SelectPage(w->page("tsConfig"));
+    selectPage(sheet("tsConfig"));
     s->setFocus();
     s->setValue(moveTo);
     QTEST(s->value(), "value");
@@ -302,13 +383,13 @@ void TstSettingsPages::cloudsRoundTrip()
     QCOMPARE(edit("edtCloudCount")->text(), QStringLiteral("100"));
     QCOMPARE(pendingRequests(), SetConfig);
     // The read shows what the slider can show; a stored duration of 0 shows nothing.
-    w->SelectPage(w->page("tsConfig"));
+    selectPage(sheet("tsConfig"));
     Config.CloudD = 58;
-    w->ShowConfig();
+    show(RefreshConfig);
     QCOMPARE(edit("edtCloudSeconds")->text(), QStringLiteral("900"));
     Config.CloudD = 0;
     Config.CloudP = 6;
-    w->ShowConfig();
+    show(RefreshConfig);
     QCOMPARE(edit("edtCloudSeconds")->text(), QStringLiteral("900"));
     QCOMPARE(edit("edtCloudCount")->text(), QStringLiteral("9"));
 }
@@ -324,11 +405,11 @@ void TstSettingsPages::ratioTexts()
     QCOMPARE(cloud->text(), QStringLiteral("Cloud ratio: 6.4%"));   // Manual: no "currently active"
     QCOMPARE(storm->text(), QString());
     Config.Mode = ModeAuto;
-    w->ShowConfig();
+    show(RefreshConfig);
     QCOMPARE(cloud->text(), QStringLiteral("Cloud currently active \u2022 Cloud ratio: 6.4%"));
     QCOMPARE(storm->text(), QStringLiteral("Thunderstorm currently active"));
     Info.StateFlags = 0;
-    w->ShowInfo();
+    show(RefreshInfo);
     QCOMPARE(cloud->text(), QStringLiteral("Cloud ratio: 6.4%"));
     // A change on the page updates the text at once.
     typeInto(QStringLiteral("edtStormMinutes"), QStringLiteral("30"));
@@ -344,7 +425,7 @@ void TstSettingsPages::balanceSumAlwaysRefreshed()
     // The controller reports another sum: it replaces the typed text, and showing it is
     // not sent back although the edit has the focus.
     ExpertWeather.BalanceSum = 40;
-    w->ShowExpertWeather();
+    show(RefreshExpertWeather);
     QVERIFY(edit("edtBalanceSum")->editHasFocus());
     QCOMPARE(edit("edtBalanceSum")->text(), QStringLiteral("40"));
     QCOMPARE(find<QSlider>("trbBalanceSum")->value(), 40);
@@ -354,17 +435,18 @@ void TstSettingsPages::balanceSumAlwaysRefreshed()
     // Any other focused edit keeps what is being typed.
     typeInto(QStringLiteral("edtBalance0"), QStringLiteral("33"));
     ExpertWeather.Balance[0] = 90;
-    w->ShowExpertWeather();
+    show(RefreshExpertWeather);
     QCOMPARE(edit("edtBalance0")->text(), QStringLiteral("33"));
     QCOMPARE(find<QSlider>("trbBalance0")->value(), 90);
 }
 
 void TstSettingsPages::realtime()
 {
+    openWindow();   // for the Geo page's "Now"
     Config.TimeLapse = 40;
     connectWindow();
     QCOMPARE(edit("edtTimeLapse")->text(), QStringLiteral("40"));
-    w->SelectPage(w->page("tsConfig"));
+    selectPage(sheet("tsConfig"));
     click(find<QPushButton>("btnRealtime"));
     QCOMPARE(int(Config.TimeLapse), 1);
     QCOMPARE(find<QSlider>("trbTimeLapse")->value(), 1);
@@ -372,7 +454,7 @@ void TstSettingsPages::realtime()
     QCOMPARE(pendingRequests(), SetConfig);
     // "Now" runs it first.
     Config.TimeLapse = 40;
-    w->ShowConfig();
+    show(RefreshConfig);
     w->btnNowClick();
     QCOMPARE(edit("edtTimeLapse")->text(), QStringLiteral("1"));
 }
@@ -397,10 +479,14 @@ void TstSettingsPages::modeButtons()
     QFETCH(int, value);
     connectWindow();
     Expert.FanMode = Expert.ChartMode = 3; // no button is checked: every click is a change
-    w->ShowExpert();
+    show(RefreshExpert);
+    host->enablingChanges = 0;
     click(find<QRadioButton>(button));
     QCOMPARE(fieldValue(QStringLiteral("Expert"), key), value);
     QCOMPARE(pendingRequests(), SetExpert);
+    // The fan-off level is the Configuration page's: the window enables it anew.
+    QCOMPARE(host->enablingChanges, key == u"FanMode" ? 1 : 0);
+    applyEnabling();
     if (key == u"FanMode") {
         QTEST(edit("edtTempWaterHigh")->isEnabled(), "hysteresis");
         QTEST(find<QSlider>("trbFanOff")->isEnabled(), "fanOff");
@@ -414,13 +500,13 @@ void TstSettingsPages::refreshChecksButtonsSilently()
     setRequestFlags(0);
     Expert.FanMode = 1;
     Expert.ChartMode = ChartSlaveTemp;
-    w->ShowExpert();
+    show(RefreshExpert);
     QVERIFY(find<QRadioButton>("rbtFMOWater")->isChecked());
     QVERIFY(find<QRadioButton>("rbtCHMTempSlave")->isChecked());
     QVERIFY(!edit("edtFanOff")->isEnabled());
     QCOMPARE(pendingRequests(), 0u);
     Expert.FanMode = 7; // names no button
-    w->ShowExpert();
+    show(RefreshExpert);
     for (const char *name : {"rbtFMOLED", "rbtFMOWater", "rbtFMOWaterMaster"})
         QVERIFY(!find<QRadioButton>(QString::fromLatin1(name))->isChecked());
     QCOMPARE(int(Expert.FanMode), 7);
@@ -428,6 +514,7 @@ void TstSettingsPages::refreshChecksButtonsSilently()
 
 void TstSettingsPages::sensorDependentControls()
 {
+    openWindow();
     Expert.FanMode = 1;
     connectWindow();
     const char *sensorControls[] = {"edtTempOffset", "rbtFMOWater", "rbtFMOWaterMaster", "edtCloudTempWater",
@@ -436,7 +523,7 @@ void TstSettingsPages::sensorDependentControls()
         QVERIFY2(find(QString::fromLatin1(name))->isEnabled(), name);
     QVERIFY(find("rbtCHMTempSlave")->isEnabled());
     Info.WaterTemp = Info.SlaveTemp = NoValue16;
-    w->ShowInfo();
+    show(RefreshInfo);
     for (const char *name : sensorControls)
         QVERIFY2(!find(QString::fromLatin1(name))->isEnabled(), name);
     QVERIFY(!find("rbtCHMTempSlave")->isEnabled());
@@ -453,7 +540,7 @@ void TstSettingsPages::fahrenheitHysteresis()
     QCOMPARE(edit("edtTempWaterLow")->text(), QStringLiteral("24.0"));
     QCOMPARE(edit("edtTempWaterHigh")->caption(), QStringLiteral("\u00B0C"));
     Config.Flag |= FlagFahrenheit;
-    w->ShowConfig();
+    show(RefreshConfig);
     QCOMPARE(edit("edtTempWaterLow")->text(), QStringLiteral("75.2"));
     QCOMPARE(edit("edtTempWaterHigh")->caption(), QStringLiteral("\u00B0F"));
     QVERIFY(find<QRadioButton>("rbtFahrenheit")->isChecked());
@@ -481,7 +568,7 @@ void TstSettingsPages::timeZoneFromSystem()
     QFETCH(QList<int>, fields);
     setTz(zone);
     connectWindow();
-    w->SelectPage(w->page("tsExpert"));
+    selectPage(sheet("tsExpert"));
     click(find<QPushButton>("btnApplyTZI"));
     const char *keys[9] = {"Bias", "StandardMonth", "StandardDay", "StandardHour", "StandardDayOfWeek",
                            "DaylightMonth", "DaylightDay", "DaylightHour", "DaylightDayOfWeek"};
@@ -496,8 +583,8 @@ void TstSettingsPages::timeZoneQueryFailsChangesNothing()
 {
     Expert.Bias = 42;
     connectWindow();
-    w->settings->expert->SystemTimeZone = [] { return std::optional<TimeZoneInfo>(); };
-    w->settings->expert->btnApplyTZIClick();
+    pages->expert->SystemTimeZone = [] { return std::optional<TimeZoneInfo>(); };
+    pages->expert->btnApplyTZIClick();
     QCOMPARE(int(Expert.Bias), 42);
     QCOMPARE(edit("edtTimeZoneBias")->text(), QStringLiteral("42"));
     QCOMPARE(pendingRequests(), 0u);
@@ -532,7 +619,7 @@ void TstSettingsPages::timeZoneRefreshWhileOneHasFocus()
     QFETCH(QString, focused);
     connectWindow();
     LabeledEdit *edit = this->edit(focused);
-    w->SelectPage(pageOf(edit));
+    selectPage(pageOf(edit));
     edit->edit()->setFocus();
     QVERIFY(edit->editHasFocus());
     const QString typed = edit->text();
@@ -548,7 +635,7 @@ void TstSettingsPages::timeZoneRefreshWhileOneHasFocus()
     Expert.DaylightDayOfWeek = 0;
     const ExpertRecord reported = Expert;
     setRequestFlags(0);
-    w->ShowExpert();
+    show(RefreshExpert);
     QCOMPARE(pendingRequests(), 0u);
     QVERIFY(std::memcmp(&Expert, &reported, sizeof Expert) == 0);
     QCOMPARE(edit->text(), typed);
@@ -576,27 +663,30 @@ void TstSettingsPages::firstDownloadLeavesMessages_data()
 
 void TstSettingsPages::firstDownloadLeavesMessages()
 {
+    openWindow();
     QFETCH(int, mode);
     QFETCH(QString, before);
     connectWindow();
     Config.Mode = uint8_t(mode);
-    w->SelectPage(w->page(before));
-    w->ShowExpertWeather();
+    selectPage(sheet(before));
+    show(RefreshExpertWeather);
     QTEST(w->pc->currentWidget()->objectName(), "after");
 }
 
 void TstSettingsPages::boardLineStaysLast()
 {
+    openWindow();
     QLayout *layout = w->page("tsConfig")->layout();
     QVERIFY(layout);
     QCOMPARE(layout->itemAt(layout->count() - 1)->widget(), w->lblBoard);
-    w->SelectPage(w->page("tsConfig"));
+    selectPage(sheet("tsConfig"));
     QCoreApplication::processEvents();
     QVERIFY(find("gbxFan")->geometry().bottom() < w->lblBoard->y());
 }
 
 void TstSettingsPages::pictures()
 {
+    host.reset();
     for (const char *language : {"-english", "-german"}) {
         resetDeviceImage();
         const bool german = QByteArray(language) == "-german";
@@ -643,7 +733,7 @@ void TstSettingsPages::pictures()
             savePicture(w.get(), w->minimumSizeHint(), QString::fromLatin1(name) + QStringLiteral("_min_") + suffix);
         }
         // The whole of the scrolling expert page.
-        w->SelectPage(w->page("tsExpert"));
+        selectPage(sheet("tsExpert"));
         QWidget *content = w->page("tsExpert")->findChild<QScrollArea *>()->widget();
         savePicture(content, QSize(content->width(), content->sizeHint().height()), QStringLiteral("tsExpert_all_") + suffix);
     }

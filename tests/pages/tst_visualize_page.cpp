@@ -1,5 +1,7 @@
-// The Visualization page in the window: dragging points, "Lock times", mode Geo, the
-// channel choice by list and wheel, the refusal during a download, redrawing on ShowInfo.
+// The Visualization page: dragging points, "Lock times", mode Geo, the channel choice by
+// list and wheel, the refusal during a download, redrawing on ShowInfo. Dragging is tried on
+// a stand-in for the window; the wheel (the window filters it), the refresh that waits
+// while the page is not in front, and the pictures need the window.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,6 +12,8 @@
 #include "link/device_image.h"
 #include "pages/visualize_page.h"
 #include "widgets/image_view.h"
+#include "presentation/localization.h"
+#include "fake_page_host.h"
 #include "window_fixture.h"
 
 namespace {
@@ -40,7 +44,11 @@ class TstVisualizePage : public QObject {
     Q_OBJECT
 private slots:
     void init();
-    void cleanup() { w.reset(); }
+    void cleanup()
+    {
+        w.reset();
+        host.reset();
+    }
     void lockTimesAndGeoChangeOnlyTheLevel_data();
     void lockTimesAndGeoChangeOnlyTheLevel();
     void pressDuringDownload();
@@ -52,7 +60,30 @@ private slots:
     void pictures();
 
 private:
-    void start(int mode, const QString &language = "-english", QSize size = QSize(1009, 700))
+    // The page alone, connected in that mode, in front.
+    void start(int mode)
+    {
+        LoadLanguageTable(LanguageEnglish);
+        host = std::make_unique<FakePageHost>(QStringList{"tsChannels", "tsVisualize"});
+        vis = new VisualizePage(*host);   // belongs to the host's window
+        host->window()->resize(1009, 700);
+        host->window()->show();
+        host->window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(host->window()));
+        SetTenLines();
+        Config.Mode = uint8_t(mode);
+        host->connected = true;
+        EnableState state;
+        state.connected = true;
+        state.mode = mode;
+        vis->applyEnabling(state);
+        vis->refresh(RefreshConfig | RefreshChannelNames);
+        setRequestFlags(0);
+        host->selectPage(host->page("tsVisualize"));
+        vis->pageShown(host->page("tsVisualize"), 0);
+        vis->refresh(RefreshSchedule);
+    }
+    void startWindow(int mode, const QString &language = "-english", QSize size = QSize(1009, 700))
     {
         w = makeWindow({language});
         w->resize(size);
@@ -74,9 +105,12 @@ private:
     }
     void press(QPoint at) { QTest::mousePress(img(), Qt::LeftButton, {}, at); }
     void release(QPoint at) { QTest::mouseRelease(img(), Qt::LeftButton, {}, at); }
-    VisualizePage *page() { return w->visualize; }
+    VisualizePage *page() { return w ? w->visualize : vis; }
+    ScheduleEdit &edit() { return w ? w->Edit : host->edit; }
     QWidget *img() { return page()->img; }
 
+    std::unique_ptr<FakePageHost> host;
+    VisualizePage *vis = nullptr;
     std::unique_ptr<TfrmLumora> w;
 };
 
@@ -106,7 +140,7 @@ void TstVisualizePage::lockTimesAndGeoChangeOnlyTheLevel()
     page()->cbxTimeLock->setChecked(locked);
     const ScheduleLine before = Schedule[3];
     press(pointOf(3, 0) + QPoint(3, -3));
-    QCOMPARE(w->Edit.dragLine, 3);
+    QCOMPARE(edit().dragLine, 3);
     QVERIFY(page()->tmrVisualize->isActive());
     // Far beyond the right and the top margin: 24:00 (unless the time stays) and 100 %.
     const QPoint target = pointOf(3, 0) + QPoint(img()->width(), -img()->height());
@@ -117,7 +151,7 @@ void TstVisualizePage::lockTimesAndGeoChangeOnlyTheLevel()
     QCOMPARE(int(Schedule[3].Alt), int(before.Alt));
     QVERIFY(!isRequestPending(SetSchedule)); // nothing is sent before the release
     release(target);
-    QCOMPARE(w->Edit.dragLine, -1);
+    QCOMPARE(edit().dragLine, -1);
     QVERIFY(!page()->tmrVisualize->isActive());
     QCOMPARE(std::vector<uint8_t>(ScheduleDirty), (std::vector<uint8_t>{0, 0, 0, 1, 0, 0, 0, 0, 0, 0}));
     QVERIFY(isRequestPending(SetSchedule));
@@ -131,14 +165,14 @@ void TstVisualizePage::pressDuringDownload()
     const QPoint grab = pointOf(4, 0);
     setRequestFlags(GetSchedule);
     press(grab);
-    QCOMPARE(w->Edit.dragLine, -1);
+    QCOMPARE(edit().dragLine, -1);
     QVERIFY(!page()->tmrVisualize->isActive());
     release(grab);
 
     // A download that starts during a drag stops the moving; the release still marks the line.
     setRequestFlags(0);
     press(grab);
-    QCOMPARE(w->Edit.dragLine, 4);
+    QCOMPARE(edit().dragLine, 4);
     setRequestFlags(GetSchedule);
     QTest::mouseMove(img(), grab + QPoint(0, 100));
     QVERIFY(std::memcmp(&before, &Schedule[4], sizeof before) == 0);
@@ -164,7 +198,7 @@ void TstVisualizePage::channelChoice()
     QFETCH(int, start);
     QFETCH(int, delta);
     QFETCH(bool, dragging);
-    this->start(ModeAuto);
+    startWindow(ModeAuto);
     QCOMPARE(page()->cmbVisualize->itemText(2), QString("C: Blue"));
     auto wheel = [](QWidget *target, int d) {
         const QPointF pos(5, 5);
@@ -176,30 +210,30 @@ void TstVisualizePage::channelChoice()
     page()->cmbVisualize->setFocus();
     page()->cmbVisualize->setCurrentIndex(start == 0 ? 1 : start - 1);
     QTest::keyClick(page()->cmbVisualize, start == 0 ? Qt::Key_Up : Qt::Key_Down);
-    QCOMPARE(w->Edit.visualChannel, start);
+    QCOMPARE(edit().visualChannel, start);
     press(pointOf(4, start == 0 ? 1 : start - 1)); // 6 % away from the chosen channel's point
-    QCOMPARE(w->Edit.dragLine, -1);
+    QCOMPARE(edit().dragLine, -1);
     release(pointOf(4, start));
 
     const qint64 drawn = page()->img->image().cacheKey();
     if (dragging)
         press(pointOf(2, start));
     wheel(page()->lblVisualize, delta);
-    QTEST(w->Edit.visualChannel, "result");
+    QTEST(edit().visualChannel, "result");
     QTEST(page()->cmbVisualize->currentIndex(), "result");
     if (!dragging)
         QVERIFY(page()->img->image().cacheKey() != drawn); // redrawn for the channel
     release(pointOf(2, start));
     // On another page the wheel is left alone.
     w->SelectPage(w->page("tsChannels"));
-    const int before = w->Edit.visualChannel;
+    const int before = edit().visualChannel;
     wheel(w->page("tsChannels"), -120);
-    QCOMPARE(w->Edit.visualChannel, before);
+    QCOMPARE(edit().visualChannel, before);
 }
 
 void TstVisualizePage::showInfoRedrawsOnlyWhenInFront()
 {
-    start(ModeAuto);
+    startWindow(ModeAuto);
     Info.Hour = 6;
     Info.Minute = 30;
     w->ShowInfo();
@@ -222,17 +256,17 @@ void TstVisualizePage::shorterTablesStayInBounds()
 
     const QPoint grab = pointOf(8, 0);
     press(grab);
-    QCOMPARE(w->Edit.dragLine, 8);
+    QCOMPARE(edit().dragLine, 8);
     // The schedule shrinks under the drag (a new Info arrived).
     Schedule.resize(3);
     ScheduleDirty.resize(3);
     QTest::mouseMove(img(), grab + QPoint(10, 10));
     QTRY_COMPARE(page()->points().size(), std::size_t(3)); // the timer redraws
     release(grab + QPoint(10, 10));
-    QCOMPARE(w->Edit.dragLine, -1);
+    QCOMPARE(edit().dragLine, -1);
     QVERIFY(!isRequestPending(SetSchedule));
     press(grab); // where line 8 used to be
-    QCOMPARE(w->Edit.dragLine, -1);
+    QCOMPARE(edit().dragLine, -1);
     release(grab);
 }
 
@@ -253,13 +287,13 @@ void TstVisualizePage::pictures()
     QFETCH(QString, language);
     QFETCH(int, mode);
     QFETCH(QSize, size);
-    start(mode, language, size);
+    startWindow(mode, language, size);
     Info.Year = 25;
     Info.Month = 6;
     Info.Day = 21;
     Info.Hour = 10;
     Info.Minute = 15;
-    w->Edit.visualChannel = 2;
+    edit().visualChannel = 2;
     page()->VisualChannelChanged();
     // A point held mid-drag shows its label.
     press(pointOf(6, 2));
