@@ -707,17 +707,6 @@ void TfrmLumora::SetConnected(bool connected)
     UpdateEnabling(true);
 }
 
-static EnableState CurrentEnableState(bool connected)
-{
-    EnableState state;
-    state.connected = connected;
-    state.mode = Config.Mode;
-    state.sensor = connected && Info.WaterTemp != NoValue16;
-    state.slave = connected && Info.SlaveTemp != NoValue16;
-    state.fanMode = Expert.FanMode;
-    return state;
-}
-
 void TfrmLumora::UpdateEnabling(bool force)
 {
     // Until the first SetConnected the controls keep the state they were built with.

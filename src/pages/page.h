@@ -28,6 +28,9 @@ struct EnableState {
     bool operator==(const EnableState &) const = default;
 };
 
+// The state the enabling rules see, read from the device image.
+EnableState CurrentEnableState(bool connected);
+
 // One part of the window: a page (or a few pages drawn by the same code) or a set of menu
 // commands. The window keeps its parts in tab order and calls them in loops; a part paints
 // and enables only its own widgets and reaches the rest of the window through PageHost.

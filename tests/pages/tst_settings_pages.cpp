@@ -175,12 +175,7 @@ static QList<Page *> partsOf(SettingsPages *pages) { return {pages->config, page
 
 void TstSettingsPages::applyEnabling()
 {
-    EnableState state;
-    state.connected = host->connected;
-    state.mode = Config.Mode;
-    state.sensor = host->connected && Info.WaterTemp != NoValue16;
-    state.slave = host->connected && Info.SlaveTemp != NoValue16;
-    state.fanMode = Expert.FanMode;
+    const EnableState state = CurrentEnableState(host->connected);
     for (Page *part : partsOf(pages))
         part->applyEnabling(state);
 }
