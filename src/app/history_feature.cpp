@@ -76,7 +76,8 @@ HistoryFeature::HistoryFeature(TfrmLumora *window, const QString &path) : QObjec
         tabs->setObjectName(QStringLiteral("tabChartHistory"));
         tabs->setTabPosition(QTabWidget::South);
         tabs->setDocumentMode(true);
-        page->layout()->replaceWidget(chart, tabs);
+        // The layout item that held the chart is handed back to the caller.
+        delete page->layout()->replaceWidget(chart, tabs);
         tabs->addTab(chart, QString());
         tabs->addTab(view, QString());
     }
