@@ -2,7 +2,7 @@
 
 #include "app/frm_lumora.h"
 #include "presentation/localization.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "link/firmware.h"
 #include "link/link_host.h"
 #include "link/records.h"
@@ -70,7 +70,7 @@ void FirmwareCommands::mnuFirmwareUpdateClick()
         return;
     if (!w->ConfirmYesNo(Translate(QStringLiteral("FlashDlgText")), Translate(QStringLiteral("FlashDlgCaption"))))
         return;
-    raiseRequest(FirmwareUpdate);
+    w->model().request(FirmwareUpdate);
 }
 
 FirmwareDialogRequest FirmwareCommands::dialogRequest() const

@@ -44,7 +44,6 @@
 #include "app/window_link_host.h"
 #include "app/window_page_host.h"
 #include "app/bluetooth_setup.h"
-#include "link/device_image.h"
 #include "link/link_host.h"
 #include "link/ports.h"
 #include "link/thd_com.h"
@@ -134,17 +133,18 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     buildMenus();
     m_pageHost = std::make_unique<WindowPageHost>(this);
     PageHost &host = *m_pageHost;
-    channels = new ChannelsPage(host);
-    schedule = new ScheduleGrid(host);
-    visualize = new VisualizePage(host);
-    geo = new GeoPage(host);
-    chart = new ChartPage(host);
-    settings = new SettingsPages(host);
-    modes = new ModeCommands(host);
+    channels = new ChannelsPage(host, m_model);
+    schedule = new ScheduleGrid(host, m_model);
+    visualize = new VisualizePage(host, m_model);
+    geo = new GeoPage(host, m_model);
+    chart = new ChartPage(host, m_model);
+    settings = new SettingsPages(host, m_model);
+    modes = new ModeCommands(host, m_model);
     iniCommands = new IniCommands(this);
     BackupFileWriter = [this](const QString &port) { iniCommands->WriteBackupFile(port); };
     bluetooth = new BluetoothSetup(this);
     firmware = new FirmwareCommands(this);
+    connect(&m_model, &DeviceModel::changed, this, &TfrmLumora::modelChanged);
     // In tab order; the command sets last.
     for (Page *part : std::initializer_list<Page *>{channels, schedule, visualize, geo, settings->config, chart,
                                                     settings->weather, settings->channels, settings->expert, modes,
@@ -520,7 +520,7 @@ void TfrmLumora::runStartup(const QStringList &arguments)
     for (const char *name : {"mnuShowRC433", "mnuCHMTempBoard", "mnuLoadReef"})
         HideMenuItem(action(QString::fromLatin1(name)));
 
-    setStartupValues();
+    m_model.setStartupValues();
     btnNowClick();
 
     ShowConfig();
@@ -712,7 +712,7 @@ void TfrmLumora::UpdateEnabling(bool force)
     // Until the first SetConnected the controls keep the state they were built with.
     if (!force && !m_enablingApplied)
         return;
-    const EnableState state = CurrentEnableState(m_connected);
+    const EnableState state = CurrentEnableState(device(), m_connected);
     if (!force && state == m_enabling)
         return;
     m_enabling = state;
@@ -818,8 +818,8 @@ void TfrmLumora::mnuOptionsClick()
 {
     const char *modeNames[] = {"mnuModeManual", "mnuModeAuto", "mnuModeGeo", "mnuModeRGBDemo", "mnuModeFlash"};
     for (int i = 0; i < 5; ++i)
-        action(QString::fromLatin1(modeNames[i]))->setChecked(Config.Mode == i);
-    action(QStringLiteral("mnuStepBig"))->setChecked(Config.Flag & 0x01);
+        action(QString::fromLatin1(modeNames[i]))->setChecked(device().Config.Mode == i);
+    action(QStringLiteral("mnuStepBig"))->setChecked(device().Config.Flag & 0x01);
     action(QStringLiteral("mnuShowExpert"))
         ->setChecked(pc->isTabVisible(pc->indexOf(page(QStringLiteral("tsExpert")))));
     action(QStringLiteral("mnuShowRC433"))
@@ -873,15 +873,16 @@ void TfrmLumora::ShowInfo()
 void TfrmLumora::showStatusLine()
 {
     // Panel 1: the controller's clock as last read.
-    const QDateTime clock(controllerDate(Info), controllerTime(Info));
+    const InfoRecord &info = device().Info;
+    const QDateTime clock(controllerDate(info), controllerTime(info));
     sbPanel[1]->setText(clock.isValid() ? ShortDateLongTime(clock) : QString());
-    const QString status = DeviceStatusLine(PortName.section(u' ', 0, 0), Info, Config);
+    const QString status = DeviceStatusLine(PortName.section(u' ', 0, 0), info, device().Config);
     lblBoard->setText(status);
     QPalette palette = lblBoard->palette();
     // The alarm's red, darkened or lightened as far as the theme's window colour needs.
     const QPalette theme = QApplication::palette(lblBoard);
     palette.setColor(QPalette::WindowText,
-                     DeviceStatusIsAlarm(Info)
+                     DeviceStatusIsAlarm(info)
                          ? QColor(contrast::LegibleOn(theme.color(QPalette::Window).rgb(), qRgb(255, 0, 0)))
                          : theme.color(QPalette::WindowText));
     lblBoard->setPalette(palette);
@@ -889,6 +890,32 @@ void TfrmLumora::showStatusLine()
 }
 
 void TfrmLumora::RefreshFromImage(unsigned what) { showRecords(what, true); }
+
+void TfrmLumora::modelChanged(const DeviceChange &change)
+{
+    switch (change.origin) {
+    case DeviceChange::Origin::Edit:
+        return;
+    case DeviceChange::Origin::Command:
+        RefreshFromImage(change.parts);
+        return;
+    case DeviceChange::Origin::Controller:
+        break;
+    }
+    // A read brings one record (or the schedule table) at a time.
+    if (change.parts & PartConfig)
+        ShowConfig();
+    if (change.parts & PartExpert)
+        ShowExpert();
+    if (change.parts & PartExpertWeather)
+        ShowExpertWeather();
+    if (change.parts & PartSchedule)
+        FillScheduleGrid();
+    if (change.parts & PartChart)
+        DrawSensorChart();
+    if (change.parts & PartInfo)
+        ShowInfo();
+}
 
 void TfrmLumora::showRecords(unsigned what, bool everyPart)
 {

@@ -13,6 +13,7 @@
 #include "presentation/download_progress.h"
 #include "app/log_memo.h"
 #include "pages/enable_rules.h"
+#include "link/device_model.h"
 #include "pages/page.h"
 #include "schedule/schedule_edit.h"
 
@@ -44,8 +45,9 @@ class SerialPortWatcher;
 class PowerWatcher;
 class SimulatorPort;
 
-// The main window: every page, menu and control of the program. It is the only
-// writer of the device image; the link thread reaches it through blocking hand-overs.
+// The main window: every page, menu and control of the program, for the one controller
+// whose model it holds. Its parts change the model through the model's edits; the link
+// thread reaches the model through blocking hand-overs to this window's thread.
 class TfrmLumora : public QMainWindow {
     Q_OBJECT
 public:
@@ -53,6 +55,10 @@ public:
     // program name.
     explicit TfrmLumora(const QStringList &arguments, QWidget *parent = nullptr);
     ~TfrmLumora() override;
+
+    // The controller's state the window shows and edits.
+    DeviceModel &model() { return m_model; }
+    const DeviceImage &device() const { return m_model.image(); }
 
     // Window state shared by several parts of the window.
     QString PortName;
@@ -90,6 +96,10 @@ public:
     // After a user's command or an import changed the records named (Refresh bits): every
     // part at once, the enabling, ShowInfo's status line.
     void RefreshFromImage(unsigned what);
+    // What follows a read of ExpertWeather, the last record of a download (and an import
+    // of the settings): the first complete one leaves the message log for the page of the
+    // current mode, and the port is remembered.
+    void ExpertWeatherArrived();
 
     // "Now": the controller's clock := this computer's, in real time again.
     void btnNowClick();
@@ -143,7 +153,7 @@ public:
     SimulatorPort *Simulator() const { return m_simulator.get(); }
     QStringList PortList;
 
-    // Refreshes run by the link thread after a read.
+    // Refreshes after a read.
     void ShowExpert();
     void ShowExpertWeather();
     void DrawSensorChart();
@@ -222,6 +232,9 @@ private:
 
     void startSimulator();
     void reapFinishedLinks();
+    // Every change of the model reaches the parts: a read as a refresh of the shown part, a
+    // command or an import as one of every part; a control's own edit is shown already.
+    void modelChanged(const DeviceChange &change);
 
     // The parts in tab order, each with the refreshes it missed while none of its sheets
     // was the current page.
@@ -243,6 +256,8 @@ private:
     std::unique_ptr<WindowPageHost> m_pageHost;
     EnableRules m_shellRules{{"mnuHealth", Enable::Connected}, {"mnuLoadReef", Enable::Connected}};
 
+    // Before the link host and the link threads, which use it until they are gone.
+    DeviceModel m_model;
     std::unique_ptr<WindowLinkHost> m_linkHost;
     std::unique_ptr<TthdCom> m_link;
     std::vector<std::unique_ptr<TthdCom>> m_stoppingLinks;   // told to stop, not yet finished

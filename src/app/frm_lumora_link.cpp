@@ -10,7 +10,6 @@
 
 #include "presentation/localization.h"
 #include "app/bluetooth_setup.h"
-#include "link/device_image.h"
 #include "app/firmware_commands.h"
 #include "link/link_host.h"
 #include "link/ports.h"
@@ -27,7 +26,7 @@ void TfrmLumora::reapFinishedLinks()
 void TfrmLumora::StartLink(const QString &portEntry)
 {
     if (!m_linkHost)
-        m_linkHost = std::make_unique<WindowLinkHost>(this);
+        m_linkHost = std::make_unique<WindowLinkHost>(this, m_model);
     reapFinishedLinks();
     // A thread that was told to stop (suspend, then resume at once) may still be ending:
     // it finishes on its own while the new one starts.
@@ -57,7 +56,7 @@ void TfrmLumora::StopLink()
         m_link->Terminate();
 }
 
-bool TfrmLumora::ImageComplete() const { return Download.complete(Schedule.size()); }
+bool TfrmLumora::ImageComplete() const { return Download.complete(device().Schedule.size()); }
 
 void TfrmLumora::WriteBackupFile(const QString &portEntry)
 {
@@ -200,19 +199,22 @@ void TfrmLumora::startSimulator()
 
 void TfrmLumora::ShowExpert() { showRecords(RefreshExpert, false); }
 
-// ExpertWeather is the last record of a download: the first complete one leaves the message
-// log for the page of the current mode, and the port is remembered.
+void TfrmLumora::ExpertWeatherArrived()
+{
+    if (pc->currentWidget() == page(QStringLiteral("tsMessages"))) {
+        const int mode = device().Config.Mode;
+        const char *target = mode == ModeAuto  ? "tsSchedule"
+                             : mode == ModeGeo ? "tsGeo"
+                                               : "tsChannels";
+        SelectPage(page(QString::fromLatin1(target)));
+    }
+    RememberPort();
+}
+
 void TfrmLumora::ShowExpertWeather()
 {
     try {
-        if (pc->currentWidget() == page(QStringLiteral("tsMessages"))) {
-            const char *target = Config.Mode == ModeAuto  ? "tsSchedule"
-                                 : Config.Mode == ModeGeo ? "tsGeo"
-                                                          : "tsChannels";
-            SelectPage(page(QString::fromLatin1(target)));
-        }
         showRecords(RefreshExpertWeather, false);
-        RememberPort();
     } catch (...) {
         // A refresh that fails leaves the controls as they were; the next read tries again.
     }

@@ -3,7 +3,7 @@
 #include "app/frm_lumora.h"
 #include "presentation/localization.h"
 #include "history/desktop_notifier.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "pages/history_view.h"
 
 #include <QAction>
@@ -27,7 +27,7 @@
 
 namespace {
 
-bool fahrenheit() { return (Config.Flag & 0x04) != 0; }
+bool fahrenheit(const ConfigRecord &config) { return (config.Flag & 0x04) != 0; }
 
 // The alert range has a settings file of its own: forgetting the port clears the
 // organization's file, and that must not switch the alerts off.
@@ -56,6 +56,11 @@ HistoryFeature::HistoryFeature(TfrmLumora *window, const QString &path) : QObjec
         },
         [this] { return Clock ? Clock() : QDateTime::currentMSecsSinceEpoch(); });
     notifier = new DesktopNotifier(this);
+    // Every Info read from the controller is recorded and checked, after the window shows it.
+    connect(&window->model(), &DeviceModel::changed, this, [this](const DeviceChange &change) {
+        if (change.origin == DeviceChange::Origin::Controller && (change.parts & PartInfo))
+            infoRead();
+    });
 
     QSettings s = settings();
     AlertRange range;
@@ -69,7 +74,7 @@ HistoryFeature::HistoryFeature(TfrmLumora *window, const QString &path) : QObjec
     QWidget *chart = page ? page->findChild<QWidget *>(QStringLiteral("imgTemp")) : nullptr;
     view = new HistoryView(page);
     view->setSource(path, [this] { return currentController(); });
-    view->Fahrenheit = fahrenheit;
+    view->Fahrenheit = [this] { return fahrenheit(w->device().Config); };
     view->Clock = [this] { return Clock ? Clock() : QDateTime::currentMSecsSinceEpoch(); };
     if (page && chart && page->layout()) {
         tabs = new QTabWidget(page);
@@ -194,13 +199,14 @@ void HistoryFeature::recorderEvent(HistoryRecorder::Event event, const QString &
 void HistoryFeature::infoRead()
 {
     const QString controller = HistoryControllerKey(w->PortName);
-    m_recorder->record(controller, HistoryReadingFrom(Info, Config.Mode));
+    const DeviceImage &image = w->device();
+    m_recorder->record(controller, HistoryReadingFrom(image.Info, image.Config.Mode));
 
     if (controller != m_alertController) {
         m_alerts.reset();
         m_alertController = controller;
     }
-    for (const AlertEvent &event : m_alerts.update(Info, fahrenheit())) {
+    for (const AlertEvent &event : m_alerts.update(image.Info, fahrenheit(image.Config))) {
         QStringList args = event.args;
         if (event.flag)
             args[0] = Translate(args[0]);
@@ -255,7 +261,7 @@ void HistoryFeature::mnuHistoryExportClick()
 
 void HistoryFeature::mnuHistoryAlertsClick()
 {
-    const bool f = fahrenheit();
+    const bool f = fahrenheit(w->device().Config);
     const QString unit = f ? QStringLiteral("°F") : QStringLiteral("°C");
     QDialog dialog(w);
     dialog.setObjectName(QStringLiteral("dlgHistoryAlerts"));
@@ -291,8 +297,3 @@ HistoryFeature *InstallHistory(TfrmLumora *window, const QString &path)
     return new HistoryFeature(window, path.isEmpty() ? HistoryStore::defaultPath() : path);
 }
 
-void RecordHistory(TfrmLumora *window)
-{
-    if (HistoryFeature *history = HistoryFeature::of(window))
-        history->infoRead();
-}

@@ -26,7 +26,7 @@ public:
 
     static HistoryFeature *of(const TfrmLumora *window);
 
-    // A freshly read Info was copied into the image.
+    // A freshly read Info was copied into the model (its change signal calls this).
     void infoRead();
 
     // Export of [fromMinute, toMinute) of a controller; logs the outcome.
@@ -64,5 +64,3 @@ private:
 
 // Creates the history of the window: call once the window's pages and menus exist.
 HistoryFeature *InstallHistory(TfrmLumora *window, const QString &path = QString());
-// The hand-over of a read Info: records it and checks the alerts. Nothing without history.
-void RecordHistory(TfrmLumora *window);

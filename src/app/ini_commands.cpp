@@ -9,9 +9,9 @@
 #include "presentation/localization.h"
 #include "files/ini_file.h"
 #include "files/settings_file.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 
-IniCommands::IniCommands(TfrmLumora *window) : QObject(window), w(window)
+IniCommands::IniCommands(TfrmLumora *window) : QObject(window), Page(window->model()), w(window)
 {
     ChooseFile = [this](const FileDialogRequest &request) {
         QFileDialog dialog(w, request.title, request.folder, request.filter);
@@ -54,7 +54,7 @@ void IniCommands::mnuScheduleConfigExportClick()
 {
     // The link thread re-reads the records while the dialog is open, so the file gets the
     // controller's present state.
-    raiseRequest(Refresh);
+    w->model().request(Refresh);
     const QString fileName = ChooseFile(dialogRequest(true, "ExportScheduleConfig"));
     if (fileName.isEmpty())
         return;
@@ -64,7 +64,7 @@ void IniCommands::mnuScheduleConfigExportClick()
         w->AddLog(Translate(QStringLiteral("ExportNotReady")));
         return;
     }
-    if (WriteSettingsFileChecked(fileName, OversizedFile::Keep) != SettingsWriteResult::Written)
+    if (WriteSettingsFileChecked(fileName, w->device(), OversizedFile::Keep) != SettingsWriteResult::Written)
         w->AddLog(TranslateFmt(QStringLiteral("ExportFailed"), {fileName}));
     else
         w->AddLog(TranslateFmt(QStringLiteral("ExportWritten"), {fileName}));
@@ -78,33 +78,29 @@ void IniCommands::mnuConfigImportClick()
     IniFile ini;
     // An unreadable file reads as an empty one.
     logRead(IniFile::load(fileName, &ini), fileName, "ConfigImported");
-    ReadSettingsFromIni(ini);
+    // Every part shows the new settings; all three records are sent.
+    w->model().importSettings([&ini](DeviceImage &image) { ReadSettingsFromIni(ini, image); });
     w->ShowInfo();
-    w->ShowConfig();
-    w->ShowExpert();
-    w->ShowExpertWeather();
+    w->ExpertWeatherArrived();
     // The grid's colours follow the channel colour names.
     if (QWidget *grid = w->findChild<QWidget *>(QStringLiteral("sgSchedule")))
         grid->update();
-    raiseRequest(ImportConfig);
 }
 
 void IniCommands::mnuScheduleImportClick()
 {
     // The lines on their way from the controller would overwrite the imported ones.
-    if (isRequestPending(GetSchedule))
+    if (w->model().scheduleDownloading())
         return;
     const QString fileName = ChooseFile(dialogRequest(false, "ImportSchedule"));
     if (fileName.isEmpty())
         return;
     IniFile ini;
     logRead(IniFile::load(fileName, &ini), fileName, "ScheduleImported");
-    ReadScheduleFromIni(ini);
-    w->FillScheduleGrid();
-    markAllScheduleLinesChanged(SetSchedule);
+    w->model().importSchedule([&ini](DeviceImage &image) { ReadScheduleFromIni(ini, image); });
 }
 
-void IniCommands::WriteBackupFile(const QString &port) { ::WriteBackupFile(w->ProgramFolder, port); }
+void IniCommands::WriteBackupFile(const QString &port) { ::WriteBackupFile(w->ProgramFolder, port, w->device()); }
 
 void IniCommands::applyEnabling(const EnableState &state)
 {

@@ -22,7 +22,6 @@ public:
     }
     bool isConnected() const override { return w->IsConnected(); }
     bool confirmYesNo(const QString &text, const QString &caption) override { return w->ConfirmYesNo(text, caption); }
-    void imageChanged(unsigned what) override { w->RefreshFromImage(what); }
     void enablingChanged() override { w->UpdateEnabling(false); }
     ScheduleEdit &scheduleEdit() override { return w->Edit; }
 

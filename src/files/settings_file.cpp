@@ -108,15 +108,16 @@ std::vector<IniKey> buildScheduleLineKeys()
     return keys;
 }
 
-uint8_t *recordOf(IniRecord record)
+template <class Image>
+auto *recordOf(Image &image, IniRecord record)
 {
     switch (record) {
-    case IniRecord::Config: return recordBytes(Config).data();
-    case IniRecord::Expert: return recordBytes(Expert).data();
-    case IniRecord::ExpertWeather: return recordBytes(ExpertWeather).data();
+    case IniRecord::Config: return recordBytes(image.Config).data();
+    case IniRecord::Expert: return recordBytes(image.Expert).data();
+    case IniRecord::ExpertWeather: return recordBytes(image.ExpertWeather).data();
     case IniRecord::ScheduleLine: break;
     }
-    return nullptr;
+    return decltype(recordBytes(image.Config).data())(nullptr);
 }
 
 int64_t readValue(const uint8_t *record, const IniKey &k)
@@ -151,39 +152,40 @@ std::span<const IniKey> ScheduleLineKeys()
     return keys;
 }
 
-void WriteImageToIni(IniFile &ini)
+void WriteImageToIni(IniFile &ini, const DeviceImage &image)
 {
     for (const IniKey &k : SettingsKeys())
-        ini.setInteger(QString::fromLatin1(k.section), k.key, readValue(recordOf(k.record), k));
-    for (std::size_t i = 0; i < Schedule.size(); ++i) {
+        ini.setInteger(QString::fromLatin1(k.section), k.key, readValue(recordOf(image, k.record), k));
+    for (std::size_t i = 0; i < image.Schedule.size(); ++i) {
         const QString section = QString::number(i);
-        const uint8_t *line = recordBytes(Schedule[i]).data();
+        const uint8_t *line = recordBytes(image.Schedule[i]).data();
         for (const IniKey &k : ScheduleLineKeys())
             ini.setInteger(section, k.key, readValue(line, k));
     }
 }
 
-void ReadSettingsFromIni(const IniFile &ini)
+void ReadSettingsFromIni(const IniFile &ini, DeviceImage &image)
 {
     for (const IniKey &k : SettingsKeys())
         if (const auto value = ini.integer(QString::fromLatin1(k.section), k.key))
-            storeValue(recordOf(k.record), k, *value);
+            storeValue(recordOf(image, k.record), k, *value);
 }
 
-void ReadScheduleFromIni(const IniFile &ini)
+void ReadScheduleFromIni(const IniFile &ini, DeviceImage &image)
 {
-    for (std::size_t i = 0; i < Schedule.size(); ++i) {
+    for (std::size_t i = 0; i < image.Schedule.size(); ++i) {
         const QString section = QString::number(i);
         if (!ini.hasSection(section))
             continue;
-        uint8_t *line = recordBytes(Schedule[i]).data();
+        uint8_t *line = recordBytes(image.Schedule[i]).data();
         for (const IniKey &k : ScheduleLineKeys())
             if (const auto value = ini.integer(section, k.key))
                 storeValue(line, k, *value);
     }
 }
 
-SettingsWriteResult WriteSettingsFileChecked(const QString &fileName, OversizedFile oversized)
+SettingsWriteResult WriteSettingsFileChecked(const QString &fileName, const DeviceImage &image,
+                                             OversizedFile oversized)
 {
     IniFile ini;
     const IniFile::LoadResult loaded = IniFile::load(fileName, &ini);
@@ -195,7 +197,7 @@ SettingsWriteResult WriteSettingsFileChecked(const QString &fileName, OversizedF
             return SettingsWriteResult::TooLarge;
         fresh = true;
     }
-    WriteImageToIni(ini);
+    WriteImageToIni(ini, image);
     QByteArray bytes = ini.toBytes();
     // The import reads no file beyond the size limit; what is written here must stay
     // readable, or it could never be imported nor updated again.
@@ -206,15 +208,15 @@ SettingsWriteResult WriteSettingsFileChecked(const QString &fileName, OversizedF
     }
     if (fresh) {
         ini = IniFile();
-        WriteImageToIni(ini);
+        WriteImageToIni(ini, image);
         bytes = ini.toBytes();
     }
     return WriteFileAtomically(fileName, bytes) ? SettingsWriteResult::Written : SettingsWriteResult::WriteFailed;
 }
 
-bool WriteSettingsFile(const QString &fileName)
+bool WriteSettingsFile(const QString &fileName, const DeviceImage &image)
 {
-    return WriteSettingsFileChecked(fileName, OversizedFile::Keep) == SettingsWriteResult::Written;
+    return WriteSettingsFileChecked(fileName, image, OversizedFile::Keep) == SettingsWriteResult::Written;
 }
 
 QString SafePortName(const QString &portEntry)
@@ -243,10 +245,10 @@ QString BackupFilePath(const QString &folder, const QString &portEntry)
     return path + QStringLiteral("Backup_") + port + QStringLiteral(".ini");
 }
 
-bool WriteBackupFile(const QString &folder, const QString &portEntry)
+bool WriteBackupFile(const QString &folder, const QString &portEntry, const DeviceImage &image)
 {
     const QString path = BackupFilePath(folder, portEntry);
     // The backup is the program's own file: when foreign text has swollen it beyond what
     // can be read back, the controller's state matters more than that text.
-    return !path.isEmpty() && WriteSettingsFileChecked(path, OversizedFile::StartAfresh) == SettingsWriteResult::Written;
+    return !path.isEmpty() && WriteSettingsFileChecked(path, image, OversizedFile::StartAfresh) == SettingsWriteResult::Written;
 }

@@ -13,6 +13,7 @@
 #include <span>
 
 class IniFile;
+struct DeviceImage;
 
 // Sections of the settings, in the order a new file gets them; the schedule follows with
 // one section per line, named "0", "1", ...
@@ -33,13 +34,13 @@ struct IniKey {
 std::span<const IniKey> SettingsKeys();
 std::span<const IniKey> ScheduleLineKeys();
 
-// Writes every settings key and one section per schedule line from the device image.
-void WriteImageToIni(IniFile &ini);
+// Writes every settings key and one section per schedule line from the image.
+void WriteImageToIni(IniFile &ini, const DeviceImage &image);
 // Reads the settings sections into Config, Expert and ExpertWeather.
-void ReadSettingsFromIni(const IniFile &ini);
+void ReadSettingsFromIni(const IniFile &ini, DeviceImage &image);
 // Reads the schedule sections into the lines the image has; sections beyond them are
 // ignored, so a file never changes the number of lines.
-void ReadScheduleFromIni(const IniFile &ini);
+void ReadScheduleFromIni(const IniFile &ini, DeviceImage &image);
 
 enum class SettingsWriteResult { Written, Unreadable, TooLarge, WriteFailed };
 // What to do with a file that is, or would become, larger than the import reads.
@@ -51,9 +52,10 @@ enum class OversizedFile {
 // An existing file that cannot be read is left alone rather than replaced by a file that
 // would lose its contents; so is every file when the new one could not be written whole.
 // The file written is never larger than the import reads.
-SettingsWriteResult WriteSettingsFileChecked(const QString &fileName, OversizedFile oversized);
+SettingsWriteResult WriteSettingsFileChecked(const QString &fileName, const DeviceImage &image,
+                                             OversizedFile oversized);
 // WriteSettingsFileChecked keeping an oversized file; whether the file was written.
-bool WriteSettingsFile(const QString &fileName);
+bool WriteSettingsFile(const QString &fileName, const DeviceImage &image);
 
 // The port part of a port-list entry (up to the first blank) made safe as a file name: a
 // leading "/dev/" is dropped and every character outside A-Z a-z 0-9 . _ - becomes "_".
@@ -63,4 +65,4 @@ QString SafePortName(const QString &portEntry);
 QString BackupFilePath(const QString &folder, const QString &portEntry);
 // Writes the backup of the image for that port; false when there is no port or the file
 // could not be written. An oversized backup is started afresh.
-bool WriteBackupFile(const QString &folder, const QString &portEntry);
+bool WriteBackupFile(const QString &folder, const QString &portEntry, const DeviceImage &image);

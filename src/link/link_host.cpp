@@ -1,11 +1,20 @@
 #include "link/link_host.h"
+#include "link/device_model.h"
 
 #include <QMetaObject>
 #include <QThread>
 
 #include <exception>
 
-LinkHost::LinkHost(QObject *parent) : QObject(parent), m_gate(std::make_shared<LinkHostGate>())
+LinkHost::LinkHost(QObject *parent)
+    : QObject(parent), m_ownModel(std::make_unique<DeviceModel>()), m_model(m_ownModel.get()),
+      m_gate(std::make_shared<LinkHostGate>())
+{
+    m_gate->host = this;
+}
+
+LinkHost::LinkHost(DeviceModel &model, QObject *parent)
+    : QObject(parent), m_model(&model), m_gate(std::make_shared<LinkHostGate>())
 {
     m_gate->host = this;
 }
@@ -27,16 +36,11 @@ void LinkHost::detachLink()
 void LinkHost::addLog(const QString &) {}
 void LinkHost::setStatusText(const QString &) {}
 void LinkHost::setConnected(bool) {}
-void LinkHost::showInfo() {}
-void LinkHost::showConfig() {}
-void LinkHost::showExpert() {}
-void LinkHost::showExpertWeather() {}
-void LinkHost::fillScheduleGrid() {}
+void LinkHost::recordRead(uint32_t, bool) {}
 void LinkHost::scheduleDownloaded(bool) {}
 void LinkHost::scheduleLineRead(int, int) {}
 void LinkHost::recordSent(uint32_t) {}
 void LinkHost::settingsSaved() {}
-void LinkHost::drawSensorChart() {}
 void LinkHost::setTaskbarProgress(qint64, qint64) {}
 QString LinkHost::chooseFirmwareFile() { return {}; }
 

@@ -5,9 +5,11 @@
 #include <QWaitCondition>
 
 #include <deque>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
+class DeviceModel;
 class LinkHost;
 struct HostCall;
 
@@ -26,14 +28,15 @@ struct LinkHostGate
     bool drainPosted = false;  // a call to run the queue is on its way to the host's thread
 };
 
-// What the link thread hands over to the window. Lives on the UI thread; every function
-// is called there, in the order the link thread handed the calls in. The link thread waits
-// while data moves between its frame buffer and the image (copy-in, copy-out, the request
-// word); log and status lines, the connection state and the refreshes that follow a copy-in
-// (showInfo, showConfig, ..., fillScheduleGrid, drawSensorChart) run while it goes on with
-// the next exchange. They see the image as the copy-in left it: anything the link thread
-// changes in it later goes through a hand-over queued behind them. The defaults do nothing,
-// so a test host overrides only what it looks at.
+// What the link thread hands over to the window (or to a program without one). Lives on the
+// UI thread; every function is called there, in the order the link thread handed the calls
+// in. The host holds the device model the link thread serves. The link thread waits while
+// data moves between its frame buffer and the model (copy-in, copy-out); log and status
+// lines, the connection state, the reports after a read (recordRead) and the model's change
+// signal that follows them run while it goes on with the next exchange. They see the image
+// as the copy-in left it: anything the link thread changes in it later goes through a
+// hand-over queued behind them. The defaults do nothing, so a test host overrides only what
+// it looks at.
 //
 // Lifetime: destroying the host (or calling detachLink() first, which a subclass should
 // do at the start of its own destructor) releases a link thread that waits for it; that
@@ -42,8 +45,13 @@ class LinkHost : public QObject
 {
     Q_OBJECT
 public:
+    // A host with a model of its own.
     explicit LinkHost(QObject *parent = nullptr);
+    // A host for a model that outlives it.
+    explicit LinkHost(DeviceModel &model, QObject *parent = nullptr);
     ~LinkHost() override;
+
+    DeviceModel &model() const { return *m_model; }
 
     void detachLink();
     std::shared_ptr<LinkHostGate> gate() const { return m_gate; }
@@ -54,14 +62,12 @@ public:
     virtual void setStatusText(const QString &text);
     // Enable or disable every device-dependent control.
     virtual void setConnected(bool connected);
-    virtual void showInfo();
-    virtual void showConfig();
-    virtual void showExpert();
-    // Also leaves the message page and remembers the port (SavePort).
-    virtual void showExpertWeather();
-    virtual void fillScheduleGrid();
-    // The schedule download has ended (before fillScheduleGrid): complete when an answer
-    // came for every line.
+    // A read of the record of readBit (GetInfo, GetConfig, GetExpert, GetExpertWeather,
+    // GetChart) got its answer; copied is false when the model dropped it because a write
+    // of the record is pending. Told before the model's change signal for it.
+    virtual void recordRead(uint32_t readBit, bool copied);
+    // The schedule download has ended (before the model's change signal for the table):
+    // complete when an answer came for every line.
     virtual void scheduleDownloaded(bool complete);
     // Line done of count of a schedule download has been copied into the image (told in
     // the hand-over that copies it).
@@ -71,12 +77,13 @@ public:
     virtual void recordSent(uint32_t bit);
     // The controller acknowledged "Save settings permanently".
     virtual void settingsSaved();
-    virtual void drawSensorChart();
     virtual void setTaskbarProgress(qint64 done, qint64 total);
     // The firmware file dialog; returns the chosen path or an empty string.
     virtual QString chooseFirmwareFile();
 
 private:
+    std::unique_ptr<DeviceModel> m_ownModel;
+    DeviceModel *m_model;
     std::shared_ptr<LinkHostGate> m_gate;
 };
 

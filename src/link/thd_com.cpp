@@ -1,7 +1,7 @@
 #include "link/thd_com.h"
 
 #include "presentation/localization.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "link/serial_port.h"
 #include "link/transport.h"
 
@@ -60,7 +60,8 @@ void SetFirmwareTransfer(FirmwareTransferFn fn)
 }
 
 TthdCom::TthdCom(LinkHost *host, const LinkTimings &timings, QObject *parent, TransportFactory factory)
-    : QThread(parent), m_gate(host ? host->gate() : nullptr), m_timings(timings),
+    : QThread(parent), m_gate(host ? host->gate() : nullptr),
+      m_requests(host ? host->model().sharedRequests() : std::make_shared<RequestWord>()), m_timings(timings),
       m_transportFactory(factory ? std::move(factory) : TransportFactory(CreateTransport))
 {
     QMutexLocker lock(&firmwareTransferMutex);
@@ -126,7 +127,7 @@ void TthdCom::SwitchPort(const QString &entry, bool traceOn)
     if (Finished())
         return;
     setEntry(entry, traceOn);
-    wakeRequestWaiters();
+    m_requests->wake();
 }
 
 void TthdCom::Terminate()
@@ -134,7 +135,7 @@ void TthdCom::Terminate()
     qint64 expected = -1;
     m_stopRequestedAt.compare_exchange_strong(expected, m_clock.elapsed());
     requestInterruption();
-    wakeRequestWaiters();
+    m_requests->wake();
 }
 
 bool TthdCom::PortOpen() const { return m_port && m_port->isOpen(); }
@@ -313,15 +314,15 @@ void TthdCom::Execute()
                         releaseHeldWrites();
                     else if (m_heldWrites != 0)
                         m_heldPollRaised = true;
-                    raiseRequest(Poll);
+                    m_requests->raise(Poll);
                 } else if (m_bootloaderMode) {
-                    raiseRequest(FirmwareUpdate);
+                    m_requests->raise(FirmwareUpdate);
                 } else {
                     Identify();
                 }
             }
             // The poll after a refusal is through: the refused write may go out again.
-            if (m_heldWrites != 0 && m_heldPollRaised && (pendingRequests() & Poll) == 0)
+            if (m_heldWrites != 0 && m_heldPollRaised && (m_requests->pending() & Poll) == 0)
                 releaseHeldWrites();
             const Pass pass = servePass();
             if (pass == Pass::End)
@@ -346,7 +347,7 @@ int TthdCom::idleUntilPoll(int pollCounter)
     const int passes = std::max(1, std::min(m_timings.pollEveryPasses - pollCounter, MaxIdleWaitMs / sleep));
     QElapsedTimer idle;
     idle.start();
-    waitForRequest(int(std::min<qint64>(qint64(passes) * sleep, std::numeric_limits<int>::max())), m_heldWrites);
+    m_requests->waitForRequest(int(std::min<qint64>(qint64(passes) * sleep, std::numeric_limits<int>::max())), m_heldWrites);
     // The passes that would have slept meanwhile; the next pass counts itself.
     const int slept = int(std::min<qint64>(passes, (idle.elapsed() + sleep / 2) / sleep));
     return pollCounter + std::max(0, slept - 1);
@@ -417,7 +418,7 @@ void TthdCom::Identify()
         if (type == DeviceTypeThisProduct) {
             if (version == ExpectedFirmwareVersion) {
                 ReportConnected(true);
-                setRequestFlags(FullDownload);
+                m_requests->replace(FullDownload);
                 StatusLine(TranslateFmt("ConnectedToOn",
                                             {ProductName + u'.' + QString::number(version), port}));
                 firmwareMode = true;
@@ -463,8 +464,8 @@ void TthdCom::startClean()
     m_heldPollRaised = false;
     m_timeWriteAt = -1;
     // The marks belong to the UI thread; without a window only the word is left to clear.
-    if (!Synchronize([](LinkHost &) { resetRequestsForNewConnection(); }))
-        setRequestFlags(0);
+    if (!Synchronize([](LinkHost &h) { h.model().resetForNewConnection(); }))
+        m_requests->replace(0);
 }
 
 void TthdCom::writeAcknowledged(uint32_t bit, int line)
@@ -481,9 +482,9 @@ void TthdCom::writeRefused(uint32_t bit, int line)
         // Raised again (the copy-out cleared it), but held back until the next poll is
         // through; meanwhile the bit keeps older device data out of the image.
         if (line >= 0)
-            Synchronize([line](LinkHost &) { markScheduleLinesChanged({line}); });
+            Synchronize([line](LinkHost &h) { h.model().markScheduleLinesChanged({line}); });
         else
-            raiseRequest(bit);
+            m_requests->raise(bit);
         m_heldWrites |= bit;
         m_heldPollRaised = false;
         return;
@@ -494,7 +495,7 @@ void TthdCom::writeRefused(uint32_t bit, int line)
     TraceLine(line >= 0 ? TranslateFmt(QStringLiteral("ScheduleLineDropped"), {QString::number(line)})
                         : TranslateFmt(QStringLiteral("WriteDropped"), {recordName(bit)}));
     // The image still holds the change the controller refused: read its own values back.
-    raiseRequest(readBitFor(bit));
+    m_requests->raise(readBitFor(bit));
 }
 
 void TthdCom::releaseHeldWrites()
@@ -502,7 +503,7 @@ void TthdCom::releaseHeldWrites()
     m_heldWrites = 0;
     m_heldPollRaised = false;
     // A write the window withdrew meanwhile (a replaced request word) starts afresh later.
-    const uint32_t pending = pendingRequests();
+    const uint32_t pending = m_requests->pending();
     std::erase_if(m_refusedWrites, [pending](const auto &entry) { return (pending & entry.first.first) == 0; });
 }
 
@@ -536,12 +537,12 @@ void TthdCom::freshenTimeWrite(bool repeat)
 }
 
 bool TthdCom::writeRecord(const LinkCommand &cmd, uint32_t bit,
-                          const std::function<bool(std::span<uint8_t>)> &copyOut)
+                          const std::function<bool(DeviceModel &, std::span<uint8_t>)> &copyOut)
 {
     // Every try copies the image anew: a repeat carries what is current now.
     bool copied = false;
     if (!Synchronize([&](LinkHost &h) {
-            copied = copyOut(frameData());
+            copied = copyOut(h.model(), frameData());
             if (copied)
                 h.recordSent(bit);
         }) || !copied)
@@ -564,7 +565,7 @@ void TthdCom::writeScheduleLine()
 {
     bool found = false;
     if (!Synchronize([&](LinkHost &h) {
-            found = copyOutScheduleLine(frameData());
+            found = h.model().copyOutScheduleLine(frameData());
             if (found)
                 h.recordSent(SetSchedule);
         }) || !found)
@@ -579,24 +580,33 @@ void TthdCom::writeScheduleLine()
     reidentify();
 }
 
-bool TthdCom::readRecord(const LinkCommand &cmd, bool (*copyIn)(std::span<const uint8_t>),
-                         void (LinkHost::*show)())
+bool TthdCom::readRecord(const LinkCommand &cmd, uint32_t bit)
 {
     traceName(cmd.traceName);
     if (!m_protocol->ExchangeGet(cmd)) {
         reidentify();
         return false;
     }
-    // The thread waits while the record is copied out of its frame buffer, not while the
-    // window redraws it: the refresh overlaps the next exchange.
-    const std::span<const uint8_t> data(m_frame.data() + FrameDataOffset, size_t(cmd.dataBytes));
-    Synchronize([&](LinkHost &) { copyIn(data); }, [show](LinkHost &h) { (h.*show)(); });
+    copyInRead(bit, std::span<const uint8_t>(m_frame.data() + FrameDataOffset, size_t(cmd.dataBytes)));
     return true;
+}
+
+void TthdCom::copyInRead(uint32_t bit, std::span<const uint8_t> data)
+{
+    // The thread waits while the record is copied out of its frame buffer, not while the
+    // views redraw it: the report and the change signal overlap the next exchange.
+    auto copied = std::make_shared<bool>(false);
+    Synchronize([&](LinkHost &h) { *copied = h.model().copyIn(bit, data); },
+                [bit, copied](LinkHost &h) {
+                    h.recordRead(bit, *copied);
+                    if (*copied)
+                        h.model().publish({DeviceChange::Origin::Controller, DeviceModel::partOfRead(bit), {}});
+                });
 }
 
 void TthdCom::sendSubCommand(const LinkCommand &cmd, uint32_t bit, uint8_t value)
 {
-    clearRequests(bit);
+    m_requests->clear(bit);
     m_frame[FrameDataOffset] = value;
     traceName(cmd.traceName);
     if (!m_protocol->ExchangeSet(cmd)) {
@@ -610,27 +620,30 @@ void TthdCom::sendSubCommand(const LinkCommand &cmd, uint32_t bit, uint8_t value
 TthdCom::Pass TthdCom::servePass()
 {
     m_protocol->traceOn = TraceOn();
-    const uint32_t bit = nextDueRequest(pendingRequests(), m_heldWrites);
+    const uint32_t bit = m_requests->nextDue(m_heldWrites);
     switch (bit) {
     case SetConfig:
-        writeRecord(LinkCommands::SetConfig, SetConfig, [](std::span<uint8_t> d) { return copyOutConfig(d); });
+        writeRecord(LinkCommands::SetConfig, SetConfig,
+                    [](DeviceModel &m, std::span<uint8_t> d) { return m.copyOutConfig(d); });
         break;
     case GetConfig:
-        readRecord(LinkCommands::GetConfig, copyInConfig, &LinkHost::showConfig);
+        readRecord(LinkCommands::GetConfig, GetConfig);
         break;
     case SetInfoTime:
     case SetInfoLevels:
     case SetInfoActiveLine:
-        writeRecord(LinkCommands::SetInfo, bit, [bit](std::span<uint8_t> d) { return copyOutInfo(bit, d); });
+        writeRecord(LinkCommands::SetInfo, bit,
+                    [bit](DeviceModel &m, std::span<uint8_t> d) { return m.copyOutInfo(bit, d); });
         break;
     case GetInfo:
-        readRecord(LinkCommands::GetInfo, copyInInfo, &LinkHost::showInfo);
+        readRecord(LinkCommands::GetInfo, GetInfo);
         break;
     case SetExpert:
-        writeRecord(LinkCommands::SetExpert, SetExpert, [](std::span<uint8_t> d) { return copyOutExpert(d); });
+        writeRecord(LinkCommands::SetExpert, SetExpert,
+                    [](DeviceModel &m, std::span<uint8_t> d) { return m.copyOutExpert(d); });
         break;
     case GetExpert:
-        readRecord(LinkCommands::GetExpert, copyInExpert, &LinkHost::showExpert);
+        readRecord(LinkCommands::GetExpert, GetExpert);
         break;
     case SetSchedule:
         writeScheduleLine();
@@ -641,10 +654,8 @@ TthdCom::Pass TthdCom::servePass()
         StatusLine(Translate("ReadingChart"));
         traceName(LinkCommands::GetChart.traceName);
         const bool ok = m_protocol->ExchangeGet(LinkCommands::GetChart);
-        if (ok) {
-            const std::span<const uint8_t> data(m_frame.data() + FrameDataOffset, ChartSize);
-            Synchronize([&](LinkHost &) { copyInChart(data); }, [](LinkHost &h) { h.drawSensorChart(); });
-        }
+        if (ok)
+            copyInRead(GetChart, std::span<const uint8_t>(m_frame.data() + FrameDataOffset, ChartSize));
         StatusLine(Translate("Done"));
         if (!ok)
             reidentify();
@@ -652,10 +663,10 @@ TthdCom::Pass TthdCom::servePass()
     }
     case SetExpertWeather:
         writeRecord(LinkCommands::SetExpertWeather, SetExpertWeather,
-                    [](std::span<uint8_t> d) { return copyOutExpertWeather(d); });
+                    [](DeviceModel &m, std::span<uint8_t> d) { return m.copyOutExpertWeather(d); });
         break;
     case GetExpertWeather:
-        readRecord(LinkCommands::GetExpertWeather, copyInExpertWeather, &LinkHost::showExpertWeather);
+        readRecord(LinkCommands::GetExpertWeather, GetExpertWeather);
         break;
     case SaveEEPROM:
         sendSubCommand(LinkCommands::SaveEEPROM, SaveEEPROM, 0x01);
@@ -680,8 +691,9 @@ TthdCom::Pass TthdCom::downloadSchedule()
     StatusLine(Translate("ReadingSchedule"));
     // LineCount belongs to the UI thread's image; fetch it there.
     int lineCount = 0;
-    Synchronize([&](LinkHost &) { lineCount = ::Info.LineCount; });
+    Synchronize([&](LinkHost &h) { lineCount = h.model().image().Info.LineCount; });
     bool complete = true;
+    QList<int> stored;  // written only in the hand-overs, while this thread waits
     for (int i = 0; i < lineCount; ++i) {
         traceName(LinkCommands::GetSchedule.traceName);
         if (!m_protocol->ExchangeGet(LinkCommands::GetSchedule)) {
@@ -691,19 +703,26 @@ TthdCom::Pass TthdCom::downloadSchedule()
         }
         const std::span<const uint8_t> data(m_frame.data() + FrameDataOffset, ScheduleFrameSize);
         const int done = i + 1;
-        Synchronize([&](LinkHost &) { copyInScheduleLine(data); },
-                    [done, lineCount](LinkHost &h) { h.scheduleLineRead(done, lineCount); });
+        Synchronize(
+            [&](LinkHost &h) {
+                if (h.model().copyInScheduleLine(data))
+                    stored.append(int8_t(data[0]));
+            },
+            [done, lineCount](LinkHost &h) { h.scheduleLineRead(done, lineCount); });
         if (Terminated()) {
-            clearRequests(GetSchedule);
+            m_requests->clear(GetSchedule);
             return Pass::End;
         }
     }
-    Post([complete](LinkHost &h) {
+    std::sort(stored.begin(), stored.end());
+    stored.erase(std::unique(stored.begin(), stored.end()), stored.end());
+    // The table is shown anew after every download, whole or not, with what it holds now.
+    Post([complete, stored](LinkHost &h) {
         h.scheduleDownloaded(complete);
-        h.fillScheduleGrid();
+        h.model().publish({DeviceChange::Origin::Controller, PartSchedule, stored});
     });
     StatusLine(Translate("Done"));
-    clearRequests(GetSchedule);
+    m_requests->clear(GetSchedule);
     return Pass::Served;
 }
 
@@ -724,5 +743,5 @@ void TthdCom::serveFirmwareUpdate()
             reidentify();  // the identification that follows the restart
     }
     reidentify();
-    clearRequests(FirmwareUpdate);
+    m_requests->clear(FirmwareUpdate);
 }

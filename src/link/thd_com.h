@@ -2,6 +2,7 @@
 #include "link/link_host.h"
 #include "link/protocol.h"
 #include "link/records.h"
+#include "link/request_word.h"
 #include "link/transport.h"
 
 #include <QElapsedTimer>
@@ -16,6 +17,7 @@
 #include <memory>
 #include <utility>
 
+class DeviceModel;
 class TthdCom;
 
 // Waits and time-outs of the link thread. The program uses the defaults; tests shorten them.
@@ -40,8 +42,9 @@ using FirmwareTransferFn = std::function<void(TthdCom &)>;
 void SetFirmwareTransfer(FirmwareTransferFn fn);
 
 // The link thread: owns the serial port of one connection, identifies the controller,
-// downloads the device image, serves the request bits and polls the live state.
-// Everything it shows goes to a LinkHost on the UI thread through blocking hand-overs.
+// downloads the device image, serves the request bits and polls the live state. It serves
+// the request word of its host's model (LinkHost::model) and reaches the model's image only
+// in hand-overs to the host's (UI) thread.
 class TthdCom : public QThread
 {
     Q_OBJECT
@@ -130,10 +133,13 @@ private:
     Pass servePass();
     Pass downloadSchedule();
     bool writeRecord(const LinkCommand &cmd, uint32_t bit,
-                     const std::function<bool(std::span<uint8_t>)> &copyOut);
+                     const std::function<bool(DeviceModel &, std::span<uint8_t>)> &copyOut);
     void writeScheduleLine();
-    // A read; on success copyIn runs on the host while the thread waits, then show without it.
-    bool readRecord(const LinkCommand &cmd, bool (*copyIn)(std::span<const uint8_t>), void (LinkHost::*show)());
+    // A read of the record of request bit `bit`; on success copyInRead.
+    bool readRecord(const LinkCommand &cmd, uint32_t bit);
+    // The model copies the answer in while the thread waits; the host's report and the
+    // model's change signal follow without it.
+    void copyInRead(uint32_t bit, std::span<const uint8_t> data);
     void sendSubCommand(const LinkCommand &cmd, uint32_t bit, uint8_t value);
     void serveFirmwareUpdate();
     void reidentify();
@@ -155,6 +161,8 @@ private:
     std::span<uint8_t> frameData() { return {m_frame.data() + FrameDataOffset, size_t(MaxFrameData)}; }
 
     std::shared_ptr<LinkHostGate> m_gate;
+    // The host model's request word: raised by its edits, served here.
+    std::shared_ptr<RequestWord> m_requests;
     const LinkTimings m_timings;
     FirmwareTransferFn m_firmwareTransfer;
 

@@ -7,7 +7,7 @@
 #include "presentation/localization.h"
 #include "widgets/tint.h"
 #include "widgets/widgets.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "pages/page_host.h"
 #include "pages/settings_pair.h"
 
@@ -26,13 +26,13 @@ QLabel *explanation(QWidget *page, const char *name, const char *text)
 }
 
 // Twelve pairs of one kind: channels A-F on the left, G-L on the right.
-std::array<std::unique_ptr<SettingsPair>, 12> channelPairs(QWidget *page, QGridLayout *grid, const char *prefix,
-                                                           Range range, PairScale scale,
+std::array<std::unique_ptr<SettingsPair>, 12> channelPairs(DeviceModel &model, QWidget *page, QGridLayout *grid,
+                                                           const char *prefix, Range range, PairScale scale,
                                                            const std::function<Binding(int)> &binding)
 {
     std::array<std::unique_ptr<SettingsPair>, 12> pairs;
     for (int i = 0; i < ChannelCount; ++i) {
-        pairs[i] = std::make_unique<SettingsPair>(page, QString::fromLatin1(prefix) + QString::number(i),
+        pairs[i] = std::make_unique<SettingsPair>(model, page, QString::fromLatin1(prefix) + QString::number(i),
                                                   ChannelLetter(i), range, scale, binding(i));
         pairs[i]->addTo(grid, i % 6, i < 6 ? 0 : 3);
     }
@@ -57,8 +57,8 @@ QGridLayout *pageLayout(QWidget *page, QLabel *text)
 
 } // namespace
 
-ChannelSettingsPages::ChannelSettingsPages(PageHost &host)
-    : QObject(host.window()),
+ChannelSettingsPages::ChannelSettingsPages(PageHost &host, DeviceModel &model)
+    : QObject(host.window()), Page(model),
       w(host),
       m_sheets{host.page(QStringLiteral("tsWeatherDelay")), host.page(QStringLiteral("tsMoon")),
                host.page(QStringLiteral("tsBalance"))}
@@ -70,9 +70,9 @@ ChannelSettingsPages::ChannelSettingsPages(PageHost &host)
                             "delayed per channel. An event will then appear after the given amount of time has "
                             "elapsed. Enter 25.5 to deactivate all weather events for the particular channel. "
                             "Range: 0 to 25.5 seconds."));
-    m_delay = channelPairs(delays, delayGrid, "WeatherDelay", Range{0, 255, 10, 10}, PairScale::Tenths, [](int i) {
-        return Binding{[i] { return std::optional<int>(ExpertWeather.WeatherDelay[i]); },
-                       [i](int v) { ExpertWeather.WeatherDelay[i] = uint8_t(v); }, SetExpertWeather};
+    m_delay = channelPairs(model, delays, delayGrid, "WeatherDelay", Range{0, 255, 10, 10}, PairScale::Tenths, [](int i) {
+        return Binding{[i](const DeviceImage &d) { return std::optional<int>(d.ExpertWeather.WeatherDelay[i]); },
+                       [i](DeviceImage &d, int v) { d.ExpertWeather.WeatherDelay[i] = uint8_t(v); }, SetExpertWeather};
     });
 
     QWidget *moon = m_sheets[1];
@@ -81,9 +81,9 @@ ChannelSettingsPages::ChannelSettingsPages(PageHost &host)
                           "The following values determine the brightness of a full moon which is directly overhead. "
                           "The actual brightness is calculated proportionately depending on current altitude and "
                           "phase. Range: 0 to 100.00%."));
-    m_moon = channelPairs(moon, moonGrid, "Moon", Range{0, LevelFull, 128, 512}, PairScale::Moon, [](int i) {
-        return Binding{[i] { return std::optional<int>(ExpertWeather.MoonColor16[i]); },
-                       [i](int v) { ExpertWeather.MoonColor16[i] = uint16_t(v); }, SetExpertWeather};
+    m_moon = channelPairs(model, moon, moonGrid, "Moon", Range{0, LevelFull, 128, 512}, PairScale::Moon, [](int i) {
+        return Binding{[i](const DeviceImage &d) { return std::optional<int>(d.ExpertWeather.MoonColor16[i]); },
+                       [i](DeviceImage &d, int v) { d.ExpertWeather.MoonColor16[i] = uint16_t(v); }, SetExpertWeather};
     });
 
     QWidget *balance = m_sheets[2];
@@ -93,14 +93,13 @@ ChannelSettingsPages::ChannelSettingsPages(PageHost &host)
                              "dim the lamp manually without touching the schedule or to adjust the white balance of "
                              "RGB LEDs. Range: 0 to 100%."));
     const Range percent{0, 100, 10, 10};
-    m_balance = channelPairs(balance, balanceGrid, "Balance", percent, PairScale::Integer, [](int i) {
-        return Binding{[i] { return std::optional<int>(ExpertWeather.Balance[i]); },
-                       [i](int v) { ExpertWeather.Balance[i] = uint8_t(v); }, SetExpertWeather};
+    m_balance = channelPairs(model, balance, balanceGrid, "Balance", percent, PairScale::Integer, [](int i) {
+        return Binding{[i](const DeviceImage &d) { return std::optional<int>(d.ExpertWeather.Balance[i]); },
+                       [i](DeviceImage &d, int v) { d.ExpertWeather.Balance[i] = uint8_t(v); }, SetExpertWeather};
     });
     m_balanceSum = std::make_unique<SettingsPair>(
-        balance, QStringLiteral("BalanceSum"), QStringLiteral("Sum"), percent, PairScale::Integer,
-        Binding{[] { return std::optional<int>(ExpertWeather.BalanceSum); },
-                [](int v) { ExpertWeather.BalanceSum = uint8_t(v); }, SetExpertWeather});
+        model, balance, QStringLiteral("BalanceSum"), QStringLiteral("Sum"), percent, PairScale::Integer,
+        FieldBinding([](auto &d) -> auto & { return d.ExpertWeather.BalanceSum; }, SetExpertWeather));
     balanceGrid->setRowMinimumHeight(6, 16);
     m_balanceSum->addTo(balanceGrid, 7, 0);
 
@@ -132,7 +131,7 @@ void ChannelSettingsPages::showExpertWeather()
 void ChannelSettingsPages::showExpert()
 {
     if (!m_sumRamp->editHasFocus())
-        m_sumRamp->setText(QString::number(Expert.BalanceSumRamp));
+        m_sumRamp->setText(QString::number(device().Expert.BalanceSumRamp));
 }
 
 void ChannelSettingsPages::edtBalanceSumRampChange()
@@ -142,14 +141,13 @@ void ChannelSettingsPages::edtBalanceSumRampChange()
     const std::optional<int> ramp = ParseLimitedInteger(m_sumRamp->text(), -100, 100);
     if (!ramp)
         return;
-    Expert.BalanceSumRamp = int8_t(*ramp);
-    raiseRequest(SetExpert);
+    model().editExpert([r = int8_t(*ramp)](ExpertRecord &e) { e.BalanceSumRamp = r; });
 }
 
 void ChannelSettingsPages::showChannelNames()
 {
     for (int i = 0; i < ChannelCount; ++i) {
-        const int colour = Config.ColorName[i];
+        const int colour = device().Config.ColorName[i];
         const QString caption = ChannelCaption(i, colour);
         for (auto *pairs : {&m_moon, &m_balance, &m_delay}) {
             LabeledEdit *edit = (*pairs)[i]->edit();

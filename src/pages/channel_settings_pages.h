@@ -18,7 +18,7 @@ class SettingsPair;
 class ChannelSettingsPages : public QObject, public Page {
     Q_OBJECT
 public:
-    explicit ChannelSettingsPages(PageHost &host);
+    ChannelSettingsPages(PageHost &host, DeviceModel &model);
     ~ChannelSettingsPages() override;
 
     QList<QWidget *> sheets() const override { return m_sheets; }

@@ -11,7 +11,7 @@
 #include "presentation/localization.h"
 #include "widgets/tint.h"
 #include "widgets/widgets.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "pages/page_host.h"
 #include "presentation/number_format.h"
 
@@ -30,8 +30,8 @@ template <class T> T *ChannelsPage::control(const QString &name)
     return qobject_cast<T *>(found.data());
 }
 
-ChannelsPage::ChannelsPage(PageHost &host)
-    : QObject(host.window()),
+ChannelsPage::ChannelsPage(PageHost &host, DeviceModel &model)
+    : QObject(host.window()), Page(model),
       w(host),
       m_sheets{host.page(QStringLiteral("tsChannels")), host.page(QStringLiteral("tsChannelsGL"))}
 {
@@ -115,12 +115,11 @@ void ChannelsPage::trbAChange(int i)
     auto *slider = control<QSlider>(n("trb", i));
     if (!slider || !slider->hasFocus())
         return;
-    if (slider->value() == Info.Level[i])
+    if (slider->value() == device().Info.Level[i])
         return;
-    Info.Level[i] = uint16_t(slider->value());
     if (auto *edit = control<LabeledEdit>(n("edt", i)))
         edit->setText(LevelPercentText(slider->value()));
-    raiseRequest(SetInfoLevels);
+    model().setLevel(i, uint16_t(slider->value()));
 }
 
 void ChannelsPage::edtAChange(int i)
@@ -136,13 +135,11 @@ void ChannelsPage::edtAChange(int i)
     const uint16_t level = PercentToLevel(*percent);
     if (auto *slider = control<QSlider>(n("trb", i)))
         slider->setValue(level);
-    Info.Level[i] = level;
-    raiseRequest(SetInfoLevels);
+    model().setLevel(i, level);
 }
 
-void ChannelsPage::setLevel(int i, int level)
+void ChannelsPage::showLevel(int i, int level)
 {
-    Info.Level[i] = uint16_t(level);
     if (auto *slider = control<QSlider>(n("trb", i)))
         slider->setValue(level);
     if (auto *edit = control<LabeledEdit>(n("edt", i)))
@@ -151,14 +148,14 @@ void ChannelsPage::setLevel(int i, int level)
 
 void ChannelsPage::btnOffAClick(int i)
 {
-    setLevel(i, 0);
-    raiseRequest(SetInfoLevels);
+    showLevel(i, 0);
+    model().setLevel(i, 0);
 }
 
 void ChannelsPage::btnOnAClick(int i)
 {
-    setLevel(i, LevelFull);
-    raiseRequest(SetInfoLevels);
+    showLevel(i, LevelFull);
+    model().setLevel(i, LevelFull);
 }
 
 void ChannelsPage::setAll(int level)
@@ -166,8 +163,8 @@ void ChannelsPage::setAll(int level)
     if (w.currentPage() != m_sheets[1])
         w.selectPage(m_sheets[0]);
     for (int i = 0; i < ChannelCount; ++i)
-        setLevel(i, level);
-    raiseRequest(SetInfoLevels);
+        showLevel(i, level);
+    model().setAllLevels(uint16_t(level));
 }
 
 void ChannelsPage::cmbNameAChange(int i)
@@ -175,20 +172,17 @@ void ChannelsPage::cmbNameAChange(int i)
     auto *combo = control<QComboBox>(n("cmbName", i));
     if (!combo || combo->currentIndex() < 0)
         return;
-    Config.ColorName[i] = uint8_t(combo->currentIndex());
-    raiseRequest(SetConfig);
-    w.imageChanged(RefreshChannelNames);
+    model().setChannelName(i, uint8_t(combo->currentIndex()));
 }
 
 void ChannelsPage::mnuStepBigClick()
 {
     QAction *item = w.action(QStringLiteral("mnuStepBig"));
     // The item is checkable, so the click has already toggled the mark.
-    if (item->isChecked())
-        Config.Flag |= FlagBigStep;
-    else
-        Config.Flag &= uint8_t(~FlagBigStep);
-    raiseRequest(SetConfig);
+    const bool big = item->isChecked();
+    model().editConfig([big](ConfigRecord &c) {
+        c.Flag = big ? uint8_t(c.Flag | FlagBigStep) : uint8_t(c.Flag & ~FlagBigStep);
+    });
 }
 
 void ChannelsPage::showInfo()
@@ -198,10 +192,10 @@ void ChannelsPage::showInfo()
     for (int i = 0; i < ChannelCount; ++i) {
         auto *slider = control<QSlider>(n("trb", i));
         if (slider && !slider->hasFocus())
-            slider->setValue(Info.Level[i]);
+            slider->setValue(device().Info.Level[i]);
         auto *edit = control<LabeledEdit>(n("edt", i));
         if (edit && !edit->editHasFocus())
-            edit->setText(LevelPercentText(Info.Level[i]));
+            edit->setText(LevelPercentText(device().Info.Level[i]));
     }
 }
 
@@ -210,7 +204,7 @@ void ChannelsPage::applyEnabling(const EnableState &state) { m_rules.apply(w, m_
 void ChannelsPage::showChannelNames()
 {
     for (int i = 0; i < ChannelCount; ++i) {
-        const int colour = Config.ColorName[i];
+        const int colour = device().Config.ColorName[i];
         if (auto *combo = control<QComboBox>(n("cmbName", i)); combo && !listShown(combo)) {
             const QSignalBlocker quiet(combo);
             combo->setCurrentIndex(colour < combo->count() ? colour : -1);

@@ -16,7 +16,7 @@ class PageHost;
 class ChannelsPage : public QObject, public Page {
     Q_OBJECT
 public:
-    explicit ChannelsPage(PageHost &host);
+    ChannelsPage(PageHost &host, DeviceModel &model);
 
     QList<QWidget *> sheets() const override { return m_sheets; }
     void applyEnabling(const EnableState &state) override;
@@ -42,7 +42,8 @@ protected:
 
 private:
     void buildPage(QWidget *page, int firstChannel);
-    void setLevel(int channel, int level);
+    // Slider and edit show the level (the model is told by the caller).
+    void showLevel(int channel, int level);
     void setAll(int level);
     // The page's control of that name. The refreshes run with every poll of the
     // controller, and a search of the pages for each of their ~100 controls costs more than

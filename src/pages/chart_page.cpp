@@ -6,12 +6,12 @@
 #include <QVBoxLayout>
 
 #include "presentation/localization.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "pages/page_host.h"
 #include "schedule/sensor_chart.h"
 #include "widgets/image_view.h"
 
-ChartPage::ChartPage(PageHost &host) : QObject(host.window()), w(host), m_sheet(host.page(QStringLiteral("tsTemp")))
+ChartPage::ChartPage(PageHost &host, DeviceModel &model) : QObject(host.window()), Page(model), w(host), m_sheet(host.page(QStringLiteral("tsTemp")))
 {
     QWidget *page = m_sheet;
     auto *layout = new QVBoxLayout(page);
@@ -70,34 +70,33 @@ void ChartPage::DrawSensorChart()
 {
     QFont font = imgTemp->font();
     font.setPointSize(8);
-    imgTemp->setImage(DrawSensorChartImage(Info, Config, Expert, Chart, imgTemp->size(),
+    imgTemp->setImage(DrawSensorChartImage(device().Info, device().Config, device().Expert, device().Chart, imgTemp->size(),
                                            imgTemp->devicePixelRatioF(), font,
                                            Translate(QStringLiteral("ThermavisNotConnected")),
                                            QDateTime::currentDateTime()));
 }
 
-void ChartPage::imgTempClick() { raiseRequest(GetChart); }
+void ChartPage::imgTempClick() { model().request(GetChart); }
 
 void ChartPage::pumChartPopup()
 {
-    m_items[ChartWaterTemp]->setEnabled(Info.WaterTemp != NoValue16);
-    m_items[ChartSlaveTemp]->setEnabled(Info.SlaveTemp != NoValue16);
+    m_items[ChartWaterTemp]->setEnabled(device().Info.WaterTemp != NoValue16);
+    m_items[ChartSlaveTemp]->setEnabled(device().Info.SlaveTemp != NoValue16);
     for (int source = 0; source < 4; ++source)
-        m_items[source]->setChecked(Expert.ChartMode == source);
+        m_items[source]->setChecked(device().Expert.ChartMode == source);
 }
 
 void ChartPage::chooseSource(int source)
 {
-    Expert.ChartMode = uint8_t(source);
-    w.imageChanged(RefreshExpert);
-    raiseRequest(ChartSource);
+    model().editSetting(ChartSource, [source](DeviceImage &d) { d.Expert.ChartMode = uint8_t(source); },
+                        DeviceModel::Origin::Command);
 }
 
 void ChartPage::pageShown(QWidget *, unsigned missed)
 {
     refresh(missed);
     // A fresh chart whenever the page is opened.
-    raiseRequest(GetChart);
+    model().request(GetChart);
 }
 
 void ChartPage::applyEnabling(const EnableState &state) { m_rules.apply(w, {m_sheet}, state); }

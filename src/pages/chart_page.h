@@ -15,7 +15,7 @@ class PageHost;
 class ChartPage : public QObject, public Page {
     Q_OBJECT
 public:
-    explicit ChartPage(PageHost &host);
+    ChartPage(PageHost &host, DeviceModel &model);
 
     QList<QWidget *> sheets() const override { return {m_sheet}; }
     void applyEnabling(const EnableState &state) override;

@@ -10,7 +10,7 @@
 #include <initializer_list>
 
 #include "widgets/widgets.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "pages/page_host.h"
 #include "pages/settings_pair.h"
 
@@ -20,14 +20,12 @@ using Range = SettingsPair::Range;
 constexpr Range LevelRange{0, 255, 10, 51};
 
 // A level pair bound to one byte of a record.
-std::unique_ptr<SettingsPair> levelPair(QWidget *parent, const char *name, const char *caption, uint8_t &field,
-                                        uint32_t request)
+template <class Select>
+std::unique_ptr<SettingsPair> levelPair(DeviceModel &model, QWidget *parent, const char *name, const char *caption,
+                                        Select field, uint32_t request)
 {
-    uint8_t *target = &field;
-    return std::make_unique<SettingsPair>(
-        parent, QString::fromLatin1(name), QString::fromUtf8(caption), LevelRange, PairScale::PercentOf255,
-        SettingsPair::Binding{[target] { return std::optional<int>(*target); },
-                              [target](int value) { *target = uint8_t(value); }, request});
+    return std::make_unique<SettingsPair>(model, parent, QString::fromLatin1(name), QString::fromUtf8(caption),
+                                          LevelRange, PairScale::PercentOf255, FieldBinding(field, request));
 }
 
 // Three ordered levels: the moved one may not pass its neighbours.
@@ -49,23 +47,28 @@ void addRows(QGroupBox *box, std::initializer_list<SettingsPair *> pairs)
 
 } // namespace
 
-ConfigPage::ConfigPage(PageHost &host) : QObject(host.window()), w(host), m_sheet(host.page(QStringLiteral("tsConfig")))
+ConfigPage::ConfigPage(PageHost &host, DeviceModel &model)
+    : QObject(host.window()), Page(model), w(host), m_sheet(host.page(QStringLiteral("tsConfig")))
 {
     QWidget *page = m_sheet;
 
     QGroupBox *lcd = PairGroup(page, "gbxLCDBL", "Display backlight brightness");
     QGroupBox *fan = PairGroup(page, "gbxFan", "Fan speed");
     m_timeLapse = std::make_unique<SettingsPair>(
-        page, QStringLiteral("TimeLapse"), QStringLiteral("Time lapse factor"), Range{0, 250, 10, 10},
-        PairScale::Integer,
-        SettingsPair::Binding{[] { return std::optional<int>(Config.TimeLapse); },
-                              [](int v) { Config.TimeLapse = uint8_t(v); }, SetConfig});
-    m_lcdMax = levelPair(lcd, "LCDBLMax", "Bright level (%)", Config.LCDBLMax, SetConfig);
-    m_lcdMin = levelPair(lcd, "LCDBLMin", "Dim level (%)", Config.LCDBLMin, SetConfig);
-    m_lcdNight = levelPair(lcd, "LCDBLNight", "When \"OFF\" (see \"Schedule\") (%)", Expert.LCDBLNight, SetExpert);
-    m_fanHigh = levelPair(fan, "FanHigh", "Fast level (%)", Config.FanHigh, SetConfig);
-    m_fanLow = levelPair(fan, "FanLow", "Slow level (%)", Config.FanLow, SetConfig);
-    m_fanOff = levelPair(fan, "FanOff", "When LEDs are off (%)", Expert.FanOff, SetExpert);
+        model, page, QStringLiteral("TimeLapse"), QStringLiteral("Time lapse factor"), Range{0, 250, 10, 10},
+        PairScale::Integer, FieldBinding([](auto &d) -> auto & { return d.Config.TimeLapse; }, SetConfig));
+    m_lcdMax = levelPair(model, lcd, "LCDBLMax", "Bright level (%)",
+                         [](auto &d) -> auto & { return d.Config.LCDBLMax; }, SetConfig);
+    m_lcdMin = levelPair(model, lcd, "LCDBLMin", "Dim level (%)",
+                         [](auto &d) -> auto & { return d.Config.LCDBLMin; }, SetConfig);
+    m_lcdNight = levelPair(model, lcd, "LCDBLNight", "When \"OFF\" (see \"Schedule\") (%)",
+                           [](auto &d) -> auto & { return d.Expert.LCDBLNight; }, SetExpert);
+    m_fanHigh = levelPair(model, fan, "FanHigh", "Fast level (%)",
+                          [](auto &d) -> auto & { return d.Config.FanHigh; }, SetConfig);
+    m_fanLow = levelPair(model, fan, "FanLow", "Slow level (%)",
+                         [](auto &d) -> auto & { return d.Config.FanLow; }, SetConfig);
+    m_fanOff = levelPair(model, fan, "FanOff", "When LEDs are off (%)",
+                         [](auto &d) -> auto & { return d.Expert.FanOff; }, SetExpert);
     orderLevels(*m_lcdMax, *m_lcdMin, *m_lcdNight);
     orderLevels(*m_fanHigh, *m_fanLow, *m_fanOff);
     addRows(lcd, {m_lcdMax.get(), m_lcdMin.get(), m_lcdNight.get()});
@@ -114,9 +117,8 @@ void ConfigPage::showExpert()
 
 void ConfigPage::btnRealtimeClick()
 {
-    Config.TimeLapse = 1;
     m_timeLapse->setBoth(1);
-    raiseRequest(SetConfig);
+    model().editConfig([](ConfigRecord &c) { c.TimeLapse = 1; });
 }
 
 void ConfigPage::applyEnabling(const EnableState &state) { m_rules.apply(w, sheets(), state); }

@@ -15,7 +15,7 @@ class SettingsPair;
 class ConfigPage : public QObject, public Page {
     Q_OBJECT
 public:
-    explicit ConfigPage(PageHost &host);
+    ConfigPage(PageHost &host, DeviceModel &model);
     ~ConfigPage() override;
 
     QList<QWidget *> sheets() const override { return {m_sheet}; }

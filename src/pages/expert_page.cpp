@@ -23,7 +23,7 @@
 #include "presentation/localization.h"
 #include "widgets/tint.h"
 #include "widgets/widgets.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "presentation/number_format.h"
 #include "pages/page_host.h"
 #include "presentation/settings_convert.h"
@@ -100,8 +100,8 @@ const char *const ZoneEditCaptions[9] = {
 
 } // namespace
 
-ExpertPage::ExpertPage(PageHost &host)
-    : QObject(host.window()),
+ExpertPage::ExpertPage(PageHost &host, DeviceModel &model)
+    : QObject(host.window()), Page(model),
       w(host),
       m_sheets{host.page(QStringLiteral("tsExpert")), host.page(QStringLiteral("tsJMP")),
                host.page(QStringLiteral("tsRC433"))}
@@ -142,7 +142,7 @@ void ExpertPage::buildExpert(QWidget *page)
     auto integer = [](int min, int max) {
         return [min, max](const QString &text) { return ParseLimitedInteger(text, min, max); };
     };
-    auto fahrenheit = [] { return isFahrenheit(Config); };
+    auto fahrenheit = [this] { return isFahrenheit(device().Config); };
 
     // Timing and calibration (left), time zone (right).
     auto *top = new QHBoxLayout;
@@ -152,23 +152,23 @@ void ExpertPage::buildExpert(QWidget *page)
     timing->addWidget(makeLabel(content, "lblPWMPrescaler", "If flickering or noises occur, try another value:"));
     LabeledEdit *prescaler = addFieldEdit(
         content, "edtPWMPrescaler", "PWM prescaler (frequency=25MHz/4096/(prescaler+1); 3 to 255)",
-        {nullptr, integer(PrescalerMin, PrescalerMax), [](int v) { Expert.PWMPrescaler = uint8_t(v); },
-         [] { return QString::number(Expert.PWMPrescaler); }});
+        {nullptr, integer(PrescalerMin, PrescalerMax), [](ExpertRecord &e, int v) { e.PWMPrescaler = uint8_t(v); },
+         [](const ExpertRecord &e) { return QString::number(e.PWMPrescaler); }});
     prescaler->setHint(QStringLiteral("1.5kHz -> 3; 1kHz -> 5; 600Hz -> 9; 300Hz -> 19"));
     timing->addWidget(prescaler);
     timing->addSpacing(8);
     timing->addWidget(makeLabel(content, "lblTWIBitrate", "If bus malfunctions occur, try another value:"));
     LabeledEdit *bitrate = addFieldEdit(
         content, "edtTWIBitrate", "TWI bitrate (frequency=2500kHz/(bitrate+2); 10 to 255)",
-        {nullptr, integer(BitrateMin, BitrateMax), [](int v) { Expert.TWIBitrate = uint8_t(v); },
-         [] { return QString::number(Expert.TWIBitrate); }});
+        {nullptr, integer(BitrateMin, BitrateMax), [](ExpertRecord &e, int v) { e.TWIBitrate = uint8_t(v); },
+         [](const ExpertRecord &e) { return QString::number(e.TWIBitrate); }});
     bitrate->setHint(QStringLiteral("25kHz -> 98; 50kHz -> 48; 100kHz -> 23"));
     timing->addWidget(bitrate);
     timing->addSpacing(8);
     LabeledEdit *offset = addFieldEdit(
         content, "edtTempOffset", "Calibration offset for Thermavis (Temperature sensor; \u00B0C)",
         {nullptr, [](const QString &t) { return ParseTenths(t, INT8_MIN, INT8_MAX); },
-         [](int v) { Expert.TempOffset = int8_t(v); }, [] { return TemperatureValueText(Expert.TempOffset, false); }});
+         [](ExpertRecord &e, int v) { e.TempOffset = int8_t(v); }, [](const ExpertRecord &e) { return TemperatureValueText(e.TempOffset, false); }});
     offset->setHint(QStringLiteral("The value entered here will be added to the measurement before display."));
     timing->addWidget(offset);
     // The long captions of the narrow column wrap rather than widen the page.
@@ -219,17 +219,16 @@ void ExpertPage::buildExpert(QWidget *page)
                 fanModeClick(mode);
         });
     }
-    auto temperature = [fahrenheit](lei16 &field) {
-        lei16 *target = &field;
+    auto temperature = [fahrenheit](lei16 ExpertRecord::*field) {
         return FieldEdit{nullptr, [fahrenheit](const QString &t) { return ParseTemperature(t, fahrenheit()); },
-                         [target](int v) { *target = int16_t(v); },
-                         [target, fahrenheit] { return TemperatureValueText(*target, fahrenheit()); }};
+                         [field](ExpertRecord &e, int v) { e.*field = int16_t(v); },
+                         [field, fahrenheit](const ExpertRecord &e) { return TemperatureValueText(e.*field, fahrenheit()); }};
     };
     // One caption for both edits, in one row: caption, lower, upper, unit.
     m_waterLow = addFieldEdit(fanMode, "edtTempWaterLow",
                               "Lower (stopping) and upper (starting) temperature of the hysteresis",
-                              temperature(Expert.TempWaterLow), LabeledEdit::LabelLeft);
-    m_waterHigh = addFieldEdit(fanMode, "edtTempWaterHigh", "\u00B0C", temperature(Expert.TempWaterHigh),
+                              temperature(&ExpertRecord::TempWaterLow), LabeledEdit::LabelLeft);
+    m_waterHigh = addFieldEdit(fanMode, "edtTempWaterHigh", "\u00B0C", temperature(&ExpertRecord::TempWaterHigh),
                                LabeledEdit::LabelRight);
     m_unitEdits.push_back(m_waterHigh);
     fanLayout->setRowMinimumHeight(3, 6);
@@ -243,8 +242,8 @@ void ExpertPage::buildExpert(QWidget *page)
     cloudTempLayout->addWidget(addFieldEdit(
         cloudTemp, "edtCloudTempWater", "Water temperature (Thermavis)",
         {nullptr, [](const QString &t) { return ParseTenths(t, INT16_MIN, INT16_MAX); },
-         [](int v) { Expert.CloudTempWater = int16_t(v); },
-         [] { return TemperatureValueText(Expert.CloudTempWater, false); }}));
+         [](ExpertRecord &e, int v) { e.CloudTempWater = int16_t(v); },
+         [](const ExpertRecord &e) { return TemperatureValueText(e.CloudTempWater, false); }}));
     // The board's own temperature as a trigger is not offered by this program.
     cloudTempLayout->addWidget(makeEdit(cloudTemp, QStringLiteral("edtCloudTempBoard"), QStringLiteral("Board temperature")));
     cloudTempLayout->addStretch(1);
@@ -271,13 +270,13 @@ void ExpertPage::buildExpert(QWidget *page)
     chartLayout->setRowMinimumHeight(4, 6);
     chartLayout->addWidget(addFieldEdit(chart, "edtChartInterval", "Recording interval (minutes)",
                                         {nullptr, integer(0, UINT16_MAX),
-                                         [](int v) { Expert.ChartInterval = uint16_t(v); },
-                                         [] { return QString::number(Expert.ChartInterval); }}),
+                                         [](ExpertRecord &e, int v) { e.ChartInterval = uint16_t(v); },
+                                         [](const ExpertRecord &e) { return QString::number(e.ChartInterval); }}),
                            5, 0, Qt::AlignTop);
     LabeledEdit *scale = addFieldEdit(
         chart, "edtChartScale", "Chart scale (\u00B0C)",
         {nullptr, [](const QString &t) { return ParseTenths(t, ChartScaleMin, ChartScaleMax); },
-         [](int v) { Expert.ChartScale = uint8_t(v); }, [] { return FormatUpTo(Expert.ChartScale / 10.0, 1); }});
+         [](ExpertRecord &e, int v) { e.ChartScale = uint8_t(v); }, [](const ExpertRecord &e) { return FormatUpTo(e.ChartScale / 10.0, 1); }});
     scale->setHint(QStringLiteral("Vertical chart division. Range: 0.1 to 25.5\u00B0C."));
     chartLayout->addWidget(scale, 5, 1, Qt::AlignTop);
     chartLayout->setColumnStretch(2, 1);
@@ -297,8 +296,8 @@ void ExpertPage::buildExpert(QWidget *page)
     layout->addWidget(masks);
     LabeledEdit *seed = addFieldEdit(
         content, "edtRandomInit", "Random generator seed (to synchronize multiple masters enter identical values >0)",
-        {nullptr, integer(0, UINT8_MAX), [](int v) { Expert.RandomInit = uint8_t(v); },
-         [] { return QString::number(Expert.RandomInit); }});
+        {nullptr, integer(0, UINT8_MAX), [](ExpertRecord &e, int v) { e.RandomInit = uint8_t(v); },
+         [](const ExpertRecord &e) { return QString::number(e.RandomInit); }});
     seed->label()->setWordWrap(true);
     layout->addWidget(seed);
 
@@ -395,8 +394,7 @@ void ExpertPage::fieldEditChange(const FieldEdit &field)
     const std::optional<int> value = field.parse(field.edit->text());
     if (!value)
         return;
-    field.store(*value);
-    raiseRequest(SetExpert);
+    model().editExpert([&](ExpertRecord &e) { field.store(e, *value); });
 }
 
 void ExpertPage::edtLightningMask0Change(int channel)
@@ -406,8 +404,7 @@ void ExpertPage::edtLightningMask0Change(int channel)
     const std::optional<int> mask = ParseLimitedInteger(m_masks[channel]->text(), 0, UINT8_MAX);
     if (!mask)
         return;
-    ExpertWeather.LightningMask[channel] = uint8_t(*mask);
-    raiseRequest(SetExpertWeather);
+    model().editExpertWeather([channel, m = uint8_t(*mask)](ExpertWeatherRecord &r) { r.LightningMask[channel] = m; });
 }
 
 void ExpertPage::edtTimeZoneBiasChange(int changed)
@@ -424,8 +421,7 @@ void ExpertPage::edtTimeZoneBiasChange(int changed)
     const std::optional<ControllerTimeZone> zone = ParseTimeZoneTexts(texts);
     if (!zone)
         return;
-    StoreTimeZone(Expert, *zone);
-    raiseRequest(SetExpert);
+    model().editExpert([&](ExpertRecord &e) { StoreTimeZone(e, *zone); });
 }
 
 void ExpertPage::btnApplyTZIClick()
@@ -433,31 +429,35 @@ void ExpertPage::btnApplyTZIClick()
     const std::optional<TimeZoneInfo> info = SystemTimeZone ? SystemTimeZone() : std::nullopt;
     if (!info)
         return;
-    StoreTimeZone(Expert, ControllerTimeZoneFromInfo(*info));
+    const ControllerTimeZone zone = ControllerTimeZoneFromInfo(*info);
+    ExpertRecord shown = device().Expert;
+    StoreTimeZone(shown, zone);
     int values[9];
-    TimeZoneValues(TimeZoneOfExpert(Expert), values);
+    TimeZoneValues(TimeZoneOfExpert(shown), values);
     for (int i = 0; i < 9; ++i) {
         const QSignalBlocker quiet(m_zone[i]);
         m_zone[i]->setText(QString::number(values[i]));
     }
-    raiseRequest(SetExpert);
+    model().editExpert([&](ExpertRecord &e) { StoreTimeZone(e, zone); });
 }
 
 void ExpertPage::fanModeClick(int mode)
 {
-    Expert.FanMode = uint8_t(mode);
+    // A refresh checks the button of the mode the image holds; only the user's choice is
+    // sent, but the image follows every checked button.
+    const bool send = !m_showing && m_fanMode[mode]->hasFocus();
+    model().editSetting(SetExpert, [mode](DeviceImage &d) { d.Expert.FanMode = uint8_t(mode); },
+                        DeviceModel::Origin::Edit, send);
     // The hysteresis edits here and the fan-off level on the Configuration page follow.
     w.enablingChanged();
     applyEnabling(m_enabling);
-    if (!m_showing && m_fanMode[mode]->hasFocus())
-        raiseRequest(SetExpert);
 }
 
 void ExpertPage::chartModeClick(int source)
 {
-    Expert.ChartMode = uint8_t(source);
-    if (!m_showing && m_chartMode[source]->hasFocus())
-        raiseRequest(SetExpert);
+    const bool send = !m_showing && m_chartMode[source]->hasFocus();
+    model().editSetting(SetExpert, [source](DeviceImage &d) { d.Expert.ChartMode = uint8_t(source); },
+                        DeviceModel::Origin::Edit, send);
 }
 
 void ExpertPage::applyEnabling(const EnableState &state)
@@ -474,10 +474,10 @@ void ExpertPage::showExpert()
     m_showing = true;
     for (const FieldEdit &field : m_fields)
         if (!field.edit->editHasFocus())
-            field.edit->setText(field.text());
-    checkOne(m_fanMode, Expert.FanMode);
+            field.edit->setText(field.text(device().Expert));
+    checkOne(m_fanMode, device().Expert.FanMode);
     applyEnabling(m_enabling);
-    checkOne(m_chartMode, Expert.ChartMode);
+    checkOne(m_chartMode, device().Expert.ChartMode);
     showTimeZone();
     m_showing = false;
 }
@@ -485,7 +485,7 @@ void ExpertPage::showExpert()
 void ExpertPage::showTimeZone()
 {
     int values[9];
-    TimeZoneValues(TimeZoneOfExpert(Expert), values);
+    TimeZoneValues(TimeZoneOfExpert(device().Expert), values);
     for (int i = 0; i < 9; ++i)
         if (!m_zone[i]->editHasFocus())
             m_zone[i]->setText(QString::number(values[i]));
@@ -495,7 +495,7 @@ void ExpertPage::showExpertWeather()
 {
     for (int i = 0; i < ChannelCount; ++i)
         if (!m_masks[i]->editHasFocus())
-            m_masks[i]->setText(QString::number(ExpertWeather.LightningMask[i]));
+            m_masks[i]->setText(QString::number(device().ExpertWeather.LightningMask[i]));
 }
 
 void ExpertPage::showConfig()
@@ -511,16 +511,16 @@ void ExpertPage::showConfig()
         if (a && b)
             (first ? a : b)->setChecked(true);
     };
-    check("rbt20x4", "rbt16x2", Config.Flag & FlagDisplay20x4);
-    check("rbtFahrenheit", "rbtCelsius", Config.Flag & FlagFahrenheit);
-    check("rbt12h", "rbt24h", Config.Flag & Flag12Hour);
+    check("rbt20x4", "rbt16x2", device().Config.Flag & FlagDisplay20x4);
+    check("rbtFahrenheit", "rbtCelsius", device().Config.Flag & FlagFahrenheit);
+    check("rbt12h", "rbt24h", device().Config.Flag & Flag12Hour);
     m_showing = false;
     showTemperatureUnit();
 }
 
 void ExpertPage::showTemperatureUnit()
 {
-    const bool fahrenheit = isFahrenheit(Config);
+    const bool fahrenheit = isFahrenheit(device().Config);
     for (LabeledEdit *edit : m_unitEdits)
         edit->setCaption(TemperatureUnit(fahrenheit));
     if (fahrenheit == m_fahrenheitShown)
@@ -529,11 +529,11 @@ void ExpertPage::showTemperatureUnit()
     // The stored tenths of a degree Celsius did not change, only how they read.
     for (const FieldEdit &field : m_fields)
         if ((field.edit == m_waterLow || field.edit == m_waterHigh) && !field.edit->editHasFocus())
-            field.edit->setText(field.text());
+            field.edit->setText(field.text(device().Expert));
 }
 
 void ExpertPage::showChannelNames()
 {
     for (int i = 0; i < ChannelCount; ++i)
-        SetTint(m_masks[i]->edit(), ColorTint(Config.ColorName[i]));
+        SetTint(m_masks[i]->edit(), ColorTint(device().Config.ColorName[i]));
 }

@@ -23,7 +23,7 @@ class PageHost;
 class ExpertPage : public QObject, public Page {
     Q_OBJECT
 public:
-    explicit ExpertPage(PageHost &host);
+    ExpertPage(PageHost &host, DeviceModel &model);
     ~ExpertPage() override;
 
     QList<QWidget *> sheets() const override { return m_sheets; }
@@ -57,8 +57,8 @@ private:
     struct FieldEdit {
         LabeledEdit *edit;
         std::function<std::optional<int>(const QString &)> parse;
-        std::function<void(int)> store;
-        std::function<QString()> text;
+        std::function<void(ExpertRecord &, int)> store;
+        std::function<QString(const ExpertRecord &)> text;
     };
 
     void buildExpert(QWidget *page);

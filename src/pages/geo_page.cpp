@@ -17,7 +17,7 @@
 
 #include "geo/geo_view.h"
 #include "geo/world_map.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "pages/page_host.h"
 #include "presentation/number_format.h"
 #include "widgets/image_view.h"
@@ -29,7 +29,7 @@ const QDate FirstDate(2000, 1, 1);
 const QDate LastDate(2099, 12, 31);
 }  // namespace
 
-GeoPage::GeoPage(PageHost &host) : QObject(host.window()), w(host), m_sheet(host.page(QStringLiteral("tsGeo")))
+GeoPage::GeoPage(PageHost &host, DeviceModel &model) : QObject(host.window()), Page(model), w(host), m_sheet(host.page(QStringLiteral("tsGeo")))
 {
     buildPage(m_sheet);
     m_sheet->installEventFilter(this);
@@ -201,11 +201,11 @@ void GeoPage::drawMap()
     const QImage &shown = imgGeo->image();
     // A new clock moves nothing on the map: the copy of a large map is spared then.
     if (!m_mapStale && shown.size() == size && shown.devicePixelRatio() == imgGeo->pixelRatio() &&
-        m_markerLat == int16_t(Config.Lat) && m_markerLon == int16_t(Config.Lon))
+        m_markerLat == int16_t(device().Config.Lat) && m_markerLon == int16_t(device().Config.Lon))
         return;
     QImage map = BuiltInWorldMap(size, imgGeo->pixelRatio());
-    m_markerLat = int16_t(Config.Lat);
-    m_markerLon = int16_t(Config.Lon);
+    m_markerLat = int16_t(device().Config.Lat);
+    m_markerLon = int16_t(device().Config.Lon);
     DrawPlaceMarker(map, m_markerLat * 0.1, m_markerLon * 0.1);
     imgGeo->setImage(map);
     m_mapStale = false;
@@ -221,7 +221,7 @@ void GeoPage::UpdateGeoView()
     // A failure shows no values rather than those of another place or time.
     GeoViewResult view;
     try {
-        view = ComputeGeoView(Config, Info);
+        view = ComputeGeoView(device().Config, device().Info);
     } catch (const std::exception &) {
         view = GeoViewResult();
     }
@@ -243,11 +243,11 @@ void GeoPage::showClock(bool unlessFocused)
 {
     if (!unlessFocused || !edtTime->editHasFocus()) {
         const QSignalBlocker quiet(edtTime);
-        edtTime->setText(ClockText(Info.Hour, Info.Minute));
+        edtTime->setText(ClockText(device().Info.Hour, device().Info.Minute));
     }
     if (!unlessFocused || !trbTime->hasFocus()) {
         const QSignalBlocker quiet(trbTime);
-        trbTime->setValue(Info.Hour * 60 + Info.Minute);
+        trbTime->setValue(device().Info.Hour * 60 + device().Info.Minute);
     }
 }
 
@@ -264,7 +264,7 @@ void GeoPage::showInfo()
 {
     showClock(true);
     if (!dtpHasFocus())
-        showDate(QDate(controllerYear(Info), Info.Month, Info.Day));
+        showDate(QDate(controllerYear(device().Info), device().Info.Month, device().Info.Day));
     if (!m_showing)
         UpdateGeoView();
 }
@@ -275,35 +275,35 @@ void GeoPage::showConfig()
         if (edit->editHasFocus())
             continue;
         const QSignalBlocker quiet(edit);
-        edit->setText(CoordinateText(edit == edtLat ? int16_t(Config.Lat) : int16_t(Config.Lon)));
+        edit->setText(CoordinateText(edit == edtLat ? int16_t(device().Config.Lat) : int16_t(device().Config.Lon)));
     }
 }
 
 void GeoPage::btnNowClick()
 {
     // The controller's clock runs in real time again ("Realtime" on the Configuration page).
-    Config.TimeLapse = 1;
-    raiseRequest(SetConfig);
-    w.imageChanged(RefreshConfig);
+    model().editConfig([](ConfigRecord &c) { c.TimeLapse = 1; }, DeviceModel::Origin::Command);
     const QDateTime now = QDateTime::currentDateTime();
-    SetInfoClock(Info, now);
+    model().editClock([&now](InfoRecord &info) { SetInfoClock(info, now); });
     showDate(now.date());
     showClock(false);
     UpdateGeoView();
-    raiseRequest(SetInfoTime);
 }
 
 void GeoPage::imgGeoMouseDown(QPointF position)
 {
     const GeoPlace place = placeAt(position);
-    Config.Lat = int16_t(RoundHalfEven(place.latitude * 10));
-    Config.Lon = int16_t(RoundHalfEven(place.longitude * 10));
+    const auto lat = int16_t(RoundHalfEven(place.latitude * 10));
+    const auto lon = int16_t(RoundHalfEven(place.longitude * 10));
+    model().editConfig([lat, lon](ConfigRecord &c) {
+        c.Lat = lat;
+        c.Lon = lon;
+    });
     for (LabeledEdit *edit : {edtLat, edtLon}) {
         const QSignalBlocker quiet(edit);
-        edit->setText(CoordinateText(edit == edtLat ? int16_t(Config.Lat) : int16_t(Config.Lon)));
+        edit->setText(CoordinateText(edit == edtLat ? lat : lon));
     }
     UpdateGeoView();
-    raiseRequest(SetConfig);
 }
 
 void GeoPage::imgGeoMouseMove(QPointF position)
@@ -321,10 +321,11 @@ void GeoPage::edtLatChange()
     const std::optional<PlaceTenths> place = ParsePlaceTexts(edtLat->text(), edtLon->text());
     if (!place)
         return;
-    Config.Lat = place->lat;
-    Config.Lon = place->lon;
+    model().editConfig([&place](ConfigRecord &c) {
+        c.Lat = place->lat;
+        c.Lon = place->lon;
+    });
     UpdateGeoView();
-    raiseRequest(SetConfig);
 }
 
 void GeoPage::dtpChange()
@@ -332,11 +333,12 @@ void GeoPage::dtpChange()
     if (!dtpHasFocus())
         return;
     const QDate date = dtp->date();
-    Info.Day = uint8_t(date.day());
-    Info.Month = uint8_t(date.month());
-    Info.Year = int8_t(date.year() - 2000);
+    model().editClock([&date](InfoRecord &info) {
+        info.Day = uint8_t(date.day());
+        info.Month = uint8_t(date.month());
+        info.Year = int8_t(date.year() - 2000);
+    });
     UpdateGeoView();
-    raiseRequest(SetInfoTime);
 }
 
 void GeoPage::trbTimeChange()
@@ -345,16 +347,17 @@ void GeoPage::trbTimeChange()
         return;
     const int hour = trbTime->value() / 60;
     const int minute = trbTime->value() % 60;
-    if (hour == Info.Hour && minute == Info.Minute)
+    if (hour == device().Info.Hour && minute == device().Info.Minute)
         return;
-    Info.Hour = uint8_t(hour);
-    Info.Minute = uint8_t(minute);
+    model().editClock([hour, minute](InfoRecord &info) {
+        info.Hour = uint8_t(hour);
+        info.Minute = uint8_t(minute);
+    });
     if (!edtTime->editHasFocus()) {
         const QSignalBlocker quiet(edtTime);
         edtTime->setText(ClockText(hour, minute));
     }
     UpdateGeoView();
-    raiseRequest(SetInfoTime);
 }
 
 void GeoPage::edtTimeChange()
@@ -368,10 +371,11 @@ void GeoPage::edtTimeChange()
         const QSignalBlocker quiet(trbTime);
         trbTime->setValue(time->hour * 60 + time->minute);
     }
-    Info.Hour = uint8_t(time->hour);
-    Info.Minute = uint8_t(time->minute);
+    model().editClock([&time](InfoRecord &info) {
+        info.Hour = uint8_t(time->hour);
+        info.Minute = uint8_t(time->minute);
+    });
     UpdateGeoView();
-    raiseRequest(SetInfoTime);
 }
 
 void GeoPage::imgMoonDblClick() { w.selectPage(w.page(QStringLiteral("tsConfig"))); }

@@ -24,7 +24,7 @@ class QSlider;
 class GeoPage : public QObject, public Page {
     Q_OBJECT
 public:
-    explicit GeoPage(PageHost &host);
+    GeoPage(PageHost &host, DeviceModel &model);
 
     QList<QWidget *> sheets() const override { return {m_sheet}; }
     // The notice that the page changes nothing while no controller is connected.

@@ -5,7 +5,7 @@
 #include <QWidget>
 
 #include "presentation/localization.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "presentation/mode_text.h"
 #include "pages/page_host.h"
 
@@ -13,7 +13,7 @@ namespace {
 const char *const ModeItems[] = {"mnuModeManual", "mnuModeAuto", "mnuModeGeo", "mnuModeRGBDemo", "mnuModeFlash"};
 }
 
-ModeCommands::ModeCommands(PageHost &host) : QObject(host.window()), w(host)
+ModeCommands::ModeCommands(PageHost &host, DeviceModel &model) : QObject(host.window()), Page(model), w(host)
 {
     for (int mode = 0; mode < 5; ++mode)
         connect(w.action(QString::fromLatin1(ModeItems[mode])), &QAction::triggered, this,
@@ -30,11 +30,14 @@ ModeCommands::ModeCommands(PageHost &host) : QObject(host.window()), w(host)
 
 void ModeCommands::SetMode(int mode)
 {
-    if (Config.Mode == mode)
+    if (device().Config.Mode == mode)
         return;
-    Config.Mode = uint8_t(mode);
-    if (!isRequestPending(GetSchedule))
-        w.imageChanged(RefreshSchedule);
+    // Sent by the caller, which knows whether the mode takes over the whole request word.
+    model().editSetting(SetConfig, [mode](DeviceImage &d) { d.Config.Mode = uint8_t(mode); }, DeviceModel::Origin::Edit,
+                        false);
+    // The grid's columns depend on the mode.
+    if (!model().scheduleDownloading())
+        model().announce(RefreshSchedule);
 }
 
 void ModeCommands::modeItemClick(int mode)
@@ -53,9 +56,9 @@ void ModeCommands::modeItemClick(int mode)
     // RGB demo and Flash take over the lamp: whatever else was pending is dropped (the
     // schedule marks stay and go out with the next schedule write).
     if (mode == ModeRGBDemo || mode == ModeFlash)
-        setRequestFlags(SetConfig);
+        model().replaceRequests(SetConfig);
     else
-        raiseRequest(SetConfig);
+        model().request(SetConfig);
 }
 
 void ModeCommands::mnuSetTimeDateClick()
@@ -67,24 +70,23 @@ void ModeCommands::mnuSetTimeDateClick()
         now->click();
 }
 
-void ModeCommands::mnuSaveEEPROMClick() { raiseRequest(SaveEEPROM); }
+void ModeCommands::mnuSaveEEPROMClick() { model().request(SaveEEPROM); }
 
-void ModeCommands::mnuRefreshClick() { raiseRequest(Refresh); }
+void ModeCommands::mnuRefreshClick() { model().request(Refresh); }
 
 void ModeCommands::mnuIRLearnClick()
 {
     const QString text = TranslateFmt(QStringLiteral("IRLearnDlgText"), {QStringLiteral("Aqualumora")});
     if (!w.confirmYesNo(text, Translate(QStringLiteral("IRLearnDlgCaption"))))
         return;
-    ToggleIrPairing(Expert);
-    raiseRequest(SetExpert);
+    model().editExpert([](ExpertRecord &e) { ToggleIrPairing(e); });
 }
 
 void ModeCommands::showConfig()
 {
-    if (!ModeKey(Config.Mode).isEmpty())
-        m_modeName = Translate(ModeKey(Config.Mode));
-    w.setStatusPanel(2, ModeStatusText(Config, Info, m_modeName));
+    if (!ModeKey(device().Config.Mode).isEmpty())
+        m_modeName = Translate(ModeKey(device().Config.Mode));
+    w.setStatusPanel(2, ModeStatusText(device().Config, device().Info, m_modeName));
 }
 
 void ModeCommands::applyEnabling(const EnableState &state) { m_rules.apply(w, {}, state); }

@@ -12,7 +12,7 @@ class PageHost;
 class ModeCommands : public QObject, public Page {
     Q_OBJECT
 public:
-    explicit ModeCommands(PageHost &host);
+    ModeCommands(PageHost &host, DeviceModel &model);
 
     void applyEnabling(const EnableState &state) override;
 

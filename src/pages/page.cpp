@@ -1,15 +1,15 @@
 #include "pages/page.h"
 
-#include "link/device_image.h"
+#include "link/device_model.h"
 
-EnableState CurrentEnableState(bool connected)
+EnableState CurrentEnableState(const DeviceImage &image, bool connected)
 {
     EnableState state;
     state.connected = connected;
-    state.mode = Config.Mode;
-    state.sensor = connected && Info.WaterTemp != NoValue16;
-    state.slave = connected && Info.SlaveTemp != NoValue16;
-    state.fanMode = Expert.FanMode;
+    state.mode = image.Config.Mode;
+    state.sensor = connected && image.Info.WaterTemp != NoValue16;
+    state.slave = connected && image.Info.SlaveTemp != NoValue16;
+    state.fanMode = image.Expert.FanMode;
     return state;
 }
 

@@ -1,17 +1,20 @@
 #pragma once
 #include <QList>
 
+#include "link/device_model.h"
+
 class QWidget;
 
-// What a refresh brings into the controls: the records of the device image that changed.
+// What a refresh brings into the controls: the parts of the device image that changed, as
+// the model's change signal names them.
 enum Refresh : unsigned {
-    RefreshInfo = 1u << 0,
-    RefreshConfig = 1u << 1,
-    RefreshChannelNames = 1u << 2,   // colour names and tints of the twelve channels
-    RefreshExpert = 1u << 3,
-    RefreshExpertWeather = 1u << 4,
-    RefreshSchedule = 1u << 5,       // the schedule lines (the grid is filled anew)
-    RefreshChart = 1u << 6,          // the controller's sensor chart
+    RefreshInfo = PartInfo,
+    RefreshConfig = PartConfig,
+    RefreshChannelNames = PartChannelNames,   // colour names and tints of the twelve channels
+    RefreshExpert = PartExpert,
+    RefreshExpertWeather = PartExpertWeather,
+    RefreshSchedule = PartSchedule,           // the schedule lines (the grid is filled anew)
+    RefreshChart = PartChart,                 // the controller's sensor chart
 };
 
 // What the enabling rules of the device-dependent controls depend on, taken from the
@@ -29,7 +32,7 @@ struct EnableState {
 };
 
 // The state the enabling rules see, read from the device image.
-EnableState CurrentEnableState(bool connected);
+EnableState CurrentEnableState(const DeviceImage &image, bool connected);
 
 // One part of the window: a page (or a few pages drawn by the same code) or a set of menu
 // commands. The window keeps its parts in tab order and calls them in loops; a part paints
@@ -37,8 +40,12 @@ EnableState CurrentEnableState(bool connected);
 //
 // A refresh reaches a part at once while one of its sheets is the current page (or when it
 // has no sheet); otherwise the window remembers it and passes it on in pageShown.
+//
+// A part reads the controller's state from its model and changes it only through the
+// model's edits.
 class Page {
 public:
+    explicit Page(DeviceModel &model) : m_model(model) {}
     virtual ~Page() = default;
 
     // The tab sheets the part draws; none for a command set.
@@ -55,6 +62,10 @@ public:
     // came while none was. The default runs them.
     virtual void pageShown(QWidget *sheet, unsigned missed);
 
+    // The controller's state this part shows and edits.
+    DeviceModel &model() const { return m_model; }
+    const DeviceImage &device() const { return m_model.image(); }
+
 protected:
     virtual void showInfo() {}
     virtual void showConfig() {}
@@ -63,4 +74,7 @@ protected:
     virtual void showExpertWeather() {}
     virtual void showSchedule() {}
     virtual void showChart() {}
+
+private:
+    DeviceModel &m_model;
 };

@@ -28,9 +28,6 @@ public:
     // Modal Yes/No question with No as the default.
     virtual bool confirmYesNo(const QString &text, const QString &caption) = 0;
 
-    // The image changed outside a read (a user's command, an import): every part refreshes
-    // as after a read of these records (Refresh bits).
-    virtual void imageChanged(unsigned what) = 0;
     // Something the enabling rules depend on changed (the fan mode chosen by the user).
     virtual void enablingChanged() = 0;
 

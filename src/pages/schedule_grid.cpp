@@ -19,7 +19,7 @@
 #include "presentation/localization.h"
 #include "widgets/grid_columns.h"
 #include "widgets/tint.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "presentation/number_format.h"
 #include "pages/page_host.h"
 #include "schedule/light_curves.h"
@@ -46,7 +46,7 @@ const QString DefaultDescription = QStringLiteral(
 
 // The line the controller reports it is at. The byte is read unsigned: a schedule may have
 // up to 255 lines, and 0xFF (none) is never a line index.
-int activeLineIndex() { return uint8_t(Info.ActiveLine); }
+int activeLineIndex(const DeviceImage &d) { return uint8_t(d.Info.ActiveLine); }
 
 // Paints the cells (the switch and line-number cells are coloured by their meaning, the
 // level cells by their channel's colour) and provides the editors, which store every
@@ -107,7 +107,8 @@ public:
             const QString text = index.data(Qt::DisplayRole).toString();
             const int channel = column - ScheduleGrid::FirstLevelColumn;
             const auto [background, foreground] = ScheduleCellColours(
-                column, isLevelColumn(column) ? Config.ColorName[channel] : 0, index.row() == activeLineIndex(),
+                column, isLevelColumn(column) ? m_grid->device().Config.ColorName[channel] : 0,
+                index.row() == activeLineIndex(m_grid->device()),
                 text == Translate(QStringLiteral("OFF")), option.palette, option.state & QStyle::State_Enabled);
             painter->fillRect(option.rect, background);
             const QRect textRect = option.rect.adjusted(2, 2, 0, 0);
@@ -199,7 +200,7 @@ void ScheduleGridWidget::mousePressEvent(QMouseEvent *event)
 
 int ScheduleGridWidget::rowForDrop(int y) const
 {
-    const int lastLine = std::min<int>(rowCount(), int(Schedule.size())) - 1;
+    const int lastLine = std::min<int>(rowCount(), int(m_owner->device().Schedule.size())) - 1;
     if (lastLine < 0)
         return -1;
     int row = rowAt(y);
@@ -260,7 +261,7 @@ void ScheduleGridWidget::paintEvent(QPaintEvent *event)
 
 QModelIndex ScheduleGridWidget::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
 {
-    const int rows = std::min<int>(rowCount(), int(Schedule.size()));
+    const int rows = std::min<int>(rowCount(), int(m_owner->device().Schedule.size()));
     if (rows <= 0)
         return QModelIndex();
     const QModelIndex current = currentIndex();
@@ -318,7 +319,7 @@ void ScheduleGridWidget::showEvent(QShowEvent *event)
 // ---------------------------------------------------------------------------
 // The page
 
-ScheduleGrid::ScheduleGrid(PageHost &host) : QObject(host.window()), w(host), m_sheet(host.page(QStringLiteral("tsSchedule")))
+ScheduleGrid::ScheduleGrid(PageHost &host, DeviceModel &model) : QObject(host.window()), Page(model), w(host), m_sheet(host.page(QStringLiteral("tsSchedule")))
 {
     QWidget *page = m_sheet;
     auto *layout = new QHBoxLayout(page);
@@ -422,7 +423,7 @@ void ScheduleGrid::setFixedHeaders()
 
 bool ScheduleGrid::hasLine(int gridRow) const
 {
-    return gridRow >= 1 && gridRow - 1 < int(Schedule.size()) && gridRow - 1 < sgSchedule->rowCount();
+    return gridRow >= 1 && gridRow - 1 < int(device().Schedule.size()) && gridRow - 1 < sgSchedule->rowCount();
 }
 
 int ScheduleGrid::gridRowCount() const { return sgSchedule->rowCount() + 1; }
@@ -449,7 +450,7 @@ void ScheduleGrid::setCellText(int column, int gridRow, const QString &text)
 
 QString ScheduleGrid::cellTextFor(int column, int line) const
 {
-    const ScheduleLine &s = Schedule[std::size_t(line)];
+    const ScheduleLine &s = device().Schedule[std::size_t(line)];
     if (column == 0)
         return QString::number(line);
     if (column == TimeColumn) {
@@ -466,7 +467,7 @@ QString ScheduleGrid::cellTextFor(int column, int line) const
 
 void ScheduleGrid::fillRow(int row)
 {
-    const bool line = row < int(Schedule.size());
+    const bool line = row < int(device().Schedule.size());
     for (int column = 0; column < ColumnCount; ++column) {
         QTableWidgetItem *cell = sgSchedule->item(row, column);
         if (!cell)
@@ -483,13 +484,13 @@ void ScheduleGrid::fillRow(int row)
 
 void ScheduleGrid::FillScheduleGrid()
 {
-    m_geoShown = Config.Mode == ModeGeo;
+    m_geoShown = device().Config.Mode == ModeGeo;
     setFixedHeaders();
-    const int lines = int(Schedule.size());
+    const int lines = int(device().Schedule.size());
     const int tableRows = std::max(1, lines);
     if (sgSchedule->rowCount() != tableRows)
         sgSchedule->setRowCount(tableRows);
-    m_tag = activeLineIndex();
+    m_tag = activeLineIndex(device());
     {
         // Thousands of single-cell notices would each cost a repaint request; one
         // repaint of the whole grid follows instead.
@@ -502,10 +503,10 @@ void ScheduleGrid::FillScheduleGrid()
 
 void ScheduleGrid::StoreScheduleLine(int line)
 {
-    if (line < 0 || line >= int(Schedule.size()) || line >= sgSchedule->rowCount())
+    if (line < 0 || line >= int(device().Schedule.size()) || line >= sgSchedule->rowCount())
         return;
     const int gridRow = line + 1;
-    ScheduleLine s = Schedule[std::size_t(line)];
+    ScheduleLine s = device().Schedule[std::size_t(line)];
 
     // Column 1 is read as what it shows: a mode changed since the last fill must not turn
     // the time shown into an altitude, or the other way round.
@@ -549,8 +550,7 @@ void ScheduleGrid::StoreScheduleLine(int line)
             s.Switch |= SwitchBits[k];
     }
 
-    Schedule[std::size_t(line)] = s;
-    markScheduleLinesChanged({line});
+    model().setScheduleLine(line, s);
 }
 
 void ScheduleGrid::sgScheduleSetEditText(int column, int gridRow, const QString &text)
@@ -576,7 +576,7 @@ void ScheduleGrid::showConfig()
 {
     // Whoever changed the mode (the menu, an import, the controller or its remote): column
     // 1 must say what the mode means. A pending download refills the grid when it ends.
-    if ((Config.Mode == ModeGeo) != m_geoShown && !isRequestPending(GetSchedule))
+    if ((device().Config.Mode == ModeGeo) != m_geoShown && !model().scheduleDownloading())
         FillScheduleGrid();
 }
 
@@ -584,7 +584,7 @@ void ScheduleGrid::pageShown(QWidget *, unsigned missed)
 {
     // Filled anew whenever it comes into view (the light curves edit the same lines), unless
     // a schedule download is pending: its end fills the grid.
-    if (isRequestPending(GetSchedule)) {
+    if (model().scheduleDownloading()) {
         refresh(missed & ~RefreshSchedule);
         return;
     }
@@ -598,7 +598,7 @@ void ScheduleGrid::showChannelNames()
         QTableWidgetItem *header = sgSchedule->horizontalHeaderItem(FirstLevelColumn + i);
         if (!header)
             sgSchedule->setHorizontalHeaderItem(FirstLevelColumn + i, header = new QTableWidgetItem);
-        header->setText(ChannelCaption(i, Config.ColorName[i]));
+        header->setText(ChannelCaption(i, device().Config.ColorName[i]));
     }
 }
 
@@ -606,8 +606,8 @@ void ScheduleGrid::applyEnabling(const EnableState &state) { m_rules.apply(w, {m
 
 void ScheduleGrid::showInfo()
 {
-    if (m_tag != activeLineIndex()) {
-        m_tag = activeLineIndex();
+    if (m_tag != activeLineIndex(device())) {
+        m_tag = activeLineIndex(device());
         sgSchedule->viewport()->update();
     }
 }
@@ -628,10 +628,9 @@ void ScheduleGrid::sgScheduleMouseDown(Qt::MouseButton button, int column, int g
                 pumCol->popup(globalPos);
             }
         } else if (column == 0 && hasLine(gridRow)) {
-            Info.ActiveLine = int8_t(uint8_t(gridRow - 1));
+            model().setActiveLine(gridRow - 1);
             m_tag = gridRow - 1;
             sgSchedule->viewport()->update();
-            raiseRequest(SetInfoActiveLine);
         }
     }
 }
@@ -671,14 +670,8 @@ void ScheduleGrid::sgScheduleRowMoved(int from, int to)
     const int last = std::max(from, to);
     // The grid shows only one of the time and the altitude. The lines themselves move
     // first, so the field not shown travels with its line instead of staying behind.
-    if (hasLine(first) && hasLine(last)) {
-        auto begin = Schedule.begin() + (first - 1);
-        auto end = Schedule.begin() + last;
-        if (from < to)
-            std::rotate(begin, begin + 1, end);
-        else
-            std::rotate(begin, end - 1, end);
-    }
+    if (hasLine(first) && hasLine(last))
+        model().moveScheduleLine(from - 1, to - 1);
     for (int gridRow = first; gridRow <= last; ++gridRow) {
         setCellText(0, gridRow, QString::number(gridRow - 1));
         StoreScheduleLine(gridRow - 1);
@@ -704,10 +697,11 @@ void ScheduleGrid::mnuPasteColClick()
     const int target = PopupChannel;
     if (!isChannel(source) || !isChannel(target))
         return;
-    Config.ColorName[target] = Config.ColorName[source];
-    for (ScheduleLine &line : Schedule)
-        line.Color16[target] = line.Color16[source];
-    columnsChanged();
+    model().editColumns([source, target](ConfigRecord &config, std::vector<ScheduleLine> &schedule) {
+        config.ColorName[target] = config.ColorName[source];
+        for (ScheduleLine &line : schedule)
+            line.Color16[target] = line.Color16[source];
+    });
 }
 
 void ScheduleGrid::mnuSwapColClick()
@@ -716,14 +710,10 @@ void ScheduleGrid::mnuSwapColClick()
     const int target = PopupChannel;
     if (!isChannel(source) || !isChannel(target))
         return;
-    std::swap(Config.ColorName[target], Config.ColorName[source]);
-    for (ScheduleLine &line : Schedule)
-        std::swap(line.Color16[target], line.Color16[source]);
-    columnsChanged();
+    model().editColumns([source, target](ConfigRecord &config, std::vector<ScheduleLine> &schedule) {
+        std::swap(config.ColorName[target], config.ColorName[source]);
+        for (ScheduleLine &line : schedule)
+            std::swap(line.Color16[target], line.Color16[source]);
+    });
 }
 
-void ScheduleGrid::columnsChanged()
-{
-    markAllScheduleLinesChanged(SetConfig);
-    w.imageChanged(RefreshChannelNames | RefreshSchedule);
-}

@@ -73,7 +73,7 @@ private:
 class ScheduleGrid : public QObject, public Page {
     Q_OBJECT
 public:
-    explicit ScheduleGrid(PageHost &host);
+    ScheduleGrid(PageHost &host, DeviceModel &model);
 
     QList<QWidget *> sheets() const override { return {m_sheet}; }
     void applyEnabling(const EnableState &state) override;
@@ -138,7 +138,6 @@ private:
     void fillRow(int line);
     QString cellTextFor(int column, int line) const;
     bool hasLine(int gridRow) const;
-    void columnsChanged();
 
     PageHost &w;
     QWidget *m_sheet;

@@ -8,11 +8,11 @@
 #include "pages/page_host.h"
 #include "pages/weather_page.h"
 
-SettingsPages::SettingsPages(PageHost &host)
+SettingsPages::SettingsPages(PageHost &host, DeviceModel &model)
     : QObject(host.window()),
-      config(new ConfigPage(host)),
-      weather(new WeatherPage(host)),
-      channels(new ChannelSettingsPages(host)),
-      expert(new ExpertPage(host))
+      config(new ConfigPage(host, model)),
+      weather(new WeatherPage(host, model)),
+      channels(new ChannelSettingsPages(host, model)),
+      expert(new ExpertPage(host, model))
 {
 }

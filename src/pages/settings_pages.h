@@ -5,6 +5,7 @@ class ChannelSettingsPages;
 class ConfigPage;
 class ExpertPage;
 class Page;
+class DeviceModel;
 class PageHost;
 class WeatherPage;
 
@@ -13,7 +14,7 @@ class WeatherPage;
 class SettingsPages : public QObject {
     Q_OBJECT
 public:
-    explicit SettingsPages(PageHost &host);
+    SettingsPages(PageHost &host, DeviceModel &model);
 
     ConfigPage *config = nullptr;
     WeatherPage *weather = nullptr;

@@ -8,11 +8,12 @@
 #include <algorithm>
 
 #include "widgets/widgets.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 
-SettingsPair::SettingsPair(QWidget *parent, const QString &name, const QString &caption, Range range,
-                           PairScale scale, Binding binding)
-    : m_slider(new QSlider(Qt::Horizontal, parent)),
+SettingsPair::SettingsPair(DeviceModel &model, QWidget *parent, const QString &name, const QString &caption,
+                           Range range, PairScale scale, Binding binding)
+    : m_model(model),
+      m_slider(new QSlider(Qt::Horizontal, parent)),
       m_edit(new LabeledEdit(QStringLiteral("edt") + name, parent)),
       m_range(range),
       m_scale(scale),
@@ -49,9 +50,8 @@ void SettingsPair::sliderMoved()
             value = limit;
         }
     }
-    m_binding.set(value);
     m_edit->setText(PairText(m_scale, value));
-    raiseRequest(m_binding.request);
+    store(value);
     if (afterChange)
         afterChange();
 }
@@ -65,15 +65,19 @@ void SettingsPair::editChanged()
         return;
     // The slider has no focus now, so its own handler ignores this.
     m_slider->setValue(*value);
-    m_binding.set(*value);
-    raiseRequest(m_binding.request);
+    store(*value);
     if (afterChange)
         afterChange();
 }
 
+void SettingsPair::store(int value)
+{
+    m_model.editSetting(m_binding.request, [&](DeviceImage &d) { m_binding.set(d, value); });
+}
+
 void SettingsPair::show(bool evenFocused)
 {
-    const std::optional<int> field = m_binding.get();
+    const std::optional<int> field = m_binding.get(m_model.image());
     if (!field)
         return;
     const int position = std::clamp(*field, m_range.min, m_range.max);

@@ -7,6 +7,8 @@
 
 #include "presentation/settings_convert.h"
 
+class DeviceModel;
+struct DeviceImage;
 class LabeledEdit;
 class QGroupBox;
 class QGridLayout;
@@ -27,14 +29,15 @@ public:
     };
     struct Binding {
         // The field as a track-bar position; nullopt leaves the controls as they are.
-        std::function<std::optional<int>()> get;
-        // Stores a position the user chose.
-        std::function<void(int)> set;
+        std::function<std::optional<int>(const DeviceImage &)> get;
+        // Stores a position the user chose, inside the model's edit.
+        std::function<void(DeviceImage &, int)> set;
+        // The write bits of the edit (DeviceModel::editSetting).
         uint32_t request = 0;
     };
 
-    SettingsPair(QWidget *parent, const QString &name, const QString &caption, Range range, PairScale scale,
-                 Binding binding);
+    SettingsPair(DeviceModel &model, QWidget *parent, const QString &name, const QString &caption, Range range,
+                 PairScale scale, Binding binding);
 
     SettingsPair(const SettingsPair &) = delete;
     SettingsPair &operator=(const SettingsPair &) = delete;
@@ -45,7 +48,7 @@ public:
 
     // A slider move is limited by this first (the order of three levels); identity if unset.
     std::function<int(int)> limitMove;
-    // Runs after every change the user made, after the request was raised.
+    // Runs after every change the user made, after the model's edit.
     std::function<void()> afterChange;
     // The edit shows the slider's (limited) position rather than the raw field.
     bool editShowsPosition = false;
@@ -62,7 +65,9 @@ public:
 private:
     void sliderMoved();
     void editChanged();
+    void store(int value);
 
+    DeviceModel &m_model;
     QSlider *m_slider;
     LabeledEdit *m_edit;
     Range m_range;
@@ -72,3 +77,15 @@ private:
 
 // A group box for rows of pairs: a grid whose slider column takes the spare width.
 QGroupBox *PairGroup(QWidget *page, const char *name, const char *title);
+
+// A binding for one field, chosen by select (a lambda taking `auto &image` and returning a
+// reference into it, so that it serves the shown and the edited image alike).
+template <class Select>
+SettingsPair::Binding FieldBinding(Select select, uint32_t request)
+{
+    return SettingsPair::Binding{
+        [select](const DeviceImage &d) { return std::optional<int>(int(select(d))); },
+        // Assigned as the field's type assigns an int (the wire types have their own).
+        [select](DeviceImage &d, int value) { select(d) = value; },
+        request};
+}

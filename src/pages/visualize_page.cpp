@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMutexLocker>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -16,14 +15,14 @@
 #include "pages/page_host.h"
 #include "schedule/schedule_edit.h"
 #include "presentation/localization.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "widgets/image_view.h"
 
 // ---------------------------------------------------------------------------
 // The page
 
-VisualizePage::VisualizePage(PageHost &host)
-    : QObject(host.window()), w(host), m_page(host.page(QStringLiteral("tsVisualize")))
+VisualizePage::VisualizePage(PageHost &host, DeviceModel &model)
+    : QObject(host.window()), Page(model), w(host), m_page(host.page(QStringLiteral("tsVisualize")))
 {
     auto *layout = new QVBoxLayout(m_page);
     layout->setContentsMargins(0, 0, 0, 6);
@@ -45,7 +44,7 @@ VisualizePage::VisualizePage(PageHost &host)
     cmbVisualize->setMinimumContentsLength(16);
     cmbVisualize->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     for (int i = 0; i < ChannelCount; ++i)
-        cmbVisualize->addItem(ChannelCaption(i, Config.ColorName[i]));
+        cmbVisualize->addItem(ChannelCaption(i, device().Config.ColorName[i]));
     cmbVisualize->setCurrentIndex(w.scheduleEdit().visualChannel);
     lblVisualize->setBuddy(cmbVisualize);
     cbxTimeLock = new QCheckBox(QStringLiteral("Lock times"), m_page);
@@ -74,29 +73,31 @@ bool VisualizePage::isActivePage() const { return w.currentPage() == m_page; }
 
 void VisualizePage::DrawLightCurves()
 {
-    const bool geo = Config.Mode == ModeGeo;
+    const bool geo = device().Config.Mode == ModeGeo;
     m_geoDrawn = geo;
     cbxTimeLock->setVisible(!geo);
 
     QImage &image = img->prepareImage();
     const curves::ChartGeometry g = curves::GeometryOf(image);
     curves::ChartInput input;
-    input.lines = Schedule;
-    std::copy(std::begin(Config.ColorName), std::end(Config.ColorName), input.colourIndex.begin());
+    input.lines = device().Schedule;
+    std::copy(std::begin(device().Config.ColorName), std::end(device().Config.ColorName), input.colourIndex.begin());
     input.geo = geo;
     input.visualChannel = std::clamp(w.scheduleEdit().visualChannel, 0, ChannelCount - 1);
     input.dragLine = w.scheduleEdit().dragLine;
     input.font = w.window()->font();
     if (geo)
-        input.markerX = curves::GeoMarkerX(g, Info, Config);
+        input.markerX = curves::GeoMarkerX(g, device().Info, device().Config);
     else
-        input.markerX = curves::TimeMarkerX(g, Info.Hour, Info.Minute);
+        input.markerX = curves::TimeMarkerX(g, device().Info.Hour, device().Info.Minute);
     curves::DrawLightCurves(image, input, m_points);
 
-    // The image's table holds one point per line: that of the channel being edited.
-    const std::size_t shared = std::min(CurvePoints.size(), m_points.size());
+    // One point per line: that of the channel being edited.
+    std::vector<QPoint> &points = w.scheduleEdit().curvePoints;
+    points.assign(device().Schedule.size(), QPoint());
+    const std::size_t shared = std::min(points.size(), m_points.size());
     for (std::size_t k = 0; k < shared; ++k)
-        CurvePoints[k] = QPoint(int(std::lround(m_points[k].x)),
+        points[k] = QPoint(int(std::lround(m_points[k].x)),
                                 int(std::lround(m_points[k].y[std::size_t(input.visualChannel)])));
     img->update();
 }
@@ -104,7 +105,7 @@ void VisualizePage::DrawLightCurves()
 void VisualizePage::showConfig()
 {
     // Geo draws altitudes instead of clock times.
-    if ((Config.Mode == ModeGeo) != m_geoDrawn)
+    if ((device().Config.Mode == ModeGeo) != m_geoDrawn)
         DrawLightCurves();
 }
 
@@ -116,12 +117,12 @@ void VisualizePage::showChannelNames()
     // Config would cost more than the rest of the refresh.
     bool sameNames = cmbVisualize->count() == ChannelCount;
     for (int i = 0; sameNames && i < ChannelCount; ++i)
-        sameNames = cmbVisualize->itemText(i) == ChannelCaption(i, Config.ColorName[i]);
+        sameNames = cmbVisualize->itemText(i) == ChannelCaption(i, device().Config.ColorName[i]);
     const QSignalBlocker quiet(cmbVisualize);
     if (!sameNames) {
         cmbVisualize->clear();
         for (int i = 0; i < ChannelCount; ++i)
-            cmbVisualize->addItem(ChannelCaption(i, Config.ColorName[i]));
+            cmbVisualize->addItem(ChannelCaption(i, device().Config.ColorName[i]));
     }
     cmbVisualize->setCurrentIndex(w.scheduleEdit().visualChannel);
 }
@@ -145,11 +146,11 @@ void VisualizePage::VisualChannelChanged()
 
 void VisualizePage::imgMouseDown(QPointF pos)
 {
-    if (isRequestPending(GetSchedule))
+    if (model().scheduleDownloading())
         return;
     tmrVisualize->start();
     // Points of the last drawing, for lines that still exist.
-    const std::size_t count = std::min(m_points.size(), Schedule.size());
+    const std::size_t count = std::min(m_points.size(), device().Schedule.size());
     const int line = curves::HitTest(std::span(m_points.data(), count), w.scheduleEdit().visualChannel, pos);
     if (line >= 0)
         w.scheduleEdit().dragLine = line;
@@ -158,12 +159,14 @@ void VisualizePage::imgMouseDown(QPointF pos)
 void VisualizePage::imgMouseMove(QPointF pos)
 {
     const int line = w.scheduleEdit().dragLine;
-    if (line < 0 || std::size_t(line) >= Schedule.size() || isRequestPending(GetSchedule))
+    if (line < 0 || std::size_t(line) >= device().Schedule.size() || model().scheduleDownloading())
         return;
     const curves::ChartGeometry g = curves::GeometryOf(img->image());
-    const bool moveTime = !cbxTimeLock->isChecked() && Config.Mode != ModeGeo;
-    QMutexLocker lock(&DeviceLock);
-    curves::ApplyDrag(Schedule[std::size_t(line)], w.scheduleEdit().visualChannel, g, pos, moveTime);
+    const bool moveTime = !cbxTimeLock->isChecked() && device().Config.Mode != ModeGeo;
+    const int channel = w.scheduleEdit().visualChannel;
+    // Sent once, when the point is let go.
+    model().editScheduleLine(
+        line, [&](ScheduleLine &s) { curves::ApplyDrag(s, channel, g, pos, moveTime); }, false);
 }
 
 void VisualizePage::imgMouseUp()
@@ -173,7 +176,7 @@ void VisualizePage::imgMouseUp()
         return;
     const int line = w.scheduleEdit().dragLine;
     w.scheduleEdit().dragLine = -1;
-    markScheduleLinesChanged({line});
+    model().markScheduleLinesChanged({line});
     // Once more without the drag label.
     DrawLightCurves();
 }

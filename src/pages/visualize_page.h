@@ -23,7 +23,7 @@ class PageHost;
 class VisualizePage : public QObject, public Page {
     Q_OBJECT
 public:
-    explicit VisualizePage(PageHost &host);
+    VisualizePage(PageHost &host, DeviceModel &model);
 
     QList<QWidget *> sheets() const override { return {m_page}; }
     void applyEnabling(const EnableState &state) override;

@@ -11,7 +11,7 @@
 
 #include "presentation/localization.h"
 #include "widgets/widgets.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "pages/modes.h"
 #include "pages/page_host.h"
 #include "pages/settings_pair.h"
@@ -24,19 +24,11 @@ using Binding = SettingsPair::Binding;
 constexpr Range AlphaRange{0, 100, 10, 10};
 constexpr Range StepRange{1, 5000, 1000, 1000};
 
-template <class Field>
-Binding fieldBinding(Field &field, uint32_t request)
+std::unique_ptr<SettingsPair> pair(DeviceModel &model, QWidget *parent, const char *name, const char *caption,
+                                   Range range, Binding binding)
 {
-    Field *target = &field;
-    return Binding{[target] { return std::optional<int>(int(*target)); },
-                   [target](int value) { *target = value; }, request};
-}
-
-std::unique_ptr<SettingsPair> pair(QWidget *parent, const char *name, const char *caption, Range range,
-                                   Binding binding)
-{
-    return std::make_unique<SettingsPair>(parent, QString::fromLatin1(name), QString::fromUtf8(caption), range,
-                                          PairScale::Integer, std::move(binding));
+    return std::make_unique<SettingsPair>(model, parent, QString::fromLatin1(name), QString::fromUtf8(caption),
+                                          range, PairScale::Integer, std::move(binding));
 }
 
 QLabel *ratioLabel(QWidget *parent, const char *name)
@@ -63,11 +55,11 @@ void fill(QGroupBox *box, std::initializer_list<SettingsPair *> pairs, QLabel *r
     grid->addLayout(bottom, row, 0, 1, 2);
 }
 
-bool weatherMode() { return Config.Mode == ModeAuto || Config.Mode == ModeGeo; }
+bool weatherMode(const DeviceImage &d) { return d.Config.Mode == ModeAuto || d.Config.Mode == ModeGeo; }
 
 } // namespace
 
-WeatherPage::WeatherPage(PageHost &host) : QObject(host.window()), w(host), m_sheet(host.page(QStringLiteral("tsWeather")))
+WeatherPage::WeatherPage(PageHost &host, DeviceModel &model) : QObject(host.window()), Page(model), w(host), m_sheet(host.page(QStringLiteral("tsWeather")))
 {
     QWidget *page = m_sheet;
     QGroupBox *clouds = PairGroup(page, "gbxCloud", "Clouds");
@@ -75,41 +67,47 @@ WeatherPage::WeatherPage(PageHost &host) : QObject(host.window()), w(host), m_sh
 
     // Count and duration: the edit shows what the slider can show, and a change of either
     // recomputes both probabilities.
-    m_cloudCount = pair(clouds, "CloudCount", "Average number per day", Range{0, 3000, 100, 100},
-                        Binding{[] { return std::optional<int>(int(CloudCountFromP(Config.CloudP))); },
-                                [this](int) { storeClouds(); }, SetConfig});
-    m_cloudSeconds = pair(clouds, "CloudSeconds", "Average duration in seconds", Range{1, 900, 60, 60},
-                          Binding{[]() -> std::optional<int> {
-                                      if (const auto s = CloudSecondsFromD(Config.CloudD))
+    const auto storeClouds = [this](DeviceImage &d, int) { this->storeClouds(d.Config); };
+    const auto storeStorms = [this](DeviceImage &d, int) { this->storeStorms(d.Config); };
+    m_cloudCount = pair(model, clouds, "CloudCount", "Average number per day", Range{0, 3000, 100, 100},
+                        Binding{[](const DeviceImage &d) {
+                                    return std::optional<int>(int(CloudCountFromP(d.Config.CloudP)));
+                                },
+                                storeClouds, SetConfig});
+    m_cloudSeconds = pair(model, clouds, "CloudSeconds", "Average duration in seconds", Range{1, 900, 60, 60},
+                          Binding{[](const DeviceImage &d) -> std::optional<int> {
+                                      if (const auto s = CloudSecondsFromD(d.Config.CloudD))
                                           return int(*s);
                                       return std::nullopt;
                                   },
-                                  [this](int) { storeClouds(); }, SetConfig});
-    m_stormCount = pair(storms, "StormCount", "Average count per week", Range{0, 1000, 100, 100},
-                        Binding{[] { return std::optional<int>(int(StormCountFromP(Config.StormP))); },
-                                [this](int) { storeStorms(); }, SetConfig});
-    m_stormMinutes = pair(storms, "StormMinutes", "Average duration in minutes", Range{1, 200, 60, 60},
-                          Binding{[]() -> std::optional<int> {
-                                      if (const auto m = StormMinutesFromD(Config.StormD))
+                                  storeClouds, SetConfig});
+    m_stormCount = pair(model, storms, "StormCount", "Average count per week", Range{0, 1000, 100, 100},
+                        Binding{[](const DeviceImage &d) {
+                                    return std::optional<int>(int(StormCountFromP(d.Config.StormP)));
+                                },
+                                storeStorms, SetConfig});
+    m_stormMinutes = pair(model, storms, "StormMinutes", "Average duration in minutes", Range{1, 200, 60, 60},
+                          Binding{[](const DeviceImage &d) -> std::optional<int> {
+                                      if (const auto m = StormMinutesFromD(d.Config.StormD))
                                           return int(*m);
                                       return std::nullopt;
                                   },
-                                  [this](int) { storeStorms(); }, SetConfig});
+                                  storeStorms, SetConfig});
     for (SettingsPair *p : {m_cloudCount.get(), m_cloudSeconds.get(), m_stormCount.get(), m_stormMinutes.get()}) {
         p->editShowsPosition = true;
         p->afterChange = [this] { showRatios(); };
     }
 
-    m_cloudAlpha = pair(clouds, "CloudAlpha", "Remaining brightness (%)", AlphaRange,
-                        fieldBinding(ExpertWeather.CloudAlpha, SetExpertWeather));
-    m_cloudStep = pair(clouds, "CloudStep", "Dimming speed", StepRange,
-                       fieldBinding(ExpertWeather.CloudStep, SetExpertWeather));
-    m_stormAlpha = pair(storms, "StormAlpha", "Remaining brightness (%)", AlphaRange,
-                        fieldBinding(ExpertWeather.StormAlpha, SetExpertWeather));
-    m_stormStep = pair(storms, "StormStep", "Dimming speed", StepRange,
-                       fieldBinding(ExpertWeather.StormStep, SetExpertWeather));
-    m_lightning = pair(storms, "LightningP", "Lightning frequency", Range{0, 5000, 1000, 1000},
-                       fieldBinding(ExpertWeather.LightningP, SetExpertWeather));
+    m_cloudAlpha = pair(model, clouds, "CloudAlpha", "Remaining brightness (%)", AlphaRange,
+                        FieldBinding([](auto &d) -> auto & { return d.ExpertWeather.CloudAlpha; }, SetExpertWeather));
+    m_cloudStep = pair(model, clouds, "CloudStep", "Dimming speed", StepRange,
+                       FieldBinding([](auto &d) -> auto & { return d.ExpertWeather.CloudStep; }, SetExpertWeather));
+    m_stormAlpha = pair(model, storms, "StormAlpha", "Remaining brightness (%)", AlphaRange,
+                        FieldBinding([](auto &d) -> auto & { return d.ExpertWeather.StormAlpha; }, SetExpertWeather));
+    m_stormStep = pair(model, storms, "StormStep", "Dimming speed", StepRange,
+                       FieldBinding([](auto &d) -> auto & { return d.ExpertWeather.StormStep; }, SetExpertWeather));
+    m_lightning = pair(model, storms, "LightningP", "Lightning frequency", Range{0, 5000, 1000, 1000},
+                       FieldBinding([](auto &d) -> auto & { return d.ExpertWeather.LightningP; }, SetExpertWeather));
     m_cloudStep->edit()->setHint(QStringLiteral("The higher the quicker the brightness changes"));
     m_stormStep->edit()->setHint(QStringLiteral("The higher the quicker the brightness changes."));
     m_lightning->edit()->setHint(
@@ -122,8 +120,8 @@ WeatherPage::WeatherPage(PageHost &host) : QObject(host.window()), w(host), m_sh
     btnCloud->setObjectName(QStringLiteral("btnCloud"));
     btnStorm = new QPushButton(QStringLiteral("Trigger/stop now"), page);
     btnStorm->setObjectName(QStringLiteral("btnStorm"));
-    connect(btnCloud, &QPushButton::clicked, this, [] { raiseRequest(ToggleCloud); });
-    connect(btnStorm, &QPushButton::clicked, this, [] { raiseRequest(ToggleStorm); });
+    connect(btnCloud, &QPushButton::clicked, this, [this] { this->model().request(ToggleCloud); });
+    connect(btnStorm, &QPushButton::clicked, this, [this] { this->model().request(ToggleStorm); });
     fill(clouds, {m_cloudCount.get(), m_cloudSeconds.get(), m_cloudAlpha.get(), m_cloudStep.get()}, m_cloudRatio,
          btnCloud);
     fill(storms, {m_stormCount.get(), m_stormMinutes.get(), m_stormAlpha.get(), m_stormStep.get(), m_lightning.get()},
@@ -138,16 +136,16 @@ WeatherPage::WeatherPage(PageHost &host) : QObject(host.window()), w(host), m_sh
 
 WeatherPage::~WeatherPage() = default;
 
-void WeatherPage::storeClouds()
+void WeatherPage::storeClouds(ConfigRecord &c) const
 {
-    Config.CloudP = CloudPFromCount(m_cloudCount->position());
-    Config.CloudD = CloudDFromSeconds(m_cloudSeconds->position());
+    c.CloudP = CloudPFromCount(m_cloudCount->position());
+    c.CloudD = CloudDFromSeconds(m_cloudSeconds->position());
 }
 
-void WeatherPage::storeStorms()
+void WeatherPage::storeStorms(ConfigRecord &c) const
 {
-    Config.StormP = StormPFromCount(m_stormCount->position());
-    Config.StormD = StormDFromMinutes(m_stormMinutes->position());
+    c.StormP = StormPFromCount(m_stormCount->position());
+    c.StormD = StormDFromMinutes(m_stormMinutes->position());
 }
 
 void WeatherPage::showConfig()
@@ -166,15 +164,15 @@ void WeatherPage::showExpertWeather()
 
 void WeatherPage::showRatios()
 {
-    const bool events = weatherMode();
-    m_cloudRatio->setText(EventLabelText(EventRatioText(Translate(QStringLiteral("CloudRatio")), Config.CloudP,
-                                                        Config.CloudD),
+    const bool events = weatherMode(device());
+    m_cloudRatio->setText(EventLabelText(EventRatioText(Translate(QStringLiteral("CloudRatio")), device().Config.CloudP,
+                                                        device().Config.CloudD),
                                          Translate(QStringLiteral("CloudActiveNow")),
-                                         events && (Info.StateFlags & StateCloud)));
-    m_stormRatio->setText(EventLabelText(EventRatioText(Translate(QStringLiteral("StormRatio")), Config.StormP,
-                                                        Config.StormD),
+                                         events && (device().Info.StateFlags & StateCloud)));
+    m_stormRatio->setText(EventLabelText(EventRatioText(Translate(QStringLiteral("StormRatio")), device().Config.StormP,
+                                                        device().Config.StormD),
                                          Translate(QStringLiteral("StormActiveNow")),
-                                         events && (Info.StateFlags & StateStorm)));
+                                         events && (device().Info.StateFlags & StateStorm)));
 }
 
 void WeatherPage::applyEnabling(const EnableState &state) { m_rules.apply(w, sheets(), state); }

@@ -18,7 +18,7 @@ class SettingsPair;
 class WeatherPage : public QObject, public Page {
     Q_OBJECT
 public:
-    explicit WeatherPage(PageHost &host);
+    WeatherPage(PageHost &host, DeviceModel &model);
     ~WeatherPage() override;
 
     QList<QWidget *> sheets() const override { return {m_sheet}; }
@@ -40,8 +40,8 @@ protected:
 
 private:
     // Both fields of an event come from the two slider positions together.
-    void storeClouds();
-    void storeStorms();
+    void storeClouds(ConfigRecord &c) const;
+    void storeStorms(ConfigRecord &c) const;
 
     PageHost &w;
     QWidget *m_sheet;
