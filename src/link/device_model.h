@@ -157,7 +157,7 @@ public:
     void editColumns(F &&f)
     {
         f(m_image.Config, m_image.Schedule);
-        markAllLinesChanged(SetConfig, PartConfig | PartChannelNames | PartSchedule, Origin::Command);
+        markAllLinesChanged(SetConfig, PartChannelNames | PartSchedule, Origin::Command);
     }
     // An import: f replaces Config, Expert and ExpertWeather (and, with schedule, the lines
     // the image has), then all of it is sent (ImportConfig, and every line).

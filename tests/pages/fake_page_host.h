@@ -1,7 +1,7 @@
 #pragma once
 // A stand-in for the window that page tests build one page on: a widget holding the tab
-// sheets by name, menu items made on demand, and a record of what the page asked of the
-// window.
+// sheets by name, menu items made on demand, the controller's model, and a record of what
+// the page asked of the window.
 #include <QAction>
 #include <QStringList>
 #include <QTabWidget>
@@ -10,6 +10,7 @@
 
 #include <memory>
 
+#include "link/device_model.h"
 #include "pages/page.h"
 #include "pages/page_host.h"
 #include "schedule/schedule_edit.h"
@@ -27,6 +28,11 @@ public:
             sheet->setObjectName(name);
             m_tabs->addTab(sheet, name);
         }
+        // A command's change is what the window refreshes every part for.
+        QObject::connect(&model, &DeviceModel::changed, m_window.get(), [this](const DeviceChange &change) {
+            if (change.origin == DeviceChange::Origin::Command)
+                changes << change.parts;
+        });
     }
 
     QWidget *window() const override { return m_window.get(); }
@@ -58,7 +64,6 @@ public:
         asked = caption + u'|' + text;
         return answer;
     }
-    void imageChanged(unsigned what) override { changes << what; }
     void enablingChanged() override { ++enablingChanges; }
     ScheduleEdit &scheduleEdit() override { return edit; }
 
@@ -67,9 +72,12 @@ public:
     QString asked;   // the last question, as "caption|text"
     QStringList selected, log;
     QString status[3];
-    QList<unsigned> changes;
+    QList<unsigned> changes;   // the parts of every command's change of the model
     int enablingChanges = 0;
     ScheduleEdit edit;
+    DeviceModel model;
+    const DeviceImage &image() const { return model.image(); }
+    DeviceImage &loaded() { return model.imageForLoading(); }
 
 private:
     std::unique_ptr<QWidget> m_window;
