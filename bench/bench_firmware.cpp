@@ -3,7 +3,7 @@
 // latency per answer. Reported as a ratio to the wire limit of the block exchanges that ran:
 // per exchange the 135-byte request line and the acknowledgement at 11520 bytes per second,
 // plus the latency.
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "link/firmware.h"
 #include "link/thd_com.h"
 #include "sim/simulated_controller.h"
@@ -100,7 +100,6 @@ int main(int argc, char **argv)
     constexpr int Runs = 3;
     std::vector<double> ratios, times;
     for (int run = 0; run < Runs; ++run) {
-        resetDeviceImage();
         SimulatorPort sim;
         sim.controller().setInBootloader(true);
         sim.controller().setThrottle(true);

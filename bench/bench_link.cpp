@@ -6,7 +6,7 @@
 //      on the wire;
 //  (c) CPU time of the idle connected link thread over 10 s.
 #include "bench_common.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "link/thd_com.h"
 #include "sim/simulated_controller.h"
 #include "sim/simulator_port.h"
@@ -43,8 +43,10 @@ public:
     Clock::time_point done;  // the first ExpertWeather was shown: the download is complete
 
     void setConnected(bool c) override { connected = c; }
-    void showExpertWeather() override
+    void recordRead(uint32_t bit, bool) override
     {
+        if (bit != GetExpertWeather)
+            return;
         if (weatherShown == 0)
             done = Clock::now();
         ++weatherShown;
@@ -59,7 +61,6 @@ void benchDownload()
     std::vector<double> ratios, times, late, between, head, tail;
     double limitMs = 0;
     for (int run = 0; run < Runs; ++run) {
-        resetDeviceImage();
         SimulatorPort sim;
         if (!startSlowSimulator(sim, LatencyMs))
             return;
@@ -176,7 +177,6 @@ private:
 // (b)
 void benchWakeLatency()
 {
-    resetDeviceImage();
     TimedPeer peer;
     peer.controller().setSchedule(lines(2));
     BenchHost host;
@@ -188,7 +188,7 @@ void benchWakeLatency()
         spin([] { return false; }, 15 + (i * 7) % 40);
         peer.arm("7F01");
         const auto t0 = Clock::now();
-        raiseRequest(SaveEEPROM);
+        host.model().request(SaveEEPROM);
         spin([&] { return peer.hit() != Clock::time_point{}; }, 2000);
         const auto t1 = peer.hit();
         if (t1 != Clock::time_point{})
@@ -225,7 +225,6 @@ long threadTicks(const char *name)
 // (c)
 void benchIdleCpu()
 {
-    resetDeviceImage();
     SimulatorPort sim;
     sim.controller().setSchedule(lines(2));
     if (!sim.start())

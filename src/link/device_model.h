@@ -151,6 +151,11 @@ public:
     {
         markScheduleLinesChanged(std::span<const int>(lines.begin(), lines.size()), alsoRaise);
     }
+    // Every line of the table (plus alsoRaise), e.g. after an import.
+    void markAllScheduleLinesChanged(uint32_t alsoRaise = 0, Origin origin = Origin::Edit)
+    {
+        markAllLinesChanged(alsoRaise, PartSchedule, origin);
+    }
     // A change of the whole table and Config (a column paste or swap in the grid): f edits
     // both, then every line is sent with Config. A Command: names and grid show it anew.
     template <class F>

@@ -20,7 +20,7 @@
 #include "bluetooth/bluez_api.h"
 #include "bluez_stand_in.h"
 #include "link/bluetooth_transport.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "link/firmware.h"
 #include "app/firmware_commands.h"
 #include "link/ports.h"
@@ -87,7 +87,6 @@ void TstBluetoothLink::init()
     if (!m_skip.isEmpty())
         QSKIP(qPrintable(m_skip));
     ForgetPort();
-    resetDeviceImage();
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     m_controller = std::make_shared<SimulatedController>();
     m_bluez = std::make_unique<BluezStandIn>(m_controller);

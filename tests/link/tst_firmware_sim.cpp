@@ -1,5 +1,5 @@
 // The firmware transfer on a link thread, against the simulated controller's bootloader.
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "link/firmware.h"
 #include "link/thd_com.h"
 #include "sim/simulated_controller.h"
@@ -88,7 +88,6 @@ void tst_FirmwareSim::initTestCase()
 
 void tst_FirmwareSim::init()
 {
-    resetDeviceImage();
     m_host = std::make_unique<TestHost>();
     m_sim = std::make_unique<SimulatorPort>();
 }
@@ -127,7 +126,7 @@ void tst_FirmwareSim::update()
     QTRY_VERIFY_WITH_TIMEOUT(m_host->logged(Success) || m_host->logged(Failed), 10000);
     // The restarted controller runs its firmware again.
     QTRY_VERIFY_WITH_TIMEOUT(m_thread->FirmwareMode(), 10000);
-    QTRY_VERIFY(!isRequestPending(FirmwareUpdate));
+    QTRY_VERIFY(!m_host->model().isRequestPending(FirmwareUpdate));
 
     const SimulatedController &sim = m_sim->controller();
     QCOMPARE(m_host->dialogs, 1);

@@ -93,7 +93,7 @@ void tst_FirmwareWindow::wholeUpdateFromTheMenu()
     QCOMPARE(caption, QStringLiteral("Update firmware"));
     QVERIFY(text.startsWith(QStringLiteral("Updating the firmware will happen at your own risk.\nA partially")));
     QVERIFY(text.endsWith(QStringLiteral("(including the fan speeds).\n\nProceed?")));
-    QVERIFY(!isRequestPending(FirmwareUpdate));
+    QVERIFY(!w->model().isRequestPending(FirmwareUpdate));
 
     yes = true;
     item->trigger();
@@ -120,7 +120,7 @@ void tst_FirmwareWindow::wholeUpdateFromTheMenu()
     QCOMPARE(controller.commandCount("7F00"), 1);
     QCOMPARE(controller.commandCount("BL02"), 64);
     QCOMPARE(controller.flashImage().left(data.size()), data);
-    QVERIFY(!isRequestPending(FirmwareUpdate));
+    QVERIFY(!w->model().isRequestPending(FirmwareUpdate));
     // The download that follows the reconnection moves the bar again; it ends full.
     QTRY_COMPARE_WITH_TIMEOUT(w->taskbar->done(), w->taskbar->total(), 10000);
 }

@@ -1,6 +1,6 @@
 // The link thread against the simulated controller on a pseudo-terminal.
 #include "presentation/localization.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "link/firmware.h"
 #include "link/serial_port.h"
 #include "link/thd_com.h"
@@ -38,12 +38,26 @@ public:
             onStatus();
     }
     void setConnected(bool c) override { connected << c; }
-    void showInfo() override { ++infoShown; }
-    void showConfig() override { ++configShown; }
-    void showExpert() override { ++expertShown; }
-    void showExpertWeather() override { ++weatherShown; }
-    void fillScheduleGrid() override { ++gridFilled; }
-    void drawSensorChart() override { ++chartDrawn; }
+    // Every read the window would refresh after, copied or not.
+    void recordRead(uint32_t bit, bool) override
+    {
+        switch (bit) {
+        case GetInfo: ++infoShown; break;
+        case GetConfig: ++configShown; break;
+        case GetExpert: ++expertShown; break;
+        case GetExpertWeather: ++weatherShown; break;
+        case GetChart: ++chartDrawn; break;
+        default: break;
+        }
+    }
+
+    TestHost()
+    {
+        QObject::connect(&model(), &DeviceModel::changed, this, [this](const DeviceChange &change) {
+            if (change.origin == DeviceChange::Origin::Controller && (change.parts & PartSchedule))
+                ++gridFilled;
+        });
+    }
 };
 
 LinkTimings fastTimings()
@@ -161,6 +175,10 @@ private:
     // Starts a simulator and a link thread on it and waits for the full download.
     bool connectAndDownload(int lines = 3);
 
+    // The controller's state as the host's model holds it.
+    DeviceModel &model() { return m_host->model(); }
+    DeviceImage &img() { return model().imageForLoading(); }
+
     std::unique_ptr<SimulatorPort> m_sim;
     std::unique_ptr<TestHost> m_host;
     std::unique_ptr<TthdCom> m_thread;
@@ -168,7 +186,6 @@ private:
 
 void tst_ThdCom::init()
 {
-    resetDeviceImage();
     m_host = std::make_unique<TestHost>();
     m_sim = std::make_unique<SimulatorPort>();
     QVERIFY(m_sim->start());
@@ -218,15 +235,15 @@ void tst_ThdCom::fullDownloadInOrder()
     // The image holds what the controller has.
     const SimulatedController &sim = m_sim->controller();
     const ConfigRecord config = sim.config();
-    QVERIFY(sameBytes(&Config, &config, sizeof config));
+    QVERIFY(sameBytes(&img().Config, &config, sizeof config));
     const ExpertRecord expert = sim.expert();
-    QVERIFY(sameBytes(&Expert, &expert, sizeof expert));
+    QVERIFY(sameBytes(&img().Expert, &expert, sizeof expert));
     const ExpertWeatherRecord weather = sim.expertWeather();
-    QVERIFY(sameBytes(&ExpertWeather, &weather, sizeof weather));
+    QVERIFY(sameBytes(&img().ExpertWeather, &weather, sizeof weather));
     const auto lines = sim.schedule();
-    QCOMPARE(Schedule.size(), size_t(4));
-    QVERIFY(sameBytes(Schedule.data(), lines.data(), 4 * sizeof(ScheduleLine)));
-    QCOMPARE(pendingRequests() & FullDownload, 0u);
+    QCOMPARE(img().Schedule.size(), size_t(4));
+    QVERIFY(sameBytes(img().Schedule.data(), lines.data(), 4 * sizeof(ScheduleLine)));
+    QCOMPARE(model().pendingRequests() & FullDownload, 0u);
 }
 
 void tst_ThdCom::tracesNamesAndLines()
@@ -328,7 +345,7 @@ void tst_ThdCom::firmwareUpdateRoundTrip()
     QTRY_VERIFY_WITH_TIMEOUT(m_host->weatherShown == 1, 10000);
 
     SimulatedController &sim = m_sim->controller();
-    raiseRequest(FirmwareUpdate);
+    model().request(FirmwareUpdate);
     QTRY_VERIFY_WITH_TIMEOUT(m_host->weatherShown == 2, 10000);
     QCOMPARE(transfers.load(), 1);
     QCOMPARE(flashSize.load(), SimulatedController::DefaultFlashSize);
@@ -347,7 +364,7 @@ void tst_ThdCom::lineCountZero()
     const qsizetype at = m_host->status.indexOf(QStringLiteral("Downloading schedule..."));
     QVERIFY(at >= 0);
     QCOMPARE(m_host->status.value(at + 1), QStringLiteral("Done."));
-    QVERIFY(Schedule.empty());
+    QVERIFY(img().Schedule.empty());
 }
 
 void tst_ThdCom::infoWriteVariantsOnTheWire_data()
@@ -365,19 +382,19 @@ void tst_ThdCom::infoWriteVariantsOnTheWire()
     m_sim->controller().clearHistory();
 
     // The window's edit, then the request, with no event processing in between.
-    Info.ActiveLine = 2;
-    Info.Centisecond = 12;
-    Info.Second = 34;
-    Info.Minute = 56;
-    Info.Hour = 7;
-    Info.Day = 8;
-    Info.Month = 9;
-    Info.Year = 25;
-    Info.Reserved12 = 0;
+    img().Info.ActiveLine = 2;
+    img().Info.Centisecond = 12;
+    img().Info.Second = 34;
+    img().Info.Minute = 56;
+    img().Info.Hour = 7;
+    img().Info.Day = 8;
+    img().Info.Month = 9;
+    img().Info.Year = 25;
+    img().Info.Reserved12 = 0;
     for (int c = 0; c < ChannelCount; ++c)
-        Info.Level[c] = uint16_t(100 * c + 1);
-    InfoRecord expected = Info;
-    raiseRequest(bit);
+        img().Info.Level[c] = uint16_t(100 * c + 1);
+    InfoRecord expected = img().Info;
+    model().request(bit);
 
     QTRY_VERIFY_WITH_TIMEOUT(!lastFrameWith(m_sim->controller(), "01").isEmpty(), 5000);
     const QByteArray text = lastFrameWith(m_sim->controller(), "01");
@@ -394,7 +411,7 @@ void tst_ThdCom::infoWriteVariantsOnTheWire()
         expected.ActiveLine = int8_t(0xFF);
     const QByteArray want(reinterpret_cast<const char *>(&expected), sizeof expected);
     QCOMPARE(sent.toHex(), want.toHex());
-    QTRY_VERIFY(!isRequestPending(bit));
+    QTRY_VERIFY(!model().isRequestPending(bit));
 }
 
 void tst_ThdCom::recordWritesOnTheWire_data()
@@ -419,22 +436,22 @@ void tst_ThdCom::recordWritesOnTheWire()
 
     QByteArray want = code;
     if (bit == SetConfig) {
-        Config.FanLow = 77;
-        Config.Lat = -335;
-        want += QByteArray(reinterpret_cast<const char *>(&Config), sizeof Config).toHex().toUpper();
+        img().Config.FanLow = 77;
+        img().Config.Lat = -335;
+        want += QByteArray(reinterpret_cast<const char *>(&img().Config), sizeof img().Config).toHex().toUpper();
     } else if (bit == SetExpert) {
-        Expert.ChartInterval = 1234;
-        Expert.Bias = -60;
-        want += QByteArray(reinterpret_cast<const char *>(&Expert), sizeof Expert).toHex().toUpper();
+        img().Expert.ChartInterval = 1234;
+        img().Expert.Bias = -60;
+        want += QByteArray(reinterpret_cast<const char *>(&img().Expert), sizeof img().Expert).toHex().toUpper();
     } else if (bit == SetExpertWeather) {
-        ExpertWeather.WeatherDelay[11] = 255;
-        ExpertWeather.MoonColor16[0] = 4096;
-        want += QByteArray(reinterpret_cast<const char *>(&ExpertWeather), sizeof ExpertWeather).toHex().toUpper();
+        img().ExpertWeather.WeatherDelay[11] = 255;
+        img().ExpertWeather.MoonColor16[0] = 4096;
+        want += QByteArray(reinterpret_cast<const char *>(&img().ExpertWeather), sizeof img().ExpertWeather).toHex().toUpper();
     }
-    raiseRequest(bit);
+    model().request(bit);
     QTRY_VERIFY_WITH_TIMEOUT(!lastFrameWith(sim, code).isEmpty(), 5000);
     QCOMPARE(lastFrameWith(sim, code), want);
-    QTRY_VERIFY(!isRequestPending(bit));
+    QTRY_VERIFY(!model().isRequestPending(bit));
     if (bit == SetConfig) {
         const ConfigRecord c = sim.config();
         QCOMPARE(c.FanLow, uint8_t(77));
@@ -447,10 +464,10 @@ void tst_ThdCom::finalSetSchedulePassSendsNothing()
     QVERIFY(connectAndDownload(5));
     SimulatedController &sim = m_sim->controller();
     sim.clearHistory();
-    Schedule[1].Hour = 13;
-    Schedule[3].Minute = 45;
-    markScheduleLinesChanged({1, 3});
-    QTRY_VERIFY_WITH_TIMEOUT(!isRequestPending(SetSchedule), 5000);
+    img().Schedule[1].Hour = 13;
+    img().Schedule[3].Minute = 45;
+    model().markScheduleLinesChanged({1, 3});
+    QTRY_VERIFY_WITH_TIMEOUT(!model().isRequestPending(SetSchedule), 5000);
     // Two lines, one pass each; the third pass found nothing and sent nothing.
     QCOMPARE(sim.commandCount("03"), 2);
     const QStringList codes = codesOf(sim);
@@ -485,14 +502,14 @@ void tst_ThdCom::unacknowledgedWritesAreRepeated()
     sim.clearHistory();
     sim.setFault(SimFault::NoAck, 1);
     if (bit == SetSchedule) {
-        Schedule[2].Hour = 21;
-        markScheduleLinesChanged({2});
+        img().Schedule[2].Hour = 21;
+        model().markScheduleLinesChanged({2});
     } else {
-        raiseRequest(bit);
+        model().request(bit);
     }
     // The lost acknowledgement costs one read time-out and an identification.
     QTRY_VERIFY_WITH_TIMEOUT(sim.commandCount(code) == sent && sim.commandCount("80") == 1, 5000);
-    QTRY_VERIFY(!isRequestPending(bit));
+    QTRY_VERIFY(!model().isRequestPending(bit));
     QTest::qWait(100);
     QCOMPARE(sim.commandCount(code), sent);
     if (bit == SetSchedule)
@@ -533,24 +550,24 @@ void tst_ThdCom::refusedWriteIsBoundedAndPollsGoOn()
 
     switch (bit) {
     case SetConfig:
-        Config.FanLow = uint8_t(deviceConfig.FanLow + 1);
-        raiseRequest(bit);
+        img().Config.FanLow = uint8_t(deviceConfig.FanLow + 1);
+        model().request(bit);
         break;
     case SetExpert:
-        Expert.ChartInterval = uint16_t(deviceExpert.ChartInterval + 1);
-        raiseRequest(bit);
+        img().Expert.ChartInterval = uint16_t(deviceExpert.ChartInterval + 1);
+        model().request(bit);
         break;
     case SetSchedule:
-        Schedule[2].Hour = uint8_t(deviceLine.Hour + 1);
-        markScheduleLinesChanged({2});
+        img().Schedule[2].Hour = uint8_t(deviceLine.Hour + 1);
+        model().markScheduleLinesChanged({2});
         break;
     default:
-        raiseRequest(bit);
+        model().request(bit);
         break;
     }
     // Another request raised while the first attempt waits for its acknowledgement.
     QTRY_VERIFY_WITH_TIMEOUT(!framesWith(sim.frames(), code).isEmpty(), 5000);
-    raiseRequest(ToggleCloud);
+    model().request(ToggleCloud);
 
     QTRY_VERIFY_WITH_TIMEOUT(m_host->log.contains(dropped), 10000);
     QTest::qWait(600);  // room for a fourth attempt that must not come
@@ -579,19 +596,19 @@ void tst_ThdCom::refusedWriteIsBoundedAndPollsGoOn()
     // The controller's own values are shown again.
     switch (bit) {
     case SetConfig:
-        QTRY_COMPARE_WITH_TIMEOUT(Config.FanLow, deviceConfig.FanLow, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(img().Config.FanLow, deviceConfig.FanLow, 5000);
         break;
     case SetExpert:
-        QTRY_COMPARE_WITH_TIMEOUT(uint16_t(Expert.ChartInterval), uint16_t(deviceExpert.ChartInterval), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(uint16_t(img().Expert.ChartInterval), uint16_t(deviceExpert.ChartInterval), 5000);
         break;
     case SetSchedule:
-        QTRY_COMPARE_WITH_TIMEOUT(Schedule[2].Hour, deviceLine.Hour, 5000);
-        QCOMPARE(ScheduleDirty[2], uint8_t(0));
+        QTRY_COMPARE_WITH_TIMEOUT(img().Schedule[2].Hour, deviceLine.Hour, 5000);
+        QCOMPARE(img().ScheduleDirty[2], uint8_t(0));
         break;
     default:
         break;
     }
-    QTRY_VERIFY_WITH_TIMEOUT((pendingRequests() & ~Poll) == 0, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT((model().pendingRequests() & ~Poll) == 0, 5000);
     QVERIFY(m_thread->FirmwareMode());
 }
 
@@ -613,18 +630,18 @@ void tst_ThdCom::repeatedWriteCarriesWhatIsCurrent()
     sim.setFault(SimFault::NoAck, 1);
     // "Set current time and date": the PC clock, raised once.
     const QDateTime now(QDate(2026, 12, 31), QTime(23, 59, 59, 900), Qt::UTC);
-    Info.Centisecond = uint8_t(now.time().msec() / 10);
-    Info.Second = uint8_t(now.time().second());
-    Info.Minute = uint8_t(now.time().minute());
-    Info.Hour = uint8_t(now.time().hour());
-    Info.Day = uint8_t(now.date().day());
-    Info.Month = uint8_t(now.date().month());
-    Info.Year = int8_t(now.date().year() - 2000);
-    Config.FanLow = 10;
-    raiseRequest(bit);
+    img().Info.Centisecond = uint8_t(now.time().msec() / 10);
+    img().Info.Second = uint8_t(now.time().second());
+    img().Info.Minute = uint8_t(now.time().minute());
+    img().Info.Hour = uint8_t(now.time().hour());
+    img().Info.Day = uint8_t(now.date().day());
+    img().Info.Month = uint8_t(now.date().month());
+    img().Info.Year = int8_t(now.date().year() - 2000);
+    img().Config.FanLow = 10;
+    model().request(bit);
 
     QTRY_VERIFY_WITH_TIMEOUT(framesWith(sim.frames(), code).size() == 1, 5000);
-    Config.FanLow = 11;  // edited while the first try waits for its acknowledgement
+    img().Config.FanLow = 11;  // edited while the first try waits for its acknowledgement
     QTRY_VERIFY_WITH_TIMEOUT(framesWith(sim.frames(), code).size() == 2, 5000);
     const QList<SimFrame> frames = sim.frames();
     const QList<qsizetype> at = framesWith(frames, code);
@@ -663,9 +680,9 @@ void tst_ThdCom::newConnectionStartsClean()
 
     // The controller stops answering while the window has edits waiting.
     first.setFault(SimFault::Silence);
-    Schedule[1].Hour = 23;
-    Config.FanLow = 99;
-    markScheduleLinesChanged({1}, SetConfig | SetExpert);
+    img().Schedule[1].Hour = 23;
+    img().Config.FanLow = 99;
+    model().markScheduleLinesChanged({1}, SetConfig | SetExpert);
     if (switchPort)
         m_thread->SwitchPort(other.portPath(), false);
     else
@@ -678,16 +695,16 @@ void tst_ThdCom::newConnectionStartsClean()
     // The full download won; nothing from before was written to the new connection.
     for (const char *code : {"02", "03", "05"})
         QVERIFY2(next.commandCount(QString::fromLatin1(code)) == 0, code);
-    QCOMPARE(Schedule[1].Hour, next.schedule()[1].Hour);
-    QCOMPARE(Config.FanLow, next.config().FanLow);
-    QCOMPARE(ScheduleDirty, std::vector<uint8_t>(3, 0));
-    QCOMPARE(pendingRequests() & (SetConfig | SetExpert | SetSchedule), 0u);
+    QCOMPARE(img().Schedule[1].Hour, next.schedule()[1].Hour);
+    QCOMPARE(img().Config.FanLow, next.config().FanLow);
+    QCOMPARE(img().ScheduleDirty, std::vector<uint8_t>(3, 0));
+    QCOMPARE(model().pendingRequests() & (SetConfig | SetExpert | SetSchedule), 0u);
 
     // Within the new connection a refused write is repeated as before.
     next.clearHistory();
     next.setFault(SimFault::NoAck, 1);
-    Schedule[0].Hour = 5;
-    markScheduleLinesChanged({0});
+    img().Schedule[0].Hour = 5;
+    model().markScheduleLinesChanged({0});
     QTRY_COMPARE_WITH_TIMEOUT(framesWith(next.frames(), "03").size(), 2, 5000);
     QCOMPARE(next.schedule()[0].Hour, uint8_t(5));
     m_thread->Stop();
@@ -706,14 +723,11 @@ void tst_ThdCom::serviceOrderOnTheWire()
     QTest::qWait(50);
     sim.clearHistory();
 
-    Info.Minute = 30;
-    Info.ActiveLine = 1;
-    {
-        // All seventeen at once, in one locked section, as the window could.
-        QMutexLocker lock(&DeviceLock);
-        std::fill(ScheduleDirty.begin(), ScheduleDirty.end(), uint8_t(1));
-        RequestFlags = AllRequestBits;
-    }
+    img().Info.Minute = 30;
+    img().Info.ActiveLine = 1;
+    // All seventeen at once, in one step of the request word; the marks are this thread's.
+    std::fill(img().ScheduleDirty.begin(), img().ScheduleDirty.end(), uint8_t(1));
+    model().replaceRequests(AllRequestBits);
     QTRY_VERIFY_WITH_TIMEOUT(sim.commandCount("7F00") == 1, 10000);
     const QStringList expected{"02", "82", "01", "01", "01", "81", "05", "85", "03", "03",
                                "83", "83", "87", "06", "86", "7F01", "7F02", "7F03", "7F00"};
@@ -773,8 +787,8 @@ void tst_ThdCom::garbledAnswersRecover()
     sim.clearHistory();
     const qsizetype logBefore = m_host->log.size();
     sim.setFault(SimFault(fault), 1);
-    raiseRequest(GetExpert);
-    QTRY_VERIFY_WITH_TIMEOUT(!isRequestPending(GetExpert), 5000);
+    model().request(GetExpert);
+    QTRY_VERIFY_WITH_TIMEOUT(!model().isRequestPending(GetExpert), 5000);
     const QStringList log = m_host->log.mid(logBefore);
     // A failed read is followed by identification and served again in a later pass.
     QCOMPARE(sim.commandCount("85"), reads);
@@ -834,7 +848,7 @@ void tst_ThdCom::portSwitch()
     QVERIFY(m_host->status.contains(QStringLiteral("Connected to Aqualumora 1.x.5 on %1").arg(other.portPath())));
     QCOMPARE(other.controller().commandCount("80"), 1);
     QCOMPARE(other.controller().commandCount("83"), 2);
-    QCOMPARE(Schedule.size(), size_t(2));
+    QCOMPARE(img().Schedule.size(), size_t(2));
     m_thread->Stop();
     QTRY_VERIFY_WITH_TIMEOUT(m_thread->Finished(), 5000);
 }
@@ -849,16 +863,16 @@ void tst_ThdCom::stopDuringScheduleDownload()
     m_thread->Stop();
     QTRY_VERIFY_WITH_TIMEOUT(m_thread->Finished(), 5000);
     QTRY_COMPARE(m_host->status.last(), QStringLiteral("Disconnected from %1").arg(m_sim->portPath()));
-    QVERIFY(!isRequestPending(GetSchedule));
+    QVERIFY(!model().isRequestPending(GetSchedule));
 
     // Every line requested was answered and stored: the one in progress completed.
     const int requested = sim.commandCount("83");
     QVERIFY(requested < 200);
     const auto lines = sim.schedule();
-    QCOMPARE(Schedule.size(), size_t(200));
-    QVERIFY(sameBytes(Schedule.data(), lines.data(), size_t(requested) * sizeof(ScheduleLine)));
+    QCOMPARE(img().Schedule.size(), size_t(200));
+    QVERIFY(sameBytes(img().Schedule.data(), lines.data(), size_t(requested) * sizeof(ScheduleLine)));
     const ScheduleLine empty{};
-    QVERIFY(sameBytes(&Schedule[size_t(requested)], &empty, sizeof empty));
+    QVERIFY(sameBytes(&img().Schedule[size_t(requested)], &empty, sizeof empty));
     QCOMPARE(m_host->gridFilled, 0);
 }
 
@@ -891,7 +905,7 @@ void tst_ThdCom::destroyHostDuringExchange()
     m_thread = TthdCom::Create(m_sim->portPath(), false, m_host.get(), LinkTimings{});
     QTRY_VERIFY_WITH_TIMEOUT(m_host->weatherShown == 1, 10000);
     m_sim->controller().setFault(SimFault::Silence);
-    raiseRequest(GetExpert);
+    model().request(GetExpert);
     QTest::qWait(100);
     m_host.reset();  // the window goes while the read waits
     m_thread->Stop();
@@ -935,7 +949,7 @@ void tst_ThdCom::raisedBitServedWithoutIdleWait()
     QTRY_VERIFY_WITH_TIMEOUT(m_host->weatherShown == 1, 10000);
     QTest::qWait(50);
     m_sim->controller().clearHistory();
-    raiseRequest(SaveEEPROM);
+    model().request(SaveEEPROM);
     QTRY_VERIFY_WITH_TIMEOUT(m_sim->controller().commandCount("7F01") == 1, 5000);
     // A stop is noticed at once as well, long before the idle sleep would end.
     m_thread->Stop();
