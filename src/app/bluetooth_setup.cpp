@@ -18,7 +18,7 @@ public:
     void addLog(const QString &text) override
     {
         if (MainWindow() == w)
-            w->AddLog(text);
+            w->AddLog(text, lcBluetooth());
     }
     // Pairing may make the system ask the user something; the program should be in view.
     void bringToFront() override
@@ -91,7 +91,7 @@ void BluetoothSetup::startRun(bool installRun)
         connect(m_run.get(), &QThread::finished, this, &BluetoothSetup::EnableMenuItems);
     } catch (const std::exception &e) {
         m_run.reset();
-        w->AddLog(QString::fromLocal8Bit(e.what()));
+        w->AddLog(QString::fromLocal8Bit(e.what()), lcBluetooth());
     }
     EnableMenuItems();
 }

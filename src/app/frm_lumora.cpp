@@ -486,6 +486,7 @@ void TfrmLumora::runStartup(const QStringList &arguments)
     if (cmd.rc433)
         pc->setTabVisible(pc->indexOf(page(QStringLiteral("tsRC433"))), true);
     DebugMessages = cmd.debug;
+    SetLinkTrace(DebugMessages);
     if (!cmd.portName.isEmpty())
         PortName = cmd.portName;
     if (cmd.simulator)
@@ -549,20 +550,16 @@ void TfrmLumora::setExpertPagesVisible(bool visible)
     pc->setTabVisible(pc->indexOf(page(QStringLiteral("tsBalance"))), visible);
 }
 
-void TfrmLumora::AddLog(const QString &text)
+void TfrmLumora::AddLog(const QString &text, const QLoggingCategory &category, QtMsgType type)
 {
     const QStringList lines = LogLines(text, QDateTime::currentDateTime());
     for (const QString &line : lines) {
-        // Written with its length: the line is never cut at a byte the C string functions
-        // would stop at.
-        const QByteArray bytes = line.toLocal8Bit() + '\n';
-        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+        WriteLogLine(category, type, line);
         mem->appendLine(line);
     }
-    std::fflush(stderr);
 }
 
-void TfrmLumora::SetStatusText(const QString &text)
+void TfrmLumora::SetStatusText(const QString &text, const QLoggingCategory &category)
 {
     sbPanel[0]->setText(text);
     // The end of a transfer is news only for a moment; the words beside the indicator say
@@ -571,7 +568,7 @@ void TfrmLumora::SetStatusText(const QString &text)
         m_statusClear->start(DoneStatusMs);
     else
         m_statusClear->stop();
-    AddLog(text);
+    AddLog(text, category);
 }
 
 void TfrmLumora::DownloadStep(DownloadProgress::Record record)
@@ -842,6 +839,7 @@ void TfrmLumora::mnuDebugClick()
 {
     StopLink();
     DebugMessages = !DebugMessages;
+    SetLinkTrace(DebugMessages);
     AddLog(Translate(DebugMessages ? QStringLiteral("DebugMessagesActive") : QStringLiteral("DebugMessagesInactive")));
 }
 

@@ -11,6 +11,7 @@
 #include "presentation/cmdline.h"
 #include "presentation/download_gate.h"
 #include "presentation/download_progress.h"
+#include "presentation/log_categories.h"
 #include "app/log_memo.h"
 #include "pages/enable_rules.h"
 #include "link/device_model.h"
@@ -68,11 +69,12 @@ public:
     ScheduleEdit Edit;
     int LanguageNumber = 0;
 
-    // Message log and status bar.
-    void AddLog(const QString &text);
+    // Message log and status bar. Every line also goes to standard error, through the
+    // category of the subsystem that logs it.
+    void AddLog(const QString &text, const QLoggingCategory &category = lcApp(), QtMsgType type = QtInfoMsg);
     // AddLog as a callable for plain code that reports lines (port list, registry).
     std::function<void(const QString &)> LogSink() { return [this](const QString &line) { AddLog(line); }; }
-    void SetStatusText(const QString &text);
+    void SetStatusText(const QString &text, const QLoggingCategory &category = lcApp());
 
     // Connection state: enables or disables every device-dependent control.
     void SetConnected(bool connected);

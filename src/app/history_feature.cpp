@@ -184,14 +184,14 @@ void HistoryFeature::recorderEvent(HistoryRecorder::Event event, const QString &
         view->reload();
         return;
     case HistoryRecorder::Event::MovedAside:
-        w->AddLog(TranslateFmt(QStringLiteral("HistoryMovedAside"), {detail}));
+        w->AddLog(TranslateFmt(QStringLiteral("HistoryMovedAside"), {detail}), lcHistory());
         view->reload();
         return;
     case HistoryRecorder::Event::Unavailable:
-        w->AddLog(TranslateFmt(QStringLiteral("HistoryUnavailable"), {detail}));
+        w->AddLog(TranslateFmt(QStringLiteral("HistoryUnavailable"), {detail}), lcHistory());
         return;
     case HistoryRecorder::Event::WriteFailed:
-        w->AddLog(TranslateFmt(QStringLiteral("HistoryWriteFailed"), {detail}));
+        w->AddLog(TranslateFmt(QStringLiteral("HistoryWriteFailed"), {detail}), lcHistory());
         return;
     }
 }
@@ -211,7 +211,7 @@ void HistoryFeature::infoRead()
         if (event.flag)
             args[0] = Translate(args[0]);
         const QString text = TranslateFmt(event.key, args);
-        w->AddLog(text);
+        w->AddLog(text, lcHistory());
         notifier->notify(w->PortName.isEmpty() ? QStringLiteral("Aqualumora") : QStringLiteral("Aqualumora • ") + w->PortName,
                          text, event.start);
     }
@@ -237,10 +237,10 @@ bool HistoryFeature::exportCsv(const QString &file, const QString &controller, q
         rows = store.rows(controller, fromMinute, toMinute);
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly) || !WriteHistoryCsv(out, rows) || !out.commit()) {
-        w->AddLog(TranslateFmt(QStringLiteral("HistoryExportFailed"), {file, out.errorString()}));
+        w->AddLog(TranslateFmt(QStringLiteral("HistoryExportFailed"), {file, out.errorString()}), lcHistory());
         return false;
     }
-    w->AddLog(TranslateFmt(QStringLiteral("HistoryExported"), {QString::number(rows.size()), file}));
+    w->AddLog(TranslateFmt(QStringLiteral("HistoryExported"), {QString::number(rows.size()), file}), lcHistory());
     return true;
 }
 

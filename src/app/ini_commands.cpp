@@ -47,7 +47,7 @@ IniCommands::FileDialogRequest IniCommands::dialogRequest(bool save, const char 
 void IniCommands::logRead(IniFile::LoadResult result, const QString &fileName, const char *readKey) const
 {
     w->AddLog(TranslateFmt(QString::fromLatin1(result == IniFile::LoadResult::Loaded ? readKey : "ImportUnreadable"),
-                           {fileName}));
+                           {fileName}), lcFiles());
 }
 
 void IniCommands::mnuScheduleConfigExportClick()
@@ -61,13 +61,13 @@ void IniCommands::mnuScheduleConfigExportClick()
     // The download runs on while the dialog is open; a file written before it is whole
     // would hold zeros and the values of an earlier controller.
     if (!w->ImageComplete()) {
-        w->AddLog(Translate(QStringLiteral("ExportNotReady")));
+        w->AddLog(Translate(QStringLiteral("ExportNotReady")), lcFiles());
         return;
     }
     if (WriteSettingsFileChecked(fileName, w->device(), OversizedFile::Keep) != SettingsWriteResult::Written)
-        w->AddLog(TranslateFmt(QStringLiteral("ExportFailed"), {fileName}));
+        w->AddLog(TranslateFmt(QStringLiteral("ExportFailed"), {fileName}), lcFiles());
     else
-        w->AddLog(TranslateFmt(QStringLiteral("ExportWritten"), {fileName}));
+        w->AddLog(TranslateFmt(QStringLiteral("ExportWritten"), {fileName}), lcFiles());
 }
 
 void IniCommands::mnuConfigImportClick()

@@ -12,8 +12,9 @@ public:
     WindowLinkHost(TfrmLumora *window, DeviceModel &model) : LinkHost(model), w(window) {}
     ~WindowLinkHost() override { detachLink(); }
 
-    void addLog(const QString &text) override { w->AddLog(text); }
-    void setStatusText(const QString &text) override { w->SetStatusText(text); }
+    void addLog(const QString &text) override { w->AddLog(text, lcLink()); }
+    void addTrace(const QString &text) override { w->AddLog(text, lcLinkTrace(), QtDebugMsg); }
+    void setStatusText(const QString &text) override { w->SetStatusText(text, lcLink()); }
     void setConnected(bool connected) override { w->SetConnected(connected); }
     // Only a copied record counts for the download; the refresh follows from the model's
     // change signal right after this.

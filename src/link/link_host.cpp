@@ -34,6 +34,7 @@ void LinkHost::detachLink()
 }
 
 void LinkHost::addLog(const QString &) {}
+void LinkHost::addTrace(const QString &text) { addLog(text); }
 void LinkHost::setStatusText(const QString &) {}
 void LinkHost::setConnected(bool) {}
 void LinkHost::recordRead(uint32_t, bool) {}

@@ -58,6 +58,8 @@ public:
 
     // One time-stamped line in the message log.
     virtual void addLog(const QString &text);
+    // One line of the link's trace (with -debug): the default logs it as any other line.
+    virtual void addTrace(const QString &text);
     // Status panel 0 and the log.
     virtual void setStatusText(const QString &text);
     // Enable or disable every device-dependent control.

@@ -78,8 +78,8 @@ QString TraceText(const char *direction, const QByteArray &text, qint64 ms)
            QString::number(ms) + QStringLiteral(" ms");
 }
 
-LinkProtocol::LinkProtocol(LinkTransport &port, LinkFrame &frame, LogFn log)
-    : m_port(port), m_frame(frame), m_log(std::move(log))
+LinkProtocol::LinkProtocol(LinkTransport &port, LinkFrame &frame, LogFn log, LogFn trace)
+    : m_port(port), m_frame(frame), m_log(std::move(log)), m_trace(trace ? std::move(trace) : m_log)
 {
 }
 
@@ -104,11 +104,11 @@ bool LinkProtocol::ExchangeGet(const char *code, int n)
         timer.start();
         m_port.write(request);
         if (traceOn)
-            m_log(TraceText("OUT", QByteArray(code), timer.elapsed()));
+            m_trace(TraceText("OUT", QByteArray(code), timer.elapsed()));
         timer.restart();
         count = m_port.read(received, AnswerLength(n));
         if (traceOn)
-            m_log(TraceText("IN", QByteArray(received, int(count)), timer.elapsed()));
+            m_trace(TraceText("IN", QByteArray(received, int(count)), timer.elapsed()));
     } catch (const SerialError &e) {
         serialFailed(e.text());
         return false;
@@ -144,11 +144,11 @@ bool LinkProtocol::ExchangeSet(const char *code, int n)
         timer.start();
         m_port.write(text);
         if (traceOn)
-            m_log(TraceText("OUT", text, timer.elapsed()));
+            m_trace(TraceText("OUT", text, timer.elapsed()));
         timer.restart();
         count = m_port.read(&ack, 1);
         if (traceOn)
-            m_log(TraceText("IN", count == 1 && ack != 0 ? QByteArray(1, ack) : QByteArray(), timer.elapsed()));
+            m_trace(TraceText("IN", count == 1 && ack != 0 ? QByteArray(1, ack) : QByteArray(), timer.elapsed()));
     } catch (const SerialError &e) {
         serialFailed(e.text());
         return false;

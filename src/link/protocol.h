@@ -78,13 +78,14 @@ QByteArray EncodeRequest(QByteArrayView code, const LinkFrame &frame, int n);
 QString TraceText(const char *direction, const QByteArray &text, qint64 ms);
 
 // The two exchange routines and the raw bootloader start, on the link thread's port and
-// frame buffer. Log lines (trace lines, error texts, "No data.") go to log.
+// frame buffer. Log lines (error texts, "No data.") go to log, trace lines to trace (or to
+// log without one).
 class LinkProtocol
 {
 public:
     using LogFn = std::function<void(const QString &)>;
 
-    LinkProtocol(LinkTransport &port, LinkFrame &frame, LogFn log);
+    LinkProtocol(LinkTransport &port, LinkFrame &frame, LogFn log, LogFn trace = {});
 
     // Read exchange: request "code\n", answer of 2n+3 characters decoded into the frame.
     // Nothing at all: "No data." is logged and the port closed. A serial-layer failure is
@@ -110,4 +111,5 @@ private:
     LinkTransport &m_port;
     LinkFrame &m_frame;
     LogFn m_log;
+    LogFn m_trace;
 };

@@ -206,6 +206,11 @@ void TthdCom::TraceLine(const QString &text)
     Post([text](LinkHost &h) { h.addLog(text); });
 }
 
+void TthdCom::TraceDebug(const QString &text)
+{
+    Post([text](LinkHost &h) { h.addTrace(text); });
+}
+
 void TthdCom::StatusLine(const QString &text)
 {
     Post([text](LinkHost &h) { h.setStatusText(text); });
@@ -236,7 +241,7 @@ QString TthdCom::ChooseFirmwareFile()
 void TthdCom::traceName(const char *name)
 {
     if (TraceOn())
-        TraceLine(QString::fromLatin1(name));
+        TraceDebug(QString::fromLatin1(name));
 }
 
 // --- Execute -----------------------------------------------------------------------------
@@ -268,7 +273,8 @@ void TthdCom::useTransportFor(const QString &portName)
     m_port->setReadTimeout(m_timings.readTimeoutMs);
     m_port->setWriteTimeout(m_timings.writeTimeoutMs);
     m_port->setStopCheck([this] { return stopCheck(); });
-    m_protocol = std::make_unique<LinkProtocol>(*m_port, m_frame, [this](const QString &t) { TraceLine(t); });
+    m_protocol = std::make_unique<LinkProtocol>(
+        *m_port, m_frame, [this](const QString &t) { TraceLine(t); }, [this](const QString &t) { TraceDebug(t); });
     m_protocol->stopCheck = [this] { return Terminated(); };
 }
 

@@ -102,6 +102,8 @@ public:
     // Log and status lines are queued for the host and the thread goes on; they reach it in
     // the order of every hand-over, queued or waited for. A progress report is waited for.
     void TraceLine(const QString &text);
+    // A line of the trace itself (the exchanges' names and bytes).
+    void TraceDebug(const QString &text);
     void StatusLine(const QString &text);
     void ProgressReport(qint64 done, qint64 total, const QString &text);
     // Runs the window's firmware file dialog; empty when cancelled or no window.
