@@ -71,23 +71,51 @@ namespace {
 
 TfrmLumora *g_mainWindow = nullptr;
 
-// The pages in tab order, with their state at start (hidden pages are shown later
-// by switches or menu items).
-// The captions are the built-in English ones; the language table replaces those it has.
-struct PageEntry {
+// One row per page, in tab order: the sheet's object name (the language table's key for
+// its caption), the built-in English caption, what shows it, and the factory of the part
+// that draws it. A part that draws several sheets is made by the row of its first; the
+// rows of the others have none. Parts made here are added in this order, the command sets
+// after them.
+struct PageRow {
     const char *name;
     const char *caption;
-    bool visibleAtStart;
+    ShownBy shownBy;
+    Page *(*make)(TfrmLumora &w, PageHost &host, DeviceModel &model);
 };
-constexpr PageEntry Pages[] = {
-    {"tsChannels", "Channels A-F", true},   {"tsChannelsGL", "Channels G-L", true},
-    {"tsSchedule", "Schedule", true},       {"tsVisualize", "Visualization", true},
-    {"tsGeo", "Geo", true},                 {"tsConfig", "Configuration", true},
-    {"tsTemp", "Chart", true},              {"tsWeather", "Weather", true},
-    {"tsWeatherDelay", "Delays", true},     {"tsMoon", "Moon", true},
-    {"tsExpert", "Expert options", false},  {"tsBalance", "White balance", false},
-    {"tsJMP", "JMP pin", false},            {"tsRC433", "433 MHz", false},
-    {"tsMessages", "Messages", true},
+
+// The settings pages are built in one go; each is a part of its own, at its own tab.
+SettingsPages *settingsOf(TfrmLumora &w, PageHost &host, DeviceModel &model)
+{
+    if (!w.settings)
+        w.settings = new SettingsPages(host, model);
+    return w.settings;
+}
+
+constexpr PageRow PageRows[] = {
+    {"tsChannels", "Channels A-F", ShownBy::Start,
+     [](TfrmLumora &w, PageHost &h, DeviceModel &m) -> Page * { return w.channels = new ChannelsPage(h, m); }},
+    {"tsChannelsGL", "Channels G-L", ShownBy::Start, nullptr},
+    {"tsSchedule", "Schedule", ShownBy::Start,
+     [](TfrmLumora &w, PageHost &h, DeviceModel &m) -> Page * { return w.schedule = new ScheduleGrid(h, m); }},
+    {"tsVisualize", "Visualization", ShownBy::Start,
+     [](TfrmLumora &w, PageHost &h, DeviceModel &m) -> Page * { return w.visualize = new VisualizePage(h, m); }},
+    {"tsGeo", "Geo", ShownBy::Start,
+     [](TfrmLumora &w, PageHost &h, DeviceModel &m) -> Page * { return w.geo = new GeoPage(h, m); }},
+    {"tsConfig", "Configuration", ShownBy::Start,
+     [](TfrmLumora &w, PageHost &h, DeviceModel &m) -> Page * { return settingsOf(w, h, m)->config; }},
+    {"tsTemp", "Chart", ShownBy::Start,
+     [](TfrmLumora &w, PageHost &h, DeviceModel &m) -> Page * { return w.chart = new ChartPage(h, m); }},
+    {"tsWeather", "Weather", ShownBy::Start,
+     [](TfrmLumora &w, PageHost &h, DeviceModel &m) -> Page * { return settingsOf(w, h, m)->weather; }},
+    {"tsWeatherDelay", "Delays", ShownBy::Start,
+     [](TfrmLumora &w, PageHost &h, DeviceModel &m) -> Page * { return settingsOf(w, h, m)->channels; }},
+    {"tsMoon", "Moon", ShownBy::Start, nullptr},
+    {"tsExpert", "Expert options", ShownBy::Expert,
+     [](TfrmLumora &w, PageHost &h, DeviceModel &m) -> Page * { return settingsOf(w, h, m)->expert; }},
+    {"tsBalance", "White balance", ShownBy::Expert, nullptr},
+    {"tsJMP", "JMP pin", ShownBy::Never, nullptr},
+    {"tsRC433", "433 MHz", ShownBy::Rc433, nullptr},
+    {"tsMessages", "Messages", ShownBy::Start, nullptr},
 };
 
 // Runs an action on each double click of the widget it filters; the click goes on.
@@ -133,23 +161,17 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     buildMenus();
     m_pageHost = std::make_unique<WindowPageHost>(this);
     PageHost &host = *m_pageHost;
-    channels = new ChannelsPage(host, m_model);
-    schedule = new ScheduleGrid(host, m_model);
-    visualize = new VisualizePage(host, m_model);
-    geo = new GeoPage(host, m_model);
-    chart = new ChartPage(host, m_model);
-    settings = new SettingsPages(host, m_model);
+    for (const PageRow &row : PageRows)
+        if (row.make)
+            addPart(row.make(*this, host, m_model));
     modes = new ModeCommands(host, m_model);
     iniCommands = new IniCommands(this);
+    addPart(modes);
+    addPart(iniCommands);
     BackupFileWriter = [this](const QString &port) { iniCommands->WriteBackupFile(port); };
     bluetooth = new BluetoothSetup(this);
     firmware = new FirmwareCommands(this);
     connect(&m_model, &DeviceModel::changed, this, &TfrmLumora::modelChanged);
-    // In tab order; the command sets last.
-    for (Page *part : std::initializer_list<Page *>{channels, schedule, visualize, geo, settings->config, chart,
-                                                    settings->weather, settings->channels, settings->expert, modes,
-                                                    iniCommands})
-        addPart(part);
     // No wheel turn nor stray key changes a control that does not have the focus.
     (new InputGuard(this))->guard(this);
     // The pages and the status bar take the design size; the menu bar comes on top.
@@ -190,11 +212,11 @@ void TfrmLumora::buildPages()
     pc->setObjectName(QStringLiteral("pc"));
     pc->setMinimumSize(MinimumPageWidth, MinimumPageHeight);
     pc->setUsesScrollButtons(true);
-    for (const PageEntry &entry : Pages) {
+    for (const PageRow &row : PageRows) {
         auto *sheet = new QWidget(pc);
-        sheet->setObjectName(QString::fromLatin1(entry.name));
-        const int index = pc->addTab(sheet, QString::fromLatin1(entry.caption));
-        pc->setTabVisible(index, entry.visibleAtStart);
+        sheet->setObjectName(QString::fromLatin1(row.name));
+        const int index = pc->addTab(sheet, QString::fromLatin1(row.caption));
+        pc->setTabVisible(index, row.shownBy == ShownBy::Start);
     }
     // The 433 MHz page is disabled for good; the switch "rc433" only shows it.
     page(QStringLiteral("tsRC433"))->setEnabled(false);
@@ -474,17 +496,17 @@ void TfrmLumora::runStartup(const QStringList &arguments)
     PortName.clear();
     LoadPort(PortName, LogSink());
 
-    setExpertPagesVisible(false);
-    pc->setTabVisible(pc->indexOf(page(QStringLiteral("tsJMP"))), false);
-    pc->setTabVisible(pc->indexOf(page(QStringLiteral("tsRC433"))), false);
+    setPagesVisible(ShownBy::Expert, false);
+    setPagesVisible(ShownBy::Never, false);
+    setPagesVisible(ShownBy::Rc433, false);
 
     DebugMessages = false;
     for (const QString &line : cmd.logLines)
         AddLog(line);
     if (cmd.expert)
-        setExpertPagesVisible(true);
+        setPagesVisible(ShownBy::Expert, true);
     if (cmd.rc433)
-        pc->setTabVisible(pc->indexOf(page(QStringLiteral("tsRC433"))), true);
+        setPagesVisible(ShownBy::Rc433, true);
     DebugMessages = cmd.debug;
     SetLinkTrace(DebugMessages);
     if (!cmd.portName.isEmpty())
@@ -543,11 +565,13 @@ void TfrmLumora::runStartup(const QStringList &arguments)
         StartLink(PortName);
 }
 
-void TfrmLumora::setExpertPagesVisible(bool visible)
+void TfrmLumora::setExpertPagesVisible(bool visible) { setPagesVisible(ShownBy::Expert, visible); }
+
+void TfrmLumora::setPagesVisible(ShownBy shownBy, bool visible)
 {
-    pc->setTabVisible(pc->indexOf(page(QStringLiteral("tsExpert"))), visible);
-    // White balance always follows Expert options.
-    pc->setTabVisible(pc->indexOf(page(QStringLiteral("tsBalance"))), visible);
+    for (const PageRow &row : PageRows)
+        if (row.shownBy == shownBy)
+            pc->setTabVisible(pc->indexOf(page(QString::fromLatin1(row.name))), visible);
 }
 
 void TfrmLumora::AddLog(const QString &text, const QLoggingCategory &category, QtMsgType type)

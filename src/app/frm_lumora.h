@@ -46,6 +46,9 @@ class SerialPortWatcher;
 class PowerWatcher;
 class SimulatorPort;
 
+// Which switch or menu item shows a page that is hidden at start.
+enum class ShownBy { Start, Expert, Rc433, Never };
+
 // The main window: every page, menu and control of the program, for the one controller
 // whose model it holds. Its parts change the model through the model's edits; the link
 // thread reaches the model through blocking hand-overs to this window's thread.
@@ -224,7 +227,9 @@ private:
     void buildStatusBar();
     QAction *addItem(QMenu *menu, const char *name, const QKeySequence &shortcut = {});
     bool formMouseWheel(int delta);
+    // Expert options and White balance together.
     void setExpertPagesVisible(bool visible);
+    void setPagesVisible(ShownBy shownBy, bool visible);
     void setWindowCaption(const QString &tail);
     void runStartup(const QStringList &arguments);
     void updateConnectionText();
