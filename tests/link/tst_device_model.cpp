@@ -466,6 +466,63 @@ private slots:
         QVERIFY(!result);
     }
 
+    // Every edit changes the image, raises the transfers that send it and says so once.
+    void editsSayWhatChanged_data()
+    {
+        QTest::addColumn<int>("edit");
+        QTest::addColumn<uint>("raised");
+        QTest::addColumn<int>("origin");
+        QTest::addColumn<uint>("parts");
+        QTest::addColumn<QList<int>>("lines");
+        const int edit = int(DeviceChange::Origin::Edit), command = int(DeviceChange::Origin::Command);
+        QTest::newRow("level") << 0 << SetInfoLevels << edit << uint(PartInfo) << QList<int>{};
+        QTest::newRow("colour name") << 1 << SetConfig << command << uint(PartChannelNames) << QList<int>{};
+        QTest::newRow("schedule line") << 2 << SetSchedule << edit << uint(PartSchedule) << QList<int>{2};
+        QTest::newRow("line moved") << 3 << SetSchedule << edit << uint(PartSchedule) << QList<int>{0, 1, 2};
+        QTest::newRow("columns") << 4 << ColumnPaste << command << uint(PartChannelNames | PartSchedule)
+                                 << QList<int>{0, 1, 2, 3};
+        QTest::newRow("import") << 5 << ImportConfig << command
+                                << uint(PartConfig | PartExpert | PartExpertWeather) << QList<int>{};
+        QTest::newRow("chart source") << 6 << ChartSource << edit << uint(PartExpert) << QList<int>{};
+        QTest::newRow("unsent setting") << 7 << 0u << edit << uint(PartExpert) << QList<int>{};
+    }
+
+    void editsSayWhatChanged()
+    {
+        QFETCH(int, edit);
+        QFETCH(uint, raised);
+        QFETCH(int, origin);
+        QFETCH(uint, parts);
+        QFETCH(QList<int>, lines);
+        loadSchedule(model.get(), 4);
+        QList<DeviceChange> seen;
+        connect(model.get(), &DeviceModel::changed, this, [&seen](const DeviceChange &c) { seen << c; });
+        const std::function<void()> edits[] = {
+            [&] { model->setLevel(5, 4000); },
+            [&] { model->setChannelName(1, 9); },
+            [&] { ScheduleLine noon{};
+                noon.Hour = 12;
+                model->setScheduleLine(2, noon); },
+            [&] { model->moveScheduleLine(0, 2); },
+            [&] { model->editColumns([](ConfigRecord &c, std::vector<ScheduleLine> &) { c.ColorName[0] = 3; }); },
+            [&] { model->importSettings([](DeviceImage &d) { d.Expert.FanMode = 2; }); },
+            [&] { model->editSetting(ChartSource, [](DeviceImage &d) { d.Expert.ChartMode = 1; }); },
+            [&] { model->editSetting(SetExpert, [](DeviceImage &d) { d.Expert.FanMode = 1; }, DeviceChange::Origin::Edit, false); },
+        };
+        edits[edit]();
+        QCOMPARE(model->pendingRequests(), uint32_t(raised));
+        QCOMPARE(seen.size(), 1);
+        QCOMPARE(int(seen[0].origin), origin);
+        QCOMPARE(seen[0].parts, parts);
+        QCOMPARE(seen[0].lines, lines);
+        if (edit == 3) // line 0 went to the place of line 2, the others moved up
+            QCOMPARE((QList<int>{img().Schedule[0].Hour, img().Schedule[1].Hour, img().Schedule[2].Hour}),
+                     (QList<int>{1, 2, 0}));
+        // Requests alone change nothing that a view shows.
+        model->request(GetChart | SaveEEPROM);
+        QCOMPARE(seen.size(), 1);
+    }
+
 private:
     DeviceImage &img() { return model->imageForLoading(); }
     std::function<bool(std::span<const uint8_t>)> copyInOf(uint32_t readBit)

@@ -138,6 +138,7 @@ private slots:
     void cleanup();
 
     void fullDownloadInOrder();
+    void twoControllersStayApart();
     void tracesNamesAndLines();
     void periodicPoll();
     void identification_data();
@@ -244,6 +245,35 @@ void tst_ThdCom::fullDownloadInOrder()
     QCOMPARE(img().Schedule.size(), size_t(4));
     QVERIFY(sameBytes(img().Schedule.data(), lines.data(), 4 * sizeof(ScheduleLine)));
     QCOMPARE(model().pendingRequests() & FullDownload, 0u);
+}
+
+// Two controllers, each with its model and link thread, in one process: an edit of one
+// reaches only its own controller, and each image holds what its own controller has.
+void tst_ThdCom::twoControllersStayApart()
+{
+    QVERIFY(connectAndDownload(2));
+    SimulatorPort otherSim;
+    QVERIFY(otherSim.start());
+    otherSim.controller().setSchedule(makeLines(5));
+    TestHost otherHost;
+    auto other = TthdCom::Create(otherSim.portPath(), false, &otherHost, fastTimings());
+    QTRY_VERIFY_WITH_TIMEOUT(otherHost.weatherShown > 0, 10000);
+    QCOMPARE(otherHost.model().image().Schedule.size(), size_t(5));
+    QCOMPARE(model().image().Schedule.size(), size_t(2));
+
+    m_sim->controller().clearHistory();
+    otherSim.controller().clearHistory();
+    model().setLevel(3, 1234);
+    QTRY_VERIFY_WITH_TIMEOUT(!lastFrameWith(m_sim->controller(), "01").isEmpty(), 5000);
+    InfoRecord sent{};
+    const QByteArray bytes = QByteArray::fromHex(lastFrameWith(m_sim->controller(), "01").mid(2));
+    std::memcpy(&sent, bytes.constData(), std::min<size_t>(sizeof sent, size_t(bytes.size())));
+    QCOMPARE(int(sent.Level[3]), 1234);
+    QTest::qWait(200);  // a few polls of the other link
+    QVERIFY(!codesOf(otherSim.controller()).contains(QStringLiteral("01")));
+    QCOMPARE(otherHost.model().pendingRequests() & SetInfoAny, 0u);
+    other->Stop();
+    QTRY_VERIFY_WITH_TIMEOUT(other->Finished(), 5000);
 }
 
 void tst_ThdCom::tracesNamesAndLines()
