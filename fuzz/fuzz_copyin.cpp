@@ -80,7 +80,11 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     app = std::make_unique<QApplication>(*argc, *argv);
     resetDeviceImage();
     setStartupValues();
+    // The window makes its data folder the current directory; libFuzzer reads the corpus and
+    // writes its findings after this returns, at the paths it was given relative to ours.
+    const QString startDir = QDir::currentPath();
     window = std::make_unique<TfrmLumora>(QStringList{QStringLiteral("-english"), QStringLiteral("-expert")});
+    QDir::setCurrent(startDir);
     window->resize(1100, 760);
     window->show();
     window->SetConnected(true);
