@@ -23,7 +23,7 @@
 #include <memory>
 
 #include "app/frm_lumora.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "link/protocol.h"
 
 namespace {
@@ -78,13 +78,12 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     qputenv("XDG_CONFIG_HOME", QDir(home.path()).filePath(QStringLiteral("config")).toLocal8Bit());
     qputenv("XDG_DATA_HOME", QDir(home.path()).filePath(QStringLiteral("data")).toLocal8Bit());
     app = std::make_unique<QApplication>(*argc, *argv);
-    resetDeviceImage();
-    setStartupValues();
     // The window makes its data folder the current directory; libFuzzer reads the corpus and
     // writes its findings after this returns, at the paths it was given relative to ours.
     const QString startDir = QDir::currentPath();
     window = std::make_unique<TfrmLumora>(QStringList{QStringLiteral("-english"), QStringLiteral("-expert")});
     QDir::setCurrent(startDir);
+    window->model().setStartupValues();
     window->resize(1100, 760);
     window->show();
     window->SetConnected(true);
@@ -101,38 +100,46 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     return 0;
 }
 
+// The answer into the model, and on to the window as the link thread hands it over.
+void readInto(DeviceModel &model, uint32_t readBit, std::span<const uint8_t> data)
+{
+    if (model.copyIn(readBit, data))
+        model.publish({DeviceChange::Origin::Controller, DeviceModel::partOfRead(readBit), {}});
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     TfrmLumora &w = *window;
+    DeviceModel &model = w.model();
     Input in{data, size};
     LinkFrame frame{};
     for (int steps = 0; !in.done() && steps < 64; ++steps) {
         switch (in.byte() % 9) {
         case 0:
-            if (decodeAsAnswer("81", int(InfoSize), in, frame) && copyInInfo(dataOf(frame, InfoSize)))
-                w.ShowInfo();
+            if (decodeAsAnswer("81", int(InfoSize), in, frame))
+                readInto(model, GetInfo, dataOf(frame, InfoSize));
             break;
         case 1:
-            if (decodeAsAnswer("82", int(ConfigSize), in, frame) && copyInConfig(dataOf(frame, ConfigSize)))
-                w.ShowConfig();
+            if (decodeAsAnswer("82", int(ConfigSize), in, frame))
+                readInto(model, GetConfig, dataOf(frame, ConfigSize));
             break;
         case 2:
-            if (decodeAsAnswer("85", int(ExpertSize), in, frame) && copyInExpert(dataOf(frame, ExpertSize)))
-                w.ShowExpert();
+            if (decodeAsAnswer("85", int(ExpertSize), in, frame))
+                readInto(model, GetExpert, dataOf(frame, ExpertSize));
             break;
         case 3:
-            if (decodeAsAnswer("86", int(ExpertWeatherSize), in, frame) &&
-                copyInExpertWeather(dataOf(frame, ExpertWeatherSize)))
-                w.ShowExpertWeather();
+            if (decodeAsAnswer("86", int(ExpertWeatherSize), in, frame))
+                readInto(model, GetExpertWeather, dataOf(frame, ExpertWeatherSize));
             break;
         case 4:
-            if (decodeAsAnswer("87", int(ChartSize), in, frame) && copyInChart(dataOf(frame, ChartSize)))
-                w.DrawSensorChart();
+            if (decodeAsAnswer("87", int(ChartSize), in, frame))
+                readInto(model, GetChart, dataOf(frame, ChartSize));
             break;
         case 5:
             if (decodeAsAnswer("83", int(ScheduleFrameSize), in, frame)) {
-                copyInScheduleLine(dataOf(frame, ScheduleFrameSize));
-                w.FillScheduleGrid();
+                const bool stored = model.copyInScheduleLine(dataOf(frame, ScheduleFrameSize));
+                model.publish({DeviceChange::Origin::Controller, PartSchedule,
+                               stored ? QList<int>{int(int8_t(frame[FrameDataOffset]))} : QList<int>{}});
             }
             break;
         case 6: {
@@ -140,9 +147,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             QByteArray answer;
             for (int i = 0; i < length; ++i)
                 answer += char(in.byte());
-            if (DecodeAnswer(answer, "81", int(InfoSize), frame).status == AnswerStatus::Ok &&
-                copyInInfo(dataOf(frame, InfoSize)))
-                w.ShowInfo();
+            if (DecodeAnswer(answer, "81", int(InfoSize), frame).status == AnswerStatus::Ok)
+                readInto(model, GetInfo, dataOf(frame, InfoSize));
             break;
         }
         case 7: {
@@ -151,16 +157,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                     (bits & 4 ? SetExpert : 0) | (bits & 8 ? SetExpertWeather : 0) |
                                     (bits & 16 ? GetSchedule : 0);
             if (bits & 0x80)
-                clearRequests(writes);
+                model.requests().clear(writes);
             else
-                raiseRequest(writes);
+                model.request(writes);
             break;
         }
         default:
             w.pc->setCurrentIndex(in.byte() % w.pc->count());
             break;
         }
-        check(Schedule.size() == ScheduleDirty.size() && Schedule.size() == CurvePoints.size());
+        const DeviceImage &image = model.image();
+        check(image.Schedule.size() == image.ScheduleDirty.size());
     }
     QApplication::processEvents();
     check(!w.pc->currentWidget()->grab().isNull());

@@ -8,7 +8,7 @@
 
 #include "files/ini_file.h"
 #include "files/settings_file.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 
 namespace {
 void check(bool ok)
@@ -29,29 +29,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     IniFile ini = IniFile::parse(bytes);
 
-    resetDeviceImage();
-    Schedule.resize(size % 7);
-    ReadSettingsFromIni(ini);
-    ReadScheduleFromIni(ini);
-    const ConfigRecord config = Config;
-    const ExpertRecord expert = Expert;
-    const ExpertWeatherRecord weather = ExpertWeather;
-    const std::vector<ScheduleLine> lines = Schedule;
+    DeviceImage image;
+    image.resizeSchedule(size % 7);
+    ReadSettingsFromIni(ini, image);
+    ReadScheduleFromIni(ini, image);
 
     // Untouched, the text comes back as it was, apart from the line ends.
     const QStringList before = ini.sectionNames();
-    WriteImageToIni(ini);
+    WriteImageToIni(ini, image);
     const IniFile again = IniFile::parse(ini.toBytes());
     for (const QString &section : before)
         check(again.hasSection(section));
 
-    resetDeviceImage();
-    Schedule.resize(lines.size());
-    ReadSettingsFromIni(again);
-    ReadScheduleFromIni(again);
-    check(std::memcmp(&Config, &config, sizeof config) == 0);
-    check(std::memcmp(&Expert, &expert, sizeof expert) == 0);
-    check(std::memcmp(&ExpertWeather, &weather, sizeof weather) == 0);
-    check(lines.empty() || std::memcmp(Schedule.data(), lines.data(), lines.size() * sizeof(ScheduleLine)) == 0);
+    DeviceImage reread;
+    reread.resizeSchedule(image.Schedule.size());
+    ReadSettingsFromIni(again, reread);
+    ReadScheduleFromIni(again, reread);
+    check(std::memcmp(&reread.Config, &image.Config, sizeof image.Config) == 0);
+    check(std::memcmp(&reread.Expert, &image.Expert, sizeof image.Expert) == 0);
+    check(std::memcmp(&reread.ExpertWeather, &image.ExpertWeather, sizeof image.ExpertWeather) == 0);
+    check(image.Schedule.empty() || std::memcmp(reread.Schedule.data(), image.Schedule.data(),
+                                                image.Schedule.size() * sizeof(ScheduleLine)) == 0);
     return 0;
 }

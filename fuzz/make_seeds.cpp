@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "files/settings_file.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "link/firmware.h"
 #include "link/protocol.h"
 #include "sim/simulated_controller.h"
@@ -151,21 +151,22 @@ int main(int argc, char **argv)
     save("fuzz_copyin", "sun_mode_download", copyInSteps(later) + pageStep(4) + copyInSteps(first).left(1 + InfoSize));
 
     // The backup the program writes of the image after a download.
-    resetDeviceImage();
-    setStartupValues();
+    DeviceModel model;
+    model.setStartupValues();
     LinkFrame frame{};
     const auto decoded = [&frame](const QByteArray &answer, const char *code, size_t n) {
         DecodeAnswer(answer, code, int(n), frame);
         return std::span<const uint8_t>(frame.data() + FrameDataOffset, n);
     };
-    copyInInfo(decoded(first.info, "81", InfoSize));
-    copyInConfig(decoded(first.config, "82", ConfigSize));
-    copyInExpert(decoded(first.expert, "85", ExpertSize));
-    copyInExpertWeather(decoded(first.weather, "86", ExpertWeatherSize));
+    model.copyIn(GetInfo, decoded(first.info, "81", InfoSize));
+    model.copyIn(GetConfig, decoded(first.config, "82", ConfigSize));
+    model.copyIn(GetExpert, decoded(first.expert, "85", ExpertSize));
+    model.copyIn(GetExpertWeather, decoded(first.weather, "86", ExpertWeatherSize));
     for (const QByteArray &line : first.lines)
-        copyInScheduleLine(decoded(line, "83", ScheduleFrameSize));
+        model.copyInScheduleLine(decoded(line, "83", ScheduleFrameSize));
     root.mkpath(QStringLiteral("fuzz_ini"));
-    if (!WriteBackupFile(root.filePath(QStringLiteral("fuzz_ini/")), QStringLiteral("/dev/pts/3 (Simulated controller)"))) {
+    if (!WriteBackupFile(root.filePath(QStringLiteral("fuzz_ini/")), QStringLiteral("/dev/pts/3 (Simulated controller)"),
+                         model.image())) {
         std::fprintf(stderr, "make_seeds: the backup was not written\n");
         ++failures;
     }
