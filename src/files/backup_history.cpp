@@ -84,7 +84,7 @@ StateValues valuesOf(const IniFile &ini)
         state.settings.push_back(integerOf(ini.value(QString::fromLatin1(k.section), k.key), &state.present));
     for (const QString &name : ini.sectionNames()) {
         const int index = lineIndexOf(name.toLatin1());
-        if (index < 0 || QString::number(index) != name)
+        if (index < 0)
             continue;
         LineValues line{index, {}};
         for (const IniKey &k : ScheduleLineKeys())
