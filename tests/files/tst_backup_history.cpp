@@ -142,27 +142,31 @@ private slots:
     {
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("replacement");
+        QTest::addColumn<bool>("upperCase");
         QTest::addColumn<bool>("identical");
-        QTest::newRow("same values") << "^$" << "" << true;
-        QTest::newRow("letter case of names") << "^(\\w+)=" << "\\1=" << true;   // lowered below
-        QTest::newRow("hexadecimal") << "^Mode=(\\d+)" << "Mode=0x0\\1" << true;
-        QTest::newRow("quoted values") << "=(\\d+)\\r$" << "=\"\\1\"\r" << true;
-        QTest::newRow("unknown key") << "^\\[Names\\]" << "[Names]\r\nExtra=9" << true;
-        QTest::newRow("repeated key") << "^(Bias=.*)$" << "\\1\nBias=1" << true;
-        QTest::newRow("one value") << "^Bias=\\d+" << "Bias=-1" << false;
-        QTest::newRow("one key fewer") << "^Bias=\\d+\\r$" << "" << false;
-        QTest::newRow("one line more") << "^\\[0\\]" << "[24]\r\nHour=1\r\n[0]" << false;
+        QTest::newRow("same values") << "^$" << "" << false << true;
+        QTest::newRow("letter case of names") << "^$" << "" << true << true;
+        QTest::newRow("hexadecimal") << "^Mode=(\\d+)" << "Mode=0x0\\1" << false << true;
+        QTest::newRow("quoted values") << "=(\\d+)\\r$" << "=\"\\1\"\r" << false << true;
+        QTest::newRow("unknown key") << "^\\[Names\\]" << "[Names]\r\nExtra=9" << false << true;
+        QTest::newRow("repeated key") << "^(Bias=.*)$" << "\\1\nBias=1" << false << true;
+        QTest::newRow("key in a repeated section") << "^(Bias=.*)$" << "[TimeZone]\n\\1" << false << false;
+        QTest::newRow("no-break spaces, CR line ends") << "=(\\d+)\r\n" << "\u00a0=\u00a0\\1\u00a0\r" << false << true;
+        QTest::newRow("one value") << "^Bias=\\d+" << "Bias=-1" << false << false;
+        QTest::newRow("one key fewer") << "^Bias=\\d+\\r$" << "" << false << false;
+        QTest::newRow("one line more") << "^\\[0\\]" << "[24]\r\nHour=1\r\n[0]" << false << false;
     }
     void identicalStates()
     {
         QFETCH(QString, pattern);
         QFETCH(QString, replacement);
+        QFETCH(bool, upperCase);
         QFETCH(bool, identical);
         // The copy on disk is the odd spelling: the listing reads it without IniFile, the
         // state to store is an IniFile, and both must read alike.
         QString text = QString::fromLatin1(state(24).toBytes());
         text.replace(QRegularExpression(pattern, QRegularExpression::MultilineOption), replacement);
-        if (QTest::currentDataTag() == QLatin1String("letter case of names"))
+        if (upperCase)
             text = text.toUpper();
         const IniFile first = IniFile::parse(text.toLatin1()), second = state(24);
         QCOMPARE(put(first, "2026-03-01 10:00:00", BackupReason::ByHand).outcome, StoreResult::Stored);
@@ -350,6 +354,7 @@ private slots:
         QTest::addColumn<bool>("firmwareDiffers");
         const QByteArray good = copyBytes();
         QTest::newRow("readable") << good << CopyCondition::Readable << false;
+        QTest::newRow("byte-order mark") << "\xEF\xBB\xBF" + good << CopyCondition::Readable << false;
         QTest::newRow("other firmware") << copyBytes("Device=1\r\nFirmware=4\r\n") << CopyCondition::Readable << true;
         QTest::newRow("binary") << QByteArray("[Backup]\0\x01\x02", 11) << CopyCondition::Damaged << true;
         QTest::newRow("not an INI") << QByteArray("Dear diary,\r\ntoday...\r\n") << CopyCondition::Damaged << true;
