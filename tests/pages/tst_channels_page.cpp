@@ -6,7 +6,7 @@
 #include "presentation/localization.h"
 #include "widgets/widgets.h"
 #include "fake_page_host.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "pages/channels_page.h"
 #include "pages/modes.h"
 #include "pages/weather_page.h"
@@ -54,17 +54,17 @@ private:
         host->connected = connected;
         EnableState state;
         state.connected = connected;
-        state.mode = Config.Mode;
+        state.mode = image().Config.Mode;
         for (Page *part : parts)
             part->applyEnabling(state);
     }
     void connectIn(int mode)
     {
-        Config.Mode = uint8_t(mode);
+        image().Config.Mode = uint8_t(mode);
         setConnected(true);
         for (Page *part : parts)
             part->refresh(RefreshConfig | RefreshChannelNames);
-        setRequestFlags(0);
+        model().replaceRequests(0);
     }
     // The whole window, for the cases that look across its pages.
     void openWindow()
@@ -76,11 +76,14 @@ private:
     }
     void connectWindowIn(int mode)
     {
-        Config.Mode = uint8_t(mode);
+        w->model().imageForLoading().Config.Mode = uint8_t(mode);
         w->SetConnected(true);
         w->ShowConfig();
-        setRequestFlags(0);
+        w->model().replaceRequests(0);
     }
+    // The stand-in's model: the image as loaded (no edit) and its requests.
+    DeviceModel &model() { return host->model; }
+    DeviceImage &image() { return host->loaded(); }
     std::unique_ptr<FakePageHost> host;
     ChannelsPage *channels = nullptr;
     ModeCommands *modes = nullptr;
@@ -93,13 +96,12 @@ void TstChannelsPage::init()
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     LoadLanguageTable(LanguageEnglish);
-    resetDeviceImage();
     host = std::make_unique<FakePageHost>(QStringList{"tsMessages", "tsChannels", "tsChannelsGL", "tsSchedule",
                                                       "tsGeo", "tsConfig", "tsWeather"});
     // The parts belong to the host's window.
-    channels = new ChannelsPage(*host);
-    modes = new ModeCommands(*host);
-    weather = new WeatherPage(*host);
+    channels = new ChannelsPage(*host, host->model);
+    modes = new ModeCommands(*host, host->model);
+    weather = new WeatherPage(*host, host->model);
     parts = {channels, modes, weather};
     channels->fillColourLists();
     setConnected(false);
@@ -135,10 +137,10 @@ void TstChannelsPage::typedPercent()
     LabeledEdit *e = edit(2);
     e->edit()->setFocus();
     e->edit()->clear();
-    setRequestFlags(0);
+    model().replaceRequests(0);
     QTest::keyClicks(e->edit(), typed);
-    QTEST(int(Info.Level[2]), "level");
-    QTEST(isRequestPending(SetInfoLevels), "sent");
+    QTEST(int(image().Info.Level[2]), "level");
+    QTEST(model().isRequestPending(SetInfoLevels), "sent");
     QCOMPARE(e->text(), typed);
     QTEST(slider(2)->value(), "level");
 }
@@ -147,22 +149,22 @@ void TstChannelsPage::unfocusedEditSendsNothing()
 {
     connectIn(ModeManual);
     edit(1)->setText(QStringLiteral("77"));
-    QCOMPARE(int(Info.Level[1]), 0);
-    QVERIFY(!isRequestPending(SetInfoLevels));
+    QCOMPARE(int(image().Info.Level[1]), 0);
+    QVERIFY(!model().isRequestPending(SetInfoLevels));
 }
 
 void TstChannelsPage::sliderToOwnPositionSendsNothing()
 {
     connectIn(ModeManual);
-    Info.Level[2] = 1000;
+    image().Info.Level[2] = 1000;
     channels->refresh(RefreshInfo);
     QCOMPARE(slider(2)->value(), 1000);
     slider(2)->setFocus();
     slider(2)->setValue(1000);
-    QVERIFY(!isRequestPending(SetInfoLevels));
+    QVERIFY(!model().isRequestPending(SetInfoLevels));
     slider(2)->setValue(1128);
-    QVERIFY(isRequestPending(SetInfoLevels));
-    QCOMPARE(int(Info.Level[2]), 1128);
+    QVERIFY(model().isRequestPending(SetInfoLevels));
+    QCOMPARE(int(image().Info.Level[2]), 1128);
     QCOMPARE(edit(2)->text(), QStringLiteral("27.54"));
 }
 
@@ -171,12 +173,12 @@ void TstChannelsPage::onOffButtons()
     connectIn(ModeManual);
     host->selectPage(sheet("tsChannelsGL"));
     QTest::mouseClick(host->window()->findChild<QPushButton *>("btnOn7"), Qt::LeftButton);
-    QCOMPARE(int(Info.Level[7]), 4096);
+    QCOMPARE(int(image().Info.Level[7]), 4096);
     QCOMPARE(edit(7)->text(), QStringLiteral("100"));
     QCOMPARE(slider(7)->value(), 4096);
-    QVERIFY(isRequestPending(SetInfoLevels));
+    QVERIFY(model().isRequestPending(SetInfoLevels));
     QTest::mouseClick(host->window()->findChild<QPushButton *>("btnOff7"), Qt::LeftButton);
-    QCOMPARE(int(Info.Level[7]), 0);
+    QCOMPARE(int(image().Info.Level[7]), 0);
     QCOMPARE(edit(7)->text(), QStringLiteral("0"));
 }
 
@@ -187,14 +189,14 @@ void TstChannelsPage::allChannelsSwitchPage()
     item("mnuAll20")->trigger();
     QCOMPARE(host->currentPage()->objectName(), QStringLiteral("tsChannels"));
     for (int i = 0; i < 12; ++i) {
-        QCOMPARE(int(Info.Level[i]), 819);
+        QCOMPARE(int(image().Info.Level[i]), 819);
         QCOMPARE(edit(i)->text(), QStringLiteral("20"));
     }
-    QVERIFY(isRequestPending(SetInfoLevels));
+    QVERIFY(model().isRequestPending(SetInfoLevels));
     host->selectPage(sheet("tsChannelsGL"));
     item("mnuAllOn")->trigger();
     QCOMPARE(host->currentPage()->objectName(), QStringLiteral("tsChannelsGL"));
-    QCOMPARE(int(Info.Level[11]), 4096);
+    QCOMPARE(int(image().Info.Level[11]), 4096);
     item("mnuAllOff")->trigger();
     QCOMPARE(edit(0)->text(), QStringLiteral("0"));
 }
@@ -205,13 +207,13 @@ void TstChannelsPage::autoModeDisablesButFollows()
     QVERIFY(!slider(0)->isEnabled());
     QVERIFY(!edit(0)->isEnabled());
     QVERIFY(!host->window()->findChild<QPushButton *>("btnOn0")->isEnabled());
-    Info.Level[0] = 819;
-    Info.Level[11] = 1;
+    image().Info.Level[0] = 819;
+    image().Info.Level[11] = 1;
     channels->refresh(RefreshInfo);
     QCOMPARE(slider(0)->value(), 819);
     QCOMPARE(edit(0)->text(), QStringLiteral("20"));
     QCOMPARE(edit(11)->text(), QStringLiteral("0.02"));
-    QVERIFY(!isRequestPending(SetInfoLevels));
+    QVERIFY(!model().isRequestPending(SetInfoLevels));
     connectIn(ModeManual);
     QVERIFY(slider(0)->isEnabled());
 }
@@ -232,8 +234,8 @@ void TstChannelsPage::colourNameRenamesEverywhere()
     combo->setFocus();
     combo->setCurrentIndex(2);
     emit combo->activated(2);
-    QCOMPARE(int(Config.ColorName[0]), 2);
-    QVERIFY(isRequestPending(SetConfig));
+    QCOMPARE(int(w->device().Config.ColorName[0]), 2);
+    QVERIFY(w->model().isRequestPending(SetConfig));
     auto *percent = w->findChild<LabeledEdit *>("edt0");
     showPageOf(w.get(), percent);
     QCOMPARE(moon->caption(), QStringLiteral("A: Red"));
@@ -242,27 +244,28 @@ void TstChannelsPage::colourNameRenamesEverywhere()
     QCOMPARE(visualize->itemText(0), QStringLiteral("A: Red"));
     QCOMPARE(visualize->itemText(1), QStringLiteral("B: Unnamed"));
     // A refresh shows the controller's choice without sending it back.
-    setRequestFlags(0);
-    Config.ColorName[1] = 3;
+    w->model().replaceRequests(0);
+    w->model().imageForLoading().Config.ColorName[1] = 3;
     w->ShowConfig();
     QCOMPARE(w->findChild<QComboBox *>("cmbName1")->currentIndex(), 3);
-    QVERIFY(!isRequestPending(SetConfig));
+    QVERIFY(!w->model().isRequestPending(SetConfig));
 }
 
 void TstChannelsPage::flashDropsPendingAutoKeeps()
 {
     connectIn(ModeManual);
-    Info.LineCount = 3;
-    copyInInfo(recordBytes(Info));
-    markScheduleLinesChanged({1});
-    raiseRequest(SetInfoLevels);
+    InfoRecord info = image().Info;
+    info.LineCount = 3;
+    model().copyIn(GetInfo, recordBytes(info));
+    model().markScheduleLinesChanged({1});
+    model().request(SetInfoLevels);
     item("mnuModeFlash")->trigger();
-    QCOMPARE(pendingRequests(), SetConfig);
-    QCOMPARE(int(Config.Mode), int(ModeFlash));
-    QCOMPARE(int(ScheduleDirty[1]), 1);   // the mark stays for a later schedule write
-    raiseRequest(SetSchedule | SetInfoLevels);
+    QCOMPARE(model().pendingRequests(), SetConfig);
+    QCOMPARE(int(image().Config.Mode), int(ModeFlash));
+    QCOMPARE(int(image().ScheduleDirty[1]), 1);   // the mark stays for a later schedule write
+    model().request(SetSchedule | SetInfoLevels);
     item("mnuModeAuto")->trigger();
-    QCOMPARE(pendingRequests(), SetSchedule | SetInfoLevels | SetConfig);
+    QCOMPARE(model().pendingRequests(), SetSchedule | SetInfoLevels | SetConfig);
     QCOMPARE(host->currentPage()->objectName(), QStringLiteral("tsSchedule"));
     item("mnuModeGeo")->trigger();
     QCOMPARE(host->currentPage()->objectName(), QStringLiteral("tsGeo"));
@@ -277,7 +280,7 @@ void TstChannelsPage::sameModeSendsConfigAgain()
     connectIn(ModeAuto);
     host->selectPage(sheet("tsConfig"));
     item("mnuModeAuto")->trigger();
-    QVERIFY(isRequestPending(SetConfig));
+    QVERIFY(model().isRequestPending(SetConfig));
     QCOMPARE(host->currentPage()->objectName(), QStringLiteral("tsSchedule"));
 }
 
@@ -285,25 +288,25 @@ void TstChannelsPage::refreshDoesNotReadChart()
 {
     connectIn(ModeManual);
     item("mnuRefresh")->trigger();
-    QCOMPARE(pendingRequests(), GetInfo | GetConfig | GetSchedule | GetExpert | GetExpertWeather);
+    QCOMPARE(model().pendingRequests(), GetInfo | GetConfig | GetSchedule | GetExpert | GetExpertWeather);
     item("mnuSaveEEPROM")->trigger();
-    QVERIFY(isRequestPending(SaveEEPROM));
+    QVERIFY(model().isRequestPending(SaveEEPROM));
 }
 
 void TstChannelsPage::irDialogNoChangesNothing()
 {
     connectIn(ModeManual);
-    Expert.RC5Code[0] = 0x0102;
+    image().Expert.RC5Code[0] = 0x0102;
     host->answer = false;
     item("mnuIRLearn")->trigger();
     QVERIFY(host->asked.startsWith(QStringLiteral("Pair IR remote control|For this, an IR remote")));
     QVERIFY(host->asked.contains(QStringLiteral("While pairing Aqualumora will request")));
-    QCOMPARE(uint16_t(Expert.RC5Code[0]), uint16_t(0x0102));
-    QVERIFY(!isRequestPending(SetExpert));
+    QCOMPARE(uint16_t(image().Expert.RC5Code[0]), uint16_t(0x0102));
+    QVERIFY(!model().isRequestPending(SetExpert));
     host->answer = true;
     item("mnuIRLearn")->trigger();
-    QCOMPARE(uint16_t(Expert.RC5Code[0]), uint16_t(0x1102));
-    QVERIFY(isRequestPending(SetExpert));
+    QCOMPARE(uint16_t(image().Expert.RC5Code[0]), uint16_t(0x1102));
+    QVERIFY(model().isRequestPending(SetExpert));
 }
 
 void TstChannelsPage::triggerButtonsFollowMode()
@@ -319,22 +322,22 @@ void TstChannelsPage::triggerButtonsFollowMode()
     QVERIFY(storm->isEnabled());
     host->selectPage(sheet("tsWeather"));
     QTest::mouseClick(storm, Qt::LeftButton);
-    QVERIFY(isRequestPending(ToggleStorm));
+    QVERIFY(model().isRequestPending(ToggleStorm));
     QTest::mouseClick(cloud, Qt::LeftButton);
-    QVERIFY(isRequestPending(ToggleCloud));
+    QVERIFY(model().isRequestPending(ToggleCloud));
     setConnected(false);
     QVERIFY(!cloud->isEnabled());
 }
 
 void TstChannelsPage::panelTwo()
 {
-    Info.StateFlags = StateCloud | StateCooler;
+    image().Info.StateFlags = StateCloud | StateCooler;
     connectIn(ModeAuto);
     QCOMPARE(host->status[2], QStringLiteral("AutoOC"));
-    Config.Mode = ModeManual;
+    image().Config.Mode = ModeManual;
     modes->refresh(RefreshConfig);
     QCOMPARE(host->status[2], QStringLiteral("ManualC"));
-    Info.StateFlags2 = State2Saving;
+    image().Info.StateFlags2 = State2Saving;
     modes->refresh(RefreshConfig);
     QCOMPARE(host->status[2], QStringLiteral("Saving"));
 }
@@ -343,12 +346,13 @@ void TstChannelsPage::pictures()
 {
     openWindow();
     connectWindowIn(ModeManual);
+    DeviceImage &shown = w->model().imageForLoading();
     for (int i = 0; i < 12; ++i)
-        Info.Level[i] = uint16_t(i * 372);
-    Config.ColorName[0] = 2;
-    Config.ColorName[1] = 3;
-    Config.ColorName[2] = 4;
-    Config.ColorName[3] = 7;
+        shown.Info.Level[i] = uint16_t(i * 372);
+    shown.Config.ColorName[0] = 2;
+    shown.Config.ColorName[1] = 3;
+    shown.Config.ColorName[2] = 4;
+    shown.Config.ColorName[3] = 7;
     w->ShowConfig();
     w->ShowInfo();
     w->SelectPage(w->page("tsChannels"));

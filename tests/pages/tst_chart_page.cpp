@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "link/ports.h"
 #include "pages/chart_page.h"
 #include "pages/expert_page.h"
@@ -42,8 +42,8 @@ private:
         LoadLanguageTable(LanguageEnglish);
         host = std::make_unique<FakePageHost>(QStringList{"tsChannels", "tsTemp", "tsExpert", "tsJMP", "tsRC433"});
         // Both belong to the host's window.
-        chart = new ChartPage(*host);
-        expert = new ExpertPage(*host);
+        chart = new ChartPage(*host, host->model);
+        expert = new ExpertPage(*host, host->model);
     }
     // What the window does on a change of the connection.
     void setConnected(bool connected)
@@ -51,8 +51,8 @@ private:
         host->connected = connected;
         EnableState state;
         state.connected = connected;
-        state.sensor = connected && Info.WaterTemp != NoValue16;
-        state.slave = connected && Info.SlaveTemp != NoValue16;
+        state.sensor = connected && host->image().Info.WaterTemp != NoValue16;
+        state.slave = connected && host->image().Info.SlaveTemp != NoValue16;
         chart->applyEnabling(state);
         expert->applyEnabling(state);
     }
@@ -78,7 +78,6 @@ private:
 void TstChartPage::init()
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    resetDeviceImage();
     // A window connected to the simulator remembers its port; later windows must not
     // try to reach it again.
     ForgetPort();
@@ -113,9 +112,10 @@ void TstChartPage::popupItems()
     start();
     host->window()->show();
     setConnected(true);
-    Info.WaterTemp = int16_t(water);
-    Info.SlaveTemp = int16_t(slave);
-    Expert.ChartMode = uint8_t(source);
+    DeviceImage &image = host->loaded();
+    image.Info.WaterTemp = int16_t(water);
+    image.Info.SlaveTemp = int16_t(slave);
+    image.Expert.ChartMode = uint8_t(source);
     m_popups = 0;
     chart->ShowPopup = [this](QMenu *menu, const QPoint &) {
         ++m_popups;
@@ -160,11 +160,11 @@ void TstChartPage::choosingASource()
     QFETCH(uint, requests);
     start();
     setConnected(true);
-    Expert.ChartMode = 9;
-    setRequestFlags(0);
+    host->loaded().Expert.ChartMode = 9;
+    host->model.replaceRequests(0);
     item(name.toLatin1().constData())->trigger();
-    QCOMPARE(int(Expert.ChartMode), source);
-    QCOMPARE(pendingRequests(), requests);
+    QCOMPARE(int(host->image().Expert.ChartMode), source);
+    QCOMPARE(host->model.pendingRequests(), requests);
     // The expert page's source buttons follow: the window refreshes it.
     QCOMPARE(host->changes, requests ? QList<unsigned>{RefreshExpert} : QList<unsigned>{});
     for (unsigned what : host->changes)
@@ -182,21 +182,22 @@ void TstChartPage::clicksAndPageChangeReadTheChart()
     start();
     host->window()->show();
     setConnected(true);
-    setRequestFlags(0);
+    DeviceModel &model = host->model;
+    model.replaceRequests(0);
     selectChart();
-    QCOMPARE(pendingRequests(), GetChart);
-    setRequestFlags(0);
+    QCOMPARE(model.pendingRequests(), GetChart);
+    model.replaceRequests(0);
     ImageView *image = chart->imgTemp;
     QCOMPARE(image->cursor().shape(), Qt::CrossCursor);
     QTest::mouseClick(image, Qt::RightButton, {}, QPoint(30, 30));
-    QCOMPARE(pendingRequests(), 0u);
+    QCOMPARE(model.pendingRequests(), 0u);
     QTest::mouseClick(image, Qt::LeftButton, {}, QPoint(30, 30));
-    QCOMPARE(pendingRequests(), GetChart);
+    QCOMPARE(model.pendingRequests(), GetChart);
     // Without a connection the image takes no clicks.
     setConnected(false);
-    setRequestFlags(0);
+    model.replaceRequests(0);
     QTest::mouseClick(image, Qt::LeftButton, {}, QPoint(30, 30));
-    QCOMPARE(pendingRequests(), 0u);
+    QCOMPARE(model.pendingRequests(), 0u);
 }
 
 void TstChartPage::handOverDrawsAtTheImageSize()
@@ -210,8 +211,8 @@ void TstChartPage::handOverDrawsAtTheImageSize()
     QCOMPARE(image->image().deviceIndependentSize().toSize(), image->size());
     // A chart read redraws; a resize redraws at the new size.
     for (int n = 0; n < ChartSampleCount; ++n)
-        Chart.Sample[n] = int16_t(250 + n);
-    Expert.ChartInterval = 10;
+        host->loaded().Chart.Sample[n] = int16_t(250 + n);
+    host->loaded().Expert.ChartInterval = 10;
     const QImage before = image->image();
     chart->refresh(RefreshChart);
     QVERIFY(image->image() != before);
@@ -230,8 +231,8 @@ void TstChartPage::chartOfTheSimulatedController()
         chart.Sample[n] = int16_t(1200 + 5 * n);
     controller.setChart(chart);
     w->SelectPage(w->page(QStringLiteral("tsTemp")));
-    QVERIFY(waitForIdleLink());
-    QCOMPARE(int(Chart.Sample[39]), 1200 + 5 * 39);
+    QVERIFY(waitForIdleLink(w.get()));
+    QCOMPARE(int(w->device().Chart.Sample[39]), 1200 + 5 * 39);
     const QImage first = w->chart->imgTemp->image();
     QVERIFY(!first.isNull());
 
@@ -268,27 +269,28 @@ void TstChartPage::pictures()
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     w = makeWindow({language});
     w->SetConnected(true);
-    Info.Hour = 14;
-    Info.Minute = 7;
-    Info.Second = 0;
-    Info.Centisecond = 0;
-    Expert.ChartInterval = source == ChartSlaveTemp ? 60 : 10;
+    DeviceImage &shown = w->model().imageForLoading();
+    shown.Info.Hour = 14;
+    shown.Info.Minute = 7;
+    shown.Info.Second = 0;
+    shown.Info.Centisecond = 0;
+    shown.Expert.ChartInterval = source == ChartSlaveTemp ? 60 : 10;
     if (name.endsWith(u"_f"))
-        Config.Flag |= FlagFahrenheit;
+        shown.Config.Flag |= FlagFahrenheit;
     for (int n = 0; n < ChartSampleCount; ++n) {
         const double wave = std::sin(n / 6.0);
         if (source < 0)
-            Chart.Sample[n] = NoValue16;
+            shown.Chart.Sample[n] = NoValue16;
         else if (source == ChartInputVoltage)
-            Chart.Sample[n] = int16_t(1215 + 20 * wave);
+            shown.Chart.Sample[n] = int16_t(1215 + 20 * wave);
         else if (source == ChartSlaveTemp)
-            Chart.Sample[n] = int16_t(560 + 60 * wave);
+            shown.Chart.Sample[n] = int16_t(560 + 60 * wave);
         else
-            Chart.Sample[n] = int16_t(251 + 6 * wave);
+            shown.Chart.Sample[n] = int16_t(251 + 6 * wave);
     }
     if (source >= 0)
-        Chart.Sample[17] = NoValue16;   // one lost sample
-    Expert.ChartMode = uint8_t(std::max(source, 0));
+        shown.Chart.Sample[17] = NoValue16;   // one lost sample
+    shown.Expert.ChartMode = uint8_t(std::max(source, 0));
     w->SelectPage(w->page(QStringLiteral("tsTemp")));
     QFETCH(QSize, size);
     if (size.isEmpty())

@@ -20,7 +20,7 @@
 #include "fake_page_host.h"
 #include "geo/geo_view.h"
 #include "geo/world_map.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "link/ports.h"
 #include "widgets/image_view.h"
 #include "sim_fixture.h"
@@ -60,8 +60,8 @@ private:
         host = std::make_unique<FakePageHost>(QStringList{"tsMessages", "tsChannels", "tsChannelsGL", "tsSchedule",
                                                           "tsConfig", "tsGeo"});
         // Both belong to the host's window.
-        geoPage = new GeoPage(*host);
-        modes = new ModeCommands(*host);
+        geoPage = new GeoPage(*host, host->model);
+        modes = new ModeCommands(*host, host->model);
         // Not connected, as a window starts.
         geoPage->applyEnabling(EnableState());
         modes->applyEnabling(EnableState());
@@ -99,7 +99,7 @@ private:
         control->setFocus();
         QCoreApplication::processEvents();
         QVERIFY(control->hasFocus());
-        setRequestFlags(0);
+        model().replaceRequests(0);
     }
     // The map exactly as large as the reference map, at which every place has its pinned pixel.
     void referenceMap()
@@ -131,6 +131,9 @@ private:
         mouseAt(QEvent::MouseButtonRelease, reference);
     }
     GeoPage *geo() { return w ? w->geo : geoPage; }
+    DeviceModel &model() { return w ? w->model() : host->model; }
+    // The image as loaded: what a case writes here is a starting state or a read, not an edit.
+    DeviceImage &image() { return model().imageForLoading(); }
     std::unique_ptr<FakePageHost> host;
     GeoPage *geoPage = nullptr;
     ModeCommands *modes = nullptr;
@@ -148,7 +151,6 @@ void TstGeoPage::init()
     // The simulator test remembers its port; no other window may connect to it.
     ForgetPort();
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    resetDeviceImage();
     start(false);
 }
 
@@ -179,13 +181,13 @@ void TstGeoPage::mapClick()
     QFETCH(int, lon);
     selectPage("tsGeo");
     referenceMap();
-    setRequestFlags(0);
+    model().replaceRequests(0);
     clickMap(pixel);
-    QCOMPARE(int(Config.Lat), lat);
-    QCOMPARE(int(Config.Lon), lon);
+    QCOMPARE(int(image().Config.Lat), lat);
+    QCOMPARE(int(image().Config.Lon), lon);
     QTEST(geo()->edtLat->text(), "latText");
     QTEST(geo()->edtLon->text(), "lonText");
-    QCOMPARE(pendingRequests(), SetConfig);
+    QCOMPARE(model().pendingRequests(), SetConfig);
     const QPoint marker = MapPixelForPlace(lat * 0.1, lon * 0.1);
     QCOMPARE(geo()->imgGeo->image().pixel(marker), geomap::MarkerColour);
 }
@@ -216,11 +218,11 @@ void TstGeoPage::scaledMapClick()
     QCOMPARE(shown.devicePixelRatio(), view->devicePixelRatioF());
     QCOMPARE(shown.size(), MapSizeWithin(view->pixelSize()));
 
-    setRequestFlags(0);
+    model().replaceRequests(0);
     clickMap(reference);
-    QCOMPARE(pendingRequests(), SetConfig);
+    QCOMPARE(model().pendingRequests(), SetConfig);
     const GeoPlace expected = PlaceForMapPixel(reference.x(), reference.y());
-    const double lat = int16_t(Config.Lat) * 0.1, lon = int16_t(Config.Lon) * 0.1;
+    const double lat = int16_t(image().Config.Lat) * 0.1, lon = int16_t(image().Config.Lon) * 0.1;
     QVERIFY2(std::abs(lat - expected.latitude) <= 180.0 / std::min(shown.height(), geomap::Height) + 0.05,
              qPrintable(QString::number(lat)));
     QVERIFY2(std::abs(lon - expected.longitude) <= 360.0 / std::min(shown.width(), geomap::Width) + 0.05,
@@ -241,12 +243,13 @@ void TstGeoPage::mouseMoveOnlyShowsPosition()
 {
     selectPage("tsGeo");
     referenceMap();
-    const QByteArray before(reinterpret_cast<const char *>(&Config), sizeof Config);
-    setRequestFlags(0);
+    const ConfigRecord &config = image().Config;
+    const QByteArray before(reinterpret_cast<const char *>(&config), sizeof config);
+    model().replaceRequests(0);
     mouseAt(QEvent::MouseMove, QPoint(523, 118));
     QTRY_COMPARE(host->status[0], QStringLiteral("Mouse position: Latitude: 47.5°, Longitude: 8.3°"));
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(&Config), sizeof Config), before);
-    QCOMPARE(pendingRequests(), 0u);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(&config), sizeof config), before);
+    QCOMPARE(model().pendingRequests(), 0u);
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(geo()->imgGeo, &leave);
     QCOMPARE(host->status[0], QString());
@@ -275,22 +278,21 @@ void TstGeoPage::typedCoordinates()
     if (german) {
         cleanup();
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        resetDeviceImage();
         start(true);
     }
     LabeledEdit *edit = latitude ? geo()->edtLat : geo()->edtLon;
     activate(edit->edit());
-    const int before = latitude ? int16_t(Config.Lat) : int16_t(Config.Lon);
+    const int before = latitude ? int16_t(image().Config.Lat) : int16_t(image().Config.Lon);
     edit->edit()->clear();
-    setRequestFlags(0);
+    model().replaceRequests(0);
     QTest::keyClicks(edit->edit(), typed);
-    const int now = latitude ? int16_t(Config.Lat) : int16_t(Config.Lon);
+    const int now = latitude ? int16_t(image().Config.Lat) : int16_t(image().Config.Lon);
     if (stored == -9999) {
         QCOMPARE(now, before);
-        QCOMPARE(pendingRequests(), 0u);
+        QCOMPARE(model().pendingRequests(), 0u);
     } else {
         QCOMPARE(now, stored);
-        QCOMPARE(pendingRequests(), SetConfig);
+        QCOMPARE(model().pendingRequests(), SetConfig);
         QCOMPARE(edit->text(), typed);   // the edit keeps what was typed
     }
 }
@@ -301,21 +303,21 @@ void TstGeoPage::timeSlider()
     activate(slider);
     QTest::keyClick(slider, Qt::Key_End);
     QCOMPARE(slider->value(), 1439);
-    QCOMPARE(int(Info.Hour), 23);
-    QCOMPARE(int(Info.Minute), 59);
+    QCOMPARE(int(image().Info.Hour), 23);
+    QCOMPARE(int(image().Info.Minute), 59);
     QCOMPARE(geo()->edtTime->text(), QStringLiteral("23:59"));
-    QCOMPARE(pendingRequests(), SetInfoTime);
-    setRequestFlags(0);
+    QCOMPARE(model().pendingRequests(), SetInfoTime);
+    model().replaceRequests(0);
     QTest::keyClick(slider, Qt::Key_PageDown);   // one hour back
-    QCOMPARE(int(Info.Hour), 22);
-    QCOMPARE(int(Info.Minute), 59);
-    QCOMPARE(pendingRequests(), SetInfoTime);
+    QCOMPARE(int(image().Info.Hour), 22);
+    QCOMPARE(int(image().Info.Minute), 59);
+    QCOMPARE(model().pendingRequests(), SetInfoTime);
     // Moving to the stored time sends nothing.
-    setRequestFlags(0);
-    Info.Hour = 10;
-    Info.Minute = 0;
+    model().replaceRequests(0);
+    image().Info.Hour = 10;
+    image().Info.Minute = 0;
     slider->setValue(600);
-    QCOMPARE(pendingRequests(), 0u);
+    QCOMPARE(model().pendingRequests(), 0u);
 }
 
 void TstGeoPage::typedTime_data()
@@ -334,31 +336,31 @@ void TstGeoPage::typedTime()
 {
     QFETCH(QString, typed);
     QFETCH(bool, valid);
-    Info.Hour = 12;
-    Info.Minute = 34;
+    image().Info.Hour = 12;
+    image().Info.Minute = 34;
     showInfo();
     QLineEdit *edit = geo()->edtTime->edit();
     activate(edit);
     edit->clear();
-    setRequestFlags(0);
+    model().replaceRequests(0);
     QTest::keyClicks(edit, typed);
     if (!valid) {
-        QCOMPARE(int(Info.Hour), 12);
-        QCOMPARE(int(Info.Minute), 34);
+        QCOMPARE(int(image().Info.Hour), 12);
+        QCOMPARE(int(image().Info.Minute), 34);
         QCOMPARE(geo()->trbTime->value(), 12 * 60 + 34);
-        QCOMPARE(pendingRequests(), 0u);
+        QCOMPARE(model().pendingRequests(), 0u);
         return;
     }
     QFETCH(int, position);
     QCOMPARE(geo()->trbTime->value(), position);
-    QCOMPARE(Info.Hour * 60 + Info.Minute, position);
-    QCOMPARE(pendingRequests(), SetInfoTime);
+    QCOMPARE(image().Info.Hour * 60 + image().Info.Minute, position);
+    QCOMPARE(model().pendingRequests(), SetInfoTime);
     QCOMPARE(edit->text(), typed);
 }
 
 void TstGeoPage::datePickedInCalendar()
 {
-    SetInfoClock(Info, QDateTime(QDate(2024, 3, 20), QTime(12, 0)));
+    SetInfoClock(image().Info, QDateTime(QDate(2024, 3, 20), QTime(12, 0)));
     showInfo();
     QDateEdit *dtp = geo()->dtp;
     activate(dtp);
@@ -370,8 +372,8 @@ void TstGeoPage::datePickedInCalendar()
     QTest::keyClick(table, Qt::Key_Down);     // a week later
     QTest::keyClick(table, Qt::Key_Return);
     QTRY_COMPARE(dtp->date(), QDate(2024, 3, 27));
-    QCOMPARE(int(Info.Day), 27);
-    QVERIFY(isRequestPending(SetInfoTime));
+    QCOMPARE(int(image().Info.Day), 27);
+    QVERIFY(model().isRequestPending(SetInfoTime));
 }
 
 void TstGeoPage::refreshSkipsFocusedControls()
@@ -381,9 +383,9 @@ void TstGeoPage::refreshSkipsFocusedControls()
                            geo()->dtp->date().toString(Qt::ISODate), geo()->edtLat->text(), geo()->edtLon->text()};
     };
     auto refresh = [this](const QDateTime &clock, int lat, int lon) {
-        SetInfoClock(Info, clock);
-        Config.Lat = int16_t(lat);
-        Config.Lon = int16_t(lon);
+        SetInfoClock(image().Info, clock);
+        image().Config.Lat = int16_t(lat);
+        image().Config.Lon = int16_t(lon);
         showInfo();
         showConfig();
     };
@@ -405,43 +407,43 @@ void TstGeoPage::refreshSkipsFocusedControls()
         if (focused >= 0)
             expected[focused] = firstShown[focused];
         QCOMPARE(shown(), expected);
-        QCOMPARE(pendingRequests(), 0u);
+        QCOMPARE(model().pendingRequests(), 0u);
     }
     // A clock without a valid date leaves the picker as it is.
     geo()->btnNow->setFocus();
-    Info.Month = 13;
+    image().Info.Month = 13;
     showInfo();
     QCOMPARE(geo()->dtp->date(), QDate(2024, 5, 9));
 }
 
 void TstGeoPage::nowButtonAndMenu()
 {
-    Config.TimeLapse = 10;
-    SetInfoClock(Info, QDateTime(QDate(2021, 1, 2), QTime(3, 4)));
+    image().Config.TimeLapse = 10;
+    SetInfoClock(image().Info, QDateTime(QDate(2021, 1, 2), QTime(3, 4)));
     selectPage("tsGeo");
-    setRequestFlags(0);
+    model().replaceRequests(0);
     const QDateTime before = QDateTime::currentDateTime();
     QTest::mouseClick(geo()->btnNow, Qt::LeftButton);
-    const QDateTime clock(controllerDate(Info), controllerTime(Info));
+    const QDateTime clock(controllerDate(image().Info), controllerTime(image().Info));
     QVERIFY(clock.secsTo(before) <= 1 && before.secsTo(clock) <= 2);
-    QCOMPARE(int(Config.TimeLapse), 1);
-    QCOMPARE(pendingRequests(), SetInfoTime | SetConfig);
-    QCOMPARE(geo()->edtTime->text(), ClockText(Info.Hour, Info.Minute));
-    QCOMPARE(geo()->trbTime->value(), Info.Hour * 60 + Info.Minute);
-    QCOMPARE(geo()->dtp->date(), controllerDate(Info));
+    QCOMPARE(int(image().Config.TimeLapse), 1);
+    QCOMPARE(model().pendingRequests(), SetInfoTime | SetConfig);
+    QCOMPARE(geo()->edtTime->text(), ClockText(image().Info.Hour, image().Info.Minute));
+    QCOMPARE(geo()->trbTime->value(), image().Info.Hour * 60 + image().Info.Minute);
+    QCOMPARE(geo()->dtp->date(), controllerDate(image().Info));
     QVERIFY(geo()->lblGeo->text().startsWith(QStringLiteral("Sun: ")));
 
     // "Set current time and date" from the menu: the Geo page, then "Now".
     selectPage("tsMessages");
-    SetInfoClock(Info, QDateTime(QDate(2021, 1, 2), QTime(3, 4)));
-    setRequestFlags(0);
+    SetInfoClock(image().Info, QDateTime(QDate(2021, 1, 2), QTime(3, 4)));
+    model().replaceRequests(0);
     host->action("mnuSetTimeDate")->setEnabled(true);
     const QDate dayBefore = QDate::currentDate();
     host->action("mnuSetTimeDate")->trigger();
     const QDate dayAfter = QDate::currentDate();
     QCOMPARE(current(), sheet("tsGeo"));
-    QVERIFY(controllerDate(Info) == dayBefore || controllerDate(Info) == dayAfter);
-    QVERIFY(isRequestPending(SetInfoTime));
+    QVERIFY(controllerDate(image().Info) == dayBefore || controllerDate(image().Info) == dayAfter);
+    QVERIFY(model().isRequestPending(SetInfoTime));
 }
 
 void TstGeoPage::viewFollowsPageAndInfo()
@@ -450,9 +452,9 @@ void TstGeoPage::viewFollowsPageAndInfo()
     // The map is drawn when the page is first shown, never on the way to the first window.
     QVERIFY(geo()->imgGeo->image().isNull());
     w->SelectPage(w->page("tsMessages"));
-    Config.Lat = int16_t(0);
-    Config.Lon = int16_t(0);
-    SetInfoClock(Info, QDateTime(QDate(2024, 3, 20), QTime(12, 0)));
+    image().Config.Lat = int16_t(0);
+    image().Config.Lon = int16_t(0);
+    SetInfoClock(image().Info, QDateTime(QDate(2024, 3, 20), QTime(12, 0)));
     // Not the active page: ShowInfo leaves the view alone.
     const QString oldText = geo()->lblGeo->text();
     w->ShowInfo();
@@ -462,14 +464,14 @@ void TstGeoPage::viewFollowsPageAndInfo()
     referenceMap();
     QCOMPARE(geo()->imgGeo->image().pixel(500, 250), geomap::MarkerColour);
     const QString noon = geo()->lblGeo->text();
-    QCOMPARE(noon, ComputeGeoView(Config, Info).text);
+    QCOMPARE(noon, ComputeGeoView(image().Config, image().Info).text);
     QVERIFY(noon.contains(u'\n'));
     QVERIFY(!geo()->imgMoon->image().isNull());
     // New information while active: the view follows the controller's clock.
-    Info.Hour = 18;
+    image().Info.Hour = 18;
     w->ShowInfo();
     QVERIFY(geo()->lblGeo->text() != noon);
-    QCOMPARE(geo()->lblGeo->text(), ComputeGeoView(Config, Info).text);
+    QCOMPARE(geo()->lblGeo->text(), ComputeGeoView(image().Config, image().Info).text);
     // A double click on the moon opens the configuration page.
     QTest::mouseDClick(geo()->imgMoon, Qt::LeftButton);
     QCOMPARE(w->pc->currentWidget(), w->page("tsConfig"));
@@ -522,7 +524,7 @@ void TstGeoPage::disconnectedPageSaysSo()
     QVERIFY(geo()->lblGeoOffline->geometry().bottom() < geo()->imgGeo->geometry().top());
     referenceMap();
     clickMap(QPoint(250, 125));
-    QCOMPARE(int(int16_t(Config.Lat)), 450);
+    QCOMPARE(int(int16_t(image().Config.Lat)), 450);
     QCOMPARE(geo()->edtLat->text(), QStringLiteral("45"));
     w->SetConnected(true);
     QVERIFY(geo()->lblGeoOffline->isHidden());
@@ -542,12 +544,11 @@ void TstGeoPage::pictures()
         cleanup();
         QLocale::setDefault(german ? QLocale(QLocale::German, QLocale::Germany)
                                    : QLocale(QLocale::English, QLocale::UnitedStates));
-        resetDeviceImage();
         w = makeWindow({german ? "-german" : "-english"});
-        SetInfoClock(Info, QDateTime(QDate(2024, 3, 20), QTime(16, 0)));
+        SetInfoClock(image().Info, QDateTime(QDate(2024, 3, 20), QTime(16, 0)));
         if (german) {   // far east, near the map's edge
-            Config.Lat = int16_t(-339);
-            Config.Lon = int16_t(1512);
+            image().Config.Lat = int16_t(-339);
+            image().Config.Lon = int16_t(1512);
         }
         w->show();
         w->ShowInfo();
@@ -562,7 +563,7 @@ void TstGeoPage::pictures()
         w->SelectPage(w->page("tsGeo"));
         savePicture(w.get(), QSize(767, 531), "geo_small" + suffix + scale);
         const QImage &shown = geo()->imgGeo->image();
-        const QPoint marker = MapPixelForPlace(int16_t(Config.Lat) * 0.1, int16_t(Config.Lon) * 0.1, shown.size());
+        const QPoint marker = MapPixelForPlace(int16_t(image().Config.Lat) * 0.1, int16_t(image().Config.Lon) * 0.1, shown.size());
         QVERIFY(shown.rect().contains(marker));
         QCOMPARE(shown.pixel(marker), geomap::MarkerColour);
         QVERIFY(geo()->lblGeo->isVisible());

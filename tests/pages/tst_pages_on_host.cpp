@@ -9,7 +9,7 @@
 #include "presentation/localization.h"
 #include "widgets/widgets.h"
 #include "fake_page_host.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "pages/channels_page.h"
 #include "pages/modes.h"
 #include "pages/chart_page.h"
@@ -34,7 +34,6 @@ void TstPagesOnHost::init()
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     LoadLanguageTable(LanguageEnglish);
-    resetDeviceImage();
 }
 
 void TstPagesOnHost::channelEnabling_data()
@@ -57,7 +56,7 @@ void TstPagesOnHost::channelEnabling()
     QFETCH(bool, levels);
     QFETCH(bool, names);
     FakePageHost host({QStringLiteral("tsChannels"), QStringLiteral("tsChannelsGL")});
-    ChannelsPage page(host);
+    ChannelsPage page(host, host.model);
     EnableState state;
     state.connected = connected;
     state.mode = mode;
@@ -81,7 +80,7 @@ void TstPagesOnHost::channelEnabling()
 void TstPagesOnHost::levelsFollowWithoutEcho()
 {
     FakePageHost host({QStringLiteral("tsChannels"), QStringLiteral("tsChannelsGL")});
-    ChannelsPage page(host);
+    ChannelsPage page(host, host.model);
     EnableState manual;
     manual.connected = true;
     page.applyEnabling(manual);
@@ -90,10 +89,10 @@ void TstPagesOnHost::levelsFollowWithoutEcho()
     auto *focused = host.window()->findChild<QSlider *>(QStringLiteral("trb1"));
     focused->setFocus();
     for (int i = 0; i < 12; ++i)
-        Info.Level[i] = uint16_t(300 * i + 7);
-    setRequestFlags(0);
+        host.loaded().Info.Level[i] = uint16_t(300 * i + 7);
+    host.model.replaceRequests(0);
     page.refresh(RefreshInfo);
-    QCOMPARE(pendingRequests(), 0u);
+    QCOMPARE(host.model.pendingRequests(), 0u);
     QCOMPARE(host.window()->findChild<QSlider *>(QStringLiteral("trb0"))->value(), 7);
     QCOMPARE(host.window()->findChild<QSlider *>(QStringLiteral("trb11"))->value(), 3307);
     QCOMPARE(host.window()->findChild<LabeledEdit *>(QStringLiteral("edt11"))->text(), QStringLiteral("80.74"));
@@ -104,13 +103,13 @@ void TstPagesOnHost::levelsFollowWithoutEcho()
 void TstPagesOnHost::colourChoiceRefreshesEveryPart()
 {
     FakePageHost host({QStringLiteral("tsChannels"), QStringLiteral("tsChannelsGL")});
-    ChannelsPage page(host);
+    ChannelsPage page(host, host.model);
     page.fillColourLists();
     auto *combo = host.window()->findChild<QComboBox *>(QStringLiteral("cmbName4"));
     combo->setCurrentIndex(2);
     page.cmbNameAChange(4);
-    QCOMPARE(int(Config.ColorName[4]), 2);
-    QCOMPARE(pendingRequests(), uint32_t(SetConfig));
+    QCOMPARE(int(host.image().Config.ColorName[4]), 2);
+    QCOMPARE(host.model.pendingRequests(), uint32_t(SetConfig));
     // Every place that names the channel is another part's: the window refreshes them.
     QCOMPARE(host.changes, QList<unsigned>{RefreshChannelNames});
 }
@@ -118,18 +117,18 @@ void TstPagesOnHost::colourChoiceRefreshesEveryPart()
 void TstPagesOnHost::allChannelsBringChannelsForward()
 {
     FakePageHost host({QStringLiteral("tsChannels"), QStringLiteral("tsChannelsGL"), QStringLiteral("tsGeo")});
-    ChannelsPage page(host);
+    ChannelsPage page(host, host.model);
     host.selectPage(host.page(QStringLiteral("tsGeo")));
     host.action(QStringLiteral("mnuAllOn"))->trigger();
     QCOMPARE(host.currentPage()->objectName(), QStringLiteral("tsChannels"));
     for (int i = 0; i < 12; ++i)
-        QCOMPARE(int(Info.Level[i]), LevelFull);
+        QCOMPARE(int(host.image().Info.Level[i]), LevelFull);
     // The second channel page stays in front.
     host.selectPage(host.page(QStringLiteral("tsChannelsGL")));
     host.action(QStringLiteral("mnuAllOff"))->trigger();
     QCOMPARE(host.currentPage()->objectName(), QStringLiteral("tsChannelsGL"));
-    QCOMPARE(int(Info.Level[11]), 0);
-    QVERIFY(isRequestPending(SetInfoLevels));
+    QCOMPARE(int(host.image().Info.Level[11]), 0);
+    QVERIFY(host.model.isRequestPending(SetInfoLevels));
 }
 
 void TstPagesOnHost::modeItemsSelectTheModesPage_data()
@@ -153,13 +152,13 @@ void TstPagesOnHost::modeItemsSelectTheModesPage()
     QFETCH(uint32_t, requests);
     FakePageHost host({QStringLiteral("tsMessages"), QStringLiteral("tsChannels"), QStringLiteral("tsChannelsGL"),
                        QStringLiteral("tsSchedule"), QStringLiteral("tsGeo")});
-    ModeCommands modes(host);
-    Config.Mode = 0;
-    raiseRequest(SetInfoLevels);
+    ModeCommands modes(host, host.model);
+    host.loaded().Config.Mode = 0;
+    host.model.request(SetInfoLevels);
     host.action(item)->trigger();
-    QCOMPARE(int(Config.Mode), mode);
+    QCOMPARE(int(host.image().Config.Mode), mode);
     QCOMPARE(host.currentPage()->objectName(), page);
-    QCOMPARE(pendingRequests(), requests);
+    QCOMPARE(host.model.pendingRequests(), requests);
     // A real change of mode refreshes the schedule grid (its first column depends on it).
     QCOMPARE(host.changes, mode == 0 ? QList<unsigned>{} : QList<unsigned>{RefreshSchedule});
 }
@@ -167,18 +166,19 @@ void TstPagesOnHost::modeItemsSelectTheModesPage()
 void TstPagesOnHost::modeShownInPanelTwo()
 {
     FakePageHost host({});
-    ModeCommands modes(host);
-    Config.Mode = 1;
-    Info.StateFlags = StateCloud;
+    ModeCommands modes(host, host.model);
+    DeviceImage &image = host.loaded();
+    image.Config.Mode = 1;
+    image.Info.StateFlags = StateCloud;
     modes.refresh(RefreshConfig);
     QCOMPARE(host.status[2], QStringLiteral("AutoO"));
     // A mode the program does not know keeps the last name.
-    Config.Mode = 9;
-    Info.StateFlags = 0;
+    image.Config.Mode = 9;
+    image.Info.StateFlags = 0;
     modes.refresh(RefreshConfig);
     QCOMPARE(host.status[2], QStringLiteral("Auto"));
     // Info alone does not touch the panel.
-    Info.StateFlags = StateCloud;
+    image.Info.StateFlags = StateCloud;
     modes.refresh(RefreshInfo);
     QCOMPARE(host.status[2], QStringLiteral("Auto"));
 }
@@ -186,10 +186,10 @@ void TstPagesOnHost::modeShownInPanelTwo()
 void TstPagesOnHost::chartOpenedAsksForAFreshChart()
 {
     FakePageHost host({QStringLiteral("tsTemp")});
-    ChartPage chart(host);
-    setRequestFlags(0);
+    ChartPage chart(host, host.model);
+    host.model.replaceRequests(0);
     chart.pageShown(host.page(QStringLiteral("tsTemp")), 0);
-    QCOMPARE(pendingRequests(), uint32_t(GetChart));
+    QCOMPARE(host.model.pendingRequests(), uint32_t(GetChart));
     EnableState off;
     chart.applyEnabling(off);
     QVERIFY(!chart.imgTemp->isEnabled());

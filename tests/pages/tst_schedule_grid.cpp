@@ -11,7 +11,7 @@
 #include <QTest>
 
 #include "app/ini_commands.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "pages/modes.h"
 #include "schedule/light_curves.h"
 #include "pages/schedule_grid.h"
@@ -22,17 +22,15 @@
 namespace {
 
 // A plausible day: night, sunrise, noon, sunset, night. Channel c has level(k) − 6c.
-void SetTenLineSchedule()
+void SetTenLineSchedule(DeviceImage &image)
 {
     const int rows[10][4] = {{0, 0, -18, 0},   {6, 30, -6, 20}, {7, 30, 0, 40},  {9, 0, 15, 70},  {12, 0, 45, 100},
                              {14, 0, 55, 100}, {17, 0, 30, 90}, {19, 30, 5, 55}, {21, 0, -8, 25}, {24, 0, -20, 0}};
     const uint8_t switches[10] = {0x00, 0x20, 0x60, 0xE0, 0xE0, 0xE0, 0xE0, 0x60, 0x20, 0x00};
-    Schedule.assign(10, ScheduleLine{});
-    ScheduleDirty.assign(10, 0);
-    CurvePoints.assign(10, QPoint());
-    Info.LineCount = 10;
+    image.resizeSchedule(10);
+    image.Info.LineCount = 10;
     for (int k = 0; k < 10; ++k) {
-        ScheduleLine &s = Schedule[std::size_t(k)];
+        ScheduleLine &s = image.Schedule[std::size_t(k)];
         s.Hour = uint8_t(rows[k][0]);
         s.Minute = uint8_t(rows[k][1]);
         s.Alt = curves::StoredAltitude(rows[k][2]);
@@ -41,7 +39,7 @@ void SetTenLineSchedule()
         s.Switch = uint8_t(switches[k] | 0x03); // the controller's own bits ride along
     }
     const uint8_t colours[12] = {8, 7, 4, 11, 5, 2, 3, 12, 14, 15, 9, 6};
-    std::copy(std::begin(colours), std::end(colours), Config.ColorName);
+    std::copy(std::begin(colours), std::end(colours), image.Config.ColorName);
 }
 
 } // namespace
@@ -79,13 +77,13 @@ private:
     {
         LoadLanguageTable(LanguageEnglish);
         host = std::make_unique<FakePageHost>(QStringList{"tsChannels", "tsSchedule"});
-        sched = new ScheduleGrid(*host);   // belongs to the host's window
+        sched = new ScheduleGrid(*host, host->model);   // belongs to the host's window
         host->window()->show();
         host->window()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(host->window()));
         if (withLines)
-            SetTenLineSchedule();
-        Config.Mode = uint8_t(mode);
+            SetTenLineSchedule(image());
+        image().Config.Mode = uint8_t(mode);
         host->connected = true;
         EnableState state;
         state.connected = true;
@@ -94,7 +92,7 @@ private:
         showConfig();
         host->selectPage(host->page("tsSchedule"));
         fill();
-        setRequestFlags(0);
+        model().replaceRequests(0);
     }
     void startWindow(const QString &language, int mode, bool withLines = true)
     {
@@ -103,13 +101,13 @@ private:
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
         if (withLines)
-            SetTenLineSchedule();
-        Config.Mode = uint8_t(mode);
+            SetTenLineSchedule(image());
+        image().Config.Mode = uint8_t(mode);
         w->SetConnected(true);
         w->ShowConfig();
         w->SelectPage(w->page("tsSchedule"));
         w->FillScheduleGrid();
-        setRequestFlags(0);
+        model().replaceRequests(0);
     }
     // A read of the schedule, of Config and of Info as the window passes it on.
     void fill() { w ? w->FillScheduleGrid() : sched->FillScheduleGrid(); }
@@ -141,13 +139,16 @@ private:
         return QPoint(grid()->horizontalHeader()->sectionViewportPosition(column) + 10, 5);
     }
     ScheduleGrid *page() { return w ? w->schedule : sched; }
+    DeviceModel &model() { return w ? w->model() : host->model; }
+    // The image as loaded: what a case writes here is a starting state, not an edit.
+    DeviceImage &image() { return model().imageForLoading(); }
     ScheduleGridWidget *grid() { return page()->sgSchedule; }
     QString cell(int column, int gridRow) { return page()->cellText(column, gridRow); }
     std::vector<int> dirtyLines()
     {
         std::vector<int> lines;
-        for (std::size_t k = 0; k < ScheduleDirty.size(); ++k)
-            if (ScheduleDirty[k])
+        for (std::size_t k = 0; k < image().ScheduleDirty.size(); ++k)
+            if (image().ScheduleDirty[k])
                 lines.push_back(int(k));
         return lines;
     }
@@ -160,7 +161,6 @@ private:
 void TstScheduleGrid::init()
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    resetDeviceImage();
 }
 
 void TstScheduleGrid::emptySchedule()
@@ -176,13 +176,13 @@ void TstScheduleGrid::emptySchedule()
     click(Qt::RightButton, 0, 0);
     page()->StoreScheduleLine(0);
     QVERIFY(cell(14, 1).isEmpty());
-    QCOMPARE(pendingRequests(), 0u);
+    QCOMPARE(model().pendingRequests(), 0u);
 }
 
 void TstScheduleGrid::fillShowsEveryField()
 {
     start(ModeAuto);
-    Schedule[3].Alt = int16_t(12000); // no sine at all
+    image().Schedule[3].Alt = int16_t(12000); // no sine at all
     fill();
     QCOMPARE(page()->gridRowCount(), 11);
     QCOMPARE(grid()->columnCount(), 17);
@@ -194,7 +194,7 @@ void TstScheduleGrid::fillShowsEveryField()
     QCOMPARE(cell(14, 1), QString("OFF"));
     QCOMPARE(cell(15, 3), QString("ON"));
     QCOMPARE(cell(16, 3), QString("OFF"));
-    Config.Mode = ModeGeo;
+    image().Config.Mode = ModeGeo;
     fill();
     QCOMPARE(cell(1, 0), QString("Alt"));
     QCOMPARE(cell(1, 5), QString("45"));
@@ -232,11 +232,11 @@ void TstScheduleGrid::typedValue()
     if (typed.contains(u','))
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     start(mode);
-    const ScheduleLine before = Schedule[4];
+    const ScheduleLine before = image().Schedule[4];
     QLineEdit *editor = openEditor(column, 4);
     QVERIFY(editor);
     QTest::keyClicks(editor, typed);
-    const ScheduleLine &s = Schedule[4];
+    const ScheduleLine &s = image().Schedule[4];
     if (column == 4)
         QTEST(int(s.Color16[2]), "stored");
     else if (mode == ModeGeo)
@@ -251,7 +251,7 @@ void TstScheduleGrid::typedValue()
     if (column != 1 || mode == ModeGeo)
         QCOMPARE(s.Hour * 60 + s.Minute, before.Hour * 60 + before.Minute);
     QCOMPARE(dirtyLines(), std::vector<int>{4});
-    QVERIFY(isRequestPending(SetSchedule));
+    QVERIFY(model().isRequestPending(SetSchedule));
     closeEditor();
     QTEST(cell(column, 5), "shown");
     fill();
@@ -261,22 +261,22 @@ void TstScheduleGrid::typedValue()
 void TstScheduleGrid::switchCells()
 {
     start(ModeAuto);
-    const uint8_t switches = Schedule[2].Switch;
+    const uint8_t switches = image().Schedule[2].Switch;
     QCOMPARE(cell(15, 3), QString("ON"));
     for (const char *text : {"OFF", "ON"}) {
-        ScheduleDirty.assign(10, 0);
-        setRequestFlags(0);
+        image().ScheduleDirty.assign(10, 0);
+        model().replaceRequests(0);
         click(Qt::LeftButton, 15, 2);
         QCOMPARE(cell(15, 3), QString(text));
-        QCOMPARE(bool(Schedule[2].Switch & SwitchClouds), QString(text) == "ON");
-        QCOMPARE(Schedule[2].Switch & ~SwitchClouds, switches & ~SwitchClouds); // bits 0..4 untouched
+        QCOMPARE(bool(image().Schedule[2].Switch & SwitchClouds), QString(text) == "ON");
+        QCOMPARE(image().Schedule[2].Switch & ~SwitchClouds, switches & ~SwitchClouds); // bits 0..4 untouched
         QCOMPARE(dirtyLines(), std::vector<int>{2});
-        QVERIFY(isRequestPending(SetSchedule));
+        QVERIFY(model().isRequestPending(SetSchedule));
     }
     // Another language's OFF is stored as ON and toggles to ON.
     page()->setCellText(14, 1, "AUS");
     page()->StoreScheduleLine(0);
-    QVERIFY(Schedule[0].Switch & SwitchBacklight);
+    QVERIFY(image().Schedule[0].Switch & SwitchBacklight);
     click(Qt::LeftButton, 14, 0);
     QCOMPARE(cell(14, 1), QString("ON"));
     // The header row toggles nothing.
@@ -299,20 +299,21 @@ void TstScheduleGrid::onlyTimeAndLevelsTakeTheCursor()
 
 void TstScheduleGrid::activeLine()
 {
-    Info.ActiveLine = 2;
     start(ModeAuto);
+    image().Info.ActiveLine = 2;
+    fill();
     QCOMPARE(page()->tag(), 2);
     click(Qt::RightButton, 0, 6);
-    QCOMPARE(int(Info.ActiveLine), 6);
+    QCOMPARE(int(image().Info.ActiveLine), 6);
     QCOMPARE(page()->tag(), 6);
-    QCOMPARE(pendingRequests(), SetInfoActiveLine);
+    QCOMPARE(model().pendingRequests(), SetInfoActiveLine);
     // Elsewhere in a data row a right click only remembers the column.
-    setRequestFlags(0);
+    model().replaceRequests(0);
     click(Qt::RightButton, 5, 3);
     QCOMPARE(page()->PopupChannel, 3);
-    QCOMPARE(pendingRequests(), 0u);
+    QCOMPARE(model().pendingRequests(), 0u);
     // The controller moves on: the highlight follows on ShowInfo.
-    Info.ActiveLine = 7;
+    image().Info.ActiveLine = 7;
     showInfo();
     QCOMPARE(page()->tag(), 7);
 }
@@ -320,7 +321,7 @@ void TstScheduleGrid::activeLine()
 void TstScheduleGrid::dragLineFiveOntoLineTwo()
 {
     start(ModeAuto);
-    const std::vector<ScheduleLine> before = Schedule;
+    const std::vector<ScheduleLine> before = image().Schedule;
     auto at = [this](int line) { return grid()->visualRect(grid()->model()->index(line, 0)).center(); };
     QTest::mousePress(grid()->viewport(), Qt::LeftButton, {}, at(5));
     QTest::mouseMove(grid()->viewport(), at(3));
@@ -331,14 +332,15 @@ void TstScheduleGrid::dragLineFiveOntoLineTwo()
     // Lines 2..5 now hold the old lines 5, 2, 3, 4, whole: the altitude, not shown in
     // this mode, and the controller's switch bits travel with their line.
     const int order[10] = {0, 1, 5, 2, 3, 4, 6, 7, 8, 9};
+    const std::vector<ScheduleLine> &after = image().Schedule;
     for (int k = 0; k < 10; ++k)
-        QVERIFY2(std::memcmp(&Schedule[std::size_t(k)], &before[std::size_t(order[k])], sizeof(ScheduleLine)) == 0,
+        QVERIFY2(std::memcmp(&after[std::size_t(k)], &before[std::size_t(order[k])], sizeof(ScheduleLine)) == 0,
                  qPrintable(QString("line %1").arg(k)));
     for (int gridRow = 3; gridRow <= 6; ++gridRow)
         QCOMPARE(cell(0, gridRow), QString::number(gridRow - 1));
     QCOMPARE(cell(1, 3), QString("14:00"));
     QCOMPARE(dirtyLines(), (std::vector<int>{2, 3, 4, 5}));
-    QVERIFY(isRequestPending(SetSchedule));
+    QVERIFY(model().isRequestPending(SetSchedule));
 }
 
 void TstScheduleGrid::columnMenu()
@@ -378,8 +380,8 @@ void TstScheduleGrid::pasteAndSwap()
     QFETCH(int, source);
     QFETCH(int, target);
     start(ModeAuto);
-    const std::vector<ScheduleLine> before = Schedule;
-    const ConfigRecord config = Config;
+    const std::vector<ScheduleLine> before = image().Schedule;
+    const ConfigRecord config = image().Config;
     page()->PopupChannel = source;
     page()->mnuCopyColClick();
     page()->PopupChannel = target;
@@ -388,13 +390,13 @@ void TstScheduleGrid::pasteAndSwap()
     else
         page()->mnuPasteColClick();
     for (std::size_t k = 0; k < 10; ++k) {
-        QCOMPARE(Schedule[k].Color16[target], before[k].Color16[source]);
-        QCOMPARE(Schedule[k].Color16[source], swap ? before[k].Color16[target] : before[k].Color16[source]);
+        QCOMPARE(image().Schedule[k].Color16[target], before[k].Color16[source]);
+        QCOMPARE(image().Schedule[k].Color16[source], swap ? before[k].Color16[target] : before[k].Color16[source]);
     }
-    QCOMPARE(Config.ColorName[target], config.ColorName[source]);
-    QCOMPARE(Config.ColorName[source], swap ? config.ColorName[target] : config.ColorName[source]);
+    QCOMPARE(image().Config.ColorName[target], config.ColorName[source]);
+    QCOMPARE(image().Config.ColorName[source], swap ? config.ColorName[target] : config.ColorName[source]);
     QCOMPARE(dirtyLines().size(), std::size_t(10));
-    QCOMPARE(pendingRequests(), ColumnPaste);
+    QCOMPARE(model().pendingRequests(), ColumnPaste);
     QCOMPARE(host->edit.copiedChannel, source); // stays for the next paste
     // The channel names are shown on other pages too: the window refreshes every part.
     QCOMPARE(host->changes, QList<unsigned>{RefreshChannelNames | RefreshSchedule});
@@ -408,14 +410,14 @@ void TstScheduleGrid::refillSkippedWhileDownloading()
     // The window passes the refreshes a page missed on when it comes into view.
     startWindow("-english", ModeAuto);
     w->SelectPage(w->page("tsChannels"));
-    Schedule[1].Minute = 45;
-    setRequestFlags(GetSchedule);
+    image().Schedule[1].Minute = 45;
+    model().replaceRequests(GetSchedule);
     w->SelectPage(w->page("tsSchedule"));
     w->modes->SetMode(ModeGeo);
     QCOMPARE(cell(1, 0), QString("Time"));
     QCOMPARE(cell(1, 2), QString("06:30"));
 
-    setRequestFlags(0);
+    model().replaceRequests(0);
     w->SelectPage(w->page("tsChannels"));
     w->SelectPage(w->page("tsSchedule"));
     QCOMPARE(cell(1, 0), QString("Alt"));
@@ -453,22 +455,22 @@ void TstScheduleGrid::modeChangeFromElsewhereRefills()
         w->action("mnuConfigImport")->trigger();
     } else {
         // The controller's mode changed (its remote, another program): read with Config.
-        Config.Mode = uint8_t(to);
+        image().Config.Mode = uint8_t(to);
         showConfig();
     }
-    QCOMPARE(int(Config.Mode), to);
+    QCOMPARE(int(image().Config.Mode), to);
     QCOMPARE(cell(1, 0), QString(to == ModeGeo ? "Alt" : "Time"));
     QCOMPARE(cell(1, 2), QString(to == ModeGeo ? "-6" : "06:30"));
 
     // Typing a level stores the line as it is: neither its time nor its altitude moves.
-    const ScheduleLine before = Schedule[1];
+    const ScheduleLine before = image().Schedule[1];
     QLineEdit *editor = openEditor(2, 1);
     QVERIFY(editor);
     QTest::keyClicks(editor, QStringLiteral("55"));
-    QCOMPARE(int(Schedule[1].Color16[0]), 55);
-    QCOMPARE(int(Schedule[1].Hour), int(before.Hour));
-    QCOMPARE(int(Schedule[1].Minute), int(before.Minute));
-    QCOMPARE(Schedule[1].Alt, before.Alt);
+    QCOMPARE(int(image().Schedule[1].Color16[0]), 55);
+    QCOMPARE(int(image().Schedule[1].Hour), int(before.Hour));
+    QCOMPARE(int(image().Schedule[1].Minute), int(before.Minute));
+    QCOMPARE(image().Schedule[1].Alt, before.Alt);
 }
 
 void TstScheduleGrid::staleGridIsReadAsShown()
@@ -476,22 +478,22 @@ void TstScheduleGrid::staleGridIsReadAsShown()
     // The mode changes while a schedule download is pending: the grid keeps its times
     // until the download refills it, and they are read back as times.
     start(ModeAuto);
-    Schedule[2].Hour = 7;
-    Schedule[2].Minute = 15;
+    image().Schedule[2].Hour = 7;
+    image().Schedule[2].Minute = 15;
     fill();
-    setRequestFlags(GetSchedule);
-    Config.Mode = ModeGeo;
+    model().replaceRequests(GetSchedule);
+    image().Config.Mode = ModeGeo;
     showConfig();
     QCOMPARE(cell(1, 0), QString("Time"));
     QCOMPARE(cell(1, 3), QString("07:15"));
-    const ScheduleLine before = Schedule[2];
+    const ScheduleLine before = image().Schedule[2];
     QLineEdit *editor = openEditor(3, 2);
     QVERIFY(editor);
     QTest::keyClicks(editor, QStringLiteral("40"));
-    QCOMPARE(int(Schedule[2].Color16[1]), 40);
-    QCOMPARE(int(Schedule[2].Hour), 7);
-    QCOMPARE(int(Schedule[2].Minute), 15);
-    QCOMPARE(Schedule[2].Alt, before.Alt);
+    QCOMPARE(int(image().Schedule[2].Color16[1]), 40);
+    QCOMPARE(int(image().Schedule[2].Hour), 7);
+    QCOMPARE(int(image().Schedule[2].Minute), 15);
+    QCOMPARE(image().Schedule[2].Alt, before.Alt);
 }
 
 void TstScheduleGrid::pictures_data()
@@ -507,8 +509,9 @@ void TstScheduleGrid::pictures()
 {
     QFETCH(QString, language);
     QFETCH(QSize, size);
-    Info.ActiveLine = 4;
     startWindow(language, ModeAuto);
+    image().Info.ActiveLine = 4;
+    w->FillScheduleGrid();
     grid()->setFocus();
     grid()->setCurrentCell(3, 4);
     savePicture(w.get(), size, "schedule-grid-" + QString(QTest::currentDataTag()));

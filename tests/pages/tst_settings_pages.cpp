@@ -10,7 +10,7 @@
 #include <ctime>
 
 #include "widgets/widgets.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "pages/config_page.h"
 #include "pages/expert_page.h"
 #include "pages/settings_pages.h"
@@ -23,14 +23,20 @@
 namespace {
 
 // A field of the image by record and key, as the INI files name it.
-int fieldValue(const QString &record, const QString &key)
+int fieldValue(const DeviceImage &image, const QString &record, const QString &key)
 {
     const std::string k = key.toStdString();
     if (record == u"Config")
-        return readField(recordBytes(Config).data(), *findField(ConfigFields, k));
+        return readField(recordBytes(image.Config).data(), *findField(ConfigFields, k));
     if (record == u"Expert")
-        return readField(recordBytes(Expert).data(), *findField(ExpertFields, k));
-    return readField(recordBytes(ExpertWeather).data(), *findField(ExpertWeatherFields, k));
+        return readField(recordBytes(image.Expert).data(), *findField(ExpertFields, k));
+    return readField(recordBytes(image.ExpertWeather).data(), *findField(ExpertWeatherFields, k));
+}
+
+// A record's bytes, to see that nothing in it changed.
+template <class R> QByteArray bytesOf(const R &record)
+{
+    return QByteArray(reinterpret_cast<const char *>(&record), sizeof record);
 }
 
 void setTz(const QByteArray &id)
@@ -101,6 +107,10 @@ private:
             host->selectPage(sheet);
     }
     QWidget *pageOf(QWidget *control);
+    DeviceModel &model() { return w ? w->model() : host->model; }
+    // The image as loaded: what a case writes here is a starting state or a read, not an edit.
+    DeviceImage &image() { return model().imageForLoading(); }
+    int fieldValue(const QString &record, const QString &key) { return ::fieldValue(image(), record, key); }
     void openWindow();
     void connectWindow();
     // A read of these records (Refresh bits), shown as the window shows it.
@@ -123,11 +133,10 @@ void TstSettingsPages::init()
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     LoadLanguageTable(LanguageEnglish);
-    resetDeviceImage();
     host = std::make_unique<FakePageHost>(QStringList{"tsMessages", "tsChannels", "tsSchedule", "tsGeo", "tsConfig",
                                                       "tsWeather", "tsWeatherDelay", "tsMoon", "tsBalance",
                                                       "tsExpert", "tsJMP", "tsRC433"});
-    pages = new SettingsPages(*host);   // belongs to the host's window
+    pages = new SettingsPages(*host, host->model);   // belongs to the host's window
     applyEnabling();
     host->window()->resize(1009, 680);
     host->window()->show();
@@ -175,7 +184,7 @@ static QList<Page *> partsOf(SettingsPages *pages) { return {pages->config, page
 
 void TstSettingsPages::applyEnabling()
 {
-    const EnableState state = CurrentEnableState(host->connected);
+    const EnableState state = CurrentEnableState(host->image(), host->connected);
     for (Page *part : partsOf(pages))
         part->applyEnabling(state);
 }
@@ -187,8 +196,11 @@ void TstSettingsPages::show(unsigned what)
             w->ShowConfig();
         if (what & RefreshExpert)
             w->ShowExpert();
-        if (what & RefreshExpertWeather)
+        if (what & RefreshExpertWeather) {
+            // The window's own step after every read of the record, before the refresh.
+            w->ExpertWeatherArrived();
             w->ShowExpertWeather();
+        }
         if (what & RefreshInfo)
             w->ShowInfo();
         return;
@@ -211,9 +223,9 @@ void TstSettingsPages::refreshAll()
 
 void TstSettingsPages::connectWindow()
 {
-    Info.WaterTemp = 250;
-    Info.SlaveTemp = 300;
-    Config.Mode = ModeManual;
+    image().Info.WaterTemp = 250;
+    image().Info.SlaveTemp = 300;
+    image().Config.Mode = ModeManual;
     if (w) {
         w->SetConnected(true);
     } else {
@@ -221,7 +233,7 @@ void TstSettingsPages::connectWindow()
         applyEnabling();
     }
     refreshAll();
-    setRequestFlags(0);
+    model().replaceRequests(0);
 }
 
 void TstSettingsPages::typeInto(const QString &name, const QString &text)
@@ -232,7 +244,7 @@ void TstSettingsPages::typeInto(const QString &name, const QString &text)
     e->edit()->setFocus();
     QVERIFY(e->editHasFocus());
     e->edit()->clear();
-    setRequestFlags(0);
+    model().replaceRequests(0);
     QTest::keyClicks(e->edit(), text);
 }
 
@@ -286,11 +298,11 @@ void TstSettingsPages::typedValueReachesField()
     QFETCH(QString, key);
     QFETCH(uint32_t, request);
     connectWindow();
-    Expert.FanMode = 2; // both the hysteresis and the fan-off level are in use
+    image().Expert.FanMode = 2; // both the hysteresis and the fan-off level are in use
     show(RefreshExpert);
     typeInto(editName, typed);
     QTEST(fieldValue(record, key), "value");
-    QCOMPARE(pendingRequests(), request);
+    QCOMPARE(model().pendingRequests(), request);
     QCOMPARE(edit(editName)->text(), typed);
 }
 
@@ -306,14 +318,14 @@ void TstSettingsPages::unfocusedEditSendsNothing()
 {
     QFETCH(QString, editName);
     connectWindow();
-    const QByteArray expert(reinterpret_cast<const char *>(&Expert), sizeof Expert);
-    const QByteArray config(reinterpret_cast<const char *>(&Config), sizeof Config);
-    const QByteArray weather(reinterpret_cast<const char *>(&ExpertWeather), sizeof ExpertWeather);
+    const QByteArray expert = bytesOf(image().Expert);
+    const QByteArray config = bytesOf(image().Config);
+    const QByteArray weather = bytesOf(image().ExpertWeather);
     edit(editName)->setText(QStringLiteral("42"));
-    QCOMPARE(pendingRequests(), 0u);
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(&Expert), sizeof Expert), expert);
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(&Config), sizeof Config), config);
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(&ExpertWeather), sizeof ExpertWeather), weather);
+    QCOMPARE(model().pendingRequests(), 0u);
+    QCOMPARE(bytesOf(image().Expert), expert);
+    QCOMPARE(bytesOf(image().Config), config);
+    QCOMPARE(bytesOf(image().ExpertWeather), weather);
 }
 
 // Backlight bright 200, dim 150, night 100; fan fast 200, slow 150, off 100.
@@ -338,9 +350,9 @@ void TstSettingsPages::sliderStopsAtNeighbour()
     QFETCH(int, moveTo);
     QFETCH(QString, record);
     QFETCH(QString, key);
-    Config.LCDBLMax = Config.FanHigh = 200;
-    Config.LCDBLMin = Config.FanLow = 150;
-    Expert.LCDBLNight = Expert.FanOff = 100;
+    image().Config.LCDBLMax = image().Config.FanHigh = 200;
+    image().Config.LCDBLMin = image().Config.FanLow = 150;
+    image().Expert.LCDBLNight = image().Expert.FanOff = 100;
     connectWindow();
     auto *s = find<QSlider>(slider);
     selectPage(sheet("tsConfig"));
@@ -348,20 +360,20 @@ void TstSettingsPages::sliderStopsAtNeighbour()
     s->setValue(moveTo);
     QTEST(s->value(), "value");
     QTEST(fieldValue(record, key), "value");
-    QCOMPARE(pendingRequests(), record == u"Config" ? SetConfig : SetExpert);
+    QCOMPARE(model().pendingRequests(), record == u"Config" ? SetConfig : SetExpert);
     QTEST(edit(QStringLiteral("edt") + slider.mid(3))->text(), "editText");
 }
 
 void TstSettingsPages::typedLevelIsNotOrdered()
 {
-    Config.LCDBLMax = 200;
-    Config.LCDBLMin = 150;
-    Expert.LCDBLNight = 100;
+    image().Config.LCDBLMax = 200;
+    image().Config.LCDBLMin = 150;
+    image().Expert.LCDBLNight = 100;
     connectWindow();
     typeInto(QStringLiteral("edtLCDBLMin"), QStringLiteral("10"));
-    QCOMPARE(int(Config.LCDBLMin), 26);
+    QCOMPARE(int(image().Config.LCDBLMin), 26);
     QCOMPARE(find<QSlider>("trbLCDBLMin")->value(), 26);
-    QCOMPARE(int(Expert.LCDBLNight), 100);
+    QCOMPARE(int(image().Expert.LCDBLNight), 100);
 }
 
 void TstSettingsPages::cloudsRoundTrip()
@@ -369,21 +381,21 @@ void TstSettingsPages::cloudsRoundTrip()
     connectWindow();
     typeInto(QStringLiteral("edtCloudSeconds"), QStringLiteral("900"));
     // Moving one slider recomputes both fields from the two positions.
-    setRequestFlags(0);
+    model().replaceRequests(0);
     auto *count = find<QSlider>("trbCloudCount");
     count->setFocus();
     count->setValue(100);
-    QCOMPARE(int(Config.CloudP), 60);
-    QCOMPARE(int(Config.CloudD), 58);
+    QCOMPARE(int(image().Config.CloudP), 60);
+    QCOMPARE(int(image().Config.CloudD), 58);
     QCOMPARE(edit("edtCloudCount")->text(), QStringLiteral("100"));
-    QCOMPARE(pendingRequests(), SetConfig);
+    QCOMPARE(model().pendingRequests(), SetConfig);
     // The read shows what the slider can show; a stored duration of 0 shows nothing.
     selectPage(sheet("tsConfig"));
-    Config.CloudD = 58;
+    image().Config.CloudD = 58;
     show(RefreshConfig);
     QCOMPARE(edit("edtCloudSeconds")->text(), QStringLiteral("900"));
-    Config.CloudD = 0;
-    Config.CloudP = 6;
+    image().Config.CloudD = 0;
+    image().Config.CloudP = 6;
     show(RefreshConfig);
     QCOMPARE(edit("edtCloudSeconds")->text(), QStringLiteral("900"));
     QCOMPARE(edit("edtCloudCount")->text(), QStringLiteral("9"));
@@ -391,19 +403,19 @@ void TstSettingsPages::cloudsRoundTrip()
 
 void TstSettingsPages::ratioTexts()
 {
-    Config.CloudP = 60;
-    Config.CloudD = 873;
-    Info.StateFlags = StateCloud | StateStorm;
+    image().Config.CloudP = 60;
+    image().Config.CloudD = 873;
+    image().Info.StateFlags = StateCloud | StateStorm;
     connectWindow();
     auto *cloud = find<QLabel>("lblCloudRatio");
     auto *storm = find<QLabel>("lblStormRatio");
     QCOMPARE(cloud->text(), QStringLiteral("Cloud ratio: 6.4%"));   // Manual: no "currently active"
     QCOMPARE(storm->text(), QString());
-    Config.Mode = ModeAuto;
+    image().Config.Mode = ModeAuto;
     show(RefreshConfig);
     QCOMPARE(cloud->text(), QStringLiteral("Cloud currently active \u2022 Cloud ratio: 6.4%"));
     QCOMPARE(storm->text(), QStringLiteral("Thunderstorm currently active"));
-    Info.StateFlags = 0;
+    image().Info.StateFlags = 0;
     show(RefreshInfo);
     QCOMPARE(cloud->text(), QStringLiteral("Cloud ratio: 6.4%"));
     // A change on the page updates the text at once.
@@ -415,21 +427,21 @@ void TstSettingsPages::balanceSumAlwaysRefreshed()
 {
     connectWindow();
     typeInto(QStringLiteral("edtBalanceSum"), QStringLiteral("55"));
-    QCOMPARE(int(ExpertWeather.BalanceSum), 55);
-    setRequestFlags(0);
+    QCOMPARE(int(image().ExpertWeather.BalanceSum), 55);
+    model().replaceRequests(0);
     // The controller reports another sum: it replaces the typed text, and showing it is
     // not sent back although the edit has the focus.
-    ExpertWeather.BalanceSum = 40;
+    image().ExpertWeather.BalanceSum = 40;
     show(RefreshExpertWeather);
     QVERIFY(edit("edtBalanceSum")->editHasFocus());
     QCOMPARE(edit("edtBalanceSum")->text(), QStringLiteral("40"));
     QCOMPARE(find<QSlider>("trbBalanceSum")->value(), 40);
-    QCOMPARE(pendingRequests(), 0u);
-    QCOMPARE(int(ExpertWeather.BalanceSum), 40);
+    QCOMPARE(model().pendingRequests(), 0u);
+    QCOMPARE(int(image().ExpertWeather.BalanceSum), 40);
 
     // Any other focused edit keeps what is being typed.
     typeInto(QStringLiteral("edtBalance0"), QStringLiteral("33"));
-    ExpertWeather.Balance[0] = 90;
+    image().ExpertWeather.Balance[0] = 90;
     show(RefreshExpertWeather);
     QCOMPARE(edit("edtBalance0")->text(), QStringLiteral("33"));
     QCOMPARE(find<QSlider>("trbBalance0")->value(), 90);
@@ -438,17 +450,17 @@ void TstSettingsPages::balanceSumAlwaysRefreshed()
 void TstSettingsPages::realtime()
 {
     openWindow();   // for the Geo page's "Now"
-    Config.TimeLapse = 40;
+    image().Config.TimeLapse = 40;
     connectWindow();
     QCOMPARE(edit("edtTimeLapse")->text(), QStringLiteral("40"));
     selectPage(sheet("tsConfig"));
     click(find<QPushButton>("btnRealtime"));
-    QCOMPARE(int(Config.TimeLapse), 1);
+    QCOMPARE(int(image().Config.TimeLapse), 1);
     QCOMPARE(find<QSlider>("trbTimeLapse")->value(), 1);
     QCOMPARE(edit("edtTimeLapse")->text(), QStringLiteral("1"));
-    QCOMPARE(pendingRequests(), SetConfig);
+    QCOMPARE(model().pendingRequests(), SetConfig);
     // "Now" runs it first.
-    Config.TimeLapse = 40;
+    image().Config.TimeLapse = 40;
     show(RefreshConfig);
     w->btnNowClick();
     QCOMPARE(edit("edtTimeLapse")->text(), QStringLiteral("1"));
@@ -473,12 +485,12 @@ void TstSettingsPages::modeButtons()
     QFETCH(QString, key);
     QFETCH(int, value);
     connectWindow();
-    Expert.FanMode = Expert.ChartMode = 3; // no button is checked: every click is a change
+    image().Expert.FanMode = image().Expert.ChartMode = 3; // no button is checked: every click is a change
     show(RefreshExpert);
     host->enablingChanges = 0;
     click(find<QRadioButton>(button));
     QCOMPARE(fieldValue(QStringLiteral("Expert"), key), value);
-    QCOMPARE(pendingRequests(), SetExpert);
+    QCOMPARE(model().pendingRequests(), SetExpert);
     // The fan-off level is the Configuration page's: the window enables it anew.
     QCOMPARE(host->enablingChanges, key == u"FanMode" ? 1 : 0);
     applyEnabling();
@@ -492,32 +504,32 @@ void TstSettingsPages::refreshChecksButtonsSilently()
 {
     connectWindow();
     click(find<QRadioButton>("rbtFMOWaterMaster")); // the focus stays on a button
-    setRequestFlags(0);
-    Expert.FanMode = 1;
-    Expert.ChartMode = ChartSlaveTemp;
+    model().replaceRequests(0);
+    image().Expert.FanMode = 1;
+    image().Expert.ChartMode = ChartSlaveTemp;
     show(RefreshExpert);
     QVERIFY(find<QRadioButton>("rbtFMOWater")->isChecked());
     QVERIFY(find<QRadioButton>("rbtCHMTempSlave")->isChecked());
     QVERIFY(!edit("edtFanOff")->isEnabled());
-    QCOMPARE(pendingRequests(), 0u);
-    Expert.FanMode = 7; // names no button
+    QCOMPARE(model().pendingRequests(), 0u);
+    image().Expert.FanMode = 7; // names no button
     show(RefreshExpert);
     for (const char *name : {"rbtFMOLED", "rbtFMOWater", "rbtFMOWaterMaster"})
         QVERIFY(!find<QRadioButton>(QString::fromLatin1(name))->isChecked());
-    QCOMPARE(int(Expert.FanMode), 7);
+    QCOMPARE(int(image().Expert.FanMode), 7);
 }
 
 void TstSettingsPages::sensorDependentControls()
 {
     openWindow();
-    Expert.FanMode = 1;
+    image().Expert.FanMode = 1;
     connectWindow();
     const char *sensorControls[] = {"edtTempOffset", "rbtFMOWater", "rbtFMOWaterMaster", "edtCloudTempWater",
                                     "rbtCHMTempWater", "edtTempWaterLow", "edtTempWaterHigh"};
     for (const char *name : sensorControls)
         QVERIFY2(find(QString::fromLatin1(name))->isEnabled(), name);
     QVERIFY(find("rbtCHMTempSlave")->isEnabled());
-    Info.WaterTemp = Info.SlaveTemp = NoValue16;
+    image().Info.WaterTemp = image().Info.SlaveTemp = NoValue16;
     show(RefreshInfo);
     for (const char *name : sensorControls)
         QVERIFY2(!find(QString::fromLatin1(name))->isEnabled(), name);
@@ -528,23 +540,23 @@ void TstSettingsPages::sensorDependentControls()
 
 void TstSettingsPages::fahrenheitHysteresis()
 {
-    Expert.FanMode = 1;
-    Expert.TempWaterLow = 240;
-    Expert.TempWaterHigh = 260;
+    image().Expert.FanMode = 1;
+    image().Expert.TempWaterLow = 240;
+    image().Expert.TempWaterHigh = 260;
     connectWindow();
     QCOMPARE(edit("edtTempWaterLow")->text(), QStringLiteral("24.0"));
     QCOMPARE(edit("edtTempWaterHigh")->caption(), QStringLiteral("\u00B0C"));
-    Config.Flag |= FlagFahrenheit;
+    image().Config.Flag |= FlagFahrenheit;
     show(RefreshConfig);
     QCOMPARE(edit("edtTempWaterLow")->text(), QStringLiteral("75.2"));
     QCOMPARE(edit("edtTempWaterHigh")->caption(), QStringLiteral("\u00B0F"));
     QVERIFY(find<QRadioButton>("rbtFahrenheit")->isChecked());
     typeInto(QStringLiteral("edtTempWaterHigh"), QStringLiteral("77"));
-    QCOMPARE(int(Expert.TempWaterHigh), 250);
-    QCOMPARE(pendingRequests(), SetExpert);
+    QCOMPARE(int(image().Expert.TempWaterHigh), 250);
+    QCOMPARE(model().pendingRequests(), SetExpert);
     // The offset and the cloud trigger stay in Celsius.
     typeInto(QStringLiteral("edtCloudTempWater"), QStringLiteral("27"));
-    QCOMPARE(int(Expert.CloudTempWater), 270);
+    QCOMPARE(int(image().Expert.CloudTempWater), 270);
 }
 
 void TstSettingsPages::timeZoneFromSystem_data()
@@ -571,18 +583,18 @@ void TstSettingsPages::timeZoneFromSystem()
         QCOMPARE(fieldValue(QStringLiteral("Expert"), QString::fromLatin1(keys[i])), fields[i]);
         QCOMPARE(edit(QStringLiteral("edtTimeZone") + QString::fromLatin1(keys[i]))->text(), QString::number(fields[i]));
     }
-    QCOMPARE(pendingRequests(), SetExpert);
+    QCOMPARE(model().pendingRequests(), SetExpert);
 }
 
 void TstSettingsPages::timeZoneQueryFailsChangesNothing()
 {
-    Expert.Bias = 42;
+    image().Expert.Bias = 42;
     connectWindow();
     pages->expert->SystemTimeZone = [] { return std::optional<TimeZoneInfo>(); };
     pages->expert->btnApplyTZIClick();
-    QCOMPARE(int(Expert.Bias), 42);
+    QCOMPARE(int(image().Expert.Bias), 42);
     QCOMPARE(edit("edtTimeZoneBias")->text(), QStringLiteral("42"));
-    QCOMPARE(pendingRequests(), 0u);
+    QCOMPARE(model().pendingRequests(), 0u);
 }
 
 void TstSettingsPages::timeZoneTypedAllOrNothing()
@@ -590,14 +602,14 @@ void TstSettingsPages::timeZoneTypedAllOrNothing()
     connectWindow();
     edit("edtTimeZoneDaylightHour")->setText(QStringLiteral("two"));
     typeInto(QStringLiteral("edtTimeZoneBias"), QStringLiteral("60"));
-    QCOMPARE(int(Expert.Bias), 0);
-    QCOMPARE(pendingRequests(), 0u);
+    QCOMPARE(int(image().Expert.Bias), 0);
+    QCOMPARE(model().pendingRequests(), 0u);
     edit("edtTimeZoneDaylightHour")->setText(QStringLiteral("2"));
     typeInto(QStringLiteral("edtTimeZoneStandardMonth"), QStringLiteral("10"));
-    QCOMPARE(int(Expert.Bias), 60);
-    QCOMPARE(int(Expert.StandardMonth), 10);
-    QCOMPARE(int(Expert.DaylightHour), 2);
-    QCOMPARE(pendingRequests(), SetExpert);
+    QCOMPARE(int(image().Expert.Bias), 60);
+    QCOMPARE(int(image().Expert.StandardMonth), 10);
+    QCOMPARE(int(image().Expert.DaylightHour), 2);
+    QCOMPARE(model().pendingRequests(), SetExpert);
 }
 
 void TstSettingsPages::timeZoneRefreshWhileOneHasFocus_data()
@@ -619,20 +631,20 @@ void TstSettingsPages::timeZoneRefreshWhileOneHasFocus()
     QVERIFY(edit->editHasFocus());
     const QString typed = edit->text();
     // The controller reports another rule: the other eight edits follow, nothing is sent.
-    Expert.Bias = -300;
-    Expert.StandardMonth = 11;
-    Expert.StandardDay = 7;
-    Expert.StandardHour = 2;
-    Expert.StandardDayOfWeek = 0;
-    Expert.DaylightMonth = 3;
-    Expert.DaylightDay = 14;
-    Expert.DaylightHour = 2;
-    Expert.DaylightDayOfWeek = 0;
-    const ExpertRecord reported = Expert;
-    setRequestFlags(0);
+    image().Expert.Bias = -300;
+    image().Expert.StandardMonth = 11;
+    image().Expert.StandardDay = 7;
+    image().Expert.StandardHour = 2;
+    image().Expert.StandardDayOfWeek = 0;
+    image().Expert.DaylightMonth = 3;
+    image().Expert.DaylightDay = 14;
+    image().Expert.DaylightHour = 2;
+    image().Expert.DaylightDayOfWeek = 0;
+    const ExpertRecord reported = image().Expert;
+    model().replaceRequests(0);
     show(RefreshExpert);
-    QCOMPARE(pendingRequests(), 0u);
-    QVERIFY(std::memcmp(&Expert, &reported, sizeof Expert) == 0);
+    QCOMPARE(model().pendingRequests(), 0u);
+    QVERIFY(std::memcmp(&image().Expert, &reported, sizeof reported) == 0);
     QCOMPARE(edit->text(), typed);
     QCOMPARE(this->edit(focused == u"edtTimeZoneBias" ? QStringLiteral("edtTimeZoneDaylightDay")
                                                       : QStringLiteral("edtTimeZoneBias"))
@@ -641,7 +653,7 @@ void TstSettingsPages::timeZoneRefreshWhileOneHasFocus()
     // Typing in the focused edit still sends the rule.
     QTest::keyClick(edit->edit(), Qt::Key_End);
     QTest::keyClicks(edit->edit(), QStringLiteral("1"));
-    QVERIFY(isRequestPending(SetExpert));
+    QVERIFY(model().isRequestPending(SetExpert));
 }
 
 void TstSettingsPages::firstDownloadLeavesMessages_data()
@@ -662,7 +674,7 @@ void TstSettingsPages::firstDownloadLeavesMessages()
     QFETCH(int, mode);
     QFETCH(QString, before);
     connectWindow();
-    Config.Mode = uint8_t(mode);
+    image().Config.Mode = uint8_t(mode);
     selectPage(sheet(before));
     show(RefreshExpertWeather);
     QTEST(w->pc->currentWidget()->objectName(), "after");
@@ -683,43 +695,42 @@ void TstSettingsPages::pictures()
 {
     host.reset();
     for (const char *language : {"-english", "-german"}) {
-        resetDeviceImage();
         const bool german = QByteArray(language) == "-german";
         QLocale::setDefault(german ? QLocale(QLocale::German, QLocale::Germany) : QLocale(QLocale::English, QLocale::UnitedStates));
         w = makeWindow({language, "-expert"});
         w->show();
         for (int i = 0; i < 12; ++i) {
-            ExpertWeather.MoonColor16[i] = uint16_t(i * 300);
-            ExpertWeather.Balance[i] = uint8_t(100 - i * 5);
-            ExpertWeather.WeatherDelay[i] = uint8_t(i * 20);
-            ExpertWeather.LightningMask[i] = uint8_t(1 << (i % 8));
+            image().ExpertWeather.MoonColor16[i] = uint16_t(i * 300);
+            image().ExpertWeather.Balance[i] = uint8_t(100 - i * 5);
+            image().ExpertWeather.WeatherDelay[i] = uint8_t(i * 20);
+            image().ExpertWeather.LightningMask[i] = uint8_t(1 << (i % 8));
         }
         // Values that fill every control of the pages.
         for (int i = 0; i < 12; ++i)
-            Config.ColorName[i] = uint8_t(i + 1);
-        Config.FanLow = 100;
-        Config.FanHigh = 230;
-        Config.LCDBLMin = 128;
-        Config.LCDBLMax = 255;
-        Config.TimeLapse = 1;
-        Config.CloudP = 60;
-        Config.CloudD = 873;
-        Config.StormP = 14;
-        Config.StormD = 466;
-        Expert.FanMode = 2;
-        Expert.PWMPrescaler = 5;
-        Expert.TWIBitrate = 23;
-        Expert.LCDBLNight = 20;
-        Expert.ChartScale = 5;
-        Expert.TempWaterLow = 250;
-        Expert.TempWaterHigh = 265;
-        Expert.Bias = 60;
-        ExpertWeather.CloudAlpha = 60;
-        ExpertWeather.StormAlpha = 30;
-        ExpertWeather.CloudStep = 2000;
-        ExpertWeather.StormStep = 3000;
-        ExpertWeather.LightningP = 1200;
-        ExpertWeather.BalanceSum = 90;
+            image().Config.ColorName[i] = uint8_t(i + 1);
+        image().Config.FanLow = 100;
+        image().Config.FanHigh = 230;
+        image().Config.LCDBLMin = 128;
+        image().Config.LCDBLMax = 255;
+        image().Config.TimeLapse = 1;
+        image().Config.CloudP = 60;
+        image().Config.CloudD = 873;
+        image().Config.StormP = 14;
+        image().Config.StormD = 466;
+        image().Expert.FanMode = 2;
+        image().Expert.PWMPrescaler = 5;
+        image().Expert.TWIBitrate = 23;
+        image().Expert.LCDBLNight = 20;
+        image().Expert.ChartScale = 5;
+        image().Expert.TempWaterLow = 250;
+        image().Expert.TempWaterHigh = 265;
+        image().Expert.Bias = 60;
+        image().ExpertWeather.CloudAlpha = 60;
+        image().ExpertWeather.StormAlpha = 30;
+        image().ExpertWeather.CloudStep = 2000;
+        image().ExpertWeather.StormStep = 3000;
+        image().ExpertWeather.LightningP = 1200;
+        image().ExpertWeather.BalanceSum = 90;
         connectWindow();
         const QString suffix = QString::fromLatin1(language + 1);
         for (const char *name : {"tsConfig", "tsWeather", "tsWeatherDelay", "tsMoon", "tsBalance", "tsExpert"}) {

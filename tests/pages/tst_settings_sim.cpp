@@ -76,7 +76,7 @@ void TstSettingsSim::typedValuesReachController()
     w->SelectPage(w->page("tsWeather"));
     if (QWidget *focused = QApplication::focusWidget())
         focused->clearFocus();
-    QVERIFY(waitForIdleLink());
+    QVERIFY(waitForIdleLink(w.get()));
     w->action("mnuRefresh")->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(w->findChild<LabeledEdit *>("edtCloudCount")->text(), QStringLiteral("9"), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(edit("edtMoon5")->text(), QStringLiteral("37.5"), 5000);

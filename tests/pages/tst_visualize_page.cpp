@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "pages/visualize_page.h"
 #include "widgets/image_view.h"
 #include "presentation/localization.h"
@@ -19,23 +19,22 @@
 namespace {
 
 // Ten lines of a day; channel c has the line's level − 6c.
-void SetTenLines()
+void SetTenLines(DeviceImage &image)
 {
     const int rows[10][4] = {{0, 0, -18, 0},   {6, 30, -6, 20}, {7, 30, 0, 40},  {9, 0, 15, 70},  {12, 0, 45, 100},
                              {14, 0, 55, 100}, {17, 0, 30, 90}, {19, 30, 5, 55}, {21, 0, -8, 25}, {24, 0, -20, 0}};
-    Schedule.assign(10, ScheduleLine{});
-    ScheduleDirty.assign(10, 0);
-    CurvePoints.assign(10, QPoint());
-    Info.LineCount = 10;
+    image.resizeSchedule(10);
+    image.Info.LineCount = 10;
     for (std::size_t k = 0; k < 10; ++k) {
-        Schedule[k].Hour = uint8_t(rows[k][0]);
-        Schedule[k].Minute = uint8_t(rows[k][1]);
-        Schedule[k].Alt = curves::StoredAltitude(rows[k][2]);
+        ScheduleLine &line = image.Schedule[k];
+        line.Hour = uint8_t(rows[k][0]);
+        line.Minute = uint8_t(rows[k][1]);
+        line.Alt = curves::StoredAltitude(rows[k][2]);
         for (int c = 0; c < 12; ++c)
-            Schedule[k].Color16[c] = uint8_t(std::max(0, rows[k][3] - 6 * c));
+            line.Color16[c] = uint8_t(std::max(0, rows[k][3] - 6 * c));
     }
     const uint8_t colours[12] = {8, 7, 4, 11, 5, 2, 3, 12, 14, 15, 9, 6};
-    std::copy(std::begin(colours), std::end(colours), Config.ColorName);
+    std::copy(std::begin(colours), std::end(colours), image.Config.ColorName);
 }
 
 } // namespace
@@ -65,20 +64,20 @@ private:
     {
         LoadLanguageTable(LanguageEnglish);
         host = std::make_unique<FakePageHost>(QStringList{"tsChannels", "tsVisualize"});
-        vis = new VisualizePage(*host);   // belongs to the host's window
+        vis = new VisualizePage(*host, host->model);   // belongs to the host's window
         host->window()->resize(1009, 700);
         host->window()->show();
         host->window()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(host->window()));
-        SetTenLines();
-        Config.Mode = uint8_t(mode);
+        SetTenLines(host->loaded());
+        host->loaded().Config.Mode = uint8_t(mode);
         host->connected = true;
         EnableState state;
         state.connected = true;
         state.mode = mode;
         vis->applyEnabling(state);
         vis->refresh(RefreshConfig | RefreshChannelNames);
-        setRequestFlags(0);
+        model().replaceRequests(0);
         host->selectPage(host->page("tsVisualize"));
         vis->pageShown(host->page("tsVisualize"), 0);
         vis->refresh(RefreshSchedule);
@@ -90,11 +89,11 @@ private:
         w->show();
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
-        SetTenLines();
-        Config.Mode = uint8_t(mode);
+        SetTenLines(w->model().imageForLoading());
+        w->model().imageForLoading().Config.Mode = uint8_t(mode);
         w->SetConnected(true);
         w->ShowConfig();
-        setRequestFlags(0);
+        model().replaceRequests(0);
         w->SelectPage(w->page("tsVisualize"));
         w->FillScheduleGrid();
     }
@@ -107,6 +106,8 @@ private:
     void release(QPoint at) { QTest::mouseRelease(img(), Qt::LeftButton, {}, at); }
     VisualizePage *page() { return w ? w->visualize : vis; }
     ScheduleEdit &edit() { return w ? w->Edit : host->edit; }
+    DeviceModel &model() { return w ? w->model() : host->model; }
+    const DeviceImage &image() { return model().image(); }
     QWidget *img() { return page()->img; }
 
     std::unique_ptr<FakePageHost> host;
@@ -117,7 +118,6 @@ private:
 void TstVisualizePage::init()
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    resetDeviceImage();
 }
 
 void TstVisualizePage::lockTimesAndGeoChangeOnlyTheLevel_data()
@@ -138,46 +138,47 @@ void TstVisualizePage::lockTimesAndGeoChangeOnlyTheLevel()
     start(mode);
     QCOMPARE(page()->cbxTimeLock->isHidden(), mode == ModeGeo);
     page()->cbxTimeLock->setChecked(locked);
-    const ScheduleLine before = Schedule[3];
+    const ScheduleLine before = image().Schedule[3];
     press(pointOf(3, 0) + QPoint(3, -3));
     QCOMPARE(edit().dragLine, 3);
     QVERIFY(page()->tmrVisualize->isActive());
     // Far beyond the right and the top margin: 24:00 (unless the time stays) and 100 %.
     const QPoint target = pointOf(3, 0) + QPoint(img()->width(), -img()->height());
     QTest::mouseMove(img(), target);
-    QCOMPARE(int(Schedule[3].Color16[0]), 100);
-    QCOMPARE(int(Schedule[3].Color16[1]), int(before.Color16[1]));
-    QCOMPARE(Schedule[3].Hour * 60 + Schedule[3].Minute, timeMoves ? 1440 : before.Hour * 60 + before.Minute);
-    QCOMPARE(int(Schedule[3].Alt), int(before.Alt));
-    QVERIFY(!isRequestPending(SetSchedule)); // nothing is sent before the release
+    const ScheduleLine &moved = image().Schedule[3];
+    QCOMPARE(int(moved.Color16[0]), 100);
+    QCOMPARE(int(moved.Color16[1]), int(before.Color16[1]));
+    QCOMPARE(moved.Hour * 60 + moved.Minute, timeMoves ? 1440 : before.Hour * 60 + before.Minute);
+    QCOMPARE(int(moved.Alt), int(before.Alt));
+    QVERIFY(!model().isRequestPending(SetSchedule)); // nothing is sent before the release
     release(target);
     QCOMPARE(edit().dragLine, -1);
     QVERIFY(!page()->tmrVisualize->isActive());
-    QCOMPARE(std::vector<uint8_t>(ScheduleDirty), (std::vector<uint8_t>{0, 0, 0, 1, 0, 0, 0, 0, 0, 0}));
-    QVERIFY(isRequestPending(SetSchedule));
+    QCOMPARE(image().ScheduleDirty, (std::vector<uint8_t>{0, 0, 0, 1, 0, 0, 0, 0, 0, 0}));
+    QVERIFY(model().isRequestPending(SetSchedule));
 }
 
 void TstVisualizePage::pressDuringDownload()
 {
     start(ModeAuto);
     // While a schedule download is pending a press is ignored altogether.
-    const ScheduleLine before = Schedule[4];
+    const ScheduleLine before = image().Schedule[4];
     const QPoint grab = pointOf(4, 0);
-    setRequestFlags(GetSchedule);
+    model().replaceRequests(GetSchedule);
     press(grab);
     QCOMPARE(edit().dragLine, -1);
     QVERIFY(!page()->tmrVisualize->isActive());
     release(grab);
 
     // A download that starts during a drag stops the moving; the release still marks the line.
-    setRequestFlags(0);
+    model().replaceRequests(0);
     press(grab);
     QCOMPARE(edit().dragLine, 4);
-    setRequestFlags(GetSchedule);
+    model().replaceRequests(GetSchedule);
     QTest::mouseMove(img(), grab + QPoint(0, 100));
-    QVERIFY(std::memcmp(&before, &Schedule[4], sizeof before) == 0);
+    QVERIFY(std::memcmp(&before, &image().Schedule[4], sizeof before) == 0);
     release(grab + QPoint(0, 100));
-    QCOMPARE(int(ScheduleDirty[4]), 1);
+    QCOMPARE(int(image().ScheduleDirty[4]), 1);
 }
 
 void TstVisualizePage::channelChoice_data()
@@ -234,8 +235,8 @@ void TstVisualizePage::channelChoice()
 void TstVisualizePage::showInfoRedrawsOnlyWhenInFront()
 {
     startWindow(ModeAuto);
-    Info.Hour = 6;
-    Info.Minute = 30;
+    w->model().imageForLoading().Info.Hour = 6;
+    w->model().imageForLoading().Info.Minute = 30;
     w->ShowInfo();
     const QImage &image = page()->img->image();
     const int x = int(std::lround(curves::GeometryOf(image).minutesX(6 * 60 + 30)));
@@ -249,22 +250,31 @@ void TstVisualizePage::showInfoRedrawsOnlyWhenInFront()
 void TstVisualizePage::shorterTablesStayInBounds()
 {
     start(ModeAuto);
-    CurvePoints.resize(4); // the image's table shorter than the schedule
-    page()->DrawLightCurves();
-    QCOMPARE(page()->points().size(), std::size_t(10));
-    QCOMPARE(CurvePoints[3], pointOf(3, 0));
+    // The drawing of an older, shorter schedule gives way to one point per line, on the
+    // curve of the channel edited.
+    edit().curvePoints.resize(4);
+    for (int channel : {2, 0}) {
+        edit().visualChannel = channel;
+        page()->DrawLightCurves();
+        QCOMPARE(page()->points().size(), std::size_t(10));
+        QCOMPARE(edit().curvePoints.size(), std::size_t(10));
+        for (int k = 0; k < 10; ++k)
+            QCOMPARE(edit().curvePoints[std::size_t(k)], pointOf(k, channel));
+    }
 
     const QPoint grab = pointOf(8, 0);
     press(grab);
     QCOMPARE(edit().dragLine, 8);
     // The schedule shrinks under the drag (a new Info arrived).
-    Schedule.resize(3);
-    ScheduleDirty.resize(3);
+    InfoRecord info = image().Info;
+    info.LineCount = 3;
+    QVERIFY(model().copyIn(GetInfo, recordBytes(info)));
     QTest::mouseMove(img(), grab + QPoint(10, 10));
     QTRY_COMPARE(page()->points().size(), std::size_t(3)); // the timer redraws
+    QCOMPARE(edit().curvePoints.size(), std::size_t(3));
     release(grab + QPoint(10, 10));
     QCOMPARE(edit().dragLine, -1);
-    QVERIFY(!isRequestPending(SetSchedule));
+    QVERIFY(!model().isRequestPending(SetSchedule));
     press(grab); // where line 8 used to be
     QCOMPARE(edit().dragLine, -1);
     release(grab);
@@ -288,11 +298,12 @@ void TstVisualizePage::pictures()
     QFETCH(int, mode);
     QFETCH(QSize, size);
     startWindow(mode, language, size);
-    Info.Year = 25;
-    Info.Month = 6;
-    Info.Day = 21;
-    Info.Hour = 10;
-    Info.Minute = 15;
+    InfoRecord &info = w->model().imageForLoading().Info;
+    info.Year = 25;
+    info.Month = 6;
+    info.Day = 21;
+    info.Hour = 10;
+    info.Minute = 15;
     edit().visualChannel = 2;
     page()->VisualChannelChanged();
     // A point held mid-drag shows its label.

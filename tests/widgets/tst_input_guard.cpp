@@ -7,7 +7,7 @@
 #include <QWheelEvent>
 #include <QtTest/qtestspontaneevent.h>
 
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "widgets/input_guard.h"
 #include "window_fixture.h"
 
@@ -67,15 +67,15 @@ private:
 
 void TstInputGuard::init()
 {
-    resetDeviceImage();
     w = makeWindow({"-english"});
     w->resize(1009, 680);
     w->show();
     w->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
-    Config.Mode = 0;
-    Config.ColorName[0] = 2;
-    Info.Level[0] = 1000;
+    DeviceImage &image = w->model().imageForLoading();
+    image.Config.Mode = 0;
+    image.Config.ColorName[0] = 2;
+    image.Info.Level[0] = 1000;
     w->SetConnected(true);
     w->ShowConfig();
     w->ShowInfo();
@@ -134,7 +134,7 @@ void TstInputGuard::onlyTheFocusedControlChanges()
     QCOMPARE(widget->hasFocus(), focused);
     WheelCounter parent;
     widget->parentWidget()->installEventFilter(&parent);
-    setRequestFlags(0);
+    w->model().replaceRequests(0);
     const QString before = valueOf(widget);
 
     if (input == u"wheel")
@@ -146,7 +146,7 @@ void TstInputGuard::onlyTheFocusedControlChanges()
     QCoreApplication::processEvents();
 
     QCOMPARE(valueOf(widget) != before, changes);
-    QCOMPARE(bool(pendingRequests() & request), changes);
+    QCOMPARE(bool(w->model().pendingRequests() & request), changes);
     // Never taken by the wheel: an unfocused control leaves the turn to the page.
     QCOMPARE(widget->hasFocus(), focused);
     if (input == u"wheel")
