@@ -39,30 +39,31 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QTemporaryDir dir;
-    resetDeviceImage();
-    Schedule.resize(255);
-    for (std::size_t i = 0; i < Schedule.size(); ++i)
-        Schedule[i].Hour = uint8_t(i % 24);
+    DeviceImage image;
+    image.resizeSchedule(255);
+    for (std::size_t i = 0; i < image.Schedule.size(); ++i)
+        image.Schedule[i].Hour = uint8_t(i % 24);
 
     int n = 0;
-    const double fresh = MedianMicros([&] { WriteSettingsFile(dir.filePath(QStringLiteral("new%1.ini").arg(n++))); }, 50);
+    const double fresh =
+        MedianMicros([&] { WriteSettingsFile(dir.filePath(QStringLiteral("new%1.ini").arg(n++)), image); }, 50);
     const QString existing = dir.filePath(QStringLiteral("existing.ini"));
-    WriteSettingsFile(existing);
-    const double over = MedianMicros([&] { WriteSettingsFile(existing); }, 50);
+    WriteSettingsFile(existing, image);
+    const double over = MedianMicros([&] { WriteSettingsFile(existing, image); }, 50);
     const double read = MedianMicros([&] {
         IniFile ini;
         IniFile::load(existing, &ini);
-        ReadSettingsFromIni(ini);
-        ReadScheduleFromIni(ini);
+        ReadSettingsFromIni(ini, image);
+        ReadScheduleFromIni(ini, image);
     }, 50);
 
     for (int i = 0; i < ChartSampleCount; ++i)
-        Chart.Sample[i] = int16_t(250 + (i * 7) % 30);
-    Expert.ChartInterval = 10;
+        image.Chart.Sample[i] = int16_t(250 + (i * 7) % 30);
+    image.Expert.ChartInterval = 10;
     QFont font;
     font.setPointSize(8);
     const double chart = MedianMicros([&] {
-        DrawSensorChartImage(Info, Config, Expert, Chart, QSize(1001, 600), 1.0, font, QString(),
+        DrawSensorChartImage(image.Info, image.Config, image.Expert, image.Chart, QSize(1001, 600), 1.0, font, QString(),
                              QDateTime::currentDateTime());
     }, 100);
 

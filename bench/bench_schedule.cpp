@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/frm_lumora.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "schedule/light_curves.h"
 #include "pages/schedule_grid.h"
 #include "pages/visualize_page.h"
@@ -23,14 +23,14 @@ namespace {
 
 constexpr int Lines = 255;
 
-void fillSchedule()
+// A 255-line schedule, named channels and a clock, loaded as a whole (no edit goes out).
+void fillSchedule(DeviceImage &image)
 {
-    Schedule.assign(Lines, ScheduleLine{});
-    ScheduleDirty.assign(Lines, 0);
-    CurvePoints.assign(Lines, QPoint());
+    image.resizeSchedule(Lines);
+    InfoRecord &Info = image.Info;
     Info.LineCount = uint8_t(Lines);
     for (int k = 0; k < Lines; ++k) {
-        ScheduleLine &s = Schedule[std::size_t(k)];
+        ScheduleLine &s = image.Schedule[std::size_t(k)];
         const int minutes = k * 1440 / (Lines - 1);
         s.Hour = uint8_t(minutes / 60);
         s.Minute = uint8_t(minutes % 60);
@@ -40,7 +40,7 @@ void fillSchedule()
         s.Switch = uint8_t((k % 8) << 5);
     }
     for (int c = 0; c < 12; ++c)
-        Config.ColorName[c] = uint8_t(c + 2);
+        image.Config.ColorName[c] = uint8_t(c + 2);
     Info.Year = 25;
     Info.Month = 6;
     Info.Day = 21;
@@ -81,7 +81,10 @@ int main(int argc, char **argv)
     constexpr int Rounds = 5;
     constexpr int Runs = 40;
 
-    fillSchedule();
+    DeviceImage device;
+    fillSchedule(device);
+    const ConfigRecord &Config = device.Config;
+    const InfoRecord &Info = device.Info;
     QImage image(1009, 655, QImage::Format_ARGB32_Premultiplied);
     std::vector<curves::CurvePoint> points;
     const QFont font = QApplication::font();
@@ -90,7 +93,7 @@ int main(int argc, char **argv)
         for (int r = 0; r < Rounds; ++r) {
             medians.push_back(medianMs(Runs, [&] {
                 curves::ChartInput in;
-                in.lines = Schedule;
+                in.lines = device.Schedule;
                 std::copy(std::begin(Config.ColorName), std::end(Config.ColorName), in.colourIndex.begin());
                 in.geo = geo;
                 in.visualChannel = 4;
@@ -105,6 +108,8 @@ int main(int argc, char **argv)
     }
 
     TfrmLumora window({QStringLiteral("-english")});
+    fillSchedule(window.model().imageForLoading());
+    window.Edit.curvePoints.assign(Lines, QPoint());
     window.resize(1009, 700);
     window.show();
     window.SetConnected(true);
@@ -114,14 +119,14 @@ int main(int argc, char **argv)
     const QSize size = window.visualize->img->size();
     std::printf("(visualization image in the window: %d x %d)\n", size.width(), size.height());
     for (int mode : {int(ModeAuto), int(ModeGeo)}) {
-        Config.Mode = uint8_t(mode);
+        window.model().imageForLoading().Config.Mode = uint8_t(mode);
         std::vector<double> medians;
         for (int r = 0; r < Rounds; ++r)
             medians.push_back(medianMs(Runs, [&] { window.visualize->DrawLightCurves(); }));
         report(mode == ModeGeo ? "page redraw in the window, Geo" : "page redraw in the window, time", medians, 4);
     }
 
-    Config.Mode = ModeAuto;
+    window.model().imageForLoading().Config.Mode = ModeAuto;
     window.SelectPage(window.page(QStringLiteral("tsSchedule")));
     QCoreApplication::processEvents();
     std::vector<double> whole;

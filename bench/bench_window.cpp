@@ -14,7 +14,7 @@
 #include "presentation/app_info.h"
 #include "app/frm_lumora.h"
 #include "app/window_link_host.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "link/ports.h"
 #include "link/records.h"
 #include "link/thd_com.h"
@@ -41,7 +41,9 @@
 #include <cstring>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -55,39 +57,76 @@ double msSince(Clock::time_point t0)
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
 }
 
-// The window's link host, timing each refresh it runs for the link thread.
+const char *nameOfRead(uint32_t readBit)
+{
+    switch (readBit) {
+    case GetInfo: return "Info";
+    case GetConfig: return "Config";
+    case GetExpert: return "Expert";
+    case GetExpertWeather: return "ExpertWeather";
+    case GetChart: return "Chart";
+    default: return "other";
+    }
+}
+
+// The window's link host, timing each refresh it runs for the link thread: from the report
+// of a read (or of the schedule download's end) until the window has shown the model's
+// change that follows it.
 class TimingHost : public WindowLinkHost
 {
 public:
-    using WindowLinkHost::WindowLinkHost;
+    explicit TimingHost(TfrmLumora *window) : WindowLinkHost(window, window->model())
+    {
+        // Connected after the window's own slot: runs when the window's refresh is done.
+        connect(&model(), &DeviceModel::changed, this, [this](const DeviceChange &change) {
+            if (change.origin == DeviceChange::Origin::Controller)
+                finish();
+        });
+    }
     QMap<QString, std::vector<double>> refreshMs;
     std::atomic<int> weatherShown{0};
     Clock::time_point done;  // the first ExpertWeather was shown: the download is complete
 
     void setStatusText(const QString &t) override
     {
-        timed("status text", [&] { WindowLinkHost::setStatusText(t); });
+        start("status text");
+        WindowLinkHost::setStatusText(t);
+        finish();
     }
-    void showInfo() override { timed("Info", [&] { WindowLinkHost::showInfo(); }); }
-    void showConfig() override { timed("Config", [&] { WindowLinkHost::showConfig(); }); }
-    void showExpert() override { timed("Expert", [&] { WindowLinkHost::showExpert(); }); }
-    void fillScheduleGrid() override { timed("schedule grid", [&] { WindowLinkHost::fillScheduleGrid(); }); }
-    void drawSensorChart() override { timed("Chart", [&] { WindowLinkHost::drawSensorChart(); }); }
-    void showExpertWeather() override
+    void recordRead(uint32_t readBit, bool copied) override
     {
-        timed("ExpertWeather", [&] { WindowLinkHost::showExpertWeather(); });
-        if (weatherShown == 0)
-            done = Clock::now();
-        ++weatherShown;
+        start(nameOfRead(readBit));
+        WindowLinkHost::recordRead(readBit, copied);
+        if (!copied)  // dropped: no change follows
+            finish();
+    }
+    void scheduleDownloaded(bool complete) override
+    {
+        start("schedule grid");
+        WindowLinkHost::scheduleDownloaded(complete);
     }
 
 private:
-    void timed(const char *name, const std::function<void()> &fn)
+    void start(const char *name)
     {
-        const auto t0 = Clock::now();
-        fn();
-        refreshMs[QString::fromLatin1(name)].push_back(msSince(t0));
+        m_name = name;
+        m_t0 = Clock::now();
     }
+    void finish()
+    {
+        if (!m_name)
+            return;
+        refreshMs[QString::fromLatin1(m_name)].push_back(msSince(m_t0));
+        if (std::strcmp(m_name, "ExpertWeather") == 0) {
+            if (weatherShown == 0)
+                done = Clock::now();
+            ++weatherShown;
+        }
+        m_name = nullptr;
+    }
+
+    const char *m_name = nullptr;
+    Clock::time_point m_t0;
 };
 
 // A record's hand-over as the link thread makes it: the copy-in, which the thread waits
@@ -110,7 +149,6 @@ void benchWindowLink()
     double limitMs = 0;
     int exchanges = 0;
     for (int run = 0; run < Runs; ++run) {
-        resetDeviceImage();
         // The simulator is there before the window, and no port is remembered: the window
         // starts no link of its own, which would compete for the port and the UI thread.
         SimulatorPort sim;
@@ -142,13 +180,14 @@ void benchWindowLink()
 
         // Each record's hand-over as the link thread pays it, while the link stays connected
         // and polls: copy-in and refresh on the UI thread, the thread waiting for it.
+        DeviceModel &model = window->model();
         std::array<uint8_t, 128> config{}, info{}, expert{}, weather{}, chart{};
-        copyOutConfig(config);
-        copyOutInfo(SetInfoLevels, info);
-        copyOutExpert(expert);
-        copyOutExpertWeather(weather);
-        std::memcpy(chart.data(), &Chart, sizeof Chart);
-        if (Schedule.size() < 4) {
+        model.copyOutConfig(config);
+        model.copyOutInfo(SetInfoLevels, info);
+        model.copyOutExpert(expert);
+        model.copyOutExpertWeather(weather);
+        std::memcpy(chart.data(), &model.image().Chart, sizeof(ChartRecord));
+        if (model.image().Schedule.size() < 4) {
             std::printf("(a) run %d: the download did not finish\n", run + 1);
             thread->Stop();
             spin([&] { return thread->Finished(); }, 5000);
@@ -156,16 +195,28 @@ void benchWindowLink()
         }
         std::array<uint8_t, ScheduleFrameSize> line{};
         line[0] = 3;
-        std::memcpy(line.data() + 1, &Schedule[3], ScheduleLineSize);
+        std::memcpy(line.data() + 1, &model.image().Schedule[3], ScheduleLineSize);
+        // A read as the link thread hands it over: the copy-in, then the report and the
+        // model's change for it.
+        const auto read = [](const char *name, uint32_t bit, std::span<const uint8_t> data, int answerBytes) {
+            auto copied = std::make_shared<bool>(false);
+            return Record{name, [bit, data, copied](LinkHost &h) { *copied = h.model().copyIn(bit, data); },
+                          [bit, copied](LinkHost &h) {
+                              h.recordRead(bit, *copied);
+                              if (*copied)
+                                  h.model().publish(
+                                      {DeviceChange::Origin::Controller, DeviceModel::partOfRead(bit), {}});
+                          },
+                          answerBytes};
+        };
         const std::vector<Record> records = {
-            {"Config", [&](LinkHost &) { copyInConfig(config); }, [](LinkHost &h) { h.showConfig(); }, 65},
-            {"Info", [&](LinkHost &) { copyInInfo(info); }, [](LinkHost &h) { h.showInfo(); }, 103},
-            {"Expert", [&](LinkHost &) { copyInExpert(expert); }, [](LinkHost &h) { h.showExpert(); }, 91},
-            {"schedule line", [&](LinkHost &) { copyInScheduleLine(line); },
+            read("Config", GetConfig, config, 65),
+            read("Info", GetInfo, info, 103),
+            read("Expert", GetExpert, expert, 91),
+            {"schedule line", [&](LinkHost &h) { h.model().copyInScheduleLine(line); },
              [](LinkHost &h) { h.scheduleLineRead(4, 20); }, 39},
-            {"Chart", [&](LinkHost &) { copyInChart(chart); }, [](LinkHost &h) { h.drawSensorChart(); }, 163},
-            {"ExpertWeather", [&](LinkHost &) { copyInExpertWeather(weather); },
-             [](LinkHost &h) { h.showExpertWeather(); }, 141},
+            read("Chart", GetChart, chart, 163),
+            read("ExpertWeather", GetExpertWeather, weather, 141),
         };
         std::atomic<bool> done{false};
         QMap<QString, std::vector<double>> trips, waits;

@@ -3,7 +3,7 @@
 // with the whole image downloaded.
 #include <QTest>
 
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "link/thd_com.h"
 #include "sim/simulated_controller.h"
 #include "sim/simulator_port.h"
@@ -13,7 +13,6 @@
 // (the QTRY macros have then recorded the failure).
 inline std::unique_ptr<TfrmLumora> makeConnectedWindow(QStringList args = {"-english"}, bool show = true)
 {
-    resetDeviceImage();
     args << QStringLiteral("-simulator");
     auto w = makeWindow(args);
     if (show) {
@@ -26,7 +25,7 @@ inline std::unique_ptr<TfrmLumora> makeConnectedWindow(QStringList args = {"-eng
         return nullptr;
     // The full download ends with the weather record, after which the image is whole.
     const auto downloaded = [&w] {
-        return w->IsConnected() && (pendingRequests() & FullDownload) == 0 && w->ImageComplete();
+        return w->IsConnected() && (w->model().pendingRequests() & FullDownload) == 0 && w->ImageComplete();
     };
     for (int i = 0; i < 1000 && !downloaded(); ++i)
         QTest::qWait(10);
@@ -39,10 +38,10 @@ inline SimulatedController &sim(TfrmLumora *w) { return w->Simulator()->controll
 
 // Waits until the link thread has served every pending request bit and one more poll
 // round trip has happened, so that what the window raised is on the wire.
-inline bool waitForIdleLink(int timeoutMs = 5000)
+inline bool waitForIdleLink(TfrmLumora *w, int timeoutMs = 5000)
 {
     for (int waited = 0; waited < timeoutMs; waited += 10) {
-        if ((pendingRequests() & ~(GetInfo | GetConfig)) == 0)
+        if ((w->model().pendingRequests() & ~(GetInfo | GetConfig)) == 0)
             return true;
         QTest::qWait(10);
     }

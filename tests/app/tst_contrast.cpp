@@ -10,8 +10,7 @@
 #include "presentation/contrast.h"
 #include "app/frm_lumora.h"
 #include "presentation/localization.h"
-#include "app/window_link_host.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "link/ports.h"
 #include "schedule/health.h"
 #include "schedule/light_curves.h"
@@ -26,7 +25,6 @@ class TstContrast : public QObject {
 private slots:
     void init()
     {
-        resetDeviceImage();
         ForgetPort();
     }
 
@@ -104,20 +102,21 @@ private slots:
         w->resize(1009, 680);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        WindowLinkHost host(w.get());
-        Schedule.assign(3, ScheduleLine{});
-        Info.LineCount = 3;
-        Info.ErrorFlags = 0x01;   // an alarm: the status line turns red
+        TestLinkHost host(w.get());
+        DeviceImage &image = w->model().imageForLoading();
+        image.resizeSchedule(3);
+        image.Info.LineCount = 3;
+        image.Info.ErrorFlags = 0x01;   // an alarm: the status line turns red
         host.setConnected(true);
-        host.showInfo();
+        host.read(GetInfo);
 
         int checked = 0;
         for (int offset : {0, 4, 8, 12}) {   // every colour on some channel
             for (int i = 0; i < 12; ++i)
-                Config.ColorName[i] = uint8_t((i + offset) % ColorCount);
+                image.Config.ColorName[i] = uint8_t((i + offset) % ColorCount);
             for (int mode : {0, 1}) {   // Manual: level fields enabled; Auto: disabled
-                Config.Mode = uint8_t(mode);
-                host.showConfig();
+                image.Config.Mode = uint8_t(mode);
+                host.read(GetConfig);
                 host.setConnected(true);
                 // Each page in front once, so that its fields are drawn.
                 QSet<QString> tinted;
@@ -215,7 +214,7 @@ private:
                 const QTableWidgetItem *item = grid->item(row, column);
                 const bool off = item && item->text() == Translate(QStringLiteral("OFF"));
                 const bool isLevel = column >= ScheduleGrid::FirstLevelColumn && column < ScheduleGrid::FirstSwitchColumn;
-                const int colour = isLevel ? Config.ColorName[column - ScheduleGrid::FirstLevelColumn] : 0;
+                const int colour = isLevel ? w->device().Config.ColorName[column - ScheduleGrid::FirstLevelColumn] : 0;
                 for (bool active : {false, true}) {
                     const CellColours cell = ScheduleCellColours(column, colour, active, off, grid->palette(), enabled);
                     require(cell.background.rgb(), cell.text.rgb(),

@@ -12,7 +12,7 @@
 #include <QWidget>
 
 #include "app/frm_lumora.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "window_fixture.h"
 
 namespace {
@@ -182,8 +182,8 @@ Q_DECLARE_METATYPE(State)
 class TstEnabling : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
+    void init();
+    void cleanup();
     void everyControlExistsOnce();
     void table_data();
     void table();
@@ -192,13 +192,10 @@ private:
     std::unique_ptr<TfrmLumora> w;
 };
 
-void TstEnabling::initTestCase()
-{
-    resetDeviceImage();
-    w = makeWindow({QStringLiteral("-english")});
-}
+// A fresh window for every case: no state of an earlier case is left in its image.
+void TstEnabling::init() { w = makeWindow({QStringLiteral("-english")}); }
 
-void TstEnabling::cleanupTestCase() { w.reset(); }
+void TstEnabling::cleanup() { w.reset(); }
 
 void TstEnabling::everyControlExistsOnce()
 {
@@ -237,15 +234,15 @@ void TstEnabling::table_data()
 void TstEnabling::table()
 {
     QFETCH(State, state);
-    resetDeviceImage();
-    Config.Mode = uint8_t(state.mode);
-    Info.WaterTemp = state.sensor ? int16_t(245) : NoValue16;
-    Info.SlaveTemp = state.slave ? int16_t(231) : NoValue16;
+    DeviceImage &image = w->model().imageForLoading();
+    image.Config.Mode = uint8_t(state.mode);
+    image.Info.WaterTemp = state.sensor ? int16_t(245) : NoValue16;
+    image.Info.SlaveTemp = state.slave ? int16_t(231) : NoValue16;
     // Checking a fan-mode button sets the mode, as the user's click does; an unknown mode
     // leaves the last button checked.
     const char *fanButton = state.fanMode == 0 ? "rbtFMOLED" : state.fanMode == 1 ? "rbtFMOWater" : "rbtFMOWaterMaster";
     w->findChild<QAbstractButton *>(fanButton)->setChecked(true);
-    Expert.FanMode = uint8_t(state.fanMode);
+    image.Expert.FanMode = uint8_t(state.fanMode);
 
     w->SetConnected(!state.connected);
     w->SetConnected(state.connected);

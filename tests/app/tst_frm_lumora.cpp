@@ -20,7 +20,7 @@
 #include "app/load_language.h"
 #include "presentation/localization.h"
 #include "widgets/widgets.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "link/ports.h"
 #include "window_fixture.h"
 
@@ -32,7 +32,6 @@ static bool IsMenuItemShownInHelp(TfrmLumora *w, QAction *item)
 class TstFrmLumora : public QObject {
     Q_OBJECT
 private slots:
-    void init();
     void cleanup();
     void startsOnMessagesNotConnected();
     void startupLogOrder();
@@ -60,8 +59,6 @@ private slots:
 private:
     std::unique_ptr<TfrmLumora> w;
 };
-
-void TstFrmLumora::init() { resetDeviceImage(); }
 
 void TstFrmLumora::cleanup() { w.reset(); }
 
@@ -226,7 +223,7 @@ void TstFrmLumora::rc433ItemNeverFires()
 void TstFrmLumora::connectedEnablesByMode()
 {
     w = makeWindow({"-english"});
-    Config.Mode = ModeAuto;
+    w->model().imageForLoading().Config.Mode = ModeAuto;
     w->SetConnected(true);
     QVERIFY(w->action("mnuModeManual")->isEnabled());
     QVERIFY(w->page("tsSchedule")->isEnabled());
@@ -252,14 +249,15 @@ void TstFrmLumora::disconnectingSelectsMessages()
 void TstFrmLumora::chartPageRequestsChart()
 {
     w = makeWindow({"-english"});
-    setRequestFlags(0);
+    DeviceModel &model = w->model();
+    model.replaceRequests(0);
     w->SelectPage(w->page("tsTemp"));
-    QVERIFY(isRequestPending(GetChart));
-    setRequestFlags(0);
+    QVERIFY(model.isRequestPending(GetChart));
+    model.replaceRequests(0);
     w->SelectPage(w->page("tsMessages"));
-    QVERIFY(!isRequestPending(GetChart));
+    QVERIFY(!model.isRequestPending(GetChart));
     w->SelectPage(w->page("tsTemp"));
-    QVERIFY(isRequestPending(GetChart));
+    QVERIFY(model.isRequestPending(GetChart));
 }
 
 void TstFrmLumora::mouseWheelOnVisualization()
@@ -414,26 +412,28 @@ void TstFrmLumora::readsRefreshTheShownPageOnly()
     w = makeWindow({"-english"});
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    TestLinkHost host(w.get());
     w->SetConnected(true);
     w->SelectPage(w->page("tsChannels"));
     auto *lat = w->findChild<LabeledEdit *>("edtLat");
     auto *slider = w->findChild<QSlider *>("trb0");
     const QString latBefore = lat->text();
-    Config.Lat = 123;
-    Info.Level[0] = 2048;
-    setRequestFlags(0);
-    w->ShowConfig();
-    w->ShowInfo();
+    DeviceImage &image = w->model().imageForLoading();
+    image.Config.Lat = 123;
+    image.Info.Level[0] = 2048;
+    w->model().replaceRequests(0);
+    host.read(GetConfig);
+    host.read(GetInfo);
     // The page in view follows at once; the others when they are shown.
     QCOMPARE(slider->value(), 2048);
     QCOMPARE(lat->text(), latBefore);
     w->SelectPage(w->page("tsGeo"));
     QCOMPARE(lat->text(), QStringLiteral("12.3"));
     // A read while the page is in view reaches it at once; nothing is sent back.
-    Config.Lat = -456;
-    w->ShowConfig();
+    image.Config.Lat = -456;
+    host.read(GetConfig);
     QCOMPARE(lat->text(), QStringLiteral("-45.6"));
-    QCOMPARE(pendingRequests(), 0u);
+    QCOMPARE(w->model().pendingRequests(), 0u);
 }
 
 int main(int argc, char **argv)

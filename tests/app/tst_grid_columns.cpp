@@ -10,8 +10,7 @@
 #include "app/frm_lumora.h"
 #include "widgets/grid_columns.h"
 #include "presentation/localization.h"
-#include "app/window_link_host.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "link/ports.h"
 #include "window_fixture.h"
 
@@ -31,16 +30,15 @@ private slots:
     {
         QFETCH(QString, language);
         QFETCH(QSize, size);
-        resetDeviceImage();
         ForgetPort();
         auto w = makeWindow({QStringLiteral("-expert"), QStringLiteral("-rc433"), language});
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         w->resize(size);
-        WindowLinkHost host(w.get());
-        Info.LineCount = 40;   // enough lines for the vertical scroll bar
-        Schedule.assign(40, ScheduleLine{});
-        ScheduleDirty.assign(40, 0);
+        TestLinkHost host(w.get());
+        DeviceImage &image = w->model().imageForLoading();
+        image.Info.LineCount = 40;   // enough lines for the vertical scroll bar
+        image.resizeSchedule(40);
         host.setConnected(true);
         w->SelectPage(w->page(QStringLiteral("tsSchedule")));
         auto *grid = w->findChild<QTableWidget *>(QStringLiteral("sgSchedule"));
@@ -48,8 +46,8 @@ private slots:
         QVERIFY(grid && fitter);
         for (int offset : {0, 4, 8, 12}) {   // every colour on some channel
             for (int i = 0; i < 12; ++i)
-                Config.ColorName[i] = uint8_t((i + offset) % ColorCount);
-            host.showConfig();
+                image.Config.ColorName[i] = uint8_t((i + offset) % ColorCount);
+            host.read(GetConfig);
             w->FillScheduleGrid();
             QCoreApplication::processEvents();
             QCoreApplication::processEvents();
@@ -58,7 +56,7 @@ private slots:
                 if (column >= 2 && column < 14) {
                     const int channel = column - 2;
                     QCOMPARE(text, ChannelLetter(channel) + QStringLiteral(": ") +
-                                       ColorName(Config.ColorName[channel]));
+                                       ColorName(image.Config.ColorName[channel]));
                 }
                 const QSize drawn = fitter->textSize(column);
                 const QSize room = fitter->textRoom(column);

@@ -9,7 +9,7 @@
 #include "app/ini_commands.h"
 #include "files/ini_file.h"
 #include "files/settings_file.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "link/ports.h"
 #include "sim_fixture.h"
 #include "window_fixture.h"
@@ -41,7 +41,7 @@ void completeDownload(TfrmLumora *w)
 {
     for (DownloadGate::Record r : {DownloadGate::Config, DownloadGate::Info, DownloadGate::Expert})
         w->Download.recordRead(r, true);
-    w->Download.scheduleRead(true, Schedule.size());
+    w->Download.scheduleRead(true, w->device().Schedule.size());
     w->Download.recordRead(DownloadGate::ExpertWeather, true);
 }
 
@@ -64,7 +64,7 @@ struct SlowController {
 // The moments of a download, as the request word shows them.
 bool reached(TfrmLumora *w, int moment)
 {
-    const uint32_t pending = pendingRequests();
+    const uint32_t pending = w->model().pendingRequests();
     switch (moment) {
     case 0: return true;   // at once, still connecting
     case 1: return w->IsConnected();   // identified, nothing read yet
@@ -121,6 +121,10 @@ private:
         };
     }
     QString path(const QString &name) const { return w->ProgramFolder + name; }
+    // The window's image: a starting state to load, and what the window holds.
+    DeviceImage &loaded() { return w->model().imageForLoading(); }
+    const DeviceImage &image() const { return w->device(); }
+    uint32_t pending() const { return w->model().pendingRequests(); }
 
     std::unique_ptr<TfrmLumora> w;
     IniCommands::FileDialogRequest m_request;
@@ -130,7 +134,6 @@ private:
 void TstIniCommands::init()
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    resetDeviceImage();
     // A window connected to the simulator remembers its port; later windows must not
     // try to reach it again.
     ForgetPort();
@@ -139,7 +142,6 @@ void TstIniCommands::init()
 void TstIniCommands::cleanup()
 {
     w.reset();
-    resetDeviceImage();
     QDir folder(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Aqualumora"));
     for (const QString &name : folder.entryList({QStringLiteral("*.ini")}, QDir::Files))
         folder.remove(name);
@@ -171,9 +173,8 @@ void TstIniCommands::dialogsAndCancel()
     QFETCH(uint, requests);
     w = makeWindow({language});
     w->SetConnected(true);
-    Schedule.resize(2);
-    ScheduleDirty.assign(2, 0);
-    setRequestFlags(0);
+    loaded().resizeSchedule(2);
+    w->model().replaceRequests(0);
     answerDialog(QString());
     trigger(item.toLatin1().constData());
     QCOMPARE(m_asked, 1);
@@ -184,8 +185,8 @@ void TstIniCommands::dialogsAndCancel()
     QCOMPARE(m_request.folder, w->ProgramFolder);
     QVERIFY(!w->ProgramFolder.isEmpty());
     // Cancelled: nothing written, nothing marked, only the export's re-reads requested.
-    QCOMPARE(pendingRequests(), requests);
-    QCOMPARE(ScheduleDirty, std::vector<uint8_t>(2, 0));
+    QCOMPARE(pending(), requests);
+    QCOMPARE(image().ScheduleDirty, std::vector<uint8_t>(2, 0));
     QVERIFY(QDir(w->ProgramFolder).entryList({QStringLiteral("*.ini")}, QDir::Files).isEmpty());
 }
 
@@ -193,16 +194,16 @@ void TstIniCommands::exportWritesTheImage()
 {
     w = makeWindow({"-english"});
     w->SetConnected(true);
-    Schedule.resize(2);
+    loaded().resizeSchedule(2);
     completeDownload(w.get());
-    Config.Lat = -337;
-    Schedule[1].Hour = 23;
+    loaded().Config.Lat = -337;
+    loaded().Schedule[1].Hour = 23;
     const QString file = path(QStringLiteral("export.ini"));
     writeText(file, "[Tank]\r\nLitres=240\r\n");
-    setRequestFlags(0);
+    w->model().replaceRequests(0);
     answerDialog(file);
     trigger("mnuScheduleConfigExport");
-    QCOMPARE(pendingRequests(), Refresh);
+    QCOMPARE(pending(), Refresh);
     const IniFile ini = loadIni(file);
     QCOMPARE(ini.integer(QStringLiteral("Config"), QStringLiteral("Lat")), std::optional<int64_t>(-337));
     QCOMPARE(ini.integer(QStringLiteral("1"), QStringLiteral("Hour")), std::optional<int64_t>(23));
@@ -215,58 +216,57 @@ void TstIniCommands::configImportStoresRefreshesAndSends()
     w = makeWindow({"-english"});
     w->show();
     w->SetConnected(true);
-    Schedule.resize(1);
-    Schedule[0].Hour = 5;
+    loaded().resizeSchedule(1);
+    loaded().Schedule[0].Hour = 5;
     const QString file = path(QStringLiteral("config.ini"));
     writeText(file, "[Config]\nMode=1\nFanLow=300\nChartInterval=15\n[Names]\nColorName0=3\n"
                     "[Weather]\nCloudStep=0x4D2\n[RC5]\nStep=$1001\n[0]\nHour=9\n");
-    setRequestFlags(0);
+    w->model().replaceRequests(0);
     answerDialog(file);
     trigger("mnuConfigImport");
-    QCOMPARE(Config.Mode, ModeAuto);
-    QCOMPARE(Config.FanLow, 44);
-    QCOMPARE(int(Expert.ChartInterval), 15);
-    QCOMPARE(int(ExpertWeather.CloudStep), 1234);
-    QCOMPARE(int(Expert.RC5Code[RC5Step]), 0x1001);
-    QCOMPARE(Schedule[0].Hour, 5);   // schedule sections are not read
-    QCOMPARE(pendingRequests(), ImportConfig);
+    QCOMPARE(image().Config.Mode, ModeAuto);
+    QCOMPARE(image().Config.FanLow, 44);
+    QCOMPARE(int(image().Expert.ChartInterval), 15);
+    QCOMPARE(int(image().ExpertWeather.CloudStep), 1234);
+    QCOMPARE(int(image().Expert.RC5Code[RC5Step]), 0x1001);
+    QCOMPARE(image().Schedule[0].Hour, 5);   // schedule sections are not read
+    QCOMPARE(pending(), ImportConfig);
     // The pages show the imported values.
     showPageOf(w.get(), w->findChild<QComboBox *>(QStringLiteral("cmbName0")));
     QCOMPARE(w->findChild<QComboBox *>(QStringLiteral("cmbName0"))->currentIndex(), 3);
     QVERIFY(w->mem->toPlainText().endsWith(QStringLiteral("] Configuration read from ") + file));
     // A file that cannot be read changes nothing, yet refreshes and sends as well.
-    setRequestFlags(0);
+    w->model().replaceRequests(0);
     answerDialog(path(QStringLiteral("vanished.ini")));
     trigger("mnuConfigImport");
-    QCOMPARE(Config.FanLow, 44);
+    QCOMPARE(image().Config.FanLow, 44);
     QVERIFY(w->mem->toPlainText().endsWith(QStringLiteral("] Could not read ") + path(QStringLiteral("vanished.ini")) +
                                            QStringLiteral("; nothing was imported from it.")));
-    QCOMPARE(pendingRequests(), ImportConfig);
+    QCOMPARE(pending(), ImportConfig);
 }
 
 void TstIniCommands::scheduleImportMarksEveryLine()
 {
     w = makeWindow({"-english"});
     w->SetConnected(true);
-    Info.LineCount = 3;
-    Schedule.resize(3);
-    ScheduleDirty.assign(3, 0);
-    CurvePoints.resize(3);
+    loaded().Info.LineCount = 3;
+    loaded().resizeSchedule(3);
+    w->Edit.curvePoints.resize(3);
     for (int i = 0; i < 3; ++i)
-        Schedule[i].Minute = uint8_t(10 * i);
+        loaded().Schedule[i].Minute = uint8_t(10 * i);
     const QString file = path(QStringLiteral("schedule.ini"));
     writeText(file, "[Config]\nMode=4\n[0]\nHour=0x0C\nMinute=300\n[3]\nHour=1\n");
-    setRequestFlags(0);
+    w->model().replaceRequests(0);
     answerDialog(file);
     trigger("mnuScheduleImport");
-    QCOMPARE(Schedule.size(), std::size_t(3));
-    QCOMPARE(Schedule[0].Hour, 12);
-    QCOMPARE(Schedule[0].Minute, 44);
-    QCOMPARE(Schedule[1].Minute, 10);
-    QCOMPARE(Schedule[2].Minute, 20);
-    QCOMPARE(Config.Mode, 0);
-    QCOMPARE(ScheduleDirty, std::vector<uint8_t>(3, 1));
-    QCOMPARE(pendingRequests(), SetSchedule);
+    QCOMPARE(image().Schedule.size(), std::size_t(3));
+    QCOMPARE(image().Schedule[0].Hour, 12);
+    QCOMPARE(image().Schedule[0].Minute, 44);
+    QCOMPARE(image().Schedule[1].Minute, 10);
+    QCOMPARE(image().Schedule[2].Minute, 20);
+    QCOMPARE(image().Config.Mode, 0);
+    QCOMPARE(image().ScheduleDirty, std::vector<uint8_t>(3, 1));
+    QCOMPARE(pending(), SetSchedule);
     QVERIFY(w->mem->toPlainText().endsWith(QStringLiteral("] Schedule read from ") + file));
 }
 
@@ -274,23 +274,22 @@ void TstIniCommands::scheduleImportRefusedDuringDownload()
 {
     w = makeWindow({"-english"});
     w->SetConnected(true);
-    Schedule.resize(1);
-    ScheduleDirty.assign(1, 0);
+    loaded().resizeSchedule(1);
     const QString file = path(QStringLiteral("schedule.ini"));
     writeText(file, "[0]\nHour=7\n");
-    setRequestFlags(GetSchedule);
+    w->model().replaceRequests(GetSchedule);
     answerDialog(file);
     trigger("mnuScheduleImport");
     QCOMPARE(m_asked, 0);
-    QCOMPARE(Schedule[0].Hour, 0);
-    QCOMPARE(pendingRequests(), GetSchedule);
+    QCOMPARE(image().Schedule[0].Hour, 0);
+    QCOMPARE(pending(), GetSchedule);
 }
 
 void TstIniCommands::backupOnlyWithDeviceData()
 {
     w = makeWindow({"-english"});
-    Schedule.resize(1);
-    Config.FanLow = 66;
+    loaded().resizeSchedule(1);
+    loaded().Config.FanLow = 66;
     const QString entry = QStringLiteral("COM7 (Bluetooth)");
     const QString file = path(QStringLiteral("Backup_COM7.ini"));
     w->WriteBackupFile(entry);
@@ -303,18 +302,18 @@ void TstIniCommands::backupOnlyWithDeviceData()
     w->Download.recordRead(DownloadGate::Config, true);
     w->Download.recordRead(DownloadGate::Info, true);
     w->Download.recordRead(DownloadGate::Expert, false);
-    w->Download.scheduleRead(true, Schedule.size());
+    w->Download.scheduleRead(true, image().Schedule.size());
     w->Download.recordRead(DownloadGate::ExpertWeather, true);
     w->WriteBackupFile(entry);
     QVERIFY(!QFile::exists(file));
     // A schedule download cut short later leaves the one read before as it was.
     w->Download.recordRead(DownloadGate::Expert, true);
-    w->Download.scheduleRead(false, Schedule.size());
+    w->Download.scheduleRead(false, image().Schedule.size());
     QVERIFY(w->ImageComplete());
     // The schedule grew (a later Info of another length): no longer whole.
-    Schedule.resize(2);
+    loaded().resizeSchedule(2);
     QVERIFY(!w->ImageComplete());
-    Schedule.resize(1);
+    loaded().resizeSchedule(1);
     w->WriteBackupFile(entry);
     QCOMPARE(loadIni(file).integer(QStringLiteral("Config"), QStringLiteral("FanLow")), std::optional<int64_t>(66));
     // The image is of COM7's controller, never of another port's.
@@ -330,16 +329,16 @@ void TstIniCommands::backupOnlyWithDeviceData()
     QVERIFY(!QFile::exists(file));
     // A schedule read before this connection's Info (dropped for a pending write) counts
     // only when that Info gives it the length it was read with.
-    w->Download.scheduleRead(true, Schedule.size());
+    w->Download.scheduleRead(true, image().Schedule.size());
     for (DownloadGate::Record r : {DownloadGate::Config, DownloadGate::Expert, DownloadGate::ExpertWeather})
         w->Download.recordRead(r, true);
     QVERIFY(!w->ImageComplete());
     w->Download.recordRead(DownloadGate::Info, false);
     QVERIFY(!w->ImageComplete());
-    Schedule.resize(3);   // the Info says three lines
+    loaded().resizeSchedule(3);   // the Info says three lines
     w->Download.recordRead(DownloadGate::Info, true);
     QVERIFY(!w->ImageComplete());
-    Schedule.resize(1);
+    loaded().resizeSchedule(1);
     QVERIFY(w->ImageComplete());
 }
 
@@ -347,7 +346,7 @@ void TstIniCommands::exportOnlyFromACompleteDownload()
 {
     w = makeWindow({"-english"});
     w->SetConnected(true);
-    Schedule.resize(2);
+    loaded().resizeSchedule(2);
     const QString file = path(QStringLiteral("early.ini"));
     writeText(file, "[Tank]\r\nLitres=240\r\n");
     answerDialog(file);
@@ -365,7 +364,7 @@ void TstIniCommands::exportReportsAFailedWrite()
 {
     w = makeWindow({"-english"});
     w->SetConnected(true);
-    Schedule.resize(1);
+    loaded().resizeSchedule(1);
     completeDownload(w.get());
     const QString file = path(QStringLiteral("missing-folder/export.ini"));
     answerDialog(file);
@@ -471,7 +470,7 @@ void TstIniCommands::configImportReachesTheController()
     QVERIFY(w);
     // An exported file, edited by hand.
     const QString file = path(QStringLiteral("edited.ini"));
-    QVERIFY(WriteSettingsFile(file));
+    QVERIFY(WriteSettingsFile(file, w->device()));
     IniFile ini = loadIni(file);
     const uint8_t fanLow = uint8_t(sim(w.get()).config().FanLow + 17);
     const uint16_t interval = uint16_t(sim(w.get()).expert().ChartInterval + 5);
@@ -487,7 +486,7 @@ void TstIniCommands::configImportReachesTheController()
     const int weathers = controller.commandCount(QStringLiteral("06"));
     answerDialog(file);
     trigger("mnuConfigImport");
-    QVERIFY(waitForIdleLink());
+    QVERIFY(waitForIdleLink(w.get()));
     QTRY_COMPARE_WITH_TIMEOUT(controller.commandCount(QStringLiteral("06")), weathers + 1, 5000);
     QCOMPARE(controller.commandCount(QStringLiteral("02")), configs + 1);
     QCOMPARE(controller.commandCount(QStringLiteral("05")), experts + 1);

@@ -17,8 +17,6 @@
 class TstLogMemo : public QObject {
     Q_OBJECT
 private slots:
-    void init() { resetDeviceImage(); }
-
     void keepsTheNewestLines()
     {
         TLogMemo log;

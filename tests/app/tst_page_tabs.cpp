@@ -26,7 +26,6 @@ class TstPageTabs : public QObject {
 private slots:
     void init()
     {
-        resetDeviceImage();
         ForgetPort();
     }
 

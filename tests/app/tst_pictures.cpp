@@ -9,8 +9,7 @@
 #include <QTest>
 
 #include "app/frm_lumora.h"
-#include "app/window_link_host.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "link/ports.h"
 #include "theme_palettes.h"
 #include "window_fixture.h"
@@ -44,7 +43,6 @@ private slots:
         QFETCH(QString, language);
         QFETCH(bool, dark);
         QFETCH(QSize, size);
-        resetDeviceImage();
         ForgetPort();
         useTheme(dark);
         auto w = makeWindow({QStringLiteral("-expert"), QStringLiteral("-rc433"), u'-' + language});
@@ -81,29 +79,30 @@ private:
     // what a user sees.
     static void connectWithSchedule(TfrmLumora *w)
     {
-        WindowLinkHost host(w);
+        TestLinkHost host(w);
+        DeviceImage &image = w->model().imageForLoading();
         const uint8_t colours[12] = {8, 7, 4, 11, 5, 2, 3, 12, 14, 15, 9, 10};
         for (int i = 0; i < 12; ++i) {
-            Config.ColorName[i] = colours[i];
-            Info.Level[i] = uint16_t(i * 340);
+            image.Config.ColorName[i] = colours[i];
+            image.Info.Level[i] = uint16_t(i * 340);
         }
-        Config.Mode = 1;
-        Info.LineCount = 8;
-        Schedule.assign(8, ScheduleLine{});
-        ScheduleDirty.assign(8, 0);
+        image.Config.Mode = 1;
+        image.Info.LineCount = 8;
+        image.resizeSchedule(8);
         for (int line = 0; line < 8; ++line) {
-            Schedule[line].Hour = uint8_t(line * 3);
-            Schedule[line].Minute = uint8_t(line * 7 % 60);
+            ScheduleLine &s = image.Schedule[line];
+            s.Hour = uint8_t(line * 3);
+            s.Minute = uint8_t(line * 7 % 60);
             for (int i = 0; i < 12; ++i)
-                Schedule[line].Color16[i] = uint8_t((line * 13 + i * 7) % 101);
-            Schedule[line].Switch = uint8_t(line % 2 ? 0xE0 : 0x20);
+                s.Color16[i] = uint8_t((line * 13 + i * 7) % 101);
+            s.Switch = uint8_t(line % 2 ? 0xE0 : 0x20);
         }
         w->PortName = QStringLiteral("rfcomm0 (Aqualumora)");
         host.setConnected(true);
-        host.showConfig();
-        host.showInfo();
-        host.showExpert();
-        host.showExpertWeather();
+        host.read(GetConfig);
+        host.read(GetInfo);
+        host.read(GetExpert);
+        host.read(GetExpertWeather);
         w->FillScheduleGrid();
         QCoreApplication::processEvents();
     }

@@ -14,9 +14,8 @@
 #include "app/frm_lumora.h"
 #include "presentation/download_progress.h"
 #include "app/taskbar_indicator.h"
-#include "app/window_link_host.h"
 #include "sim_fixture.h"
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "link/ports.h"
 #include "window_fixture.h"
 
@@ -25,7 +24,6 @@ class TstStatusBar : public QObject {
 private slots:
     void init()
     {
-        resetDeviceImage();
         ForgetPort();   // a port remembered by an earlier case would start a link
     }
     void cleanup() { w.reset(); }
@@ -136,14 +134,14 @@ private slots:
         w = makeWindow({"-english"});
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        WindowLinkHost host(w.get());
+        TestLinkHost host(w.get());
         QVERIFY(!w->pbDownload->isVisible());
         w->PortName = QStringLiteral("COM5");
         host.setConnected(true);
         QVERIFY(w->pbDownload->isVisible());
-        host.showConfig();
-        host.showInfo();
-        host.showExpert();
+        host.read(GetConfig);
+        host.read(GetInfo);
+        host.read(GetExpert);
         QCOMPARE(w->pbDownload->value(), 3);
         host.scheduleLineRead(1, 2);
         QCOMPARE(w->pbDownload->maximum(), 7);
@@ -151,11 +149,11 @@ private slots:
         QCOMPARE(w->taskbar->done(), 1);
         QCOMPARE(w->taskbar->total(), 2);
         host.scheduleLineRead(2, 2);
-        host.scheduleDownloaded(true);
+        host.scheduleRead(true);
         QCOMPARE(w->taskbar->done(), w->taskbar->total());
-        host.drawSensorChart();
+        host.read(GetChart);
         QCOMPARE(w->pbDownload->value(), 6);
-        host.showExpertWeather();
+        host.read(GetExpertWeather);
         QVERIFY(!w->pbDownload->isVisible());
         // A broken connection takes the bar away too.
         host.setConnected(true);
@@ -192,7 +190,7 @@ private slots:
         w = makeWindow({"-german"});
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        WindowLinkHost host(w.get());
+        TestLinkHost host(w.get());
         host.recordSent(bit);
         QCOMPARE(w->UnsavedChanges(), unsaved);
         QCOMPARE(w->lblUnsaved->isVisible(), unsaved);
@@ -263,12 +261,12 @@ private slots:
         save(menu->grab(), QStringLiteral("logmenu_") + tag);
         menu.reset();
         // Connected, downloading the schedule, with changes not yet saved.
-        WindowLinkHost host(w.get());
+        TestLinkHost host(w.get());
         w->PortName = QStringLiteral("rfcomm0 (Aqualumora)");
         host.setConnected(true);
-        host.showConfig();
-        host.showInfo();
-        host.showExpert();
+        host.read(GetConfig);
+        host.read(GetInfo);
+        host.read(GetExpert);
         host.scheduleLineRead(5, 12);
         host.recordSent(SetConfig);
         QCoreApplication::processEvents();

@@ -43,8 +43,9 @@ void TstWindowLink::simulatorConnectsAndDownloads()
     QVERIFY(!w->sbPanel[1]->text().isEmpty());
     QVERIFY(w->windowTitle().startsWith(QStringLiteral("Lumora \u2022 Aqualumora 1.x.5 \u2022 ") + port));
     QVERIFY(w->action("mnuRefresh")->isEnabled());
-    QCOMPARE(int(Info.LineCount), int(sim(w.get()).schedule().size()));
-    QCOMPARE(int(Schedule.size()), int(Info.LineCount));
+    const DeviceImage &image = w->device();
+    QCOMPARE(int(image.Info.LineCount), int(sim(w.get()).schedule().size()));
+    QCOMPARE(int(image.Schedule.size()), int(image.Info.LineCount));
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Aqualumora"));
     QVERIFY(!settings.contains("Port"));
 }
@@ -162,7 +163,6 @@ void TstWindowLink::doubleClickReconnects()
 
 void TstWindowLink::oneDoubleClickOneReconnect()
 {
-    resetDeviceImage();
     auto w = makeWindow({"-english"});
     w->show();
     w->activateWindow();
@@ -196,7 +196,7 @@ void TstWindowLink::closingDuringExchangeDoesNotHang()
         QVERIFY(w);
         // A silent controller keeps the link thread inside a read when the window closes.
         sim(w.get()).setFault(SimFault::Silence);
-        raiseRequest(GetExpert);
+        w->model().request(GetExpert);
         QTest::qWait(20 * round);
         QElapsedTimer timer;
         timer.start();

@@ -63,7 +63,6 @@ class TstWindowPlacement : public QObject {
 private slots:
     void init()
     {
-        resetDeviceImage();
         ForgetPort();
         QFile::remove(WindowPlacement::settingsPath());
     }

@@ -95,13 +95,13 @@ std::vector<KeyPlace> keyPlaces()
     return k;
 }
 
-std::span<uint8_t> bytesOf(char record)
+std::span<uint8_t> bytesOf(DeviceImage &image, char record)
 {
     switch (record) {
-    case 'C': return recordBytes(Config);
-    case 'E': return recordBytes(Expert);
-    case 'W': return recordBytes(ExpertWeather);
-    default: return recordBytes(Schedule[0]);
+    case 'C': return recordBytes(image.Config);
+    case 'E': return recordBytes(image.Expert);
+    case 'W': return recordBytes(image.ExpertWeather);
+    default: return recordBytes(image.Schedule[0]);
     }
 }
 
@@ -136,21 +136,22 @@ private slots:
 
 private:
     QTemporaryDir m_dir;
+    DeviceImage image;
 };
 
 void TstSettingsFile::init()
 {
-    resetDeviceImage();
+    image = DeviceImage{};
 }
 
 void TstSettingsFile::newFileLayout()
 {
-    Schedule.resize(3);
-    Expert.TempOffset = -5;
-    ExpertWeather.MoonColor16[0] = 0xFFFF;   // written as a signed 16-bit value
-    Expert.RC5Code[7] = 0xF00D;
+    image.resizeSchedule(3);
+    image.Expert.TempOffset = -5;
+    image.ExpertWeather.MoonColor16[0] = 0xFFFF;   // written as a signed 16-bit value
+    image.Expert.RC5Code[7] = 0xF00D;
     IniFile ini;
-    WriteImageToIni(ini);
+    WriteImageToIni(ini, image);
     QCOMPARE(ini.value(QStringLiteral("Config"), QStringLiteral("TempOffset")), QStringLiteral("-5"));
     QCOMPARE(ini.value(QStringLiteral("Weather"), QStringLiteral("MoonColor160")), QStringLiteral("-1"));
     QCOMPARE(ini.value(QStringLiteral("RC5"), QStringLiteral("Step")), QStringLiteral("61453"));
@@ -178,9 +179,9 @@ void TstSettingsFile::exportKeepsForeignSections()
 {
     const QString path = m_dir.filePath(QStringLiteral("keep.ini"));
     writeAll(path, "; my notes\r\n[Aquarium]\r\nVolume=240\r\n[Config]\r\nMode=4\r\nMyOwn=1\r\n[99]\r\nHour=1\r\n");
-    Schedule.resize(1);
-    Config.Mode = 1;
-    QVERIFY(WriteSettingsFile(path));
+    image.resizeSchedule(1);
+    image.Config.Mode = 1;
+    QVERIFY(WriteSettingsFile(path, image));
     IniFile ini;
     QCOMPARE(IniFile::load(path, &ini), IniFile::LoadResult::Loaded);
     QCOMPARE(ini.integer(QStringLiteral("Aquarium"), QStringLiteral("Volume")), std::optional<int64_t>(240));
@@ -193,78 +194,78 @@ void TstSettingsFile::exportKeepsForeignSections()
 void TstSettingsFile::importedValues_data()
 {
     QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<std::function<int()>>("field");
+    QTest::addColumn<std::function<int(const DeviceImage &)>>("field");
     QTest::addColumn<int>("expected");
-    using F = std::function<int()>;
+    using F = std::function<int(const DeviceImage &)>;
     // Every field starts at 7 (see importedValues).
-    QTest::newRow("hex hour") << QByteArray("[0]\nHour=0x0C") << F([] { return int(Schedule[0].Hour); }) << 12;
-    QTest::newRow("dollar hex") << QByteArray("[0]\nminute=$1E") << F([] { return int(Schedule[0].Minute); }) << 30;
-    QTest::newRow("300 in 8 bits") << QByteArray("[Config]\nFanLow=300") << F([] { return int(Config.FanLow); }) << 44;
+    QTest::newRow("hex hour") << QByteArray("[0]\nHour=0x0C") << F([](auto &d) { return int(d.Schedule[0].Hour); }) << 12;
+    QTest::newRow("dollar hex") << QByteArray("[0]\nminute=$1E") << F([](auto &d) { return int(d.Schedule[0].Minute); }) << 30;
+    QTest::newRow("300 in 8 bits") << QByteArray("[Config]\nFanLow=300") << F([](auto &d) { return int(d.Config.FanLow); }) << 44;
     QTest::newRow("70000 in 16 bits") << QByteArray("[Weather]\nCloudP=70000")
-                                      << F([] { return int(Config.CloudP); }) << 4464;
+                                      << F([](auto &d) { return int(d.Config.CloudP); }) << 4464;
     QTest::newRow("32-bit hex in signed 16") << QByteArray("[TimeZone]\nBias=0xFFFFFFFF")
-                                             << F([] { return int(Expert.Bias); }) << -1;
+                                             << F([](auto &d) { return int(d.Expert.Bias); }) << -1;
     QTest::newRow("not a number keeps") << QByteArray("[Config]\nFanHigh=fast")
-                                        << F([] { return int(Config.FanHigh); }) << 7;
+                                        << F([](auto &d) { return int(d.Config.FanHigh); }) << 7;
     QTest::newRow("far out of range keeps") << QByteArray("[RC5]\nUp=123456789012345678901234567890")
-                                            << F([] { return int(Expert.RC5Code[0]); }) << 7;
-    QTest::newRow("missing keeps") << QByteArray("[Weather]\n") << F([] { return int(ExpertWeather.BalanceSum); }) << 7;
+                                            << F([](auto &d) { return int(d.Expert.RC5Code[0]); }) << 7;
+    QTest::newRow("missing keeps") << QByteArray("[Weather]\n") << F([](auto &d) { return int(d.ExpertWeather.BalanceSum); }) << 7;
     QTest::newRow("binary garbage keeps") << QByteArray("\0\xff[\x01]=\n\x80\x81", 8)
-                                          << F([] { return int(Config.Mode); }) << 7;
+                                          << F([](auto &d) { return int(d.Config.Mode); }) << 7;
     QTest::newRow("any letter case") << QByteArray("[weather]\nmooncolor1611=4096")
-                                     << F([] { return int(ExpertWeather.MoonColor16[11]); }) << 4096;
+                                     << F([](auto &d) { return int(d.ExpertWeather.MoonColor16[11]); }) << 4096;
 }
 
 void TstSettingsFile::importedValues()
 {
     QFETCH(QByteArray, file);
-    QFETCH(std::function<int()>, field);
+    QFETCH(std::function<int(const DeviceImage &)>, field);
     QFETCH(int, expected);
-    Schedule.resize(1);
-    std::memset(&Config, 7, sizeof Config);
-    std::memset(&Expert, 7, sizeof Expert);
-    std::memset(&ExpertWeather, 7, sizeof ExpertWeather);
-    std::memset(&Schedule[0], 7, sizeof(ScheduleLine));
+    image.resizeSchedule(1);
+    std::memset(&image.Config, 7, sizeof image.Config);
+    std::memset(&image.Expert, 7, sizeof image.Expert);
+    std::memset(&image.ExpertWeather, 7, sizeof image.ExpertWeather);
+    std::memset(&image.Schedule[0], 7, sizeof(ScheduleLine));
     // LE fields filled with 7s read as 0x0707; keep the single-byte expectation meaningful.
-    Config.CloudP = 7;
-    Expert.Bias = 7;
-    Expert.RC5Code[0] = 7;
-    ExpertWeather.MoonColor16[11] = 7;
+    image.Config.CloudP = 7;
+    image.Expert.Bias = 7;
+    image.Expert.RC5Code[0] = 7;
+    image.ExpertWeather.MoonColor16[11] = 7;
     const IniFile ini = IniFile::parse(file);
-    ReadSettingsFromIni(ini);
-    ReadScheduleFromIni(ini);
-    QCOMPARE(field(), expected);
+    ReadSettingsFromIni(ini, image);
+    ReadScheduleFromIni(ini, image);
+    QCOMPARE(field(image), expected);
 }
 
 void TstSettingsFile::roundTripOfRandomImages()
 {
     for (quint32 seed = 1; seed <= 25; ++seed) {
         QRandomGenerator random(seed);
-        resetDeviceImage();
-        randomise(Config, random);
-        randomise(Expert, random);
-        randomise(ExpertWeather, random);
-        Schedule.resize(random.bounded(seed == 1 ? 1 : 40));
-        for (ScheduleLine &line : Schedule)
+        image = DeviceImage{};
+        randomise(image.Config, random);
+        randomise(image.Expert, random);
+        randomise(image.ExpertWeather, random);
+        image.resizeSchedule(random.bounded(seed == 1 ? 1 : 40));
+        for (ScheduleLine &line : image.Schedule)
             randomise(line, random);
-        const ConfigRecord config = Config;
-        const ExpertRecord expert = Expert;
-        const ExpertWeatherRecord weather = ExpertWeather;
-        const std::vector<ScheduleLine> lines = Schedule;
+        const ConfigRecord config = image.Config;
+        const ExpertRecord expert = image.Expert;
+        const ExpertWeatherRecord weather = image.ExpertWeather;
+        const std::vector<ScheduleLine> lines = image.Schedule;
 
         const QString path = m_dir.filePath(QStringLiteral("round%1.ini").arg(seed));
-        QVERIFY(WriteSettingsFile(path));
-        resetDeviceImage();
-        Schedule.resize(lines.size());
+        QVERIFY(WriteSettingsFile(path, image));
+        image = DeviceImage{};
+        image.resizeSchedule(lines.size());
         IniFile ini;
         QCOMPARE(IniFile::load(path, &ini), IniFile::LoadResult::Loaded);
-        ReadSettingsFromIni(ini);
-        ReadScheduleFromIni(ini);
-        QVERIFY2(std::memcmp(&Config, &config, sizeof config) == 0, qPrintable(QString::number(seed)));
-        QVERIFY2(std::memcmp(&Expert, &expert, sizeof expert) == 0, qPrintable(QString::number(seed)));
-        QVERIFY2(std::memcmp(&ExpertWeather, &weather, sizeof weather) == 0, qPrintable(QString::number(seed)));
+        ReadSettingsFromIni(ini, image);
+        ReadScheduleFromIni(ini, image);
+        QVERIFY2(std::memcmp(&image.Config, &config, sizeof config) == 0, qPrintable(QString::number(seed)));
+        QVERIFY2(std::memcmp(&image.Expert, &expert, sizeof expert) == 0, qPrintable(QString::number(seed)));
+        QVERIFY2(std::memcmp(&image.ExpertWeather, &weather, sizeof weather) == 0, qPrintable(QString::number(seed)));
         QVERIFY2(lines.empty() ||
-                     std::memcmp(Schedule.data(), lines.data(), lines.size() * sizeof(ScheduleLine)) == 0,
+                     std::memcmp(image.Schedule.data(), lines.data(), lines.size() * sizeof(ScheduleLine)) == 0,
                  qPrintable(QString::number(seed)));
     }
 }
@@ -275,14 +276,14 @@ void TstSettingsFile::pythonReadsTheExport()
     if (!QFile::exists(python))
         QSKIP("/usr/bin/python3 is not installed");
     QRandomGenerator random(77);
-    randomise(Config, random);
-    randomise(Expert, random);
-    randomise(ExpertWeather, random);
-    Schedule.resize(5);
-    for (ScheduleLine &line : Schedule)
+    randomise(image.Config, random);
+    randomise(image.Expert, random);
+    randomise(image.ExpertWeather, random);
+    image.resizeSchedule(5);
+    for (ScheduleLine &line : image.Schedule)
         randomise(line, random);
     const QString path = m_dir.filePath(QStringLiteral("python.ini"));
-    QVERIFY(WriteSettingsFile(path));
+    QVERIFY(WriteSettingsFile(path, image));
 
     const char *script = "import configparser, sys\n"
                          "p = configparser.ConfigParser(interpolation=None)\n"
@@ -339,12 +340,12 @@ void TstSettingsFile::unreadableTargetIsNotReplaced()
     QVERIFY(big.open(QIODevice::WriteOnly));
     QVERIFY(big.resize(IniFile::MaxFileSize + 10));
     big.close();
-    QVERIFY(!WriteSettingsFile(path));
+    QVERIFY(!WriteSettingsFile(path, image));
     QCOMPARE(QFileInfo(path).size(), IniFile::MaxFileSize + 10);
     // A pipe is neither read (that would block) nor replaced.
     const QString pipe = m_dir.filePath(QStringLiteral("pipe.ini"));
     QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-    QVERIFY(!WriteSettingsFile(pipe));
+    QVERIFY(!WriteSettingsFile(pipe, image));
     QVERIFY(!QFileInfo(pipe).isFile());
 }
 
@@ -360,33 +361,33 @@ void TstSettingsFile::keyTable()
 {
     QFETCH(int, index);
     const KeyPlace k = keyPlaces()[std::size_t(index)];
-    Schedule.resize(1);
+    image.resizeSchedule(1);
     // Every byte of a record different and with its top bit set, so that a wrong offset, a
     // wrong width or a wrong sign each give another number.
     for (char record : {'C', 'E', 'W', 'S'}) {
-        std::span<uint8_t> bytes = bytesOf(record);
+        std::span<uint8_t> bytes = bytesOf(image, record);
         for (std::size_t j = 0; j < bytes.size(); ++j)
             bytes[j] = uint8_t(0x80 | ((7 * j + 13 * std::size_t(record - 'A')) & 0x7F));
     }
     const QString section = QString::fromLatin1(k.section);
     IniFile written;
-    WriteImageToIni(written);
-    QCOMPARE(written.integer(section, k.key), std::optional<int64_t>(fieldValue(bytesOf(k.record), k)));
+    WriteImageToIni(written, image);
+    QCOMPARE(written.integer(section, k.key), std::optional<int64_t>(fieldValue(bytesOf(image, k.record), k)));
 
     // Read back: a value that fills the field's width lands on exactly its bytes and no others.
     std::vector<uint8_t> before[4];
     for (int r = 0; r < 4; ++r) {
-        const std::span<uint8_t> bytes = bytesOf("CEWS"[r]);
+        const std::span<uint8_t> bytes = bytesOf(image, "CEWS"[r]);
         before[r].assign(bytes.begin(), bytes.end());
     }
     const int64_t value = k.width == 1 ? (k.isSigned ? -77 : 0xA5) : (k.isSigned ? -12345 : 0xBEEF);
     IniFile file;
     file.setInteger(section, k.key, value);
-    ReadSettingsFromIni(file);
-    ReadScheduleFromIni(file);
+    ReadSettingsFromIni(file, image);
+    ReadScheduleFromIni(file, image);
     for (int r = 0; r < 4; ++r) {
         const char record = "CEWS"[r];
-        const std::span<uint8_t> bytes = bytesOf(record);
+        const std::span<uint8_t> bytes = bytesOf(image, record);
         for (int j = 0; j < int(bytes.size()); ++j) {
             const bool mine = record == k.record && j >= k.offset && j < k.offset + k.width;
             const uint8_t expected = mine ? uint8_t(uint64_t(value) >> (8 * (j - k.offset))) : before[r][std::size_t(j)];
@@ -412,7 +413,7 @@ void TstSettingsFile::keyTableOrder()
 
 void TstSettingsFile::writtenFilesStayImportable()
 {
-    Schedule.resize(20);
+    image.resizeSchedule(20);
     // A file just under the size limit, mostly foreign text, without the program's keys.
     const QString path = m_dir.filePath(QStringLiteral("Backup_rfcomm0.ini"));
     QByteArray big = "[Notes]\r\n";
@@ -423,12 +424,12 @@ void TstSettingsFile::writtenFilesStayImportable()
     writeAll(export_, big);
 
     // An export into it would grow it past what the import reads: refused, file untouched.
-    QCOMPARE(WriteSettingsFileChecked(export_, OversizedFile::Keep), SettingsWriteResult::TooLarge);
+    QCOMPARE(WriteSettingsFileChecked(export_, image, OversizedFile::Keep), SettingsWriteResult::TooLarge);
     QCOMPARE(readAll(export_), big);
 
     // The backup is started afresh instead: it holds the image and can be read back.
-    Config.FanLow = 91;
-    QVERIFY(WriteBackupFile(m_dir.path(), QStringLiteral("rfcomm0 (Bluetooth)")));
+    image.Config.FanLow = 91;
+    QVERIFY(WriteBackupFile(m_dir.path(), QStringLiteral("rfcomm0 (Bluetooth)"), image));
     QVERIFY(QFileInfo(path).size() <= IniFile::MaxFileSize);
     IniFile ini;
     QCOMPARE(IniFile::load(path, &ini), IniFile::LoadResult::Loaded);
@@ -439,12 +440,12 @@ void TstSettingsFile::writtenFilesStayImportable()
     // A backup already beyond the limit (written by hand) is replaced the same way.
     QFile huge(path);
     QVERIFY(huge.resize(IniFile::MaxFileSize + 1));
-    QVERIFY(WriteBackupFile(m_dir.path(), QStringLiteral("rfcomm0")));
+    QVERIFY(WriteBackupFile(m_dir.path(), QStringLiteral("rfcomm0"), image));
     QCOMPARE(IniFile::load(path, &ini), IniFile::LoadResult::Loaded);
 
     // A file with room to spare keeps its foreign text.
     writeAll(export_, "[Notes]\r\nA=1\r\n");
-    QCOMPARE(WriteSettingsFileChecked(export_, OversizedFile::Keep), SettingsWriteResult::Written);
+    QCOMPARE(WriteSettingsFileChecked(export_, image, OversizedFile::Keep), SettingsWriteResult::Written);
     QCOMPARE(IniFile::load(export_, &ini), IniFile::LoadResult::Loaded);
     QCOMPARE(ini.integer(QStringLiteral("Notes"), QStringLiteral("A")), std::optional<int64_t>(1));
 }

@@ -2,7 +2,7 @@
 #include <QLabel>
 #include <QTest>
 
-#include "link/device_image.h"
+#include "link/device_model.h"
 #include "window_fixture.h"
 
 class TstHealthView : public QObject {
@@ -22,16 +22,16 @@ void TstHealthView::imageAboveTheStatusLine_data()
 void TstHealthView::imageAboveTheStatusLine()
 {
     QFETCH(QString, language);
-    resetDeviceImage();
     auto w = makeWindow({language});
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     w->SelectPage(w->page(QStringLiteral("tsConfig")));
-    Info.WaterTemp = 253;
-    Info.InputVoltage = 1205;
-    Info.SlaveTemp = NoValue16;
+    InfoRecord &info = w->model().imageForLoading().Info;
+    info.WaterTemp = 253;
+    info.InputVoltage = 1205;
+    info.SlaveTemp = NoValue16;
     w->SetConnected(true);
-    w->ShowInfo();
+    TestLinkHost(w.get()).read(GetInfo);
     QCoreApplication::processEvents();
 
     auto *image = w->findChild<QLabel *>(QStringLiteral("imgHealth"));

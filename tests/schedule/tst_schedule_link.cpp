@@ -29,7 +29,7 @@ void TstScheduleLink::typedLevelReachesController()
     QVERIFY(editor);
     editor->clear();
     QTest::keyClicks(editor, "37");
-    QVERIFY(waitForIdleLink());
+    QVERIFY(waitForIdleLink(w.get()));
     QTRY_COMPARE(int(sim(w.get()).schedule()[3].Color16[2]), 37);
 }
 
@@ -48,7 +48,7 @@ void TstScheduleLink::draggedPointReachesController()
     QCOMPARE(w->Edit.dragLine, 4);
     QTest::mouseMove(img, QPoint(grab.x(), -30));
     QTest::mouseRelease(img, Qt::LeftButton, {}, QPoint(grab.x(), -30));
-    QVERIFY(waitForIdleLink());
+    QVERIFY(waitForIdleLink(w.get()));
     QTRY_COMPARE(int(sim(w.get()).schedule()[4].Color16[0]), 100);
     const ScheduleLine after = sim(w.get()).schedule()[4];
     QCOMPARE(int(after.Hour), int(before.Hour));
