@@ -43,6 +43,8 @@ report() {
   fi
 }
 
+# Only this run's findings, so that none of an earlier run is taken for a new one.
+rm -rf "$build/fuzz-findings"
 failed=()
 for t in "${targets[@]}"; do
   work="$scratch/$t"
@@ -84,7 +86,6 @@ for t in "${targets[@]}"; do
     kept+=("$keep/$(basename "$a")")
     echo "fuzz: input kept as $keep/$(basename "$a") ($(stat -c %s "$a") bytes)," \
          "replay: $build/fuzz/$t $keep/$(basename "$a")"
-    if [ "$(stat -c %s "$a")" -le 1024 ]; then od -A d -t x1 "$a"; fi
   done
   if grep -q 'ERROR: LeakSanitizer' "$log"; then
     # The fast unwinder stops at the first Qt frame; the slow one, too slow for fuzzing,
