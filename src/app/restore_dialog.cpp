@@ -28,7 +28,8 @@ QTreeWidget *makeList(QWidget *parent, const char *name, std::initializer_list<c
         headers << Translate(QString::fromLatin1(key));
     list->setHeaderLabels(headers);
     list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    list->header()->setStretchLastSection(true);
+    // Numbers stay beside their headers; the room left over is after the last column.
+    list->header()->setStretchLastSection(false);
     return list;
 }
 
