@@ -1,5 +1,6 @@
 #include "app/firmware_commands.h"
 
+#include "app/backup_commands.h"
 #include "app/frm_lumora.h"
 #include "presentation/localization.h"
 #include "link/device_model.h"
@@ -70,6 +71,9 @@ void FirmwareCommands::mnuFirmwareUpdateClick()
         return;
     if (!w->ConfirmYesNo(Translate(QStringLiteral("FlashDlgText")), Translate(QStringLiteral("FlashDlgCaption"))))
         return;
+    // A new firmware starts from its defaults: the state before it is kept in the history.
+    if (w->backups)
+        w->backups->storeCopy(BackupReason::BeforeFirmwareUpdate);
     w->model().request(FirmwareUpdate);
 }
 

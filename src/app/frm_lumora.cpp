@@ -49,6 +49,7 @@
 #include "link/thd_com.h"
 #include "sim/simulator_port.h"
 #include "app/ini_commands.h"
+#include "app/backup_commands.h"
 #include "pages/channels_page.h"
 #include "widgets/input_guard.h"
 #include "pages/chart_page.h"
@@ -168,6 +169,8 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     iniCommands = new IniCommands(this);
     addPart(modes);
     addPart(iniCommands);
+    backups = new BackupCommands(this);
+    addPart(backups);
     BackupFileWriter = [this](const QString &port) { iniCommands->WriteBackupFile(port); };
     bluetooth = new BluetoothSetup(this);
     firmware = new FirmwareCommands(this);
@@ -268,7 +271,22 @@ void TfrmLumora::buildPages()
     lblBoard->setAlignment(Qt::AlignCenter);
     configLayout->addWidget(lblBoard);
 
-    setCentralWidget(pc);
+    // The pages with a bar above them that shows only while it has something to offer.
+    auto *pagesArea = new QWidget(this);
+    pagesArea->setObjectName(QStringLiteral("pagesArea"));
+    auto *pagesLayout = new QVBoxLayout(pagesArea);
+    pagesLayout->setContentsMargins(0, 0, 0, 0);
+    pagesLayout->setSpacing(0);
+    barRestore = new QFrame(pagesArea);
+    barRestore->setObjectName(QStringLiteral("barRestore"));
+    barRestore->setFrameShape(QFrame::StyledPanel);
+    barRestore->setAutoFillBackground(true);
+    barRestore->setBackgroundRole(QPalette::ToolTipBase);
+    barRestore->setForegroundRole(QPalette::ToolTipText);
+    barRestore->setVisible(false);
+    pagesLayout->addWidget(barRestore);
+    pagesLayout->addWidget(pc, 1);
+    setCentralWidget(pagesArea);
     connect(pc, &QTabWidget::currentChanged, this, &TfrmLumora::pcChange);
 
     ConfirmYesNo = [this](const QString &text, const QString &caption) {
@@ -336,6 +354,11 @@ void TfrmLumora::buildMenus()
     addItem(file, "mnuScheduleImport", QKS(Qt::CTRL | Qt::Key_T));
     addItem(file, "mnuConfigImport", QKS(Qt::CTRL | Qt::Key_K));
     addItem(file, "mnuScheduleConfigExport", QKS(Qt::CTRL | Qt::Key_E));
+    file->addSeparator();
+    addItem(file, "mnuBackupNow");
+    addItem(file, "mnuRestoreBackup");
+    addItem(file, "mnuCompareBackup");
+    file->addSeparator();
     addItem(file, "mnuFirmwareUpdate", QKS(Qt::CTRL | Qt::Key_F));
     file->addSeparator();
     QAction *exitItem = addItem(file, "mnuExit", QKS(Qt::ALT | Qt::Key_F4));
@@ -831,7 +854,7 @@ void TfrmLumora::showEvent(QShowEvent *event)
 void TfrmLumora::closeEvent(QCloseEvent *event)
 {
     reportUnsavedChanges();
-    StopLink();
+    StopLink(BackupReason::Closing);
     QMainWindow::closeEvent(event);
 }
 

@@ -13,6 +13,7 @@
 #include "presentation/download_progress.h"
 #include "presentation/log_categories.h"
 #include "app/log_memo.h"
+#include "files/backup_history.h"
 #include "pages/enable_rules.h"
 #include "link/device_model.h"
 #include "pages/page.h"
@@ -23,6 +24,8 @@
 #include <vector>
 
 class QAction;
+class QFrame;
+class BackupCommands;
 class QMessageBox;
 class QMenu;
 class QPushButton;
@@ -119,7 +122,8 @@ public:
     // Link control (connecting, disconnecting, the reconnect by double click).
     bool LinkRunning() const;
     void StartLink(const QString &portEntry);
-    void StopLink();
+    // reason: what the backup copy taken before the link stops is marked with.
+    void StopLink(BackupReason reason = BackupReason::Disconnect);
     void memDblClick();
     // What a double click on the log runs (memDblClick); tests replace it.
     std::function<void()> LogDoubleClick;
@@ -133,8 +137,9 @@ public:
     void PowerEvent(int code);
     // Remembers PortName after a complete download (queued: see the definition).
     void RememberPort();
-    // The backup of the connected device's image, written before every disconnect.
-    void WriteBackupFile(const QString &portEntry);
+    // The backup of the connected device's image, written before every disconnect, and its
+    // dated copy in the backup history.
+    void WriteBackupFile(const QString &portEntry, BackupReason reason = BackupReason::Disconnect);
     std::function<void(const QString &path)> BackupFileWriter;
     // What this connection's download has filled in the image. A backup or an export is
     // written only from an image that is whole (ImageComplete) and of the port at hand.
@@ -191,6 +196,9 @@ public:
     ScheduleGrid *schedule = nullptr;
     VisualizePage *visualize = nullptr;
     GeoPage *geo = nullptr;
+    BackupCommands *backups = nullptr;
+    // Above the pages: the offer to restore a controller that has lost its settings.
+    QFrame *barRestore = nullptr;
 
     // Pages by object name (tsChannels … tsMessages).
     QWidget *page(const QString &name) const;

@@ -9,6 +9,7 @@
 #include <QMenu>
 
 #include "presentation/localization.h"
+#include "app/backup_commands.h"
 #include "app/bluetooth_setup.h"
 #include "app/firmware_commands.h"
 #include "link/link_host.h"
@@ -49,16 +50,16 @@ void TfrmLumora::StartLink(const QString &portEntry)
         SetConnected(false);
 }
 
-void TfrmLumora::StopLink()
+void TfrmLumora::StopLink(BackupReason reason)
 {
-    WriteBackupFile(PortName);
+    WriteBackupFile(PortName, reason);
     if (m_link)
         m_link->Terminate();
 }
 
 bool TfrmLumora::ImageComplete() const { return Download.complete(device().Schedule.size()); }
 
-void TfrmLumora::WriteBackupFile(const QString &portEntry)
+void TfrmLumora::WriteBackupFile(const QString &portEntry, BackupReason reason)
 {
     // Only with the whole state of the controller on that port at hand: a backup written
     // from a download still under way, or from the image of an earlier connection, would
@@ -66,9 +67,13 @@ void TfrmLumora::WriteBackupFile(const QString &portEntry)
     if (!ImageComplete() || Download.port() != portEntry)
         return;
     const QString port = portEntry.section(u' ', 0, 0);
-    if (port.isEmpty() || !BackupFileWriter)
+    if (port.isEmpty())
         return;
-    BackupFileWriter(port);
+    if (BackupFileWriter)
+        BackupFileWriter(port);
+    // Beside the file that each backup replaces, a dated copy that stays.
+    if (backups)
+        backups->storeAutomatic(portEntry, reason);
 }
 
 void TfrmLumora::RememberPort()
@@ -115,7 +120,7 @@ void TfrmLumora::ConnectToEntry(const QString &entry)
 {
     if (entry == PortName)
         return;
-    WriteBackupFile(PortName);
+    WriteBackupFile(PortName, BackupReason::PortChange);
     PortName = entry;
     // The image is the old port's controller's until the new one has been read.
     Download.reset();

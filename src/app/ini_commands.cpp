@@ -4,6 +4,7 @@
 #include <QFileDialog>
 
 #include "presentation/app_info.h"
+#include "app/backup_commands.h"
 #include "app/frm_lumora.h"
 #include "app/window_page_host.h"
 #include "presentation/localization.h"
@@ -75,6 +76,9 @@ void IniCommands::mnuConfigImportClick()
     const QString fileName = ChooseFile(dialogRequest(false, "ImportConfig"));
     if (fileName.isEmpty())
         return;
+    // The state the import replaces stays in the history.
+    if (w->backups)
+        w->backups->storeCopy(BackupReason::BeforeImport);
     IniFile ini;
     // An unreadable file reads as an empty one.
     logRead(IniFile::load(fileName, &ini), fileName, "ConfigImported");
@@ -95,12 +99,22 @@ void IniCommands::mnuScheduleImportClick()
     const QString fileName = ChooseFile(dialogRequest(false, "ImportSchedule"));
     if (fileName.isEmpty())
         return;
+    if (w->backups)
+        w->backups->storeCopy(BackupReason::BeforeImport);
     IniFile ini;
     logRead(IniFile::load(fileName, &ini), fileName, "ScheduleImported");
     w->model().importSchedule([&ini](DeviceImage &image) { ReadScheduleFromIni(ini, image); });
 }
 
-void IniCommands::WriteBackupFile(const QString &port) { ::WriteBackupFile(w->ProgramFolder, port, w->device()); }
+void IniCommands::WriteBackupFile(const QString &port)
+{
+    // A backup that cannot be written is said once, until one is written again: the user
+    // relies on it being there.
+    const bool written = ::WriteBackupFile(w->ProgramFolder, port, w->device());
+    if (!written && !m_backupFailureSaid)
+        w->AddLog(TranslateFmt(QStringLiteral("BackupFileFailed"), {BackupFilePath(w->ProgramFolder, port)}), lcFiles());
+    m_backupFailureSaid = !written;
+}
 
 void IniCommands::applyEnabling(const EnableState &state)
 {

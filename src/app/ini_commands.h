@@ -34,7 +34,7 @@ public:
     void mnuScheduleImportClick();
 
     // Backup_<port>.ini in the program folder, from the whole image (the window decides
-    // when: only while a device with its data is connected).
+    // when: only while a device with its data is connected). A failure is logged once.
     void WriteBackupFile(const QString &port);
 
 private:
@@ -43,6 +43,7 @@ private:
     void logRead(IniFile::LoadResult result, const QString &fileName, const char *readKey) const;
 
     TfrmLumora *w;
+    bool m_backupFailureSaid = false;
     EnableRules m_rules{{"mnuScheduleImport", Enable::Connected}, {"mnuConfigImport", Enable::Connected},
                         {"mnuScheduleConfigExport", Enable::Connected}};
 };

@@ -304,6 +304,21 @@ void SimulatedController::restoreFactoryState()
     m_stored = Stored{m_config, m_expert, m_weather, m_schedule};
 }
 
+void SimulatedController::loseSettings()
+{
+    Lock lock(m_mutex);
+    applyConfig(sim::defaultConfig());
+    m_expert = sim::defaultExpert();
+    m_weather = sim::defaultExpertWeather();
+    for (auto &level : m_weather.MoonColor16)
+        level = 0;
+    ScheduleLine empty;
+    std::memset(&empty, 0, sizeof empty);
+    m_schedule.assign(1, empty);
+    m_scheduleCursor = 0;
+    m_stored = Stored{m_config, m_expert, m_weather, m_schedule};
+}
+
 // ---------------------------------------------------------------------------
 // Saving, bootloader
 
@@ -451,6 +466,12 @@ void SimulatedController::setRefusedWrites(const QStringList &codes)
 {
     Lock lock(m_mutex);
     m_refusedWrites = codes;
+}
+
+void SimulatedController::setWriteAdjuster(WriteAdjuster adjuster)
+{
+    Lock lock(m_mutex);
+    m_adjustWrite = std::move(adjuster);
 }
 
 void SimulatedController::setIdentity(int deviceType, int firmwareVersion)
@@ -622,13 +643,15 @@ QByteArray SimulatedController::processLine()
         return reject(QStringLiteral("not a sequence of upper-case hexadecimal digit pairs"));
 
     const uint8_t code = (*bytes)[0];
-    const std::vector<uint8_t> data(bytes->begin() + 1, bytes->end());
+    std::vector<uint8_t> data(bytes->begin() + 1, bytes->end());
     if (!m_bootloader && m_refusedWrites.contains(QString::fromLatin1(m_line.left(2)))) {
         frame.note = QStringLiteral("write refused (injected)");
         frame.faultInjected = true;
         log(std::move(frame));
         return {};
     }
+    if (!m_bootloader && code < 0x80 && m_adjustWrite)
+        m_adjustWrite(code, data);
     Answer answer = m_bootloader ? serveBootloader(code, data, frame) : serveFirmware(code, data, frame);
     if (!frame.accepted && !frame.faultInjected)
         ++m_rejected;

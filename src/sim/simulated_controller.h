@@ -89,6 +89,9 @@ public:
     void setSchedule(const std::vector<ScheduleLine> &lines); // at most 255 lines are kept
     // Factory settings, schedule and sensors; the clock, flash image, counters and log stay.
     void restoreFactoryState();
+    // A controller that has lost its settings (an erased EEPROM): the factory records with
+    // no moonlight and a schedule of one line at 00:00 with every level zero, stored so.
+    void loseSettings();
 
     // ---- Clock. It runs at the "TimeLapse" factor of the configuration (0 stops it).
     // Date and time as the controller shows them, held as Qt::UTC (no zone conversion).
@@ -132,6 +135,12 @@ public:
     // cleared with an empty list: not served and not acknowledged, as by a controller that
     // rejects what they carry. The frames are logged; the command counters skip them.
     void setRefusedWrites(const QStringList &codes);
+    // Called with the code and the data of every write the controller accepts, before it
+    // takes the data; may change them, as firmware does that clamps or ignores a value. The
+    // write is acknowledged as usual. An empty function (the default) changes nothing. It
+    // runs under the controller's lock and must not call the controller.
+    using WriteAdjuster = std::function<void(uint8_t code, std::vector<uint8_t> &data)>;
+    void setWriteAdjuster(WriteAdjuster adjuster);
     // Answer the identification with another type and/or version (-1 = the real one).
     // Applies while the firmware runs; the bootloader always answers type 0.
     void setIdentity(int deviceType, int firmwareVersion);
@@ -225,6 +234,7 @@ private:
     SimFault m_fault = SimFault::None;
     int m_faultCount = -1;
     QStringList m_refusedWrites;
+    WriteAdjuster m_adjustWrite;
     int m_identityType = -1;
     int m_identityVersion = -1;
     int m_failBlocks = 0;
