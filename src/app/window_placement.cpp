@@ -39,7 +39,12 @@ QScreen *screenAt(const QPoint &point)
 // than the minimum set on them.
 QSize leastSize(const QWidget *pages)
 {
-    return pages->minimumSizeHint().expandedTo(pages->minimumSize());
+    QSize least = pages->minimumSizeHint().expandedTo(pages->minimumSize());
+    // In a container (with the restore bar above them) the tab widget's own hint counts: a
+    // layout takes the minimum set on it instead of its larger hint.
+    if (const auto *tabs = pages->findChild<QTabWidget *>(QStringLiteral("pc")))
+        least = least.expandedTo(tabs->minimumSizeHint());
+    return least;
 }
 
 QScrollArea *pageScroller(QMainWindow *window)
