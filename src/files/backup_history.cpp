@@ -300,16 +300,9 @@ ParsedCopy parseCopy(QByteArrayView bytes)
     std::size_t line = 0;   // the line's position in copy.state.lines
     bool anyContent = false;
 
-    qsizetype start = 0;
-    const qsizetype size = bytes.size();
-    while (start < size) {
-        qsizetype end = start;
-        while (end < size && bytes[end] != '\n' && bytes[end] != '\r')
-            ++end;
-        const QByteArrayView text = bytes.sliced(start, end - start);
-        if (end < size && bytes[end] == '\r' && end + 1 < size && bytes[end + 1] == '\n')
-            ++end;
-        start = end + 1;
+    IniLineReader reader(bytes);
+    QByteArrayView text;
+    while (reader.next(text)) {
 
         const QByteArrayView t = trimmed(text);
         if (t.isEmpty())

@@ -185,18 +185,10 @@ IniFile IniFile::parse(QByteArrayView bytes, Encoding encoding)
             break;
         }
     }
-    qsizetype start = 0;
-    const qsizetype size = bytes.size();
-    while (start < size) {
-        qsizetype end = start;
-        while (end < size && bytes[end] != '\n' && bytes[end] != '\r')
-            ++end;
-        const QByteArrayView line = bytes.sliced(start, end - start);
+    IniLineReader lines(bytes);
+    QByteArrayView line;
+    while (lines.next(line))
         ini.addLine(encoding == Encoding::Utf8 ? QString::fromUtf8(line) : DecodeWindows1252(line));
-        if (end < size && bytes[end] == '\r' && end + 1 < size && bytes[end + 1] == '\n')
-            ++end;
-        start = end + 1;
-    }
     // The first section of a name counts.
     for (int i = int(ini.m_sections.size()) - 1; i >= 1; --i)
         ini.m_sectionIndex.insert(ini.m_sections[i].name.toLower(), i);

@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArrayView>
 // INI text files as the controller's settings are exchanged in: 8-bit Windows-1252 text,
 // "[Section]" lines and "key=value" lines, names matched without regard to letter case.
 //
@@ -119,4 +120,29 @@ private:
     QByteArray m_lineEnd = QByteArrayLiteral("\r\n");
     bool m_byteOrderMark = false;
     Encoding m_encoding = Encoding::Windows1252;
+};
+
+// The lines of an INI text in turn, each without its end (CR, LF or CR LF).
+class IniLineReader
+{
+public:
+    explicit IniLineReader(QByteArrayView bytes) : m_bytes(bytes) {}
+    bool next(QByteArrayView &line)
+    {
+        const qsizetype size = m_bytes.size();
+        if (m_start >= size)
+            return false;
+        qsizetype end = m_start;
+        while (end < size && m_bytes[end] != '\n' && m_bytes[end] != '\r')
+            ++end;
+        line = m_bytes.sliced(m_start, end - m_start);
+        if (end < size && m_bytes[end] == '\r' && end + 1 < size && m_bytes[end + 1] == '\n')
+            ++end;
+        m_start = end + 1;
+        return true;
+    }
+
+private:
+    QByteArrayView m_bytes;
+    qsizetype m_start = 0;
 };
