@@ -164,8 +164,8 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     PageHost &host = *m_pageHost;
     for (const PageRow &row : PageRows)
         if (row.make)
-            addPart(row.make(*this, host, m_model));
-    modes = new ModeCommands(host, m_model);
+            addPart(row.make(*this, host, *m_model));
+    modes = new ModeCommands(host, *m_model);
     iniCommands = new IniCommands(this);
     addPart(modes);
     addPart(iniCommands);
@@ -174,13 +174,14 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     BackupFileWriter = [this](const QString &port) { iniCommands->WriteBackupFile(port); };
     bluetooth = new BluetoothSetup(this);
     firmware = new FirmwareCommands(this);
-    connect(&m_model, &DeviceModel::changed, this, &TfrmLumora::modelChanged);
+    connect(m_model, &DeviceModel::changed, this, &TfrmLumora::modelChanged);
     // No wheel turn nor stray key changes a control that does not have the focus.
     (new InputGuard(this))->guard(this);
     // The pages and the status bar take the design size; the menu bar comes on top.
     resize(DesignWidth, DesignHeight + menuBar()->sizeHint().height());
     runStartup(arguments);
     InstallHistory(this);
+    m_model->setParent(this);
 }
 
 TfrmLumora::~TfrmLumora()
@@ -566,7 +567,7 @@ void TfrmLumora::runStartup(const QStringList &arguments)
     for (const char *name : {"mnuShowRC433", "mnuCHMTempBoard", "mnuLoadReef"})
         HideMenuItem(action(QString::fromLatin1(name)));
 
-    m_model.setStartupValues();
+    m_model->setStartupValues();
     btnNowClick();
 
     ShowConfig();

@@ -64,8 +64,8 @@ public:
     ~TfrmLumora() override;
 
     // The controller's state the window shows and edits.
-    DeviceModel &model() { return m_model; }
-    const DeviceImage &device() const { return m_model.image(); }
+    DeviceModel &model() { return *m_model; }
+    const DeviceImage &device() const { return m_model->image(); }
 
     // Window state shared by several parts of the window.
     QString PortName;
@@ -271,8 +271,10 @@ private:
     std::unique_ptr<WindowPageHost> m_pageHost;
     EnableRules m_shellRules{{"mnuHealth", Enable::Connected}, {"mnuLoadReef", Enable::Connected}};
 
-    // Before the link host and the link threads, which use it until they are gone.
-    DeviceModel m_model;
+    // Made first and destroyed last, as the window's last child: the link host and threads
+    // use it until they are gone, and widgets being torn down (a cell editor closing) still
+    // read it.
+    DeviceModel *m_model = new DeviceModel;
     std::unique_ptr<WindowLinkHost> m_linkHost;
     std::unique_ptr<TthdCom> m_link;
     std::vector<std::unique_ptr<TthdCom>> m_stoppingLinks;   // told to stop, not yet finished

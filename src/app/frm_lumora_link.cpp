@@ -27,7 +27,7 @@ void TfrmLumora::reapFinishedLinks()
 void TfrmLumora::StartLink(const QString &portEntry)
 {
     if (!m_linkHost)
-        m_linkHost = std::make_unique<WindowLinkHost>(this, m_model);
+        m_linkHost = std::make_unique<WindowLinkHost>(this, *m_model);
     reapFinishedLinks();
     // A thread that was told to stop (suspend, then resume at once) may still be ending:
     // it finishes on its own while the new one starts.
