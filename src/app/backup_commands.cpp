@@ -35,7 +35,7 @@ QString portOf(const QString &portEntry) { return portEntry.section(u' ', 0, 0);
 } // namespace
 
 BackupCommands::BackupCommands(TfrmLumora *window, const QString &root)
-    : QObject(window), Page(window->model()), w(window), m_history(root)
+    : QObject(window), Page(window->model()), w(window), m_history(root), m_writer(QString(), &m_history, [this](const QString &text) { logLine(text); })
 {
     setObjectName(QStringLiteral("backups"));
     ChooseCopy = [this](const QList<BackupCopy> &copies) {
@@ -135,34 +135,9 @@ IniFile BackupCommands::currentState() const
     return state;
 }
 
-void BackupCommands::logStoreFailure(const StoreResult &result)
-{
-    // One line per cause: a full disk is said once, not at every disconnect.
-    if (m_loggedFailures.contains(int(result.failure)))
-        return;
-    m_loggedFailures.insert(int(result.failure));
-    switch (result.failure) {
-    case StoreFailure::NoSpace:
-        logLine(TranslateFmt(QStringLiteral("BackupNoSpace"), {m_history.root()}));
-        break;
-    case StoreFailure::NotWritable:
-        logLine(TranslateFmt(QStringLiteral("BackupNotWritable"), {m_history.root()}));
-        break;
-    case StoreFailure::None:
-    case StoreFailure::Other:
-        logLine(TranslateFmt(QStringLiteral("BackupWriteFailed"), {result.errorText}));
-        break;
-    }
-}
-
 void BackupCommands::storeAutomatic(const QString &portEntry, BackupReason reason)
 {
-    const StoreResult result =
-        m_history.store(portEntry, currentState(), {reason, QString::fromLatin1(AppInfo::Version), connectedFirmware()});
-    if (result.outcome == StoreResult::Failed)
-        logStoreFailure(result);
-    else
-        m_loggedFailures.clear();   // a later failure is news again
+    m_writer.storeCopy(portEntry, w->device(), reason, connectedFirmware());
 }
 
 bool BackupCommands::storeCopy(BackupReason reason)
@@ -171,19 +146,15 @@ bool BackupCommands::storeCopy(BackupReason reason)
         logLine(TranslateFmt(QStringLiteral("BackupNotReady"), {BackupReasonText(reason)}));
         return false;
     }
-    const StoreResult result = m_history.store(w->Download.port(), currentState(),
-                                               {reason, QString::fromLatin1(AppInfo::Version), connectedFirmware()});
+    const StoreResult result = m_writer.storeCopy(w->Download.port(), w->device(), reason, connectedFirmware());
     switch (result.outcome) {
     case StoreResult::Stored:
-        m_loggedFailures.clear();
         logLine(TranslateFmt(QStringLiteral("BackupStored"), {BackupReasonText(reason), result.path}));
         return true;
     case StoreResult::Identical:
-        m_loggedFailures.clear();
         logLine(TranslateFmt(QStringLiteral("BackupIdentical"), {BackupReasonText(reason), result.path}));
         return true;
     case StoreResult::Failed:
-        logStoreFailure(result);
         return false;
     }
     return false;

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "files/backup_history.h"
+#include "files/backup_writer.h"
 #include "files/ini_file.h"
 #include "pages/enable_rules.h"
 #include "pages/page.h"
@@ -78,7 +79,6 @@ public:
 
 private:
     void logLine(const QString &text) const;
-    void logStoreFailure(const StoreResult &result);
     ControllerFirmware connectedFirmware() const;
     void offer(const BackupCopy &copy);
     void hideOffer();
@@ -88,7 +88,7 @@ private:
 
     TfrmLumora *w;
     BackupHistory m_history;
-    QSet<int> m_loggedFailures;        // StoreFailure values said since the last good copy
+    BackupWriter m_writer;             // the dated copies (the window writes Backup_<port>.ini)
     QSet<QString> m_dismissed;         // controllers whose offer the user dismissed
     QString m_offered;                 // the copy the bar offers
     bool m_complete = false;           // the download was complete at the last read

@@ -3,6 +3,7 @@
 #include "app/frm_lumora.h"
 #include "presentation/localization.h"
 #include "history/desktop_notifier.h"
+#include "history/sensor_watch.h"
 #include "link/device_model.h"
 #include "pages/history_view.h"
 
@@ -29,17 +30,6 @@ namespace {
 
 bool fahrenheit(const ConfigRecord &config) { return (config.Flag & 0x04) != 0; }
 
-// The alert range has a settings file of its own: forgetting the port clears the
-// organization's file, and that must not switch the alerts off.
-const QString KeyEnabled = QStringLiteral("Alerts/Enabled");
-const QString KeyLow = QStringLiteral("Alerts/Low");
-const QString KeyHigh = QStringLiteral("Alerts/High");
-
-QSettings settings()
-{
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Aqualumora"), QStringLiteral("history"));
-}
-
 double toShown(int tenths, bool f) { return f ? tenths * 9.0 / 50.0 + 32.0 : tenths / 10.0; }
 int fromShown(double value, bool f) { return int(std::lround(f ? (value - 32.0) / 9.0 * 50.0 : value * 10.0)); }
 
@@ -48,26 +38,13 @@ int fromShown(double value, bool f) { return int(std::lround(f ? (value - 32.0) 
 HistoryFeature::HistoryFeature(TfrmLumora *window, const QString &path) : QObject(window), w(window)
 {
     setObjectName(QStringLiteral("history"));
-    m_recorder = std::make_unique<HistoryRecorder>(
-        path,
-        [this](HistoryRecorder::Event event, const QString &detail) {
-            // From the writer thread: the window learns of it in its own time.
-            QMetaObject::invokeMethod(this, [this, event, detail] { recorderEvent(event, detail); }, Qt::QueuedConnection);
-        },
-        [this] { return Clock ? Clock() : QDateTime::currentMSecsSinceEpoch(); });
-    notifier = new DesktopNotifier(this);
+    m_watch = new SensorWatch(path, [this](const QString &text) { w->AddLog(text, lcHistory()); }, this);
+    m_watch->Clock = [this] { return Clock ? Clock() : QDateTime::currentMSecsSinceEpoch(); };
     // Every Info read from the controller is recorded and checked, after the window shows it.
     connect(&window->model(), &DeviceModel::changed, this, [this](const DeviceChange &change) {
         if (change.origin == DeviceChange::Origin::Controller && (change.parts & PartInfo))
             infoRead();
     });
-
-    QSettings s = settings();
-    AlertRange range;
-    range.enabled = s.value(KeyEnabled, false).toBool();
-    range.low = s.value(KeyLow, range.low).toInt();
-    range.high = s.value(KeyHigh, range.high).toInt();
-    m_alerts.setRange(range);
 
     // The Chart page: the controller's chart and the history, one tab each.
     QWidget *page = w->page(QStringLiteral("tsTemp"));
@@ -86,6 +63,7 @@ HistoryFeature::HistoryFeature(TfrmLumora *window, const QString &path) : QObjec
         tabs->addTab(chart, QString());
         tabs->addTab(view, QString());
     }
+    connect(m_watch, &SensorWatch::fileChanged, view, [this] { view->reload(); });
     connect(view->btnExport, &QPushButton::clicked, this, &HistoryFeature::mnuHistoryExportClick);
     connect(view->btnAlerts, &QPushButton::clicked, this, &HistoryFeature::mnuHistoryAlertsClick);
 
@@ -117,7 +95,7 @@ HistoryFeature::HistoryFeature(TfrmLumora *window, const QString &path) : QObjec
         auto *form = new QFormLayout(&dialog);
         auto *which = new QComboBox(&dialog);
         HistoryStore store;
-        if (store.openForReading(m_recorder->path()))
+        if (store.openForReading(recorder()->path()))
             which->addItems(store.controllers());
         which->setCurrentText(controller);
         auto *start = new QDateTimeEdit(&dialog);
@@ -151,8 +129,8 @@ HistoryFeature::HistoryFeature(TfrmLumora *window, const QString &path) : QObjec
     };
 }
 
-// The writer finishes (and may still report) while this object is whole.
-HistoryFeature::~HistoryFeature() { m_recorder.reset(); }
+// The writer finishes (and may still report) while the window is whole.
+HistoryFeature::~HistoryFeature() { delete m_watch; }
 
 HistoryFeature *HistoryFeature::of(const TfrmLumora *window)
 {
@@ -174,66 +152,29 @@ QString HistoryFeature::currentController() const
 {
     if (w->IsConnected() && !w->PortName.isEmpty())
         return HistoryControllerKey(w->PortName);
-    return m_recorder->lastController();
+    return recorder()->lastController();
 }
 
-void HistoryFeature::recorderEvent(HistoryRecorder::Event event, const QString &detail)
-{
-    switch (event) {
-    case HistoryRecorder::Event::Opened:
-        view->reload();
-        return;
-    case HistoryRecorder::Event::MovedAside:
-        w->AddLog(TranslateFmt(QStringLiteral("HistoryMovedAside"), {detail}), lcHistory());
-        view->reload();
-        return;
-    case HistoryRecorder::Event::Unavailable:
-        w->AddLog(TranslateFmt(QStringLiteral("HistoryUnavailable"), {detail}), lcHistory());
-        return;
-    case HistoryRecorder::Event::WriteFailed:
-        w->AddLog(TranslateFmt(QStringLiteral("HistoryWriteFailed"), {detail}), lcHistory());
-        return;
-    }
-}
+void HistoryFeature::infoRead() { m_watch->infoRead(w->PortName, w->device()); }
 
-void HistoryFeature::infoRead()
-{
-    const QString controller = HistoryControllerKey(w->PortName);
-    const DeviceImage &image = w->device();
-    m_recorder->record(controller, HistoryReadingFrom(image.Info, image.Config.Mode));
+void HistoryFeature::setAlertRange(const AlertRange &range) { m_watch->setAlertRange(range); }
 
-    if (controller != m_alertController) {
-        m_alerts.reset();
-        m_alertController = controller;
-    }
-    for (const AlertEvent &event : m_alerts.update(image.Info, fahrenheit(image.Config))) {
-        QStringList args = event.args;
-        if (event.flag)
-            args[0] = Translate(args[0]);
-        const QString text = TranslateFmt(event.key, args);
-        w->AddLog(text, lcHistory());
-        notifier->notify(w->PortName.isEmpty() ? QStringLiteral("Aqualumora") : QStringLiteral("Aqualumora • ") + w->PortName,
-                         text, event.start);
-    }
-}
+AlertRange HistoryFeature::alertRange() const { return m_watch->alertRange(); }
 
-void HistoryFeature::setAlertRange(const AlertRange &range)
-{
-    m_alerts.setRange(range);
-    QSettings s = settings();
-    s.setValue(KeyEnabled, range.enabled);
-    s.setValue(KeyLow, m_alerts.range().low);
-    s.setValue(KeyHigh, m_alerts.range().high);
-}
+HistoryRecorder *HistoryFeature::recorder() const { return m_watch->recorder(); }
+
+DesktopNotifier *HistoryFeature::notifier() const { return m_watch->notifier(); }
+
+void HistoryFeature::setNotifier(DesktopNotifier *notifier) { m_watch->setNotifier(notifier); }
 
 bool HistoryFeature::exportCsv(const QString &file, const QString &controller, qint64 fromMinute, qint64 toMinute)
 {
     // Whatever is queued belongs in the file too.
-    m_recorder->finishMinute();
-    m_recorder->flush();
+    recorder()->finishMinute();
+    recorder()->flush();
     HistoryStore store;
     std::vector<HistoryRow> rows;
-    if (store.openForReading(m_recorder->path()))
+    if (store.openForReading(recorder()->path()))
         rows = store.rows(controller, fromMinute, toMinute);
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly) || !WriteHistoryCsv(out, rows) || !out.commit()) {
@@ -270,7 +211,7 @@ void HistoryFeature::mnuHistoryAlertsClick()
     auto *enabled = new QCheckBox(Translate(QStringLiteral("HistoryAlertEnabled")), &dialog);
     auto *low = new QDoubleSpinBox(&dialog);
     auto *high = new QDoubleSpinBox(&dialog);
-    const AlertRange range = m_alerts.range();
+    const AlertRange range = alertRange();
     enabled->setChecked(range.enabled);
     for (QDoubleSpinBox *box : {low, high}) {
         box->setDecimals(1);

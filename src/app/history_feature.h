@@ -17,6 +17,7 @@ class QTabWidget;
 class TfrmLumora;
 class DesktopNotifier;
 class HistoryView;
+class SensorWatch;
 
 class HistoryFeature : public QObject {
     Q_OBJECT
@@ -35,14 +36,15 @@ public:
     void mnuHistoryAlertsClick();
 
     void setAlertRange(const AlertRange &range); // also remembered in the settings
-    AlertRange alertRange() const { return m_alerts.range(); }
+    AlertRange alertRange() const;
     // The controller being shown or recorded: the connected one, else the last recorded.
     QString currentController() const;
 
-    HistoryRecorder *recorder() const { return m_recorder.get(); }
+    HistoryRecorder *recorder() const;
     HistoryView *view = nullptr;
     QTabWidget *tabs = nullptr;
-    DesktopNotifier *notifier = nullptr;
+    DesktopNotifier *notifier() const;
+    void setNotifier(DesktopNotifier *notifier);
     QAction *mnuHistoryExport = nullptr;
     QAction *mnuHistoryAlerts = nullptr;
     // Milliseconds since the epoch of a reading; tests give the simulated controller's clock.
@@ -53,13 +55,10 @@ public:
     std::function<bool(QString &controller, qint64 &fromMinute, qint64 &toMinute)> ChooseExportSpan;
 
 private:
-    void recorderEvent(HistoryRecorder::Event event, const QString &detail);
     void retranslate();
 
     TfrmLumora *w;
-    std::unique_ptr<HistoryRecorder> m_recorder;
-    AlertMonitor m_alerts;
-    QString m_alertController;
+    SensorWatch *m_watch = nullptr;
 };
 
 // Creates the history of the window: call once the window's pages and menus exist.

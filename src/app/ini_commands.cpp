@@ -12,7 +12,9 @@
 #include "files/settings_file.h"
 #include "link/device_model.h"
 
-IniCommands::IniCommands(TfrmLumora *window) : QObject(window), Page(window->model()), w(window)
+IniCommands::IniCommands(TfrmLumora *window)
+    : QObject(window), Page(window->model()), w(window),
+      m_backupWriter(QString(), nullptr, [window](const QString &text) { window->AddLog(text, lcFiles()); })
 {
     ChooseFile = [this](const FileDialogRequest &request) {
         QFileDialog dialog(w, request.title, request.folder, request.filter);
@@ -108,12 +110,8 @@ void IniCommands::mnuScheduleImportClick()
 
 void IniCommands::WriteBackupFile(const QString &port)
 {
-    // A backup that cannot be written is said once, until one is written again: the user
-    // relies on it being there.
-    const bool written = ::WriteBackupFile(w->ProgramFolder, port, w->device());
-    if (!written && !m_backupFailureSaid)
-        w->AddLog(TranslateFmt(QStringLiteral("BackupFileFailed"), {BackupFilePath(w->ProgramFolder, port)}), lcFiles());
-    m_backupFailureSaid = !written;
+    m_backupWriter.setFolder(w->ProgramFolder);
+    m_backupWriter.writeFile(port, w->device());
 }
 
 void IniCommands::applyEnabling(const EnableState &state)

@@ -1,4 +1,5 @@
 #pragma once
+#include "files/backup_writer.h"
 #include <QObject>
 #include <QString>
 
@@ -43,7 +44,8 @@ private:
     void logRead(IniFile::LoadResult result, const QString &fileName, const char *readKey) const;
 
     TfrmLumora *w;
-    bool m_backupFailureSaid = false;
+    // Backup_<port>.ini only: the window's BackupCommands keep the dated copies.
+    BackupWriter m_backupWriter;
     EnableRules m_rules{{"mnuScheduleImport", Enable::Connected}, {"mnuConfigImport", Enable::Connected},
                         {"mnuScheduleConfigExport", Enable::Connected}};
 };

@@ -4,6 +4,9 @@
 #include "presentation/cmdline.h"
 #include "app/frm_lumora.h"
 #include "app/window_placement.h"
+#include "service/headless.h"
+
+#include <QCoreApplication>
 
 #include <cstdio>
 
@@ -22,6 +25,14 @@ int main(int argc, char **argv)
     QCoreApplication::setOrganizationName(QString::fromLatin1(AppInfo::OrganizationName));
     QCoreApplication::setApplicationName(QStringLiteral("Aqualumora"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(AppInfo::Version));
+
+    // The service and the commands for scripts need no display: no GUI application is made.
+    const CommandLine cmd = ParseCommandLine(rawArguments);
+    if (cmd.headless || cmd.oneShot != CommandLine::OneShot::None || !cmd.usageError.isEmpty()) {
+        QCoreApplication core(argc, argv);
+        return RunWithoutWindow(cmd);
+    }
+
     // The desktop matches the window to the installed desktop entry (icon, launcher progress).
     QGuiApplication::setDesktopFileName(QString::fromLatin1(AppInfo::AppId));
     TApplication app(argc, argv);

@@ -126,20 +126,6 @@ QImage MoonPhaseImage(const GeoViewResult &view, qreal ratio)
     return image;
 }
 
-void SetInfoClock(InfoRecord &info, const QDateTime &now)
-{
-    const QDate date = now.date();
-    const QTime time = now.time();
-    info.Day = uint8_t(date.day());
-    info.Month = uint8_t(date.month());
-    info.Year = int8_t(date.year() - 2000);
-    info.Reserved12 = 0;
-    info.Hour = uint8_t(time.hour());
-    info.Minute = uint8_t(time.minute());
-    info.Second = uint8_t(time.second());
-    info.Centisecond = uint8_t(std::min<long long>(RoundHalfEven(time.msec() * 0.1), 99));
-}
-
 std::optional<ClockTime> ParseClockText(const QString &text)
 {
     const qsizetype colon = text.indexOf(u':');

@@ -43,10 +43,6 @@ GeoViewResult ComputeGeoView(const ConfigRecord &config, const InfoRecord &info)
 // At a device pixel ratio above 1 the image has that many times the pixels (same drawing).
 QImage MoonPhaseImage(const GeoViewResult &view, qreal ratio = 1);
 
-// What "Now" writes into the information record from a local date and time: date, the byte
-// after Year (0), hour, minute, second and centiseconds. Centiseconds are the rounded
-// milliseconds / 10, limited to 99 (995 ms and more would otherwise give 100).
-void SetInfoClock(InfoRecord &info, const QDateTime &now);
 
 struct ClockTime {
     int hour = 0;

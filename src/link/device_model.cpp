@@ -81,6 +81,26 @@ void DeviceModel::setActiveLine(int line)
     edited(SetInfoActiveLine, PartInfo, Origin::Edit);
 }
 
+void DeviceModel::setClockFromHost(const QDateTime &now)
+{
+    editConfig([](ConfigRecord &c) { c.TimeLapse = 1; }, Origin::Command);
+    editClock([&now](InfoRecord &info) { SetInfoClock(info, now); });
+}
+
+void DeviceModel::switchMode(int mode, Origin origin)
+{
+    if (m_image.Config.Mode != mode) {
+        editSetting(SetConfig, [mode](DeviceImage &d) { d.Config.Mode = uint8_t(mode); }, origin, false);
+        // The grid's columns depend on the mode.
+        if (!scheduleDownloading())
+            announce(PartSchedule);
+    }
+    if (mode == ModeRGBDemo || mode == ModeFlash)
+        replaceRequests(SetConfig);
+    else
+        request(SetConfig);
+}
+
 void DeviceModel::setChannelName(int channel, uint8_t colour)
 {
     if (channel < 0 || channel >= ChannelCount)

@@ -17,6 +17,7 @@
 #include "link/device_image.h"
 #include "link/request_word.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QMetaType>
 #include <QObject>
@@ -93,6 +94,13 @@ public:
         f(m_image.Info);
         edited(SetInfoTime, PartInfo, origin);
     }
+    // The controller's clock set to now (a local time of this computer), and running in
+    // real time again. The real-time flag changes what several views show: a Command.
+    void setClockFromHost(const QDateTime &now);
+    // The operating mode as the Options menu switches it, sent at once: RGB demo and Flash
+    // take over the lamp, so whatever else was pending is dropped then (the schedule marks
+    // stay and go out with the next schedule write). The same mode sends it again.
+    void switchMode(int mode, Origin origin = Origin::Edit);
     // One channel's colour name; every view shows names, so this is a Command.
     void setChannelName(int channel, uint8_t colour);
     // A change of Config, Expert or ExpertWeather, sent as one write of that record.

@@ -2,6 +2,10 @@
 
 #include <QLocale>
 
+#include "presentation/number_format.h"
+
+#include <algorithm>
+
 #include <cmath>
 
 QString hardwareName(uint8_t type)
@@ -71,6 +75,30 @@ QDate controllerDate(const InfoRecord &info)
 QTime controllerTime(const InfoRecord &info)
 {
     return QTime(info.Hour, info.Minute, info.Second, info.Centisecond * 10);
+}
+
+void SetInfoClock(InfoRecord &info, const QDateTime &now)
+{
+    const QDate date = now.date();
+    const QTime time = now.time();
+    info.Day = uint8_t(date.day());
+    info.Month = uint8_t(date.month());
+    info.Year = int8_t(date.year() - 2000);
+    info.Reserved12 = 0;
+    info.Hour = uint8_t(time.hour());
+    info.Minute = uint8_t(time.minute());
+    info.Second = uint8_t(time.second());
+    info.Centisecond = uint8_t(std::min<long long>(RoundHalfEven(time.msec() * 0.1), 99));
+}
+
+std::optional<qint64> ControllerClockOffset(const InfoRecord &info, const QDateTime &now)
+{
+    const QDate date = controllerDate(info);
+    const QTime time = controllerTime(info);
+    if (!date.isValid() || !time.isValid())
+        return std::nullopt;
+    // Both read as local times of this computer, as the controller's clock is set from one.
+    return now.secsTo(QDateTime(date, time));
 }
 
 QString temperatureText(int tenthsCelsius, bool fahrenheit)

@@ -7,11 +7,13 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <type_traits>
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QTime>
 
@@ -483,6 +485,13 @@ constexpr int controllerYear(const InfoRecord &info) { return 2000 + info.Year; 
 // Date and time of the controller's clock; invalid when the fields are out of range.
 QDate controllerDate(const InfoRecord &info);
 QTime controllerTime(const InfoRecord &info);
+// What "Now" writes into the information record from a local date and time: date, the byte
+// after Year (0), hour, minute, second and centiseconds. Centiseconds are the rounded
+// milliseconds / 10, limited to 99 (995 ms and more would otherwise give 100).
+void SetInfoClock(InfoRecord &info, const QDateTime &now);
+// Seconds the controller's clock (a local time) is ahead of now; nullopt when its fields
+// are out of range.
+std::optional<qint64> ControllerClockOffset(const InfoRecord &info, const QDateTime &now);
 
 constexpr bool hasValue(int16_t sensorValue) { return sensorValue != NoValue16; }
 constexpr bool isFahrenheit(const ConfigRecord &config) { return (config.Flag & FlagFahrenheit) != 0; }

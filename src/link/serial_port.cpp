@@ -50,8 +50,10 @@ SerialError::SerialError(const QString &text)
 SerialError SerialError::withCode(const char *fixedPart, int code, const QString &message)
 {
     // Put together piece by piece: nothing of the system's text is read as a format.
-    return SerialError(QLatin1String(fixedPart) + QStringLiteral(" (Error: ") + QString::number(code) +
-                       QStringLiteral(", \"") + message + QStringLiteral("\")"));
+    SerialError error(QLatin1String(fixedPart) + QStringLiteral(" (Error: ") + QString::number(code) +
+                      QStringLiteral(", \"") + message + QStringLiteral("\")"));
+    error.m_code = code;
+    return error;
 }
 
 SerialError SerialError::fromErrno(const char *fixedPart, int code)

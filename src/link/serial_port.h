@@ -17,6 +17,8 @@ class SerialError : public std::runtime_error
 public:
     explicit SerialError(const QString &text);
     QString text() const { return m_text; }
+    // The system error code behind it (errno), 0 when none is known.
+    int code() const { return m_code; }
 
     // "<fixed> (Error: <code>, "<system message>")"
     static SerialError withCode(const char *fixedPart, int code, const QString &systemMessage);
@@ -25,6 +27,7 @@ public:
 
 private:
     QString m_text;
+    int m_code = 0;
 };
 
 // The serial port of one link thread: 115200 baud 8N1, no flow control, DTR and RTS

@@ -9,10 +9,13 @@
 #include <QMutexLocker>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <cstring>
 #include <exception>
 #include <limits>
+
+#include <unistd.h>
 
 namespace {
 
@@ -258,6 +261,7 @@ void TthdCom::run()
     }
     m_protocol.reset();
     m_port.reset();
+    m_claim.release();
     m_finished = true;
     m_finalStatus = TranslateFmt("DisconnectedFrom", {PortName()});
     m_finalStatusShown = Synchronize([this](LinkHost &h) { h.setStatusText(m_finalStatus); });
@@ -306,7 +310,7 @@ void TthdCom::Execute()
             }
             if (m_deviceType == DeviceTypeNone) {
                 StatusLine(Translate("ConnectionError"));
-                if (pause(m_timings.lostDeviceWaitMs))
+                if (pause(retryWait(m_timings.lostDeviceWaitMs)))
                     return;
                 m_port->close();
                 break;
@@ -359,28 +363,66 @@ int TthdCom::idleUntilPoll(int pollCounter)
     return pollCounter + std::max(0, slept - 1);
 }
 
+int TthdCom::retryWait(int baseMs)
+{
+    const int failed = std::min(m_failedInARow++, 16);
+    if (m_timings.retryWaitMaxMs <= baseMs)
+        return baseMs;
+    return int(std::min<qint64>(qint64(baseMs) << failed, m_timings.retryWaitMaxMs));
+}
+
+void TthdCom::reportBusy(const QString &port, const PortHolder &holder)
+{
+    const QString text = PortBusyText(port, holder);
+    if (text != m_lastBusyText)
+        TraceLine(text);
+    m_lastBusyText = text;
+}
+
 bool TthdCom::openWithAttempts()
 {
-    constexpr int Attempts = 5;
     for (int attempt = 1;; ++attempt) {
-        try {
-            useTransportFor(PortName());
-            m_port->open();
-            StatusLine(TranslateFmt("ConnectedTo", {PortName()}));
-            return true;
-        } catch (const SerialError &e) {
-            TraceLine(e.text());
+        const QString port = PortName();
+        bool busy = false;
+        // Another instance of this program holds the port: it is named, and trying again and
+        // again would only repeat that. The claim of an own thread that is still ending (a
+        // quick suspend and resume) goes away by itself.
+        if (const std::optional<PortHolder> holder = m_claim.acquire(port)) {
+            if (holder->pid != qint64(::getpid())) {
+                reportBusy(port, *holder);
+                busy = true;
+            }
+        } else {
+            try {
+                useTransportFor(port);
+                m_port->open();
+                m_lastBusyText.clear();
+                StatusLine(TranslateFmt("ConnectedTo", {port}));
+                return true;
+            } catch (const SerialError &e) {
+                // Some other program has the serial device open.
+                const QString device = port.startsWith(u'/') ? port : QStringLiteral("/dev/") + port;
+                const std::vector<qint64> holders = e.code() == EBUSY ? ProcessesHolding(device) : std::vector<qint64>{};
+                if (!holders.empty()) {
+                    reportBusy(port, DescribeProcess(holders.front()));
+                    busy = true;
+                } else {
+                    TraceLine(e.text());
+                }
+            }
         }
-        if (pause(m_timings.openRetryWaitMs))
+        const bool lastAttempt = busy ? m_timings.openAttempts > 0 : attempt == m_timings.openAttempts;
+        if (!(busy && lastAttempt) && pause(retryWait(m_timings.openRetryWaitMs)))
             return false;
-        if (attempt == Attempts) {
-            StatusLine(TranslateFmt("ErrorConnectingTo", {PortName()}));
-            const QString remedy = m_port->accessRemedy();
+        if (lastAttempt) {
+            StatusLine(TranslateFmt("ErrorConnectingTo", {port}));
+            const QString remedy = busy || !m_port ? QString() : m_port->accessRemedy();
             if (!remedy.isEmpty())
                 TraceLine(remedy);
             return false;
         }
-        StatusLine(Translate("TryingAgain"));
+        if (!busy)
+            StatusLine(Translate("TryingAgain"));
         if (Terminated())
             return false;
     }
@@ -449,6 +491,8 @@ void TthdCom::Identify()
         Synchronize([](LinkHost &) {});
         m_firmwareMode = firmwareMode;
         m_bootloaderMode = bootloaderMode;
+        if (firmwareMode || bootloaderMode)
+            m_failedInARow = 0;
     } catch (const std::exception &e) {
         TraceLine(QString::fromLocal8Bit(e.what()));
     }

@@ -1,5 +1,6 @@
 #pragma once
 #include "link/link_host.h"
+#include "link/port_claim.h"
 #include "link/protocol.h"
 #include "link/records.h"
 #include "link/request_word.h"
@@ -27,6 +28,12 @@ struct LinkTimings
     int writeTimeoutMs = 5000;
     int openRetryWaitMs = 1000;    // between two open attempts
     int lostDeviceWaitMs = 1000;   // after "Connection error or wrong serial port"
+    // Open attempts before the thread gives up; 0: it never does (the background service).
+    int openAttempts = 5;
+    // When above the two waits: each failed attempt in a row (an open, or a connection that
+    // found no controller) doubles the wait before the next, up to this; the first
+    // identified controller starts again from the short wait.
+    int retryWaitMaxMs = 0;
     int idleSleepMs = 20;          // a pass with nothing to do
     int bootloaderWaitMs = 500;    // after "7F00"
     int pollEveryPasses = 25;      // Info and Config poll
@@ -126,6 +133,10 @@ private:
 
     void Execute();
     bool openWithAttempts();
+    // The wait after a failed attempt: base, doubled with every failed attempt in a row.
+    int retryWait(int baseMs);
+    // The port is held by another process: says who, once for each holder.
+    void reportBusy(const QString &port, const PortHolder &holder);
     // After a pass with nothing to do: waits, and returns the pass counter moved on by the
     // idle passes the wait stood for.
     int idleUntilPoll(int pollCounter);
@@ -174,6 +185,10 @@ private:
 
     TransportFactory m_transportFactory;
     std::unique_ptr<LinkTransport> m_port;
+    // This process's claim on the port it is connected to (see PortClaim).
+    PortClaim m_claim;
+    int m_failedInARow = 0;
+    QString m_lastBusyText;
     std::unique_ptr<LinkProtocol> m_protocol;
     LinkFrame m_frame{};
     BootInfo m_bootInfo{};

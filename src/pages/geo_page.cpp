@@ -281,10 +281,8 @@ void GeoPage::showConfig()
 
 void GeoPage::btnNowClick()
 {
-    // The controller's clock runs in real time again ("Realtime" on the Configuration page).
-    model().editConfig([](ConfigRecord &c) { c.TimeLapse = 1; }, DeviceModel::Origin::Command);
     const QDateTime now = QDateTime::currentDateTime();
-    model().editClock([&now](InfoRecord &info) { SetInfoClock(info, now); });
+    model().setClockFromHost(now);
     showDate(now.date());
     showClock(false);
     UpdateGeoView();

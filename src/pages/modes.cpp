@@ -28,21 +28,10 @@ ModeCommands::ModeCommands(PageHost &host, DeviceModel &model) : QObject(host.wi
 
 }
 
-void ModeCommands::SetMode(int mode)
-{
-    if (device().Config.Mode == mode)
-        return;
-    // Sent by the caller, which knows whether the mode takes over the whole request word.
-    model().editSetting(SetConfig, [mode](DeviceImage &d) { d.Config.Mode = uint8_t(mode); }, DeviceModel::Origin::Edit,
-                        false);
-    // The grid's columns depend on the mode.
-    if (!model().scheduleDownloading())
-        model().announce(RefreshSchedule);
-}
-
 void ModeCommands::modeItemClick(int mode)
 {
-    SetMode(mode);
+    // Switched (and sent) before the page changes, so the page shows the new mode.
+    model().switchMode(mode);
     QWidget *gl = w.page(QStringLiteral("tsChannelsGL"));
     switch (mode) {
     case ModeAuto: w.selectPage(w.page(QStringLiteral("tsSchedule"))); break;
@@ -53,12 +42,6 @@ void ModeCommands::modeItemClick(int mode)
             w.selectPage(w.page(QStringLiteral("tsChannels")));
         break;
     }
-    // RGB demo and Flash take over the lamp: whatever else was pending is dropped (the
-    // schedule marks stay and go out with the next schedule write).
-    if (mode == ModeRGBDemo || mode == ModeFlash)
-        model().replaceRequests(SetConfig);
-    else
-        model().request(SetConfig);
 }
 
 void ModeCommands::mnuSetTimeDateClick()

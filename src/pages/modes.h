@@ -16,10 +16,6 @@ public:
 
     void applyEnabling(const EnableState &state) override;
 
-    // Config.Mode := mode; a real change refreshes every part (the schedule grid's layout
-    // depends on the mode).
-    void SetMode(int mode);
-
     void modeItemClick(int mode);
     void mnuSetTimeDateClick();
     void mnuSaveEEPROMClick();

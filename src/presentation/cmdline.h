@@ -11,6 +11,16 @@ struct CommandLine {
     bool simulator = false;
     int language = -1;          // -1 undecided, 0 English, 1 German (last switch wins)
     QString portName;           // last plain argument, empty if none
+    // Without the window: the background service, or one command for a script.
+    bool headless = false;
+    enum class OneShot { None, Status, Export, Import, SetClock, Backup };
+    OneShot oneShot = OneShot::None;
+    QString file;               // of --export=FILE and --import=FILE
+    QString mqttUrl;            // --mqtt=URL
+    bool mqttReadOnly = false;  // --mqtt-read-only
+    // Wrong usage of the switches above (a second command, a missing file, an unknown
+    // switch beside them): the program says it and ends with status 2.
+    QString usageError;
     QStringList logLines;       // "Parameter: <argument as given>" for each argument
 };
 

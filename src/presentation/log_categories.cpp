@@ -1,4 +1,7 @@
 #include "presentation/log_categories.h"
+#include "presentation/log_text.h"
+
+#include <QDateTime>
 
 #include <cstdio>
 #include <cstring>
@@ -63,3 +66,9 @@ void WriteLogLine(const QLoggingCategory &category, QtMsgType type, const QStrin
 bool LinkTraceOn() { return lcLinkTrace().isDebugEnabled(); }
 
 void SetLinkTrace(bool on) { const_cast<QLoggingCategory &>(lcLinkTrace()).setEnabled(QtDebugMsg, on); }
+
+void LogMessage(const QLoggingCategory &category, const QString &text, QtMsgType type)
+{
+    for (const QString &line : LogLines(text, QDateTime::currentDateTime()))
+        WriteLogLine(category, type, line);
+}

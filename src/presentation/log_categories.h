@@ -26,6 +26,9 @@ void InstallLogOutput();
 // category is enabled for type.
 void WriteLogLine(const QLoggingCategory &category, QtMsgType type, const QString &line);
 
+// One message as the window's log would show it (time stamp first; one line per line of
+// the text), on standard error through its category. For a program without a window.
+void LogMessage(const QLoggingCategory &category, const QString &text, QtMsgType type = QtInfoMsg);
 // Whether the link's trace is on; set by -debug and the menu item.
 bool LinkTraceOn();
 void SetLinkTrace(bool on);

@@ -178,7 +178,7 @@ void TstHistoryWindow::window()
     HistoryFeature *history = HistoryFeature::of(w.get());
     QVERIFY(history);
     if (standIn)
-        history->notifier = new DesktopNotifier(bus.connection(QStringLiteral("program")), history);
+        history->setNotifier(new DesktopNotifier(bus.connection(QStringLiteral("program")), history));
     // Every poll is half a minute later, so the minutes go by quickly.
     qint64 clock = QDateTime::currentMSecsSinceEpoch();
     history->Clock = [&clock] { return clock += 30'000; };

@@ -413,7 +413,7 @@ void TstScheduleGrid::refillSkippedWhileDownloading()
     image().Schedule[1].Minute = 45;
     model().replaceRequests(GetSchedule);
     w->SelectPage(w->page("tsSchedule"));
-    w->modes->SetMode(ModeGeo);
+    model().switchMode(ModeGeo);
     QCOMPARE(cell(1, 0), QString("Time"));
     QCOMPARE(cell(1, 2), QString("06:30"));
 
@@ -422,7 +422,7 @@ void TstScheduleGrid::refillSkippedWhileDownloading()
     w->SelectPage(w->page("tsSchedule"));
     QCOMPARE(cell(1, 0), QString("Alt"));
     QCOMPARE(cell(1, 2), QString("-6"));
-    w->modes->SetMode(ModeAuto);
+    model().switchMode(ModeAuto);
     QCOMPARE(cell(1, 2), QString("06:45"));
 }
 

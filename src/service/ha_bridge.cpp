@@ -1,0 +1,329 @@
+#include "service/ha_bridge.h"
+
+#include "mqtt/mqtt_client.h"
+#include "presentation/app_info.h"
+#include "presentation/localization.h"
+#include "presentation/log_categories.h"
+#include "service/controller_state.h"
+#include "service/link_service.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+QByteArray compact(const QJsonObject &object) { return QJsonDocument(object).toJson(QJsonDocument::Compact); }
+QByteArray onOff(bool on) { return on ? QByteArrayLiteral("ON") : QByteArrayLiteral("OFF"); }
+QByteArray number(const std::optional<double> &value)
+{
+    return value ? QByteArray::number(*value, 'f', 2).replace(".00", "") : QByteArrayLiteral("unknown");
+}
+
+QString channelObject(int channel) { return QStringLiteral("channel_") + ChannelLetter(channel).toLower(); }
+
+// Clock offsets within this of the last one published are the same reading: the controller's
+// clock has whole seconds and is read at some moment of its second.
+constexpr qint64 ClockOffsetStepSeconds = 2;
+
+} // namespace
+
+QString HaBridge::controllerId(const QString &portEntry)
+{
+    QString id = portEntry.section(u' ', 0, 0);
+    if (id.startsWith(QLatin1String("/dev/")))
+        id = id.mid(5);
+    for (QChar &c : id)
+        if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != u'-' && c != u'_')
+            c = u'_';
+    return id;
+}
+
+HaBridge::HaBridge(LinkService &service, MqttClient &client, const MqttSettings &settings, QObject *parent)
+    : QObject(parent), m_service(service), m_client(client), m_settings(settings)
+{
+    m_id = controllerId(service.portEntry());
+    m_base = settings.topicPrefix + u'/' + m_id;
+    m_levelTimer.setSingleShot(true);
+    connect(&m_levelTimer, &QTimer::timeout, this, &HaBridge::flushLevels);
+    connect(&m_client, &MqttClient::connected, this, &HaBridge::publishAll);
+    connect(&m_client, &MqttClient::messageReceived, this, &HaBridge::onMessage);
+    connect(&m_service.model(), &DeviceModel::changed, this, &HaBridge::onModelChanged);
+    connect(&m_service, &LinkService::connectedChanged, this, [this](bool connected) {
+        publishValue(QStringLiteral("availability"), connected ? "online" : "offline", false);
+        if (connected)
+            publishDiscovery();   // the firmware version in the device may have changed
+    });
+    if (!settings.readOnly)
+        m_client.subscribe(m_base + QStringLiteral("/+/set"));
+    if (!settings.readOnly)
+        m_client.subscribe(m_base + QStringLiteral("/+/+/set"));
+    if (!settings.readOnly)
+        m_client.subscribe(m_base + QStringLiteral("/set_clock/press"));
+}
+
+void HaBridge::publishAll()
+{
+    m_published.clear();
+    publishDiscovery();
+    publishValue(QStringLiteral("availability"), m_service.isConnected() ? "online" : "offline", true);
+    if (m_service.isConnected())
+        publishState(true);
+}
+
+void HaBridge::publishOffline() { publishValue(QStringLiteral("availability"), "offline", true); }
+
+void HaBridge::publishDiscovery()
+{
+    const DeviceImage &image = m_service.device();
+    QJsonObject device;
+    device[QStringLiteral("identifiers")] = QJsonArray{QStringLiteral("aqualumora_") + m_id};
+    device[QStringLiteral("name")] = QStringLiteral("Aqualumora ") + m_service.portEntry().section(u' ', 0, 0);
+    device[QStringLiteral("model")] = QStringLiteral("Aqualumora 1.x");
+    const int firmware = m_service.firmware().version;
+    if (firmware >= 0)
+        device[QStringLiteral("sw_version")] = QStringLiteral("1.x.%1").arg(firmware);
+
+    const bool commands = !m_settings.readOnly;
+    const auto entity = [&](const QString &component, const QString &object, const QString &name, QJsonObject config) {
+        config[QStringLiteral("name")] = name;
+        config[QStringLiteral("unique_id")] = QStringLiteral("aqualumora_%1_%2").arg(m_id, object);
+        config[QStringLiteral("availability_topic")] = availabilityTopic();
+        config[QStringLiteral("device")] = device;
+        const QByteArray payload = compact(config);
+        const QString topic = QStringLiteral("%1/%2/aqualumora_%3/%4/config").arg(m_settings.discoveryPrefix, component, m_id, object);
+        if (m_published.value(topic) != payload && m_client.publish(topic, payload, true))
+            m_published.insert(topic, payload);
+    };
+    const auto topics = [&](const QString &state, bool withCommand) {
+        QJsonObject config;
+        config[QStringLiteral("state_topic")] = m_base + u'/' + state;
+        if (withCommand && commands)
+            config[QStringLiteral("command_topic")] = m_base + u'/' + state + QStringLiteral("/set");
+        return config;
+    };
+
+    for (int i = 0; i < ChannelCount; ++i) {
+        const QString state = QStringLiteral("channel/") + ChannelLetter(i).toLower();
+        if (commands) {
+            QJsonObject config = topics(state, true);
+            config[QStringLiteral("schema")] = QStringLiteral("json");
+            config[QStringLiteral("brightness")] = true;
+            config[QStringLiteral("brightness_scale")] = LevelFull;
+            entity(QStringLiteral("light"), channelObject(i), ChannelName(image, i), config);
+        } else {
+            // Without commands a light cannot be offered; the level is a sensor then.
+            QJsonObject config = topics(state, false);
+            config[QStringLiteral("unit_of_measurement")] = QStringLiteral("%");
+            config[QStringLiteral("value_template")] = QStringLiteral("{{ (value_json.brightness / 40.96) | round(1) }}");
+            entity(QStringLiteral("sensor"), channelObject(i), ChannelName(image, i), config);
+        }
+    }
+    QJsonObject mode = topics(QStringLiteral("mode"), true);
+    QJsonArray options;
+    for (int m = 0; m < 5; ++m)
+        options.append(ModeName(m));
+    mode[QStringLiteral("options")] = options;
+    entity(commands ? QStringLiteral("select") : QStringLiteral("sensor"), QStringLiteral("mode"), QStringLiteral("Mode"),
+           commands ? mode : topics(QStringLiteral("mode"), false));
+    for (const auto &[object, name] : {std::pair{QStringLiteral("clouds"), QStringLiteral("Clouds")},
+                                       std::pair{QStringLiteral("thunderstorm"), QStringLiteral("Thunderstorm")}})
+        entity(commands ? QStringLiteral("switch") : QStringLiteral("binary_sensor"), object, name, topics(object, true));
+
+    QJsonObject water = topics(QStringLiteral("water_temperature"), false);
+    water[QStringLiteral("device_class")] = QStringLiteral("temperature");
+    water[QStringLiteral("unit_of_measurement")] = QStringLiteral("°C");
+    water[QStringLiteral("state_class")] = QStringLiteral("measurement");
+    entity(QStringLiteral("sensor"), QStringLiteral("water_temperature"), QStringLiteral("Water temperature"), water);
+    QJsonObject voltage = topics(QStringLiteral("supply_voltage"), false);
+    voltage[QStringLiteral("device_class")] = QStringLiteral("voltage");
+    voltage[QStringLiteral("unit_of_measurement")] = QStringLiteral("V");
+    voltage[QStringLiteral("state_class")] = QStringLiteral("measurement");
+    entity(QStringLiteral("sensor"), QStringLiteral("supply_voltage"), QStringLiteral("Supply voltage"), voltage);
+    QJsonObject offset = topics(QStringLiteral("clock_offset"), false);
+    offset[QStringLiteral("device_class")] = QStringLiteral("duration");
+    offset[QStringLiteral("unit_of_measurement")] = QStringLiteral("s");
+    offset[QStringLiteral("entity_category")] = QStringLiteral("diagnostic");
+    entity(QStringLiteral("sensor"), QStringLiteral("clock_offset"), QStringLiteral("Clock offset"), offset);
+    for (const auto &[object, name] : {std::pair{QStringLiteral("fan"), QStringLiteral("Fan")},
+                                       std::pair{QStringLiteral("cooler"), QStringLiteral("Cooler")},
+                                       std::pair{QStringLiteral("heater"), QStringLiteral("Heater")}}) {
+        QJsonObject config = topics(object, false);
+        config[QStringLiteral("device_class")] = QStringLiteral("running");
+        entity(QStringLiteral("binary_sensor"), object, name, config);
+    }
+    if (commands) {
+        QJsonObject button;
+        button[QStringLiteral("command_topic")] = m_base + QStringLiteral("/set_clock/press");
+        button[QStringLiteral("entity_category")] = QStringLiteral("config");
+        entity(QStringLiteral("button"), QStringLiteral("set_clock"), QStringLiteral("Set clock from this computer"), button);
+    }
+}
+
+void HaBridge::publishValue(const QString &subtopic, const QByteArray &payload, bool force)
+{
+    const QString topic = m_base + u'/' + subtopic;
+    if (!force && m_published.value(topic) == payload)
+        return;
+    if (m_client.publish(topic, payload, true))
+        m_published.insert(topic, payload);
+}
+
+void HaBridge::onModelChanged(const DeviceChange &change)
+{
+    if (change.parts & PartChannelNames)
+        publishDiscovery();
+    if (m_service.isConnected())
+        publishState(false);
+}
+
+void HaBridge::publishState(bool force)
+{
+    const DeviceImage &image = m_service.device();
+    const InfoRecord &info = image.Info;
+    for (int i = 0; i < ChannelCount; ++i) {
+        const uint16_t level = std::min<uint16_t>(info.Level[i], LevelFull);
+        if (level > 0)
+            m_lastLit[size_t(i)] = level;
+        QJsonObject state;
+        state[QStringLiteral("state")] = level > 0 ? QStringLiteral("ON") : QStringLiteral("OFF");
+        state[QStringLiteral("brightness")] = int(level);
+        publishValue(QStringLiteral("channel/") + ChannelLetter(i).toLower(), compact(state), force);
+    }
+    publishValue(QStringLiteral("mode"), ModeName(image.Config.Mode).toUtf8(), force);
+    publishValue(QStringLiteral("clouds"), onOff(info.StateFlags & StateCloud), force);
+    publishValue(QStringLiteral("thunderstorm"), onOff(info.StateFlags & StateStorm), force);
+    publishValue(QStringLiteral("water_temperature"), number(WaterTemperature(info)), force);
+    publishValue(QStringLiteral("supply_voltage"), number(SupplyVoltage(info)), force);
+    m_fanOn = FanRunning(image, m_fanOn);
+    publishValue(QStringLiteral("fan"), onOff(m_fanOn), force);
+    publishValue(QStringLiteral("cooler"), onOff(info.StateFlags & StateCooler), force);
+    publishValue(QStringLiteral("heater"), onOff(info.StateFlags & StateHeater), force);
+    if (const std::optional<qint64> offset = ControllerClockOffset(info, QDateTime::currentDateTime())) {
+        if (force || !m_clockOffsetKnown || std::abs(*offset - m_clockOffset) >= ClockOffsetStepSeconds) {
+            m_clockOffset = *offset;
+            m_clockOffsetKnown = true;
+            publishValue(QStringLiteral("clock_offset"), QByteArray::number(*offset), force);
+        }
+    }
+}
+
+void HaBridge::drop(const QString &why)
+{
+    ++m_dropped;
+    // A flood of bad commands gives a line now and then, not a line each.
+    if (m_sinceDropLog.isValid() && m_sinceDropLog.elapsed() < DropLogIntervalMs) {
+        ++m_droppedUnsaid;
+        return;
+    }
+    QString line = TranslateFmt(QStringLiteral("MqttCommandDropped"), {why});
+    if (m_droppedUnsaid > 0)
+        line += u' ' + TranslateFmt(QStringLiteral("MqttCommandsDroppedSince"), {QString::number(m_droppedUnsaid)});
+    m_droppedUnsaid = 0;
+    m_sinceDropLog.start();
+    LogMessage(lcMqtt(), line);
+}
+
+void HaBridge::onMessage(const QString &topic, const QByteArray &payload)
+{
+    if (m_settings.readOnly || !topic.startsWith(m_base + u'/'))
+        return;
+    QString what = topic.mid(m_base.size() + 1);
+    if (what.endsWith(QLatin1String("/set")))
+        what.chop(4);
+    else if (what != QLatin1String("set_clock/press"))
+        return;
+    // What the topic is and why the command was dropped; never the payload itself.
+    if (payload.size() > MaxCommandPayload)
+        return drop(QStringLiteral("%1: payload of %2 bytes").arg(what).arg(payload.size()));
+    if (!m_service.isConnected() || !m_service.isComplete())
+        return drop(QStringLiteral("%1: the controller is not connected").arg(what));
+    command(what, payload.trimmed());
+}
+
+void HaBridge::command(const QString &what, const QByteArray &payload)
+{
+    DeviceModel &model = m_service.model();
+    const DeviceImage &image = model.image();
+    if (what.startsWith(QLatin1String("channel/")) && what.size() == 9) {
+        const int channel = what.at(8).unicode() - u'a';
+        if (channel < 0 || channel >= ChannelCount)
+            return drop(what + QStringLiteral(": no such channel"));
+        if (image.Config.Mode != ModeManual)
+            return drop(what + QStringLiteral(": levels are set in mode Manual only"));
+        QJsonParseError error{};
+        const QJsonDocument doc = QJsonDocument::fromJson(payload, &error);
+        if (error.error != QJsonParseError::NoError || !doc.isObject())
+            return drop(what + QStringLiteral(": not a JSON object"));
+        const QJsonObject object = doc.object();
+        const QString state = object.value(QStringLiteral("state")).toString().toUpper();
+        if (object.contains(QStringLiteral("state")) && state != u"ON" && state != u"OFF")
+            return drop(what + QStringLiteral(": state must be ON or OFF"));
+        std::optional<uint16_t> level;
+        if (object.contains(QStringLiteral("brightness"))) {
+            const QJsonValue value = object.value(QStringLiteral("brightness"));
+            const double b = value.toDouble(-1);
+            if (!value.isDouble() || b < 0 || b > LevelFull || b != std::floor(b))
+                return drop(what + QStringLiteral(": brightness must be a whole number 0..%1").arg(LevelFull));
+            level = uint16_t(b);
+        }
+        if (state == u"OFF")
+            level = 0;
+        else if (!level && state == u"ON")
+            level = m_lastLit[size_t(channel)] > 0 ? m_lastLit[size_t(channel)] : uint16_t(LevelFull);
+        if (!level)
+            return drop(what + QStringLiteral(": neither state nor brightness"));
+        m_pendingLevels[size_t(channel)] = *level;
+        flushLevels();
+        return;
+    }
+    if (what == u"mode") {
+        const int mode = ModeFromName(QString::fromUtf8(payload));
+        if (mode < 0)
+            return drop(what + QStringLiteral(": unknown mode"));
+        model.switchMode(mode, DeviceModel::Origin::Command);
+        return;
+    }
+    if (what == u"clouds" || what == u"thunderstorm") {
+        const bool storm = what == u"thunderstorm";
+        if (payload != "ON" && payload != "OFF")
+            return drop(what + QStringLiteral(": must be ON or OFF"));
+        if (image.Config.Mode != ModeAuto && image.Config.Mode != ModeGeo)
+            return drop(what + QStringLiteral(": clouds and thunderstorms run in modes Auto and Geo only"));
+        const bool on = (image.Info.StateFlags & (storm ? StateStorm : StateCloud)) != 0;
+        // The controller knows only "trigger or stop now": a toggle, sent when it changes something.
+        if (on != (payload == "ON") && !model.isRequestPending(storm ? ToggleStorm : ToggleCloud))
+            model.request(storm ? ToggleStorm : ToggleCloud);
+        return;
+    }
+    if (what == u"set_clock/press") {
+        if (payload != "PRESS")
+            return drop(what + QStringLiteral(": must be PRESS"));
+        model.setClockFromHost(QDateTime::currentDateTime());
+        return;
+    }
+    drop(what + QStringLiteral(": unknown command"));
+}
+
+void HaBridge::flushLevels()
+{
+    DeviceModel &model = m_service.model();
+    // One write carries all twelve levels; while one is on its way, or right after one, the
+    // levels wait and fold together, so the poll between the writes is not held off.
+    const qint64 since = m_sinceLevelWrite.isValid() ? m_sinceLevelWrite.elapsed() : LevelWriteSpacingMs;
+    if (model.isRequestPending(SetInfoLevels) || since < LevelWriteSpacingMs) {
+        if (!m_levelTimer.isActive())
+            m_levelTimer.start(int(std::max<qint64>(10, LevelWriteSpacingMs - since)));
+        return;
+    }
+    bool any = false;
+    for (int i = 0; i < ChannelCount; ++i) {
+        if (const std::optional<uint16_t> level = m_pendingLevels[size_t(i)]) {
+            model.setLevel(i, *level);
+            m_pendingLevels[size_t(i)].reset();
+            any = true;
+        }
+    }
+    if (any)
+        m_sinceLevelWrite.start();
+}
