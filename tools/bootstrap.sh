@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build ccache clang
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6sql6-sqlite qt6-translations-l10n libgl-dev
   libudev-dev
+  pkg-config libmosquitto-dev mosquitto
   python3 python3-ephem python3-dbusmock dbus
   fonts-dejavu-core
   file dpkg-dev

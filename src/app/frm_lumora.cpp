@@ -1,5 +1,6 @@
 #include "app/frm_lumora.h"
 #include "app/history_feature.h"
+#include "app/home_automation_dialog.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -181,6 +182,7 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     resize(DesignWidth, DesignHeight + menuBar()->sizeHint().height());
     runStartup(arguments);
     InstallHistory(this);
+    InstallHomeAutomation(this);
     m_model->setParent(this);
 }
 

@@ -13,6 +13,7 @@ Q_LOGGING_CATEGORY(lcBluetooth, "aqualumora.bluetooth", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcHistory, "aqualumora.history", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcFiles, "aqualumora.files", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcFirmware, "aqualumora.firmware", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcMqtt, "aqualumora.mqtt", QtInfoMsg)
 
 namespace {
 

@@ -17,6 +17,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcBluetooth)
 Q_DECLARE_LOGGING_CATEGORY(lcHistory)
 Q_DECLARE_LOGGING_CATEGORY(lcFiles)
 Q_DECLARE_LOGGING_CATEGORY(lcFirmware)
+Q_DECLARE_LOGGING_CATEGORY(lcMqtt)
 
 // Routes the program's categories to standard error as bare lines (the time stamp is part
 // of the line); other messages go on to the handler that was installed before. Once.
