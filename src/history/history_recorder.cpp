@@ -1,5 +1,7 @@
 #include "history/history_recorder.h"
 
+#include <chrono>
+
 #include <QDateTime>
 #include <QRegularExpression>
 
@@ -169,7 +171,18 @@ void HistoryRecorder::flush()
 void HistoryRecorder::run()
 {
     HistoryStore store;
-    const HistoryStore::OpenResult opened = store.openForWriting(m_path);
+    HistoryStore::OpenResult opened = store.openForWriting(m_path);
+    // Another program (a second service) may be setting the file up at this moment; that
+    // takes it for a moment only.
+    for (int attempt = 0; attempt < 20 && opened == HistoryStore::OpenResult::Failed
+                          && store.errorText().contains(QLatin1String("locked")); ++attempt) {
+        {
+            std::unique_lock guard(m_lock);
+            if (m_wake.wait_for(guard, std::chrono::milliseconds(250), [this] { return m_stop; }))
+                break;
+        }
+        opened = store.openForWriting(m_path);
+    }
     if (opened == HistoryStore::OpenResult::Failed) {
         {
             std::lock_guard guard(m_lock);

@@ -276,10 +276,11 @@ bool HistoryStore::write(const QString &controller, const std::vector<HistoryRow
         m_error = QStringLiteral("not open");
         return false;
     }
-    if (!db.transaction()) {
-        m_error = db.lastError().text();
+    // The write lock is taken at the start: a transaction that reads first and writes later
+    // cannot wait for another program's writer (SQLite answers "locked" at once to keep the
+    // two from waiting for each other), while BEGIN IMMEDIATE waits the busy time-out.
+    if (!exec(QStringLiteral("BEGIN IMMEDIATE")))
         return false;
-    }
     const auto fail = [&](const QSqlQuery &q) {
         m_error = q.lastError().text();
         db.rollback();

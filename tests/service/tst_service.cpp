@@ -283,8 +283,9 @@ private slots:
         QList<QProcess *> services;
         for (Tank *tank : {&one, &two})
             services << program({"--headless", tank->port.portPath()}, shared.path());
+        QByteArray logs;
         for (QProcess *p : services)
-            QVERIFY(waitUntil([p] { return p->readAllStandardError().contains("Connected to Aqualumora"); }, 15000)
+            QVERIFY(waitUntil([p, &logs] { logs += p->readAllStandardError(); return logs.contains("Connected to Aqualumora"); }, 15000)
                     || p->state() == QProcess::Running);
         QVERIFY(waitUntil([&] { return one.sim().commandCount("86") > 0 && two.sim().commandCount("86") > 0; }));
         QTest::qWait(1500);   // a few polls each
@@ -298,9 +299,11 @@ private slots:
             QCOMPARE(p->exitCode(), 0);
         }
         QVERIFY2(stopping.elapsed() < 2000, qPrintable(QString::number(stopping.elapsed())));
+        for (QProcess *p : services)
+            logs += p->readAllStandardError();
         HistoryStore store;
         QVERIFY(store.openForReading(shared.filePath("data/Aqualumora/history.sqlite")));
-        QCOMPARE(store.controllers().size(), 2);
+        QVERIFY2(store.controllers().size() == 2, logs.constData());
         for (Tank *tank : {&one, &two})
             QVERIFY(QFile::exists(BackupFilePath(shared.filePath("data/Aqualumora/"), tank->port.portPath())));
     }
