@@ -1,11 +1,13 @@
 #include "app/home_automation_dialog.h"
 
 #include "app/frm_lumora.h"
+#include "mqtt/mqtt_client.h"
 #include "presentation/localization.h"
 #include "presentation/log_categories.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
@@ -15,6 +17,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
+#include <QSysInfo>
+#include <QTimer>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -65,20 +70,19 @@ HomeAutomationDialog::HomeAutomationDialog(QWidget *parent, const MqttSettings &
     form->addRow(chkReadOnly);
     layout->addWidget(m_fields);
 
-    m_errorRow = new QWidget(this);
-    auto *errorLayout = new QHBoxLayout(m_errorRow);
-    errorLayout->setContentsMargins(0, 0, 0, 0);
-    auto *icon = new QLabel(m_errorRow);
-    const int iconSize = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
-    icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning, nullptr, this).pixmap(iconSize));
-    icon->setAlignment(Qt::AlignTop);
-    lblError = new QLabel(m_errorRow);
-    lblError->setObjectName(QStringLiteral("lblError"));
-    lblError->setWordWrap(true);
-    errorLayout->addWidget(icon);
-    errorLayout->addWidget(lblError, 1);
-    m_errorRow->hide();
-    layout->addWidget(m_errorRow);
+    m_messageRow = new QWidget(this);
+    auto *messageLayout = new QHBoxLayout(m_messageRow);
+    messageLayout->setContentsMargins(0, 0, 0, 0);
+    m_messageIcon = new QLabel(m_messageRow);
+    m_messageIcon->setAlignment(Qt::AlignTop);
+    lblMessage = new QLabel(m_messageRow);
+    lblMessage->setObjectName(QStringLiteral("lblMessage"));
+    lblMessage->setWordWrap(true);
+    lblMessage->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    messageLayout->addWidget(m_messageIcon);
+    messageLayout->addWidget(lblMessage, 1);
+    m_messageRow->hide();
+    layout->addWidget(m_messageRow);
 
     auto *note = new QLabel(Translate(QStringLiteral("HomeAutomationNote")), this);
     note->setObjectName(QStringLiteral("lblNote"));
@@ -86,15 +90,27 @@ HomeAutomationDialog::HomeAutomationDialog(QWidget *parent, const MqttSettings &
     note->setForegroundRole(QPalette::PlaceholderText);
     layout->addWidget(note);
 
+    // The test stands apart from the buttons that close the dialog.
+    auto *bottom = new QHBoxLayout;
+    btnTest = new QPushButton(Translate(QStringLiteral("HomeAutomationTest")), this);
+    btnTest->setObjectName(QStringLiteral("btnTest"));
+    btnTest->setAutoDefault(false);
+    connect(btnTest, &QPushButton::clicked, this, &HomeAutomationDialog::testConnection);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    bottom->addWidget(btnTest);
+    bottom->addStretch(1);
+    bottom->addWidget(buttons);
+    layout->addLayout(bottom);
     connect(buttons, &QDialogButtonBox::accepted, this, &HomeAutomationDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
 
     auto showEnabled = [this] { m_fields->setEnabled(chkEnabled->isChecked()); };
     connect(chkEnabled, &QCheckBox::toggled, this, showEnabled);
     showEnabled();
     connect(edtBroker, &QLineEdit::editingFinished, this, &HomeAutomationDialog::brokerEdited);
+    // A message about the fields no longer holds once they are edited.
+    for (QLineEdit *field : {edtBroker, edtUser, edtPassword, edtCaFile, edtTopicPrefix})
+        connect(field, &QLineEdit::textEdited, this, [this] { showMessage(QString(), false); });
     ChooseCaFile = [this](const QString &current) {
         const QString folder = current.isEmpty() ? QStringLiteral("/etc/ssl/certs") : QFileInfo(current).path();
         return QFileDialog::getOpenFileName(this, Translate(QStringLiteral("HomeAutomationCaFileCaption")), folder,
@@ -162,11 +178,58 @@ bool HomeAutomationDialog::edited(MqttSettings &settings, QString *error) const
     return true;
 }
 
-void HomeAutomationDialog::showError(const QString &text)
+void HomeAutomationDialog::showMessage(const QString &text, bool warning)
 {
-    lblError->setText(text);
-    m_errorRow->setVisible(!text.isEmpty());
+    if (text.isEmpty() && m_messageRow->isHidden())
+        return;
+    const int iconSize = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
+    const auto icon = warning ? QStyle::SP_MessageBoxWarning : QStyle::SP_MessageBoxInformation;
+    m_messageIcon->setPixmap(style()->standardIcon(icon, nullptr, this).pixmap(iconSize));
+    lblMessage->setText(text);
+    m_messageRow->setVisible(!text.isEmpty());
     adjustSize();
+}
+
+void HomeAutomationDialog::testConnection()
+{
+    MqttSettings s;
+    QString error;
+    if (!edited(s, &error)) {
+        showMessage(error, true);
+        return;
+    }
+    delete m_test;
+    auto *client = m_test = new MqttClient(this);
+    const QString broker = MqttBrokerForLog(s);
+    connect(client, &MqttClient::connected, this, [this, client, broker] {
+        testEnded(client, TranslateFmt(QStringLiteral("HomeAutomationTestOk"), {broker}), false);
+    });
+    connect(client, &MqttClient::disconnected, this, [this, client, broker](const QString &reason) {
+        testEnded(client, TranslateFmt(QStringLiteral("HomeAutomationTestFailed"), {broker, reason}), true);
+    });
+    QTimer::singleShot(TestSeconds * 1000, client, [this, client, broker] {
+        testEnded(client, TranslateFmt(QStringLiteral("HomeAutomationTestNoAnswer"), {broker}), true);
+    });
+    // An id of its own, so that the window's or the service's connection stays as it is.
+    const QString id = QStringLiteral("aqualumora-%1-%2-test")
+                           .arg(QSysInfo::machineHostName())
+                           .arg(QCoreApplication::applicationPid());
+    if (!client->start(s, id, &error))
+        return testEnded(client, error, true);
+    btnTest->setEnabled(false);
+    showMessage(TranslateFmt(QStringLiteral("HomeAutomationTesting"), {broker}), false);
+}
+
+void HomeAutomationDialog::testEnded(MqttClient *client, const QString &text, bool warning)
+{
+    // Only the first outcome of the test still running counts. Called from the client's own
+    // signals, it goes once they have returned.
+    if (client != m_test)
+        return;
+    m_test->deleteLater();
+    m_test = nullptr;
+    btnTest->setEnabled(true);
+    showMessage(text, warning);
 }
 
 void HomeAutomationDialog::accept()
@@ -174,11 +237,11 @@ void HomeAutomationDialog::accept()
     MqttSettings s;
     QString error;
     if (!edited(s, &error)) {
-        showError(error);
+        showMessage(error, true);
         return;
     }
     if (!SaveMqttSettings(s, &error)) {
-        showError(error);
+        showMessage(error, true);
         if (Report)
             Report(error, true);
         return;

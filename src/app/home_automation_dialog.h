@@ -9,10 +9,12 @@
 
 #include <functional>
 
+class MqttClient;
 class QAction;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QToolButton;
 class TfrmLumora;
 
@@ -26,6 +28,9 @@ public:
     bool edited(MqttSettings &settings, QString *error) const;
     // OK: checks and saves the settings; when that fails, says why and stays open.
     void accept() override;
+    // "Test connection": connects with the fields' settings in the background and says whether
+    // the broker took them (or why not), without saving.
+    void testConnection();
 
     // Told the outcome of OK (the window's log).
     std::function<void(const QString &text, bool failed)> Report;
@@ -40,15 +45,22 @@ public:
     QToolButton *btnCaFile = nullptr;
     QLineEdit *edtTopicPrefix = nullptr;
     QCheckBox *chkReadOnly = nullptr;
-    QLabel *lblError = nullptr;
+    QPushButton *btnTest = nullptr;
+    QLabel *lblMessage = nullptr;   // a refusal, or the test's outcome
+
+    // Seconds the test waits for the broker's answer.
+    static constexpr int TestSeconds = 10;
 
 private:
-    void showError(const QString &text);
+    void showMessage(const QString &text, bool warning);
+    void testEnded(MqttClient *client, const QString &text, bool warning);
     void brokerEdited();
 
     MqttSettings m_settings;
-    QWidget *m_errorRow = nullptr;
+    QWidget *m_messageRow = nullptr;
+    QLabel *m_messageIcon = nullptr;
     QWidget *m_fields = nullptr;
+    MqttClient *m_test = nullptr;
 };
 
 // The File menu's item and what it does.

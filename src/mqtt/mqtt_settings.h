@@ -9,12 +9,12 @@
 
 struct MqttSettings {
     bool enabled = false;
-    QString host;
+    QString host{};
     int port = 1883;
     bool tls = false;   // mqtts://; its default port is 8883
-    QString user;
-    QString password;
-    QString caFile;     // PEM file of the CA that signed the broker's certificate; empty: the system's CAs
+    QString user{};
+    QString password{};
+    QString caFile{};   // PEM file of the CA that signed the broker's certificate; empty: the system's CAs
     QString topicPrefix = QStringLiteral("aqualumora");
     QString discoveryPrefix = QStringLiteral("homeassistant");
     bool readOnly = false;   // publish only, accept no command

@@ -1,15 +1,9 @@
 #pragma once
 // A real mosquitto broker for tests (/usr/sbin/mosquitto, from tools/bootstrap.sh), on a free
-// loopback port with its own configuration in a temporary folder; and a synchronous test
-// client on MqttClient. A test that needs the broker fails when mosquitto is missing.
-//
-//     MosquittoBroker broker;
-//     QVERIFY2(broker.start(), qPrintable(broker.error()));      // or start({user, password, tls})
-//     TestSubscriber sub(broker.settings());
-//     QVERIFY(sub.collect(QStringLiteral("aq/#")));               // connected and subscribed
-//     ... publish ...
-//     QCOMPARE(sub.waitFor(QStringLiteral("aq/state")), QByteArray("on"));
-//     broker.restart();                                           // same port, same options
+// loopback port with its own configuration in a temporary folder, and a synchronous test
+// client on MqttClient: QVERIFY2(broker.start({}), qPrintable(broker.error())); then
+// TestSubscriber sub(broker.settings()); sub.collect("aq/#"); sub.waitFor("aq/state").
+// A test that needs the broker fails when mosquitto is missing.
 
 #include "mqtt/mqtt_client.h"
 
@@ -30,7 +24,6 @@ public:
         bool tls = false;   // a TLS listener with a CA and server certificate made for it
     };
 
-    MosquittoBroker() = default;
     ~MosquittoBroker() { stop(); }
 
     // Starts the broker (the first time on a free port, later on the same one) and waits until
@@ -69,7 +62,6 @@ public:
     bool collect(const QString &filter, int timeoutMs = 5000);
     // The next payload on topic not returned before (a retained one counts), waiting for it.
     std::optional<QByteArray> waitFor(const QString &topic, int timeoutMs = 5000);
-    bool publish(const QString &topic, const QByteArray &payload, bool retain = false);
 
     MqttClient client;
 
