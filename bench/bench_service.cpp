@@ -61,7 +61,7 @@ void commandToWire()
         QTest::qWait(300);   // the link idle, as between two commands of a user
         QElapsedTimer t;
         t.start();
-        ha.publish(topic, QByteArray(R"({"brightness":)") + QByteArray::number(level) + '}');
+        ha.client.publish(topic, QByteArray(R"({"brightness":)") + QByteArray::number(level) + '}', false);
         while (sim.info().Level[0] != level && t.elapsed() < 5000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         ms.push_back(t.nsecsElapsed() / 1e6);

@@ -160,7 +160,7 @@ private slots:
         QVERIFY(waitValue(ha, base + QStringLiteral("/mode"), "Manual"));
 
         // A brightness command reaches the wire; the state follows.
-        ha.publish(base + QStringLiteral("/channel/c/set"), R"({"state":"ON","brightness":2048})");
+        ha.client.publish(base + QStringLiteral("/channel/c/set"), R"({"state":"ON","brightness":2048})", false);
         QVERIFY(waitUntil([&] { return tank.sim().info().Level[2] == 2048; }));
         QVERIFY(waitValue(ha, base + QStringLiteral("/channel/c"), R"({"brightness":2048,"state":"ON"})"));
 
@@ -178,14 +178,14 @@ private slots:
             {"/set_clock/press", "NOW"},
         };
         for (const auto &[topic, payload] : bad)
-            ha.publish(base + topic, payload);
+            ha.client.publish(base + topic, payload, false);
         QTRY_COMPARE(b.bridge.droppedCommands(), int(bad.size()));
         QTest::qWait(300);
         QCOMPARE(tank.sim().commandCount("01") + tank.sim().commandCount("02"), writesBefore);
 
         // A burst folds into few writes; the latest level wins.
         for (int level = 100; level <= 2000; level += 100)
-            ha.publish(base + QStringLiteral("/channel/d/set"), QByteArray(R"({"brightness":)") + QByteArray::number(level) + '}');
+            ha.client.publish(base + QStringLiteral("/channel/d/set"), QByteArray(R"({"brightness":)") + QByteArray::number(level) + '}', false);
         QVERIFY(waitUntil([&] { return tank.sim().info().Level[3] == 2000; }));
         QVERIFY(tank.sim().commandCount("01") - writesBefore < 10);
         // Read-back polls go on between the writes.
@@ -202,7 +202,7 @@ private slots:
         QVERIFY(ha.collect(QStringLiteral("aqualumora/#"), 10000));
         QVERIFY(waitValue(ha, base + QStringLiteral("/availability"), "online", 20000));
         QVERIFY(ha.waitFor(QStringLiteral("homeassistant/light/aqualumora_%1/channel_a/config").arg(id), 5000));
-        ha.publish(base + QStringLiteral("/mode/set"), "Auto");
+        ha.client.publish(base + QStringLiteral("/mode/set"), "Auto", false);
         QVERIFY(waitUntil([&] { return tank.sim().config().Mode == ModeAuto; }));
     }
 
