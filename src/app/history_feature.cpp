@@ -28,8 +28,6 @@
 
 namespace {
 
-bool fahrenheit(const ConfigRecord &config) { return (config.Flag & 0x04) != 0; }
-
 double toShown(int tenths, bool f) { return f ? tenths * 9.0 / 50.0 + 32.0 : tenths / 10.0; }
 int fromShown(double value, bool f) { return int(std::lround(f ? (value - 32.0) / 9.0 * 50.0 : value * 10.0)); }
 
@@ -51,7 +49,7 @@ HistoryFeature::HistoryFeature(TfrmLumora *window, const QString &path) : QObjec
     QWidget *chart = page ? page->findChild<QWidget *>(QStringLiteral("imgTemp")) : nullptr;
     view = new HistoryView(page);
     view->setSource(path, [this] { return currentController(); });
-    view->Fahrenheit = [this] { return fahrenheit(w->device().Config); };
+    view->Fahrenheit = [this] { return isFahrenheit(w->device().Config); };
     view->Clock = [this] { return Clock ? Clock() : QDateTime::currentMSecsSinceEpoch(); };
     if (page && chart && page->layout()) {
         tabs = new QTabWidget(page);
@@ -202,7 +200,7 @@ void HistoryFeature::mnuHistoryExportClick()
 
 void HistoryFeature::mnuHistoryAlertsClick()
 {
-    const bool f = fahrenheit(w->device().Config);
+    const bool f = isFahrenheit(w->device().Config);
     const QString unit = f ? QStringLiteral("°F") : QStringLiteral("°C");
     QDialog dialog(w);
     dialog.setObjectName(QStringLiteral("dlgHistoryAlerts"));

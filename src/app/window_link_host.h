@@ -20,21 +20,13 @@ public:
     // change signal right after this.
     void recordRead(uint32_t readBit, bool copied) override
     {
+        if (const std::optional<DownloadGate::Record> record = DownloadGate::recordOfRead(readBit))
+            w->Download.recordRead(*record, copied);
         switch (readBit) {
-        case GetInfo:
-            w->Download.recordRead(DownloadGate::Info, copied);
-            w->DownloadStep(DownloadProgress::Info);
-            break;
-        case GetConfig:
-            w->Download.recordRead(DownloadGate::Config, copied);
-            w->DownloadStep(DownloadProgress::Config);
-            break;
-        case GetExpert:
-            w->Download.recordRead(DownloadGate::Expert, copied);
-            w->DownloadStep(DownloadProgress::Expert);
-            break;
+        case GetInfo: w->DownloadStep(DownloadProgress::Info); break;
+        case GetConfig: w->DownloadStep(DownloadProgress::Config); break;
+        case GetExpert: w->DownloadStep(DownloadProgress::Expert); break;
         case GetExpertWeather:
-            w->Download.recordRead(DownloadGate::ExpertWeather, copied);
             w->ExpertWeatherArrived();
             w->DownloadStep(DownloadProgress::ExpertWeather);
             break;

@@ -1,5 +1,6 @@
 #include "link/port_claim.h"
 
+#include "files/settings_file.h"
 #include "presentation/localization.h"
 
 #include <QDir>
@@ -21,15 +22,6 @@ QByteArray readProcFile(qint64 pid, const char *name)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.read(8192);
-}
-
-QString lockName(const QString &port)
-{
-    QString name = port.startsWith(QLatin1String("/dev/")) ? port.mid(5) : port;
-    for (QChar &c : name)
-        if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != u'.' && c != u'_' && c != u'-')
-            c = u'_';
-    return name + QStringLiteral(".lock");
 }
 
 } // namespace
@@ -101,7 +93,7 @@ std::optional<PortHolder> PortClaim::acquire(const QString &port)
     const QByteArray dirPath = QFile::encodeName(dir);
     if (::mkdir(dirPath.constData(), 0700) != 0 && errno != EEXIST)
         return std::nullopt;
-    const QByteArray path = QFile::encodeName(dir + u'/' + lockName(port));
+    const QByteArray path = QFile::encodeName(dir + u'/' + SafePortName(port) + QStringLiteral(".lock"));
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
         return std::nullopt;

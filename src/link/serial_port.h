@@ -63,6 +63,8 @@ public:
 
     // The group that owns the device, when the user is not in it (dialout on Debian).
     QString accessRemedy() const override;
+    // A port name (ttyUSB0) is a device in /dev.
+    QString devicePath() const override;
 
     static constexpr int QueueSize = 1024;
 

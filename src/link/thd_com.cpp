@@ -401,8 +401,9 @@ bool TthdCom::openWithAttempts()
                 return true;
             } catch (const SerialError &e) {
                 // Some other program has the serial device open.
-                const QString device = port.startsWith(u'/') ? port : QStringLiteral("/dev/") + port;
-                const std::vector<qint64> holders = e.code() == EBUSY ? ProcessesHolding(device) : std::vector<qint64>{};
+                const QString device = m_port ? m_port->devicePath() : QString();
+                const std::vector<qint64> holders =
+                    e.code() == EBUSY && !device.isEmpty() ? ProcessesHolding(device) : std::vector<qint64>{};
                 if (!holders.empty()) {
                     reportBusy(port, DescribeProcess(holders.front()));
                     busy = true;

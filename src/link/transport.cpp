@@ -66,7 +66,9 @@ QString PortAccessRemedy(const QString &devicePath)
     return TranslateFmt(QStringLiteral("PortAccessRemedy"), {devicePath, groupName, user, groupName});
 }
 
-QString TSerialPort::accessRemedy() const
+QString TSerialPort::devicePath() const
 {
-    return PortAccessRemedy(name().startsWith(u'/') ? name() : QStringLiteral("/dev/") + name());
+    return name().startsWith(u'/') ? name() : QStringLiteral("/dev/") + name();
 }
+
+QString TSerialPort::accessRemedy() const { return PortAccessRemedy(devicePath()); }

@@ -51,6 +51,8 @@ public:
     // After open() has failed: one line telling the user what would let this program open
     // the port (for example a group membership), or empty when there is nothing to suggest.
     virtual QString accessRemedy() const { return {}; }
+    // The device file behind the transport (/dev/ttyUSB0), or empty when there is none.
+    virtual QString devicePath() const { return {}; }
 
     static constexpr int DefaultTimeoutMs = 5000;
 

@@ -1,5 +1,6 @@
 #include "presentation/cmdline.h"
 
+#include "mqtt/mqtt_settings.h"
 #include "presentation/app_info.h"
 
 #include <QRegularExpression>
@@ -61,6 +62,10 @@ CommandLine ParseCommandLine(const QStringList &arguments)
             command(CommandLine::OneShot::Backup, false);
         else if (name == u"mqtt") {
             result.mqttUrl = value;
+            // The URL may hold the broker's password: the log shows the broker without it.
+            MqttSettings broker;
+            result.logLines.last() = QStringLiteral("Parameter: ") + arg.section(u'=', 0, 0) + u'=' +
+                (ParseMqttUrl(value, broker, nullptr) ? MqttBrokerForLog(broker) : QStringLiteral("?"));
             if (value.isEmpty() && result.usageError.isEmpty())
                 result.usageError = QStringLiteral("--mqtt needs the broker: --mqtt=mqtt://host[:port]");
         } else if (name == u"mqtt-read-only")

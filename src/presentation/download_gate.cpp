@@ -1,5 +1,7 @@
 #include "presentation/download_gate.h"
 
+#include "link/device_image.h"
+
 void DownloadGate::reset()
 {
     m_connected = false;
@@ -36,4 +38,15 @@ bool DownloadGate::complete(std::size_t lineCount) const
 {
     constexpr unsigned All = Info | Config | Expert | ExpertWeather | Schedule;
     return m_connected && (m_filled & All) == All && m_scheduleLines == lineCount;
+}
+
+std::optional<DownloadGate::Record> DownloadGate::recordOfRead(uint32_t readBit)
+{
+    switch (readBit) {
+    case GetInfo: return Info;
+    case GetConfig: return Config;
+    case GetExpert: return Expert;
+    case GetExpertWeather: return ExpertWeather;
+    default: return std::nullopt;
+    }
 }

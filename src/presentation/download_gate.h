@@ -2,6 +2,8 @@
 #include <QString>
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 
 // Whether the device image holds the whole state of the controller that is connected now:
 // the records that go into a backup or an export (Config, Expert, ExpertWeather and every
@@ -15,6 +17,10 @@
 class DownloadGate {
 public:
     enum Record { Info = 0x1, Config = 0x2, Expert = 0x4, ExpertWeather = 0x8, Schedule = 0x10 };
+
+    // The record a read of this request bit fills (GetInfo, GetConfig, GetExpert,
+    // GetExpertWeather); nothing for any other bit.
+    static std::optional<Record> recordOfRead(uint32_t readBit);
 
     // A new connection attempt, a switch to another port, the end of a connection.
     void reset();

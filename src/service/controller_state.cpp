@@ -9,13 +9,6 @@
 
 double LevelPercent(uint16_t level) { return std::round(std::min<int>(level, LevelFull) * 1000.0 / LevelFull) / 10.0; }
 
-uint16_t LevelFromPercent(double percent)
-{
-    if (!std::isfinite(percent))
-        return 0;
-    return uint16_t(std::lround(std::clamp(percent, 0.0, 100.0) * LevelFull / 100.0));
-}
-
 QString ChannelName(const DeviceImage &image, int channel)
 {
     const int colour = image.Config.ColorName[channel];

@@ -17,8 +17,6 @@ struct ControllerFacts {
 
 // Percent of a channel level (0..4096), one decimal.
 double LevelPercent(uint16_t level);
-// The level of a percent value, limited to 0..100 %.
-uint16_t LevelFromPercent(double percent);
 // The channel's colour name in the program's language (what Home Assistant shows).
 QString ChannelName(const DeviceImage &image, int channel);
 // The mode's stable name ("Manual", "Auto", "Geo", "RGBDemo", "Flash"); empty when unknown.

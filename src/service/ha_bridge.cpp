@@ -1,5 +1,6 @@
 #include "service/ha_bridge.h"
 
+#include "files/settings_file.h"
 #include "mqtt/mqtt_client.h"
 #include "presentation/app_info.h"
 #include "presentation/localization.h"
@@ -17,7 +18,8 @@ QByteArray compact(const QJsonObject &object) { return QJsonDocument(object).toJ
 QByteArray onOff(bool on) { return on ? QByteArrayLiteral("ON") : QByteArrayLiteral("OFF"); }
 QByteArray number(const std::optional<double> &value)
 {
-    return value ? QByteArray::number(*value, 'f', 2).replace(".00", "") : QByteArrayLiteral("unknown");
+    // Already rounded to hundredths: the shortest form ("24.8", "12.04", "25").
+    return value ? QByteArray::number(*value, 'g', 10) : QByteArrayLiteral("unknown");
 }
 
 QString channelObject(int channel) { return QStringLiteral("channel_") + ChannelLetter(channel).toLower(); }
@@ -30,13 +32,8 @@ constexpr qint64 ClockOffsetStepSeconds = 2;
 
 QString HaBridge::controllerId(const QString &portEntry)
 {
-    QString id = portEntry.section(u' ', 0, 0);
-    if (id.startsWith(QLatin1String("/dev/")))
-        id = id.mid(5);
-    for (QChar &c : id)
-        if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != u'-' && c != u'_')
-            c = u'_';
-    return id;
+    // Home Assistant takes only letters, digits, "_" and "-" in an object's id.
+    return SafePortName(portEntry).replace(u'.', u'_');
 }
 
 HaBridge::HaBridge(LinkService &service, MqttClient &client, const MqttSettings &settings, QObject *parent)
@@ -54,12 +51,11 @@ HaBridge::HaBridge(LinkService &service, MqttClient &client, const MqttSettings 
         if (connected)
             publishDiscovery();   // the firmware version in the device may have changed
     });
-    if (!settings.readOnly)
+    if (!settings.readOnly) {
         m_client.subscribe(m_base + QStringLiteral("/+/set"));
-    if (!settings.readOnly)
         m_client.subscribe(m_base + QStringLiteral("/+/+/set"));
-    if (!settings.readOnly)
         m_client.subscribe(m_base + QStringLiteral("/set_clock/press"));
+    }
 }
 
 void HaBridge::publishAll()
@@ -169,10 +165,16 @@ void HaBridge::publishValue(const QString &subtopic, const QByteArray &payload, 
         m_published.insert(topic, payload);
 }
 
-void HaBridge::onModelChanged(const DeviceChange &change)
+void HaBridge::onModelChanged(const DeviceChange &)
 {
-    if (change.parts & PartChannelNames)
+    // The lights are named by the colour names of Config, which the first download (and
+    // any edit of them) brings after the connection is announced.
+    const DeviceImage &image = m_service.device();
+    const QByteArray names(reinterpret_cast<const char *>(image.Config.ColorName), sizeof image.Config.ColorName);
+    if (names != m_discoveredNames) {
+        m_discoveredNames = names;
         publishDiscovery();
+    }
     if (m_service.isConnected())
         publishState(false);
 }

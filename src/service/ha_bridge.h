@@ -76,6 +76,7 @@ private:
     QString m_id;
     QString m_base;
     QHash<QString, QByteArray> m_published;
+    QByteArray m_discoveredNames;   // the colour names the configurations carry
     std::array<std::optional<uint16_t>, 12> m_pendingLevels{};
     std::array<uint16_t, 12> m_lastLit{};
     QTimer m_levelTimer;

@@ -1,7 +1,6 @@
 #include "service/headless.h"
 
 #include "link/ports.h"
-#include "mqtt/mqtt_settings.h"
 #include "presentation/app_info.h"
 #include "presentation/cmdline.h"
 #include "presentation/localization.h"
@@ -108,17 +107,8 @@ int RunWithoutWindow(const CommandLine &cmd)
 
     if (!oneShot) {
         LogMessage(lcApp(), QString::fromLatin1(AppInfo::Title) + u' ' + Translate(QStringLiteral("Started")));
-        for (QString line : cmd.logLines) {
-            // The broker's URL may hold its password: the log shows the broker without it.
-            const qsizetype at = line.indexOf(QLatin1String("mqtt="), 0, Qt::CaseInsensitive);
-            if (at > 0) {
-                MqttSettings broker;
-                line.truncate(at + 5);
-                if (ParseMqttUrl(cmd.mqttUrl, broker, nullptr))
-                    line += MqttBrokerForLog(broker);
-            }
+        for (const QString &line : cmd.logLines)
             LogMessage(lcApp(), line);
-        }
     }
     std::unique_ptr<SimulatorPort> simulator;
     QString port;

@@ -37,14 +37,10 @@ public:
     void setConnected(bool connected) override { s.linkConnected(connected); }
     void recordRead(uint32_t readBit, bool copied) override
     {
-        switch (readBit) {
-        case GetInfo: s.download().recordRead(DownloadGate::Info, copied); break;
-        case GetConfig: s.download().recordRead(DownloadGate::Config, copied); break;
-        case GetExpert: s.download().recordRead(DownloadGate::Expert, copied); break;
-        case GetExpertWeather: s.download().recordRead(DownloadGate::ExpertWeather, copied); break;
-        default: return;
+        if (const std::optional<DownloadGate::Record> record = DownloadGate::recordOfRead(readBit)) {
+            s.download().recordRead(*record, copied);
+            s.checkComplete();
         }
-        s.checkComplete();
     }
     void scheduleDownloaded(bool complete) override
     {

@@ -44,13 +44,11 @@ public:
 
     DeviceModel &model() { return m_model; }
     const DeviceImage &device() const { return m_model.image(); }
-    const ServiceOptions &options() const { return m_options; }
 
     void start();
     // Writes the backups (once the whole state of the controller has been read), then ends
     // the link; stopped() follows when the link thread has ended.
     void stop(BackupReason reason = BackupReason::Closing);
-    bool isStopping() const { return m_stopping; }
 
     // Identified as this product with the expected firmware.
     bool isConnected() const { return m_connected; }
@@ -64,9 +62,6 @@ public:
     // A dated copy now (--backup); the result says where.
     StoreResult storeCopy(BackupReason reason);
 
-    SensorWatch *sensors() const { return m_sensors; }
-    // The last status line of the link ("Error while connecting to ...").
-    QString lastStatus() const { return m_lastStatus; }
     // Why the link failed, in one line: the last status and the cause logged before it
     // ("Error while connecting to ttyUSB0: ttyUSB0 is in use by ...").
     QString failureLine() const;

@@ -47,23 +47,18 @@ void OneShotCommand::start()
 
 void OneShotCommand::fail(const QString &line)
 {
-    if (m_done)
-        return;
-    m_done = true;
-    m_failure = line.isEmpty() ? QStringLiteral("the controller could not be reached") : line;
-    m_status = 1;
-    m_poll.stop();
-    m_timeout.stop();
-    m_service.stop();
-    emit finished(m_status);
+    finish(1, line.isEmpty() ? QStringLiteral("the controller could not be reached") : line);
 }
 
-void OneShotCommand::succeed()
+void OneShotCommand::succeed() { finish(0, QString()); }
+
+void OneShotCommand::finish(int status, const QString &failure)
 {
     if (m_done)
         return;
     m_done = true;
-    m_status = 0;
+    m_status = status;
+    m_failure = failure;
     m_poll.stop();
     m_timeout.stop();
     m_service.stop();

@@ -33,6 +33,7 @@ private:
     void act();
     void fail(const QString &line);
     void succeed();
+    void finish(int status, const QString &failure);
     // After the writes have gone out: the written records are read back and compared.
     void awaitWrites(uint32_t reread);
     void checkWritten();
