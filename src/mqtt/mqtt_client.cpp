@@ -185,8 +185,9 @@ struct MqttClient::Session {
         auto *s = static_cast<Session *>(obj);
         const QString topic = QString::fromUtf8(message->topic);
         const QByteArray payload(static_cast<const char *>(message->payload), message->payloadlen);
+        const bool retained = message->retain;
         std::lock_guard lock(s->mutex);
-        s->post([topic, payload](MqttClient *c) { emit c->messageReceived(topic, payload); });
+        s->post([topic, payload, retained](MqttClient *c) { emit c->messageReceived(topic, payload, retained); });
     }
 
     // May come from any thread that calls into libmosquitto, also while mutex is held there.

@@ -64,7 +64,8 @@ signals:
     void connected();
     // Once per lost connection, or per streak of failed attempts (the first one's reason).
     void disconnected(const QString &reason);
-    void messageReceived(const QString &topic, const QByteArray &payload);
+    // retained: the broker kept it from earlier and hands it over at the subscription.
+    void messageReceived(const QString &topic, const QByteArray &payload, bool retained);
 
 private:
     struct Session;

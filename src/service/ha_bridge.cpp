@@ -226,7 +226,7 @@ void HaBridge::drop(const QString &why)
     LogMessage(lcMqtt(), line);
 }
 
-void HaBridge::onMessage(const QString &topic, const QByteArray &payload)
+void HaBridge::onMessage(const QString &topic, const QByteArray &payload, bool retained)
 {
     if (m_settings.readOnly || !topic.startsWith(m_base + u'/'))
         return;
@@ -236,6 +236,10 @@ void HaBridge::onMessage(const QString &topic, const QByteArray &payload)
     else if (what != QLatin1String("set_clock/press"))
         return;
     // What the topic is and why the command was dropped; never the payload itself.
+    // A command kept by the broker was meant for some earlier moment; carried out at every
+    // reconnect it would set levels or the clock nobody asked for now.
+    if (retained)
+        return drop(QStringLiteral("%1: a retained command").arg(what));
     if (payload.size() > MaxCommandPayload)
         return drop(QStringLiteral("%1: payload of %2 bytes").arg(what).arg(payload.size()));
     if (!m_service.isConnected() || !m_service.isComplete())

@@ -61,7 +61,7 @@ public:
     int droppedCommands() const { return m_dropped; }
 
 private:
-    void onMessage(const QString &topic, const QByteArray &payload);
+    void onMessage(const QString &topic, const QByteArray &payload, bool retained);
     void onModelChanged(const DeviceChange &change);
     void publishDiscovery();
     void publishState(bool force);

@@ -188,7 +188,7 @@ private slots:
         QVERIFY(sub.client.publish(QStringLiteral("aq/cmd/level"), QByteArray("42\0x", 4), false));
         QVERIFY(received.wait(5000));
         QCOMPARE(received.size(), 1);
-        QCOMPARE(received[0], QVariantList({QStringLiteral("aq/cmd/level"), QByteArray("42\0x", 4)}));
+        QCOMPARE(received[0], QVariantList({QStringLiteral("aq/cmd/level"), QByteArray("42\0x", 4), false}));
 
         // A new subscriber gets the retained state.
         TestSubscriber late(broker.settings());
