@@ -11,7 +11,7 @@ bash "$root/tools/bootstrap.sh"
 
 build="${AQ_BUILD_DIR:-$root/build-fuzz}"
 seconds="${AQ_FUZZ_SECONDS:-30}"
-targets=(fuzz_answer fuzz_firmware fuzz_ini fuzz_copyin)
+targets=(fuzz_answer fuzz_firmware fuzz_ini fuzz_ha_command fuzz_copyin)
 
 # CC/CXX only count when the folder is configured the first time; a folder configured before
 # with another compiler cannot build the libFuzzer targets, so say so before building.

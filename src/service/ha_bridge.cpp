@@ -6,6 +6,7 @@
 #include "presentation/localization.h"
 #include "presentation/log_categories.h"
 #include "service/controller_state.h"
+#include "service/ha_command.h"
 #include "service/link_service.h"
 
 #include <QJsonArray>
@@ -250,65 +251,23 @@ void HaBridge::onMessage(const QString &topic, const QByteArray &payload, bool r
 void HaBridge::command(const QString &what, const QByteArray &payload)
 {
     DeviceModel &model = m_service.model();
-    const DeviceImage &image = model.image();
-    if (what.startsWith(QLatin1String("channel/")) && what.size() == 9) {
-        const int channel = what.at(8).unicode() - u'a';
-        if (channel < 0 || channel >= ChannelCount)
-            return drop(what + QStringLiteral(": no such channel"));
-        if (image.Config.Mode != ModeManual)
-            return drop(what + QStringLiteral(": levels are set in mode Manual only"));
-        QJsonParseError error{};
-        const QJsonDocument doc = QJsonDocument::fromJson(payload, &error);
-        if (error.error != QJsonParseError::NoError || !doc.isObject())
-            return drop(what + QStringLiteral(": not a JSON object"));
-        const QJsonObject object = doc.object();
-        const QString state = object.value(QStringLiteral("state")).toString().toUpper();
-        if (object.contains(QStringLiteral("state")) && state != u"ON" && state != u"OFF")
-            return drop(what + QStringLiteral(": state must be ON or OFF"));
-        std::optional<uint16_t> level;
-        if (object.contains(QStringLiteral("brightness"))) {
-            const QJsonValue value = object.value(QStringLiteral("brightness"));
-            const double b = value.toDouble(-1);
-            if (!value.isDouble() || b < 0 || b > LevelFull || b != std::floor(b))
-                return drop(what + QStringLiteral(": brightness must be a whole number 0..%1").arg(LevelFull));
-            level = uint16_t(b);
-        }
-        if (state == u"OFF")
-            level = 0;
-        else if (!level && state == u"ON")
-            level = m_lastLit[size_t(channel)] > 0 ? m_lastLit[size_t(channel)] : uint16_t(LevelFull);
-        if (!level)
-            return drop(what + QStringLiteral(": neither state nor brightness"));
-        m_pendingLevels[size_t(channel)] = *level;
-        flushLevels();
-        return;
-    }
-    if (what == u"mode") {
-        const int mode = ModeFromName(QString::fromUtf8(payload));
-        if (mode < 0)
-            return drop(what + QStringLiteral(": unknown mode"));
-        model.switchMode(mode, DeviceModel::Origin::Command);
-        return;
-    }
-    if (what == u"clouds" || what == u"thunderstorm") {
-        const bool storm = what == u"thunderstorm";
-        if (payload != "ON" && payload != "OFF")
-            return drop(what + QStringLiteral(": must be ON or OFF"));
-        if (image.Config.Mode != ModeAuto && image.Config.Mode != ModeGeo)
-            return drop(what + QStringLiteral(": clouds and thunderstorms run in modes Auto and Geo only"));
-        const bool on = (image.Info.StateFlags & (storm ? StateStorm : StateCloud)) != 0;
+    const HaCommand command = ParseHaCommand(what, payload, model.image(), m_lastLit);
+    switch (command.kind) {
+    case HaCommand::Drop:
+        return drop(command.why);
+    case HaCommand::Level:
+        m_pendingLevels[size_t(command.channel)] = command.level;
+        return flushLevels();
+    case HaCommand::Mode:
+        return model.switchMode(command.mode, DeviceModel::Origin::Command);
+    case HaCommand::Weather:
         // The controller knows only "trigger or stop now": a toggle, sent when it changes something.
-        if (on != (payload == "ON") && !model.isRequestPending(storm ? ToggleStorm : ToggleCloud))
-            model.request(storm ? ToggleStorm : ToggleCloud);
+        if (command.toggle && !model.isRequestPending(command.toggle))
+            model.request(command.toggle);
         return;
+    case HaCommand::SetClock:
+        return model.setClockFromHost(QDateTime::currentDateTime());
     }
-    if (what == u"set_clock/press") {
-        if (payload != "PRESS")
-            return drop(what + QStringLiteral(": must be PRESS"));
-        model.setClockFromHost(QDateTime::currentDateTime());
-        return;
-    }
-    drop(what + QStringLiteral(": unknown command"));
 }
 
 void HaBridge::flushLevels()

@@ -82,7 +82,6 @@ LinkService::~LinkService()
 {
     m_restart.stop();
     m_link.reset();
-    m_ending.clear();
     m_host.reset();
     delete m_sensors;
 }
@@ -99,9 +98,8 @@ void LinkService::startLink()
         return;
     if (!m_host)
         m_host = std::make_unique<ServiceLinkHost>(*this);
-    if (m_link)
-        m_ending.push_back(std::move(m_link));
-    std::erase_if(m_ending, [](const std::unique_ptr<TthdCom> &link) { return link->Finished(); });
+    // A new link starts only once the one before has ended (start, or the restart after it).
+    m_link.reset();
     m_download.reset();
     m_link = TthdCom::Create(m_options.portEntry, m_options.trace, m_host.get(), m_options.timings, m_options.transports);
     connect(m_link.get(), &QThread::finished, this, &LinkService::linkFinished);

@@ -89,7 +89,6 @@ private:
     DeviceModel m_model;
     std::unique_ptr<LinkHost> m_host;
     std::unique_ptr<TthdCom> m_link;
-    std::vector<std::unique_ptr<TthdCom>> m_ending;
     DownloadGate m_download;
     BackupHistory m_history;
     BackupWriter m_backups;
