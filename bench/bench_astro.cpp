@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the sky computation the geo page performs on every change of its inputs: sun and moon
 // positions and both bodies' rise and set for one place and local time. Also the time-zone
 // lookup that precedes it, and the sun position alone (the light-curve marker, once per redraw).

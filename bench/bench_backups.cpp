@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the restore list of the backup history: 1,000 copies in 12 controller folders, each
 // with 24 schedule lines, listed newest first with the number of values that differ from
 // the connected controller. "First listing" is a new history object that parses every copy;

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What several benchmarks share: the event loop of the UI thread, a schedule to load, the
 // simulated controller at line speed, and the statistics they print.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times what the UI thread does with INI files and the chart: the backup written when the
 // window closes (a full schedule of 255 lines, into a new file and over an existing one),
 // reading such a file for an import, and drawing the sensor chart at the window's size.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Firmware transfer benchmark: a 31 KB image (addresses 0 ... 31743, 496 blocks) sent to the
 // simulated bootloader on a pseudo-terminal, both directions paced at line speed, with 15 ms
 // latency per answer. Reported as a ratio to the wire limit of the block exchanges that ran:

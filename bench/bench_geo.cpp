@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Geo page benchmarks:
 //  (a) UpdateGeoView as the window runs it: map copy, marker, sun and moon with rise and set,
 //      the two-line text and the moon drawing, shown in the page's controls;

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sensor history: a year of minute rows (525,600) on disk, the year view read and drawn
 // against the day view as baseline, and what recording a poll costs the hand-over that the
 // link thread waits in.

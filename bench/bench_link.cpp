@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Link benchmarks against the simulated controller on a pseudo-terminal:
 //  (a) full download of a 20-line schedule at line speed with 15 ms latency per answer,
 //      as a ratio to the wire limit (sum over exchanges of request and answer bytes / 11520

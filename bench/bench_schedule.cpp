@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Schedule benchmarks: medians of several runs of
 //  (a) DrawLightCurves for a 255-line schedule at 1009 × 655, time and Geo variant, the
 //      chart alone and the page's whole redraw (marker from the system's zone included);

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program without its window.
 //   a  a brightness command published on the broker -> the level write on the wire, with the
 //      simulated controller at 115200 baud (real line speed); median and 90th percentile.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmarks of the whole window, offscreen:
 //  (a) the real window connected to the simulated controller at line speed (115200 baud) with
 //      15 ms latency per answer: what each record's hand-over costs the link thread (from a

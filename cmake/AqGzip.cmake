@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The Aqualumora developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # aq_gzip(<out-var> <built-file>...): compresses built files with gzip -9n, the form Debian
 # wants for manual pages and change logs (-n: no name or time stamp inside, so equal input
 # gives an equal package). <out-var> receives the files to install: the .gz files, or the

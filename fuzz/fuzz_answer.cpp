@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Answer decoding on arbitrary input: the first byte chooses the data byte count (also
 // out of range), the next two the expected code, the rest is the answer as received.
 #include "link/protocol.h"

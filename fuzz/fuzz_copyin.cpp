@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whatever a controller answers, once it is a well-formed answer, goes into the image and
 // onto the pages: copy-in and the window's refresh must never crash, whatever the values
 // (line counts, clock fields, colour indices, sensor values, chart samples), and the three

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The firmware file reader on arbitrary files. The first byte picks the page size the
 // bootloader would report; the rest is the file. A file that is accepted must lie inside
 // the image, carry its checksum, and round to blocks inside the image.

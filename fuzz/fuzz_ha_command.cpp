@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes as a command from the broker: byte 0 picks the topic, byte 1 the
 // controller's mode, byte 2 its state flags, byte 3 the last level of the channels; the rest
 // is the payload. Reading it must never crash, and must give a command within its ranges,

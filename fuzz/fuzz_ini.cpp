@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes as an INI file: reading the settings and the schedule from it, writing
 // the image into it and reading the result back must never crash, and must leave exactly
 // the written values and every line the program does not own.

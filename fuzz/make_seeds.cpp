@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the seed corpus of the fuzz targets into <folder>/<target>/: answers of the
 // simulated controller in the input formats of fuzz_answer and fuzz_copyin, a backup INI of
 // the image those answers fill, both language tables and two firmware files. The controller

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A private D-Bus daemon with python3-dbusmock's logind template on it, standing in for the
 // system bus and systemd-logind. Tests that use it skip when either is not installed.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The environment for running the built program (or the simulator) as a child process with
 // its own home: settings, data and runtime folders all inside home, offscreen, so a test

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A main window connected to the built-in simulated controller (switch "simulator"),
 // with the whole image downloaded.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The two desktop themes the window is tried in: Qt's Fusion style with its own light
 // palette, and with a dark palette such as a dark desktop theme hands to Qt programs.

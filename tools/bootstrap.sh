@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Aqualumora developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian 12 packages this project needs, and only those that are missing.
 # Quiet and fast when everything is present; safe to run again and again.
 set -euo pipefail

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Aqualumora developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets with clang and runs each one for a while on a scratch copy of
 # its seed corpus (fuzz/corpus/<target>/, never changed). Fails when a target crashes, leaks,
 # hangs or runs out of memory, and shows the sanitizer's report and the input that did it.

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Aqualumora developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package and prints its path (build/aqualumora_<version>_<arch>.deb).
 # Installs missing Debian packages first.
 #   AQ_BUILD_DIR  build folder (default: build)

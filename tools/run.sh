@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The Aqualumora developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the program and starts it; arguments go to the program (e.g. -simulator).
 # Installs missing Debian packages first.
 set -euo pipefail

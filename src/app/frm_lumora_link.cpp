@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's side of the serial link: the port menu, starting and stopping the link
 // thread, the notices of new ports and of suspend/resume, and the hand-overs the link
 // thread makes to the window.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The sensor history in the window: the recorder fed from every read Info, the alerts with
 // their desktop notifications, the history view beside the controller's own chart, and the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // File → "Home automation...": the MQTT connection's settings (broker, login, CA certificate,
 // topic prefix, read-only), kept in their own file for the background service and the window.

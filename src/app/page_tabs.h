@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's page tabs: one column at the window's left edge, every caption written
 // across, so that all pages' tabs stay in view at any window size and in any language; and

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The dialogs of the backup history: the list of copies to restore from, and the preview
 // of the differences with the choice of sections (or, for a comparison, the list alone).

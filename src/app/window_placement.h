@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's place on the desktop: it opens inside the available area of its
 // screen at any scale factor, with title bar and menu reachable, and opens next time with

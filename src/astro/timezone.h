@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Time-zone rules in the shape the controller understands: a bias and two yearly transition
 // rules (month, n-th weekday, time of day), derived from the system's zone for one year.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A history of the controller's settings: every automatic or hand-made backup becomes a
 // copy of its own, never overwritten, so that one connection to a controller that has lost

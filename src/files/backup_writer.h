@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The automatic backups of one program (the window or the background service): the file
 // Backup_<port>.ini that each backup replaces, and the dated copy of the backup history

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Restoring a state from a backup copy, widget-free: which sections a restore covers, the
 // part of a copy that goes into the image, and the check of what the controller read back

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The controller's settings and schedule as an INI file: which key holds which record
 // field, and the moves between the device image and such a file (export, the two

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the geo page shows, computed without widgets: the sky for the configured place at the
 // controller's clock, its two-line text, the moon drawing, and the conversions of the page's

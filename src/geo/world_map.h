@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The world map of the geo page: land polygons decoded from a TopoJSON topology, drawn in
 // equirectangular projection (longitude -180..180 left to right, latitude 90..-90 top to

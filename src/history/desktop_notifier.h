@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Desktop notifications through org.freedesktop.Notifications. The call is sent without
 // waiting for its answer; where there is no session bus or nobody serves the name, nothing

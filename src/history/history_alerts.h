@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Alerts from the polled Info: the water temperature leaving a range the user set (off by
 // default) and each error flag the controller raises. Every condition is an episode that is

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The history chart: water and slave temperature on the left scale, the input voltage on
 // the right one, each as its mean line inside a light band from the lowest to the highest

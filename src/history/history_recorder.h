@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Recording the sensor history while connected. The window hands every freshly read Info
 // to record(): that adds the reading to the running minute and, when a new minute begins,

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The sensor history on disk: one SQLite file (Qt's QSQLITE driver, WAL journal) with a row
 // per controller and minute, and an hourly summary kept in step with it so that a month or a

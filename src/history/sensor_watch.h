@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The sensor history and the alerts for one program that hears controllers (the window or
 // the background service): every freshly read Info is recorded and checked against the

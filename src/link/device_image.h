@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The device image: the program's copy of one controller's state, and the request bits
 // through which an edit and the link thread keep it in step with that controller. The

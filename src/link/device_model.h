@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One controller's state as the program knows it: the device image, its request word, and
 // the one signal through which every view hears what changed. Lives on the UI thread.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Firmware update through the controller's bootloader: the ".chx" firmware file, the
 // 64 KiB memory image it is read into, and the block transfer with its messages.

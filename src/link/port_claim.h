@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Who holds a port. Every instance of this program (a window, a background service, a
 // one-shot command) claims the port it connects to with a lock file in the user's runtime

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Byte layouts of the records exchanged with the controller. The same bytes are the
 // data part of the wire frames and the contents of the device image, so every record

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The request word of one controller: which transfers are due. Edits raise bits on the UI
 // thread; the link thread of that controller picks one bit per pass, serves it and clears

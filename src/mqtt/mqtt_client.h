@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A connection to an MQTT broker (libmosquitto, MQTT 3.1.1) that never makes a thread of the
 // program wait for the network: connecting, reconnecting and all socket work happen on a

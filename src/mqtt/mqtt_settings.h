@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the MQTT broker is and how the program appears on it: the settings file, the broker
 // URL of the command line and the dialog, and the broker as log lines show it.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The history view of the Chart page: the recorded water and slave temperature and input
 // voltage of one controller over a day, week, month or year. The wheel zooms around the

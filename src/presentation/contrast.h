@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Legible text on coloured fields: the contrast of two colours as the web's accessibility
 // guidelines define it (relative luminance, ratio 1 … 21), and text colours chosen so that

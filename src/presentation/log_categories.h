@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's log categories, one per subsystem. Every line the program logs goes to the
 // Messages page and, through its category, to standard error with exactly the same text

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Conversions between the controller's setting fields and what the settings pages show
 // and accept. Everything here is plain code without widgets, so that each rule can be

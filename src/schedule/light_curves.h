@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The light-curve chart of the day schedule: its geometry, where each schedule line sits
 // (by clock time, or on the sun's path in mode Geo), the position marker, hit testing and

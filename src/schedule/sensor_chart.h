@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The sensor chart: the controller's last 40 samples of one quantity (water, board or
 // slave temperature, or the input voltage) as a line chart over time.

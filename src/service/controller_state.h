@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The controller's state as a script or home automation sees it: plain values in SI units
 // (degrees Celsius, volts, percent), independent of the controller's display settings.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One controller on an MQTT broker the way Home Assistant discovers it: one device with
 // twelve lights (one per channel, named by its colour name), the operating mode as a select,

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A command from Home Assistant, read from its topic and payload against the controller's
 // present state: what to do, or why nothing is done. Plain code with no broker and no

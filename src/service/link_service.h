@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One controller without a window: the link thread and the device model the window would
 // have, the download's state, the backups, and the sensor history with its alerts. The

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The service's way to the MQTT broker: the settings (file, with --mqtt and
 // --mqtt-read-only over it), the client with its last will, and the Home Assistant bridge.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // SIGINT, SIGTERM and SIGHUP as Qt signals on the thread of the event loop. The handler only
 // writes a byte into a socket pair (all a signal handler may safely do); the loop reads it

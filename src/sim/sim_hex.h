@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Hexadecimal coding of the controller's side of the line. The controller only ever
 // writes upper-case digits and, to catch a sloppy PC, only accepts upper-case digits.

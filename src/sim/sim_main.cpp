@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // aqualumora-sim: a simulated controller on a pseudo-terminal. Prints the port to open
 // on one line and serves it until SIGINT or SIGTERM.
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the simulated controller does between frames: its factory settings, its day
 // schedule, how its outputs follow the schedule by clock time or by the sun, and the

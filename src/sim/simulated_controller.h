@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A simulated controller: the device side of the serial protocol as a byte-stream
 // state machine. Feed it what the PC sent, send back what it returns. It keeps the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Puts a SimulatedController behind a pseudo-terminal, so that the program (or a test)
 // opens the slave side like any serial port. The slave is in raw mode: no byte is

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Column widths of a grid whose headers must stay readable in full. Where the grid has the
 // room, every column is at least as wide as the longest word of its header, and the header

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A picture drawn elsewhere, shown in a widget: the world map, the moon, the light curves and
 // the sensor chart. The pages draw into a QImage (plain code, testable without widgets); this

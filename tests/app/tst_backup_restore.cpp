@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The backup history in the window, end to end with a simulated controller: the offer after
 // a loss, the restore and its read-back check, a full disk, copies that cannot be read.
 #include <QDir>

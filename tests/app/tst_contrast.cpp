@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Legible text on coloured fields: the contrast arithmetic, and every tinted or coloured
 // field of the real window in a light and a dark theme, enabled and disabled.
 #include <QApplication>

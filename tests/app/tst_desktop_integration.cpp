@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window shows the desktop: its icon, the launcher progress, and a suspend that
 // waits for the backup. The system and the session bus are one private bus here.
 #include <QDBusConnection>

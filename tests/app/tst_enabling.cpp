@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which device-dependent controls the connection state enables, as a whole.
 //
 // The table below is written from the rules for the window's enabling, not from the window's own

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The schedule grid's headers: the channel letter and the whole colour name in every column
 // at the design size and at 1920 × 1080, in both languages and with every colour; at a
 // large size the columns fill the page.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File → "Home automation...": the dialog shows the settings file, tries the edited settings on
 // a real broker, refuses what cannot work without saving, and saves the edited settings,
 // keeping what it does not show.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Consistency of the two built-in language tables, read both through the resource
 // (what the program uses) and as raw files (what a translator edits).
 #include "presentation/localization.h"

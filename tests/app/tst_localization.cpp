@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lookups, formatting, colour names, the language choice, and the application of the
 // [frmLumora] captions to a small window shaped like the real one.
 #include "app/load_language.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page tabs: all in view at the design and the minimum size in both languages with every
 // page shown, and Ctrl+Tab / Ctrl+Shift+Tab from anywhere in the window.
 #include <QApplication>

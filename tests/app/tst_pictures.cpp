@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every page of the window at the minimum size, the design size and 1920 × 1080, in the
 // light and the dark theme, in English and German, saved as pictures for the eye (into
 // AQ_PICTURE_DIR, else the build's pictures folder), with the checks a picture makes easy

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // --help and --version: which arguments ask for them, what they print, and that the program
 // answers them without a display.
 #include <QFile>

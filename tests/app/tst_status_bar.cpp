@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The status bar beyond its three panels: the connection state in words, the first-start
 // line on the Messages page and the short life of "Done.".
 #include <QAction>

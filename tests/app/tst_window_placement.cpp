@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the window opens: inside the screen's available area at any scale factor, and where
 // it was closed, with the page it showed; stored values that would put it off screen do not.
 #include <QApplication>

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-FileCopyrightText: 2026 The Aqualumora developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes reference.csv: sun and moon positions and daily events from PyEphem.
 
 Run with Debian's interpreter (python3-ephem):  /usr/bin/python3 tests/astro/make_reference.py

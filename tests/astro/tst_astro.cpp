@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sun and moon: the documented edge cases, and a comparison with an independent ephemeris
 // (reference.csv, written by make_reference.py from PyEphem with the same horizon conventions).
 //

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The astronomy formulas' own results, pinned to 1e-9 (distances to 1e-12 relative).
 //
 // tst_astro compares with an independent ephemeris at tolerances of minutes and tenths of a

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time-zone rules: transition dates, the rules derived from real zones, the offset for a local
 // date and time, and the controller's nine fields.
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A private message bus that any user may join, and a BlueZ stand-in on it: one adapter
 // and one controller device, with the calls the program makes (object listing,

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole Bluetooth road against a BlueZ stand-in on a private bus: installation, the
 // port list, connecting by address over the serial-port profile, the user's changes,
 // a firmware update, a connection lost and found again, and the program started as

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The BlueZ stack against python3-dbusmock's bluez5 template on a private bus.
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

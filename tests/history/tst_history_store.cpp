@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The history file, the minute aggregation, the alerts and the CSV; and what a killed
 // writer, a damaged file and a read-only folder do to the history.
 #include <QBuffer>

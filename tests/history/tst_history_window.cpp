@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The history end to end: the simulated controller in time lapse gives days of history in
 // seconds, checked in the file, the view, the CSV and the alerts against what it reported;
 // and in the window, recording from the polls, alerts as log lines and notifications, the

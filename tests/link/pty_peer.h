@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A scripted serial peer on a pseudo-terminal: the test's side of the line. The code under
 // test opens slavePath(); every line it sends (up to a line feed) is passed to the script,

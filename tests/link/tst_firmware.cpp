@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Firmware files and the block transfer, against a scripted bootloader.
 #include "link/firmware.h"
 #include "link/protocol.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The firmware transfer on a link thread, against the simulated controller's bootloader.
 #include "link/device_model.h"
 #include "link/firmware.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The firmware update as the user runs it: menu, warning, file dialog, and the whole update
 // of the simulated controller.
 #include "link/firmware.h"

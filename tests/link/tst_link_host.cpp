@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The queue between a worker thread and its host: order of waited-for and posted calls,
 // the follow-up a caller does not wait for, calls given up, and a host that goes away.
 #include "link/link_host.h"

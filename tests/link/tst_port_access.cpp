@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A serial port the user may not open: after the open attempts, the program names the
 // group that would let the user in. The program runs as nobody against a simulated
 // controller's terminal that only root and the group dialout may use, so this needs

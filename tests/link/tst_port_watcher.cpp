@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port watcher: which entries count as new, the device notices with no timer running, the
 // comparison where notices cannot be had, and the simulated ports that announce themselves.
 #include "link/ports.h"

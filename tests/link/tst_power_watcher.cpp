@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The suspend lock against python3-dbusmock's logind template on a private bus.
 #include <QSignalSpy>
 #include <QTest>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The link thread against the simulated controller on a pseudo-terminal.
 #include "presentation/localization.h"
 #include "link/device_model.h"

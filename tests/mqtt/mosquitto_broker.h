@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A real mosquitto broker for tests (/usr/sbin/mosquitto, from tools/bootstrap.sh), on a free
 // loopback port with its own configuration in a temporary folder, and a synchronous test

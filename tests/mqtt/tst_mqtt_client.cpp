@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The broker URL, the settings file, and the client against a real mosquitto broker: messages
 // both ways, the last will, a broker restart, logins and TLS.
 #include "mosquitto_broker.h"

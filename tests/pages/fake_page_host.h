@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A stand-in for the window that page tests build one page on: a widget holding the tab
 // sheets by name, menu items made on demand, the controller's model, and a record of what

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pages built alone on a stand-in for the window: what each asks of the window, its slice of
 // the enabling rules, and refreshes that never send back what they show.
 #include <QAction>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The schedule grid: filling, typing that stores at once, the ON/OFF cells, the active line,
 // moving lines, the column menu and the refill rules. It is built on a stand-in for the
 // window; the refills that follow page changes and imports, and the pictures, need the window.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Visualization page: dragging points, "Lock times", mode Geo, the channel choice by
 // list and wheel, the refusal during a download, redrawing on ShowInfo. Dragging is tried on
 // a stand-in for the window; the wheel (the window filters it), the refresh that waits

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What reaches the message log from outside the program: never a cut line, never a line
 // of its own.
 #include "presentation/log_text.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The health view on the Configuration page: the blank health image above the status line.
 #include <QLabel>
 #include <QTest>

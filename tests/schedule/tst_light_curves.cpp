@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The light-curve chart without a window: line placement on the sun's path, the marker,
 // hit testing, drag clamping, the drag label and what the drawing puts into the image.
 

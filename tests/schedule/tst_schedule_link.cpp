@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Edits in the schedule grid and in the light-curve chart arrive in the simulated controller.
 
 #include <QCheckBox>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 The Aqualumora developers
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated controller driven byte by byte, with its own clock under the test's control.
 
 #include <cstring>
