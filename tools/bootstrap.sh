@@ -12,7 +12,7 @@ packages=(
   pkg-config libmosquitto-dev mosquitto
   python3 python3-ephem python3-dbusmock dbus
   fonts-dejavu-core
-  file dpkg-dev
+  file dpkg-dev debhelper librsvg2-bin
 )
 
 missing=()

@@ -1,0 +1,68 @@
+# SPDX-FileCopyrightText: 2026 The Aqualumora developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The release history is kept once, in debian/changelog; this reads it for the files that
+# repeat it. Sets in the caller's scope:
+#   AQ_RELEASES_XML   <release> elements, newest first, for the AppStream metainfo
+#   AQ_RELEASE_DATE   date of the newest release, e.g. 2026-12-09
+#   AQ_RELEASE_MONTH  its month for the manual pages, e.g. "December 2026"
+# The newest entry must be the project's version: a release is made by adding an entry.
+# One entry's item as an XML list element (its text escaped), appended to items.
+macro(aq_changelog_item)
+  if(NOT "${item}" STREQUAL "")
+    string(REPLACE "&" "&amp;" item "${item}")
+    string(REPLACE "<" "&lt;" item "${item}")
+    string(REPLACE ">" "&gt;" item "${item}")
+    string(APPEND items "          <li>${item}</li>\n")
+    set(item "")
+  endif()
+endmacro()
+
+function(aq_read_changelog file)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${file})
+  file(STRINGS ${file} lines)
+  set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+  set(month_names January February March April May June July August September October November December)
+  set(xml "")
+  set(version "")
+  set(items "")
+  set(newest_version "")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^[a-z0-9][a-z0-9.+-]* \\(([^)]+)\\) ")
+      set(version ${CMAKE_MATCH_1})
+      set(items "")
+      set(item "")
+    elseif(line MATCHES "^  \\* (.*)$")
+      aq_changelog_item()
+      set(item "${CMAKE_MATCH_1}")
+    elseif(line MATCHES "^    +(.*)$")
+      string(APPEND item " ${CMAKE_MATCH_1}")
+    elseif(line MATCHES "^ -- .*  [A-Z][a-z][a-z], ([0-9][0-9]?) ([A-Z][a-z][a-z]) ([0-9][0-9][0-9][0-9]) ")
+      aq_changelog_item()
+      list(FIND months ${CMAKE_MATCH_2} m)
+      math(EXPR month "${m} + 1")
+      if(month LESS 10)
+        set(month "0${month}")
+      endif()
+      set(day ${CMAKE_MATCH_1})
+      string(LENGTH "${day}" digits)
+      if(digits EQUAL 1)
+        set(day "0${day}")
+      endif()
+      set(date "${CMAKE_MATCH_3}-${month}-${day}")
+      string(APPEND xml "    <release version=\"${version}\" date=\"${date}\">\n"
+                        "      <description>\n        <ul>\n${items}        </ul>\n      </description>\n"
+                        "    </release>\n")
+      if(NOT newest_version)
+        set(newest_version ${version})
+        list(GET month_names ${m} month_name)
+        set(AQ_RELEASE_DATE ${date} PARENT_SCOPE)
+        set(AQ_RELEASE_MONTH "${month_name} ${CMAKE_MATCH_3}" PARENT_SCOPE)
+      endif()
+    endif()
+  endforeach()
+  if(NOT newest_version STREQUAL PROJECT_VERSION)
+    message(FATAL_ERROR "${file}: the newest entry is version '${newest_version}', the project is ${PROJECT_VERSION}")
+  endif()
+  string(STRIP "${xml}" xml)
+  set(AQ_RELEASES_XML "${xml}" PARENT_SCOPE)
+endfunction()
