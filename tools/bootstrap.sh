@@ -13,6 +13,7 @@ packages=(
   python3 python3-ephem python3-dbusmock dbus
   fonts-dejavu-core
   file dpkg-dev debhelper librsvg2-bin
+  weston qt6-wayland
 )
 
 missing=()

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Aqualumora developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/frm_lumora.h"
+#include "app/clock_check.h"
 #include "app/history_feature.h"
 #include "app/home_automation_dialog.h"
 
@@ -185,6 +186,7 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     runStartup(arguments);
     InstallHistory(this);
     InstallHomeAutomation(this);
+    InstallClockCheck(this);
     m_model->setParent(this);
 }
 

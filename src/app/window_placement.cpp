@@ -31,6 +31,11 @@ constexpr int Far = 1 << 20;
 // A title bar's height, counted before the window manager has told the real frame.
 constexpr int TitleAllowance = 32;   // beyond any desktop; keeps stored numbers from overflowing
 
+// Under Wayland a window cannot place itself: the compositor decides where it goes, move()
+// is ignored and pos() reads as the origin. There only the size, the state and the page are
+// restored, and the position stored by a session that could place the window is kept.
+bool windowPlacesItself() { return !QGuiApplication::platformName().startsWith(u"wayland"); }
+
 QScreen *screenAt(const QPoint &point)
 {
     QScreen *screen = QGuiApplication::screenAt(point);
@@ -118,7 +123,7 @@ void KeepOnScreen(QMainWindow *window, bool centre)
     const QSize client = fitted.size() - extra;
     if (client != window->size())
         window->resize(client);
-    if (window->pos() != fitted.topLeft())
+    if (window->pos() != fitted.topLeft() && windowPlacesItself())
         window->move(fitted.topLeft());
 }
 
@@ -156,7 +161,7 @@ void WindowPlacement::restore()
     if (okW && okH)
         m_window->resize(QSize(width, height).expandedTo(m_window->minimumSizeHint()));
     m_restored = okX && okY;
-    if (okX && okY) {
+    if (okX && okY && windowPlacesItself()) {
         // The screen the window was on, or the primary one where that is gone.
         QScreen *screen = screenAt(QPoint(x, y) + QPoint(std::min(width, Far) / 2, 16));
         if (screen)
@@ -187,8 +192,10 @@ void WindowPlacement::save() const
     // The position is the frame's (what move() takes), the size the window's own.
     const QPoint place = maximized ? normal.topLeft() : m_window->pos();
     if (normal.isValid()) {
-        settings.setValue(QStringLiteral("x"), place.x());
-        settings.setValue(QStringLiteral("y"), place.y());
+        if (windowPlacesItself()) {
+            settings.setValue(QStringLiteral("x"), place.x());
+            settings.setValue(QStringLiteral("y"), place.y());
+        }
         settings.setValue(QStringLiteral("width"), normal.width());
         settings.setValue(QStringLiteral("height"), normal.height());
     }

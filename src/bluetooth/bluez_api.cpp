@@ -80,6 +80,8 @@ void PairingAgent::setPairing(const QString &devicePath, const QString &code)
 
 bool PairingAgent::accept(const QDBusObjectPath &device)
 {
+    if (!m_caller->admit(*this))
+        return false;
     QMutexLocker lock(&m_mutex);
     if (!m_devicePath.isEmpty() && device.path() == m_devicePath)
         return true;
@@ -89,7 +91,7 @@ bool PairingAgent::accept(const QDBusObjectPath &device)
     return false;
 }
 
-void PairingAgent::Release() {}
+void PairingAgent::Release() { m_caller->admit(*this); }
 
 QString PairingAgent::RequestPinCode(const QDBusObjectPath &device)
 {
@@ -109,7 +111,7 @@ uint PairingAgent::RequestPasskey(const QDBusObjectPath &device)
 
 void PairingAgent::DisplayPinCode(const QDBusObjectPath &device, const QString &) { accept(device); }
 
-void PairingAgent::DisplayPasskey(const QDBusObjectPath &, uint, ushort) {}
+void PairingAgent::DisplayPasskey(const QDBusObjectPath &, uint, ushort) { m_caller->admit(*this); }
 
 void PairingAgent::RequestConfirmation(const QDBusObjectPath &device, uint) { accept(device); }
 
@@ -117,7 +119,7 @@ void PairingAgent::RequestAuthorization(const QDBusObjectPath &device) { accept(
 
 void PairingAgent::AuthorizeService(const QDBusObjectPath &device, const QString &) { accept(device); }
 
-void PairingAgent::Cancel() {}
+void PairingAgent::Cancel() { m_caller->admit(*this); }
 
 // --- BluezApi ---
 
@@ -409,7 +411,7 @@ BluetoothResult BluezApi::ensureAgent()
     if (m_agentRegistered)
         return BluetoothResult::success();
     if (!m_agent) {
-        m_agent = new PairingAgent;
+        m_agent = new PairingAgent(m_bus);
         m_agent->moveToThread(&m_agentThread);
         m_agentThread.start();
     }

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 #include "bluetooth/bluetooth_api.h"
+#include "bluetooth/bluez_caller.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
@@ -15,13 +16,14 @@
 
 // Answers BlueZ's pairing requests with the fixed code, and only for the device being
 // paired by this program at that moment; every other request is rejected, so that
-// running the program never lets a stranger pair with the computer.
+// running the program never lets a stranger pair with the computer. Only BlueZ's own calls
+// are answered (BluezCaller): another process asking for the code is refused.
 class PairingAgent : public QObject, protected QDBusContext
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.bluez.Agent1")
 public:
-    using QObject::QObject;
+    explicit PairingAgent(const QDBusConnection &bus) : m_caller(new BluezCaller(bus, this)) {}
     // The device path pairing now, and its code; an empty path ends the pairing.
     void setPairing(const QString &devicePath, const QString &code);
 
@@ -39,6 +41,8 @@ public slots:
 private:
     // Whether device is the one pairing; otherwise the caller gets a rejection.
     bool accept(const QDBusObjectPath &device);
+
+    BluezCaller *m_caller;
 
     QMutex m_mutex;
     QString m_devicePath;

@@ -4,6 +4,7 @@
 
 #include "presentation/localization.h"
 #include "bluetooth/bluetooth_api.h"
+#include "bluetooth/bluez_caller.h"
 #include "bluetooth/bluez_names.h"
 #include "link/serial_port.h"
 
@@ -161,13 +162,19 @@ class SerialProfile : public QObject, protected QDBusContext
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.bluez.Profile1")
 public:
-    explicit SerialProfile(ProfileConnections &connections) : m_connections(connections) {}
+    // Only BlueZ's calls are served: another process could otherwise end the link.
+    SerialProfile(ProfileConnections &connections, const QDBusConnection &bus)
+        : m_connections(connections), m_caller(new BluezCaller(bus, this))
+    {
+    }
 
 public slots:
-    void Release() {}
+    void Release() { m_caller->admit(*this); }
 
     void NewConnection(const QDBusObjectPath &device, const QDBusUnixFileDescriptor &fd, const QVariantMap &)
     {
+        if (!m_caller->admit(*this))
+            return;
         QMutexLocker lock(&m_connections.mutex);
         auto it = m_connections.waiting.find(device.path());
         // Only a connection this program has asked for is kept; BlueZ closes a refused one.
@@ -189,6 +196,8 @@ public slots:
 
     void RequestDisconnection(const QDBusObjectPath &device)
     {
+        if (!m_caller->admit(*this))
+            return;
         // The socket is ended here; the link notices it at its next read or write.
         QMutexLocker lock(&m_connections.mutex);
         if (auto it = m_connections.active.constFind(device.path()); it != m_connections.active.cend())
@@ -197,6 +206,7 @@ public slots:
 
 private:
     ProfileConnections &m_connections;
+    BluezCaller *m_caller;
 };
 
 // The program's connection to BlueZ for the serial-port profile: one bus connection and
@@ -211,7 +221,7 @@ public:
         qDBusRegisterMetaType<InterfaceMap>();
         qDBusRegisterMetaType<ManagedObjects>();
         m_thread.setObjectName(QStringLiteral("Bluetooth profile"));
-        m_profile = new SerialProfile(m_connections);
+        m_profile = new SerialProfile(m_connections, m_bus);
         m_profile->moveToThread(&m_thread);
         m_thread.start();
         m_registeredObject = m_bus.isConnected()

@@ -78,6 +78,72 @@ QString PortBusyText(const QString &port, const PortHolder &holder)
     return TranslateFmt(QStringLiteral("PortInUseStop"), {port, who, stop});
 }
 
+HolderKind HolderKindOf(const QString &program)
+{
+    const QString name = QFileInfo(program.section(u' ', 0, 0)).fileName();
+    if (name == u"aqualumora")
+        return HolderKind::ThisProgram;
+    if (name == u"ModemManager")
+        return HolderKind::ModemManager;
+    if (name == u"brltty")
+        return HolderKind::Brltty;
+    return HolderKind::OtherProgram;
+}
+
+UsbIds UsbIdsOf(const QString &devicePath, const QString &sysRoot)
+{
+    // /sys/class/tty/<name>/device is the USB interface (ttyACM) or a port below it (ttyUSB);
+    // the USB device with the ids is the first folder above that has them.
+    const QString device =
+        QFileInfo(sysRoot + QStringLiteral("/class/tty/") + QFileInfo(devicePath).fileName() + QStringLiteral("/device"))
+            .canonicalFilePath();
+    if (device.isEmpty())
+        return {};
+    QDir dir(device);
+    for (int up = 0; up < 4 && dir.cdUp(); ++up) {
+        QFile vendor(dir.filePath(QStringLiteral("idVendor")));
+        QFile product(dir.filePath(QStringLiteral("idProduct")));
+        if (vendor.open(QIODevice::ReadOnly) && product.open(QIODevice::ReadOnly))
+            return {QString::fromLatin1(vendor.read(16)).trimmed(), QString::fromLatin1(product.read(16)).trimmed()};
+    }
+    return {};
+}
+
+std::optional<HolderKind> PortTakingService(const QString &procRoot)
+{
+    const QStringList entries = QDir(procRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        bool ok = false;
+        entry.toLongLong(&ok);
+        if (!ok)
+            continue;
+        QFile comm(procRoot + u'/' + entry + QStringLiteral("/comm"));
+        if (!comm.open(QIODevice::ReadOnly))
+            continue;
+        const HolderKind kind = HolderKindOf(QString::fromLocal8Bit(comm.read(64)).trimmed());
+        if (kind == HolderKind::ModemManager || kind == HolderKind::Brltty)
+            return kind;
+    }
+    return std::nullopt;
+}
+
+QString PortHolderRemedy(HolderKind kind, const QString &port, const UsbIds &ids)
+{
+    switch (kind) {
+    case HolderKind::ThisProgram:
+        return TranslateFmt(QStringLiteral("PortHolderInstance"), {port});
+    case HolderKind::ModemManager:
+        if (!ids.vendor.isEmpty() && !ids.product.isEmpty())
+            return TranslateFmt(QStringLiteral("PortHolderModemManagerUsb"), {port, ids.vendor, ids.product});
+        return TranslateFmt(QStringLiteral("PortHolderModemManager"), {port});
+    case HolderKind::Brltty:
+        return TranslateFmt(QStringLiteral("PortHolderBrltty"), {port});
+    case HolderKind::OtherProgram:
+        break;
+    }
+    return TranslateFmt(QStringLiteral("PortHolderOther"), {port});
+}
+
 QString PortClaim::folder()
 {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");

@@ -27,6 +27,28 @@ PortHolder DescribeProcess(qint64 pid);
 // The log line naming the holder of port and how to stop it.
 QString PortBusyText(const QString &port, const PortHolder &holder);
 
+// What kind of program holds a port, for the remedy the log gives with its name. Two system
+// services take serial ports on their own: ModemManager probes new ones for a modem, brltty
+// claims many USB serial adapters for a braille display.
+enum class HolderKind { ThisProgram, ModemManager, Brltty, OtherProgram };
+// program: a PortHolder's command line or a process's comm name.
+HolderKind HolderKindOf(const QString &program);
+
+// The USB ids of the adapter behind a tty (four hex digits each); empty where it is no USB device.
+struct UsbIds {
+    QString vendor;
+    QString product;
+};
+UsbIds UsbIdsOf(const QString &devicePath, const QString &sysRoot = QStringLiteral("/sys"));
+
+// A running service that takes serial ports (ModemManager or brltty). It runs as root, so its
+// open files are hidden from a user's scan, but its name is not: where an open fails as busy
+// and no process of the user holds the device, this is the likely holder.
+std::optional<HolderKind> PortTakingService(const QString &procRoot = QStringLiteral("/proc"));
+
+// The log line that says what kind of program holds port and what to do about it.
+QString PortHolderRemedy(HolderKind kind, const QString &port, const UsbIds &ids);
+
 class PortClaim
 {
 public:

@@ -376,8 +376,11 @@ int TthdCom::retryWait(int baseMs)
 void TthdCom::reportBusy(const QString &port, const PortHolder &holder)
 {
     const QString text = PortBusyText(port, holder);
-    if (text != m_lastBusyText)
+    if (text != m_lastBusyText) {
         TraceLine(text);
+        TraceLine(PortHolderRemedy(HolderKindOf(holder.program), port,
+                                   UsbIdsOf(m_port ? m_port->devicePath() : port)));
+    }
     m_lastBusyText = text;
 }
 
@@ -411,6 +414,14 @@ bool TthdCom::openWithAttempts()
                     busy = true;
                 } else {
                     TraceLine(e.text());
+                    // Busy, and no process of this user has it: a system service likely does.
+                    const std::optional<HolderKind> service =
+                        e.code() == EBUSY ? PortTakingService() : std::optional<HolderKind>{};
+                    const QString remedy = service ? PortHolderRemedy(*service, port, UsbIdsOf(device)) : QString();
+                    if (!remedy.isEmpty() && remedy != m_lastBusyText)
+                        TraceLine(remedy);
+                    if (!remedy.isEmpty())
+                        m_lastBusyText = remedy;
                 }
             }
         }

@@ -10,11 +10,13 @@
 #include <QMessageBox>
 #include <QStyle>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QTest>
 
 #include "app/frm_lumora.h"
 #include "presentation/download_progress.h"
+#include "app/clock_check.h"
 #include "app/taskbar_indicator.h"
 #include "sim_fixture.h"
 #include "link/device_model.h"
@@ -305,6 +307,55 @@ private:
         p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(127, 127, 127));
         return p;
     }
+    void clockOffsetInWords_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<qint64>("seconds");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("on time") << "-english" << qint64(0) << "on time";
+        QTest::newRow("seconds ahead") << "-english" << qint64(42) << "42 s ahead";
+        QTest::newRow("minutes behind, rounded") << "-english" << qint64(-(3 * 60 + 31)) << "4 min behind";
+        QTest::newRow("hours") << "-english" << qint64(5 * 3600 + 100) << "5 h ahead";
+        QTest::newRow("days") << "-english" << qint64(-10 * 86400) << "10 days behind";
+        QTest::newRow("german") << "-german" << qint64(-120) << "2 min nach";
+        QTest::newRow("german days") << "-german" << qint64(4 * 86400) << "4 Tage vor";
+    }
+    void clockOffsetInWords()
+    {
+        QFETCH(QString, language);
+        QFETCH(qint64, seconds);
+        QFETCH(QString, text);
+        w = makeWindow({language});
+        QCOMPARE(ClockOffsetText(seconds), text);
+    }
+
+    void clockOffsetAfterDownload()
+    {
+        w = makeConnectedWindow({"-english"}, false);
+        QVERIFY(w);
+        auto *offset = w->findChild<QLabel *>(QStringLiteral("lblClockOffset"));
+        QVERIFY(offset);
+        // The simulated controller keeps this computer's time.
+        QTRY_VERIFY(offset->isVisible());
+        QVERIFY2(offset->text().contains(QRegularExpression(QStringLiteral("^Controller clock (on time|\\d s (ahead|behind))$"))),
+                 qPrintable(offset->text()));
+        const QString hint = QStringLiteral("Set the clock with \"Options / Set current time and date\".");
+        QVERIFY(!w->mem->toPlainText().contains(hint));
+
+        // Three minutes late, and downloaded anew: the bar and one log line say it; the clock stays.
+        sim(w.get()).setDeviceTime(QDateTime::currentDateTime().addSecs(-180));
+        w->StopLink();
+        QTRY_VERIFY(!w->LinkRunning());
+        QVERIFY(!offset->isVisible());
+        w->StartLink(w->PortName);
+        QTRY_VERIFY_WITH_TIMEOUT(w->IsConnected() && w->ImageComplete(), 10000);
+        QTRY_COMPARE(offset->text(), QStringLiteral("Controller clock 3 min behind"));
+        QTRY_VERIFY(w->mem->toPlainText().contains(hint));
+        QTest::qWait(300);   // polls go on: the line is not repeated
+        QCOMPARE(int(w->mem->toPlainText().count(hint)), 1);
+        QVERIFY(sim(w.get()).deviceTime() < QDateTime::currentDateTime().addSecs(-170));
+    }
+
     static void save(const QPixmap &picture, const QString &name)
     {
         QVERIFY(!picture.isNull());

@@ -423,6 +423,18 @@ int BluezStandIn::connections() const
     return m_worker->connections;
 }
 
+QString BluezStandIn::profileOwner() const
+{
+    QMutexLocker lock(&m_worker->mutex);
+    return m_worker->profileOwner;
+}
+
+QString BluezStandIn::profilePath() const
+{
+    QMutexLocker lock(&m_worker->mutex);
+    return m_worker->profilePath;
+}
+
 qint64 BluezStandIn::profileOwnerUid() const
 {
     QMutexLocker lock(&m_worker->mutex);

@@ -78,6 +78,9 @@ public:
     int connections() const;
     // The user id of the connection that registered the profile last; -1 before.
     qint64 profileOwnerUid() const;
+    // The bus name and object path of the profile registered last (empty before).
+    QString profileOwner() const;
+    QString profilePath() const;
     // Every method called, as "path interface.member".
     QStringList calls() const;
 

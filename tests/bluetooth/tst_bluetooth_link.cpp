@@ -5,6 +5,8 @@
 // a firmware update, a connection lost and found again, and the program started as
 // another, unprivileged user.
 #include <QAction>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
@@ -178,6 +180,21 @@ void TstBluetoothLink::connectedByAddressServesTheUser()
     QTRY_VERIFY_WITH_TIMEOUT(log().contains(QStringLiteral("Written to registry: ") + Address), 10000);
     QVERIFY(w->IsConnected());
     QCOMPARE(m_controller->commandCount("86"), 1);   // the whole download, weather last
+
+    // Another process on the bus may not end the link, nor hand the profile a connection.
+    QDBusConnection stranger = QDBusConnection::connectToBus(m_bus.address(), QStringLiteral("stranger"));
+    for (const QString &method : {QStringLiteral("RequestDisconnection"), QStringLiteral("Release")}) {
+        QDBusMessage call = QDBusMessage::createMethodCall(m_bluez->profileOwner(), m_bluez->profilePath(),
+                                                           QStringLiteral("org.bluez.Profile1"), method);
+        if (method == u"RequestDisconnection")
+            call.setArguments({QVariant::fromValue(QDBusObjectPath(QString::fromLatin1(BluezStandIn::DevicePath)))});
+        const QDBusMessage answer = stranger.call(call, QDBus::Block, 5000);
+        QCOMPARE(answer.errorName(), QStringLiteral("org.freedesktop.DBus.Error.AccessDenied"));
+    }
+    QDBusConnection::disconnectFromBus(stranger.name());
+    QTest::qWait(200);
+    QVERIFY(w->IsConnected());
+    QCOMPARE(count(log(), ConnectedLine), 1);
 
     // A slider move reaches the controller.
     w->action("mnuModeManual")->trigger();

@@ -49,6 +49,7 @@ private slots:
     void refusedSerialPortUnpairsAgain();
     void searchStartFailures_data();
     void searchStartFailures();
+    void agentAnswersOnlyThePairingDevice_data();
     void agentAnswersOnlyThePairingDevice();
 
 private:
@@ -334,30 +335,44 @@ void TstBluezApi::searchStartFailures()
     QVERIFY(lines[3].startsWith("Scan finished."));
 }
 
+void TstBluezApi::agentAnswersOnlyThePairingDevice_data()
+{
+    // Who asks for the code while the pairing runs: BlueZ itself (the owner of org.bluez),
+    // or another process on the bus, which must learn nothing.
+    QTest::addColumn<QString>("asker");
+    QTest::addColumn<bool>("pairs");
+    QTest::newRow("bluez") << "self.connection" << true;
+    QTest::newRow("stranger") << "dbus.bus.BusConnection(os.environ['DBUS_SYSTEM_BUS_ADDRESS'])" << false;
+}
+
 void TstBluezApi::agentAnswersOnlyThePairingDevice()
 {
+    QFETCH(QString, asker);
+    QFETCH(bool, pairs);
     addAdapterAndDevices(false);
     BluezApi api(options());
     // The template pairs without asking; this Pair asks the caller's agent for the code
     // as BlueZ does for a device with a fixed code, and pairs only when it matches.
     const QString code = QStringLiteral(
-                             "import dbus\n"
-                             "agent = dbus.Interface(self.connection.get_object('%1', '%2', introspect=False), "
+                             "import dbus, os\n"
+                             "agent = dbus.Interface(%5.get_object('%1', '%2', introspect=False), "
                              "'org.bluez.Agent1')\n"
                              "pin = agent.RequestPinCode(dbus.ObjectPath('%3'))\n"
                              "if pin != '7391':\n"
                              "    raise dbus.exceptions.DBusException('Wrong code ' + pin, "
                              "name='org.bluez.Error.AuthenticationFailed')\n"
                              "self.PairDevice('hci0', '%4', 0)\n")
-                             .arg(api.agentService(), BluezApi::agentPath(), ControllerPath, Controller);
+                             .arg(api.agentService(), BluezApi::agentPath(), ControllerPath, Controller, asker);
     QCOMPARE(mockCall(ControllerPath, MockInterface, "AddMethod", {"org.bluez.Device1", "Pair", "", "", code}).type(),
              QDBusMessage::ReplyMessage);
 
     BluetoothDeviceInfo info;
     QVERIFY(ParseBluetoothAddress(Controller, info.address));
     const BluetoothResult paired = api.authenticateDevice(info, QStringLiteral("7391"));
-    QVERIFY2(paired.ok(), qPrintable(paired.code + u' ' + paired.text));
-    QVERIFY(deviceProperties(ControllerPath).value("Paired").toBool());
+    QVERIFY2(paired.ok() == pairs, qPrintable(paired.code + u' ' + paired.text));
+    QCOMPARE(deviceProperties(ControllerPath).value("Paired").toBool(), pairs);
+    if (!pairs)
+        QVERIFY2(paired.text.contains(QStringLiteral("Only BlueZ")), qPrintable(paired.text));
 
     // Outside a pairing of its own the agent answers nobody.
     QDBusConnection bus = QDBusConnection::connectToBus(m_address, QStringLiteral("stranger"));
@@ -367,7 +382,7 @@ void TstBluezApi::agentAnswersOnlyThePairingDevice()
     const QDBusMessage answer = bus.call(ask, QDBus::Block, 5000);
     QDBusConnection::disconnectFromBus(bus.name());
     QCOMPARE(answer.type(), QDBusMessage::ErrorMessage);
-    QCOMPARE(answer.errorName(), QStringLiteral("org.bluez.Error.Rejected"));
+    QCOMPARE(answer.errorName(), QStringLiteral("org.freedesktop.DBus.Error.AccessDenied"));
 }
 
 QTEST_GUILESS_MAIN(TstBluezApi)
