@@ -71,6 +71,7 @@ void ChannelsPage::buildPage(QWidget *page, int firstChannel)
         slider->setTickInterval(512);
         slider->setTickPosition(QSlider::TicksBothSides);
         slider->setMinimumWidth(240);
+        slider->setProperty("accessibleRange", QStringList{LevelPercentText(0), LevelPercentText(LevelFull)});
         auto *percent = new LabeledEdit(n("edt", i), page, LabeledEdit::LabelRight);
         percent->setCaption(QStringLiteral("%"));
         percent->edit()->setFixedWidth(64);

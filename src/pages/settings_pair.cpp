@@ -29,6 +29,8 @@ SettingsPair::SettingsPair(DeviceModel &model, QWidget *parent, const QString &n
     m_slider->setTickPosition(QSlider::TicksBelow);
     m_slider->setMinimumWidth(80);
     m_edit->setCaption(caption);
+    // What the pair's accessible description gives as the range: as the field shows it.
+    m_slider->setProperty("accessibleRange", QStringList{PairText(scale, range.min), PairText(scale, range.max)});
     m_edit->edit()->setFixedWidth(72);
     m_edit->edit()->setAlignment(Qt::AlignRight);
 
