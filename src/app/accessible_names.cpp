@@ -21,6 +21,10 @@
 
 namespace {
 
+// Marks a name these rules gave, so that the next run may replace or clear it; a name a page
+// gave its control itself is left alone.
+constexpr const char *DerivedName = "accessibleNameDerived";
+
 // Controls without a caption of their own, named by a message key.
 struct FixedName {
     const char *object;
@@ -132,6 +136,8 @@ void ApplyAccessibleNames(QWidget *window)
     for (QWidget *w : widgets) {
         if (!operable(w))
             continue;
+        if (!w->accessibleName().isEmpty() && !w->property(DerivedName).toBool())
+            continue;
         const QString object = w->objectName();
         Named n{w, QString(), QString()};
         for (const FixedName &fixed : FixedNames)
@@ -199,7 +205,8 @@ void ApplyAccessibleNames(QWidget *window)
     for (auto qualify : {groupTitle, tabCaption}) {
         QHash<QString, int> next;
         for (Named &n : named) {
-            if (uses.value(n.name) > 1) {
+            // A name of a letter or two ("A" of a bit mask) says whose, not what.
+            if (uses.value(n.name) > 1 || n.name.size() <= 2) {
                 const QString context = qualify(n.widget);
                 if (!context.isEmpty() && !n.name.startsWith(context)) {
                     n.name = context + QStringLiteral(": ") + n.name;
@@ -212,7 +219,10 @@ void ApplyAccessibleNames(QWidget *window)
     }
     for (const Named &n : named) {
         n.widget->setAccessibleName(n.ownText ? QString() : n.name);
-        if (!n.description.isEmpty())
-            n.widget->setAccessibleDescription(n.description);
+        n.widget->setProperty(DerivedName, true);
+        // The range goes before the hint, which Qt would otherwise read as the description.
+        const QString hint = n.widget->toolTip();
+        n.widget->setAccessibleDescription(hint.isEmpty() || n.description.isEmpty() ? n.description
+                                                                                    : n.description + QStringLiteral(". ") + hint);
     }
 }
