@@ -17,6 +17,7 @@
 #include <QTextEdit>
 
 #include "presentation/localization.h"
+#include "widgets/accessible_summary.h"
 #include "widgets/widgets.h"
 
 namespace {
@@ -130,6 +131,7 @@ void ApplyAccessibleNames(QWidget *window)
 {
     if (!window)
         return;
+    InstallScaledSliderAccessibility();
     QList<Named> named;
     QHash<QString, int> uses; // how many controls a first-choice name would be given to
     const QList<QWidget *> widgets = window->findChildren<QWidget *>();

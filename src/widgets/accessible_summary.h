@@ -9,3 +9,10 @@ class QWidget;
 // telling assistive technology only when either text really changed (the views redraw
 // far more often than what they say changes).
 void SetAccessibleSummary(QWidget *view, const QString &name, const QString &summary);
+
+// A slider whose position is not the number its page shows (a level 0..4096 shown as
+// 0..100 %, tenths shown as seconds) carries the factor between them in this property;
+// assistive technology then reads and sets the value in the page's units.
+inline constexpr const char *AccessibleScaleProperty = "accessibleScale";
+// Makes the above take effect; call once before the first window is shown.
+void InstallScaledSliderAccessibility();

@@ -148,6 +148,9 @@ private slots:
         auto *slider = w->findChild<QSlider *>("trb0");
         QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(slider);
         QVERIFY(iface && iface->valueInterface());
+        slider->setValue(LevelFull / 4);
+        QCOMPARE(iface->valueInterface()->currentValue().toDouble(), 25.0);
+        QCOMPARE(iface->valueInterface()->maximumValue().toDouble(), 100.0);
         QVERIFY(!iface->text(QAccessible::Description).isEmpty());
         LoadLanguage(w.get(), LanguageEnglish);
     }
