@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/load_language.h"
 
+#include "app/accessible_names.h"
+
 #include "presentation/localization.h"
 #include "widgets/widgets.h"
 
@@ -338,6 +340,8 @@ void LoadLanguage(QWidget *window, int language)
         return;
     ApplyCaptions(window, FormCaptionEntries());
     applyDerivedCaptions(window, chosen);
+    // Drawn from the captions just set, so after them.
+    ApplyAccessibleNames(window);
 }
 
 QStringList UnresolvedLanguageKeys(QWidget *window)

@@ -11,6 +11,7 @@
 #include <QLabel>
 
 #include "presentation/localization.h"
+#include "widgets/accessible_summary.h"
 #include "widgets/tint.h"
 #include "widgets/widgets.h"
 #include "link/device_model.h"
@@ -71,6 +72,8 @@ void ChannelsPage::buildPage(QWidget *page, int firstChannel)
         slider->setTickInterval(512);
         slider->setTickPosition(QSlider::TicksBothSides);
         slider->setMinimumWidth(240);
+        slider->setProperty("accessibleRange", QStringList{LevelPercentText(0), LevelPercentText(LevelFull)});
+        slider->setProperty(AccessibleScaleProperty, 1.0 / LevelPerPercent);
         auto *percent = new LabeledEdit(n("edt", i), page, LabeledEdit::LabelRight);
         percent->setCaption(QStringLiteral("%"));
         percent->edit()->setFixedWidth(64);

@@ -11,6 +11,7 @@
 #include "link/device_model.h"
 #include "pages/page_host.h"
 #include "schedule/sensor_chart.h"
+#include "widgets/accessible_summary.h"
 #include "widgets/image_view.h"
 
 ChartPage::ChartPage(PageHost &host, DeviceModel &model) : QObject(host.window()), Page(model), w(host), m_sheet(host.page(QStringLiteral("tsTemp")))
@@ -76,6 +77,11 @@ void ChartPage::DrawSensorChart()
                                            imgTemp->devicePixelRatioF(), font,
                                            Translate(QStringLiteral("ThermavisNotConnected")),
                                            QDateTime::currentDateTime()));
+    // The source is what the chart menu offers, without its accelerator mark.
+    const int source = device().Expert.ChartMode;
+    const QString shown = source >= 0 && source < 4 && m_items[source] ? m_items[source]->text().remove(u'&') : QString();
+    SetAccessibleSummary(imgTemp, Translate(QStringLiteral("AccChartName")),
+                         TranslateFmt(QStringLiteral("AccChartSummary"), {shown}));
 }
 
 void ChartPage::imgTempClick() { model().request(GetChart); }

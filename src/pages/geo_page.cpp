@@ -21,7 +21,9 @@
 #include "geo/world_map.h"
 #include "link/device_model.h"
 #include "pages/page_host.h"
+#include "presentation/localization.h"
 #include "presentation/number_format.h"
+#include "widgets/accessible_summary.h"
 #include "widgets/image_view.h"
 #include "widgets/widgets.h"
 
@@ -157,6 +159,7 @@ void GeoPage::buildPage(QWidget *page)
     trbTime->setTickInterval(60);
     trbTime->setTickPosition(QSlider::TicksBelow);
     trbTime->setMinimumWidth(100);
+    trbTime->setProperty("accessibleRange", QStringList{QStringLiteral("00:00"), QStringLiteral("23:59")});
     controls->addWidget(trbTime, 1, Qt::AlignBottom);
     connect(trbTime, &QSlider::valueChanged, this, &GeoPage::trbTimeChange);
     layout->addLayout(controls);
@@ -229,6 +232,18 @@ void GeoPage::UpdateGeoView()
     }
     lblGeo->setText(view.text);
     imgMoon->setImage(MoonPhaseImage(view, imgMoon->pixelRatio()));
+    describeView(view.text);
+}
+
+void GeoPage::describeView(const QString &skyText)
+{
+    // The pictures in words: the place marked on the map and the sky text below it.
+    const QStringList lines = skyText.split(u'\n');
+    SetAccessibleSummary(imgGeo, Translate(QStringLiteral("AccMapName")),
+                         TranslateFmt(QStringLiteral("AccMapSummary"),
+                                      {CoordinateText(device().Config.Lat), CoordinateText(device().Config.Lon),
+                                       lines.join(QStringLiteral(". "))}));
+    SetAccessibleSummary(imgMoon, Translate(QStringLiteral("AccMoonName")), lines.value(1));
 }
 
 void GeoPage::applyEnabling(const EnableState &state) { lblGeoOffline->setVisible(!state.connected); }

@@ -38,6 +38,8 @@ public:
     // it takes long enough to delay the window's first appearance, so it is done on the first
     // call (when the page is first shown), not at start.
     const QImage &WorldMap() const;
+    // The map and the moon described for screen readers.
+    void describeView(const QString &skyText);
 
     // Recomputes and redraws the page from the device image.
     void UpdateGeoView();

@@ -3,6 +3,7 @@
 #include "pages/history_view.h"
 
 #include "presentation/localization.h"
+#include "widgets/accessible_summary.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -164,8 +165,11 @@ void HistoryView::retranslate()
     m_input.seriesNames[HistoryWater] = QStringLiteral("Thermavis");
     m_input.seriesNames[HistorySlave] = QStringLiteral("Slave");
     m_input.seriesNames[HistoryVoltage] = Translate(QStringLiteral("InputVoltage"));
-    for (int s = 0; s < HistorySeriesCount; ++s)
+    for (int s = 0; s < HistorySeriesCount; ++s) {
         m_series[s]->setText(m_input.seriesNames[s]);
+        // The chart page's source buttons show the same words.
+        m_series[s]->setAccessibleName(TranslateFmt(QStringLiteral("AccHistoryShow"), {m_input.seriesNames[s]}));
+    }
     m_input.noData = Translate(QStringLiteral("HistoryNoData"));
     btnExport->setText(Translate(QStringLiteral("HistoryExportButton")));
     btnAlerts->setText(Translate(QStringLiteral("HistoryAlertsButton")));
@@ -260,6 +264,11 @@ void HistoryView::reload(bool force)
     QFont font = m_canvas->font();
     font.setPointSize(8);
     m_canvas->setImage(DrawHistoryChart(m_input, m_canvas->size(), m_canvas->devicePixelRatioF(), font));
+    const auto at = [](double minute) {
+        return HistoryTimeText(QDateTime::fromSecsSinceEpoch(qint64(minute) * 60, Qt::LocalTime));
+    };
+    SetAccessibleSummary(m_canvas, Translate(QStringLiteral("AccHistoryName")),
+                         TranslateFmt(QStringLiteral("AccHistorySummary"), {m_controller, at(m_from), at(m_to)}));
     updatePoint(m_canvas->hoverX);
 }
 

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 
+#include "presentation/number_format.h"
+#include "widgets/accessible_summary.h"
 #include "widgets/widgets.h"
 #include "link/device_model.h"
 
@@ -29,6 +31,14 @@ SettingsPair::SettingsPair(DeviceModel &model, QWidget *parent, const QString &n
     m_slider->setTickPosition(QSlider::TicksBelow);
     m_slider->setMinimumWidth(80);
     m_edit->setCaption(caption);
+    // What the pair's accessible description gives as the range: as the field shows it.
+    m_slider->setProperty("accessibleRange", QStringList{PairText(scale, range.min), PairText(scale, range.max)});
+    const double shownPerStep = scale == PairScale::Tenths         ? 0.1
+                                : scale == PairScale::PercentOf255 ? 100.0 / 255
+                                : scale == PairScale::Moon         ? 1.0 / LevelPerPercent
+                                                                   : 1.0;
+    if (shownPerStep != 1.0)
+        m_slider->setProperty(AccessibleScaleProperty, shownPerStep);
     m_edit->edit()->setFixedWidth(72);
     m_edit->edit()->setAlignment(Qt::AlignRight);
 

@@ -18,6 +18,7 @@
 #include "schedule/schedule_edit.h"
 #include "presentation/localization.h"
 #include "link/device_model.h"
+#include "widgets/accessible_summary.h"
 #include "widgets/image_view.h"
 
 // ---------------------------------------------------------------------------
@@ -102,6 +103,15 @@ void VisualizePage::DrawLightCurves()
         points[k] = QPoint(int(std::lround(m_points[k].x)),
                                 int(std::lround(m_points[k].y[std::size_t(input.visualChannel)])));
     img->update();
+    describeCurves(input.visualChannel);
+}
+
+void VisualizePage::describeCurves(int channel)
+{
+    SetAccessibleSummary(img, Translate(QStringLiteral("AccCurvesName")),
+                         TranslateFmt(QStringLiteral("AccCurvesSummary"),
+                                      {QString::number(device().Schedule.size()),
+                                       ChannelCaption(channel, device().Config.ColorName[channel])}));
 }
 
 void VisualizePage::showConfig()

@@ -34,6 +34,8 @@ public:
     static constexpr int DragRedrawMs = 25;
 
     void DrawLightCurves();
+    // The curves described for screen readers.
+    void describeCurves(int channel);
     // The marker follows the controller's clock; the curves follow the schedule.
     void showInfo() override { DrawLightCurves(); }
     void showSchedule() override { DrawLightCurves(); }
