@@ -272,6 +272,9 @@ QModelIndex ScheduleGridWidget::moveCursor(CursorAction action, Qt::KeyboardModi
     if (rows <= 0)
         return QModelIndex();
     const QModelIndex current = currentIndex();
+    // Coming into the grid: its first cell.
+    if (!current.isValid())
+        return model()->index(0, 1);
     int row = current.isValid() ? std::clamp(current.row(), 0, rows - 1) : 0;
     int column = current.isValid() && isKeyColumn(current.column()) ? current.column() : 1;
     constexpr int last = ScheduleGrid::ColumnCount - 1;
@@ -333,6 +336,17 @@ void ScheduleGridWidget::keyPressEvent(QKeyEvent *event)
         }
     }
     QTableWidget::keyPressEvent(event);
+}
+
+void ScheduleGridWidget::focusInEvent(QFocusEvent *event)
+{
+    QTableWidget::focusInEvent(event);
+    // Tabbed into: the cursor's cell is in edit mode at once, as after a move within.
+    const Qt::FocusReason reason = event->reason();
+    const QModelIndex current = currentIndex();
+    if ((reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason) &&
+        state() != EditingState && current.isValid() && isCursorColumn(current.column()))
+        edit(current, CurrentChanged, nullptr);
 }
 
 void ScheduleGridWidget::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)

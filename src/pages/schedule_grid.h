@@ -63,6 +63,7 @@ protected:
     // Escape: the line gets back what it held when the editor opened (each keystroke was
     // stored and sent at once).
     void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void focusInEvent(QFocusEvent *event) override;
 
 private:
     int rowForDrop(int y) const;
