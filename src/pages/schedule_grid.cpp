@@ -279,17 +279,22 @@ QModelIndex ScheduleGridWidget::moveCursor(CursorAction action, Qt::KeyboardModi
     int column = current.isValid() && isKeyColumn(current.column()) ? current.column() : 1;
     constexpr int last = ScheduleGrid::ColumnCount - 1;
     switch (action) {
+    // Tab past the last cell and Backtab before the first leave the grid.
     case MoveNext:
         if (column < last)
             ++column;
         else if (row + 1 < rows)
             ++row, column = 1;
+        else
+            return QModelIndex();
         break;
     case MovePrevious:
         if (column > 1)
             --column;
         else if (row > 0)
             --row, column = last;
+        else
+            return QModelIndex();
         break;
     case MoveLeft: column = std::max(1, column - 1); break;
     case MoveRight: column = std::min(last, column + 1); break;
@@ -353,7 +358,14 @@ void ScheduleGridWidget::closeEditor(QWidget *editor, QAbstractItemDelegate::End
 {
     if (hint == QAbstractItemDelegate::RevertModelCache)
         m_owner->revertEdit();
+    const bool next = hint == QAbstractItemDelegate::EditNextItem;
+    const bool leaves = (next || hint == QAbstractItemDelegate::EditPreviousItem) &&
+                        !moveCursor(next ? MoveNext : MovePrevious, Qt::NoModifier).isValid();
     QTableWidget::closeEditor(editor, hint);
+    // Tab in the editor of the last cell (Backtab in the first) goes on to the next control
+    // at once, not first back to the grid.
+    if (leaves)
+        QWidget::focusNextPrevChild(next);
 }
 
 void ScheduleGridWidget::showEvent(QShowEvent *event)

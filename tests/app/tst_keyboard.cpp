@@ -5,6 +5,9 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QSlider>
+#include <QTabBar>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <QTest>
 
 #include "app/page_tabs.h"
@@ -55,6 +58,11 @@ void TstKeyboard::wholeEditByKeyboard()
     QVERIFY(w);
     TfrmLumora *win = w.get();
     SimulatedController &controller = sim(win);
+    // The page's key is told in its tab's tool tip.
+    QTabBar *tabs = win->pc->tabBar();
+    QHelpEvent tip(QEvent::ToolTip, tabs->tabRect(2).center(), tabs->mapToGlobal(tabs->tabRect(2).center()));
+    QCoreApplication::sendEvent(tabs, &tip);
+    QTRY_VERIFY2(QToolTip::text().contains(PageShortcut(win->pc->widget(2)).toString(QKeySequence::NativeText)), qPrintable(QToolTip::text()));
 
     // Mode switch by the menu's key.
     key(Qt::Key_F1, Qt::ControlModifier);
@@ -88,6 +96,12 @@ void TstKeyboard::wholeEditByKeyboard()
     key(Qt::Key_Escape);
     key(Qt::Key_Space);
     QTRY_COMPARE_WITH_TIMEOUT(int(controller.schedule()[0].Switch), int(switches ^ SwitchBacklight), 5000);
+    // Backtab from the first cell leaves the grid.
+    QVERIFY(tabTo(win, "tsSchedule", win->schedule->sgSchedule));
+    key(Qt::Key_Home, Qt::ControlModifier);
+    QVERIFY(qobject_cast<QLineEdit *>(focused()));
+    key(Qt::Key_Backtab);
+    QVERIFY(focused() != win->schedule->sgSchedule && !win->schedule->sgSchedule->isAncestorOf(focused()));
 
     // A curve point: the second line's point of channel A, a level step up and an hour on.
     QVERIFY(tabTo(win, "tsVisualize", win->visualize->img));
