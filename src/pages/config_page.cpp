@@ -84,6 +84,7 @@ ConfigPage::ConfigPage(PageHost &host, DeviceModel &model)
     timeLapse->setColumnStretch(1, 1);
     m_timeLapse->addTo(timeLapse, 0);
     timeLapse->addWidget(realtime, 0, 2, Qt::AlignBottom);
+    QWidget::setTabOrder(m_timeLapse->slider(), realtime);
 
     auto *groups = new QHBoxLayout;
     groups->setSpacing(12);

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -16,6 +17,7 @@
 #include <QStyledItemDelegate>
 
 #include <algorithm>
+#include <cstring>
 
 #include "presentation/contrast.h"
 #include "presentation/localization.h"
@@ -62,10 +64,13 @@ public:
         auto *editor = new QLineEdit(parent);
         editor->setObjectName(QStringLiteral("sgScheduleEditor"));
         editor->setFrame(false);
+        // The focus shows as a frame in the highlight colour, in every theme.
+        editor->setStyleSheet(QStringLiteral("QLineEdit { border: 2px solid palette(highlight); padding: 0; }"));
         const int column = index.column();
         const int gridRow = index.row() + 1;
         ScheduleGrid *grid = m_grid;
         grid->sgSchedule->setCurrentEditor(editor);
+        grid->editorOpened(gridRow);
         // textEdited: only what the user types, never a text set by the program.
         QObject::connect(editor, &QLineEdit::textEdited, editor, [grid, column, gridRow](const QString &text) {
             grid->sgScheduleSetEditText(column, gridRow, text);
@@ -267,29 +272,38 @@ QModelIndex ScheduleGridWidget::moveCursor(CursorAction action, Qt::KeyboardModi
     if (rows <= 0)
         return QModelIndex();
     const QModelIndex current = currentIndex();
+    // Coming into the grid: its first cell.
+    if (!current.isValid())
+        return model()->index(0, 1);
     int row = current.isValid() ? std::clamp(current.row(), 0, rows - 1) : 0;
-    int column = current.isValid() && isCursorColumn(current.column()) ? current.column() : 1;
+    int column = current.isValid() && isKeyColumn(current.column()) ? current.column() : 1;
+    constexpr int last = ScheduleGrid::ColumnCount - 1;
     switch (action) {
+    // Tab past the last cell and Backtab before the first leave the grid.
     case MoveNext:
-        if (column < 13)
+        if (column < last)
             ++column;
         else if (row + 1 < rows)
             ++row, column = 1;
+        else
+            return QModelIndex();
         break;
     case MovePrevious:
         if (column > 1)
             --column;
         else if (row > 0)
-            --row, column = 13;
+            --row, column = last;
+        else
+            return QModelIndex();
         break;
     case MoveLeft: column = std::max(1, column - 1); break;
-    case MoveRight: column = std::min(13, column + 1); break;
+    case MoveRight: column = std::min(last, column + 1); break;
     default: {
         const QModelIndex moved = QTableWidget::moveCursor(action, modifiers);
         if (!moved.isValid())
             return moved;
         row = std::clamp(moved.row(), 0, rows - 1);
-        column = std::clamp(moved.column(), 1, 13);
+        column = std::clamp(moved.column(), 1, last);
         break;
     }
     }
@@ -308,6 +322,50 @@ bool ScheduleGridWidget::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QTableWidget::eventFilter(watched, event);
+}
+
+void ScheduleGridWidget::keyPressEvent(QKeyEvent *event)
+{
+    const QModelIndex current = currentIndex();
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (state() != EditingState && current.isValid() && event->modifiers() == Qt::NoModifier) {
+        const int column = current.column();
+        if (isSwitchColumn(column) && (enter || event->key() == Qt::Key_Space)) {
+            m_owner->sgScheduleMouseDown(Qt::LeftButton, column, current.row() + 1, QPoint());
+            event->accept();
+            return;
+        }
+        if (enter && isCursorColumn(column) && edit(current, EditKeyPressed, event)) {
+            event->accept();
+            return;
+        }
+    }
+    QTableWidget::keyPressEvent(event);
+}
+
+void ScheduleGridWidget::focusInEvent(QFocusEvent *event)
+{
+    QTableWidget::focusInEvent(event);
+    // Tabbed into: the cursor's cell is in edit mode at once, as after a move within.
+    const Qt::FocusReason reason = event->reason();
+    const QModelIndex current = currentIndex();
+    if ((reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason) &&
+        state() != EditingState && current.isValid() && isCursorColumn(current.column()))
+        edit(current, CurrentChanged, nullptr);
+}
+
+void ScheduleGridWidget::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    if (hint == QAbstractItemDelegate::RevertModelCache)
+        m_owner->revertEdit();
+    const bool next = hint == QAbstractItemDelegate::EditNextItem;
+    const bool leaves = (next || hint == QAbstractItemDelegate::EditPreviousItem) &&
+                        !moveCursor(next ? MoveNext : MovePrevious, Qt::NoModifier).isValid();
+    QTableWidget::closeEditor(editor, hint);
+    // Tab in the editor of the last cell (Backtab in the first) goes on to the next control
+    // at once, not first back to the grid.
+    if (leaves)
+        QWidget::focusNextPrevChild(next);
 }
 
 void ScheduleGridWidget::showEvent(QShowEvent *event)
@@ -475,10 +533,12 @@ void ScheduleGrid::fillRow(int row)
         if (!cell)
             sgSchedule->setItem(row, column, cell = new QTableWidgetItem);
         cell->setText(line ? cellTextFor(column, row) : QString());
-        // Only the time and level cells of a real line take the cursor and an editor.
+        // Only the time and level cells of a real line take an editor; its switches take
+        // the keys' cursor too.
         const bool editable = line && ScheduleGridWidget::isCursorColumn(column);
-        const Qt::ItemFlags flags =
-            editable ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable : Qt::ItemIsEnabled;
+        const Qt::ItemFlags flags = editable ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable
+                                    : line && isSwitchColumn(column) ? Qt::ItemIsEnabled | Qt::ItemIsSelectable
+                                                                     : Qt::ItemIsEnabled;
         if (cell->flags() != flags)
             cell->setFlags(flags);
     }
@@ -572,6 +632,24 @@ void ScheduleGrid::editorClosed(int column, int gridRow)
     if (!sgSchedule || !hasLine(gridRow))
         return;
     setCellText(column, gridRow, cellTextFor(column, gridRow - 1));
+}
+
+void ScheduleGrid::editorOpened(int gridRow)
+{
+    m_editedLine = hasLine(gridRow) ? gridRow - 1 : -1;
+    if (m_editedLine >= 0)
+        m_lineBeforeEdit = device().Schedule[std::size_t(m_editedLine)];
+}
+
+void ScheduleGrid::revertEdit()
+{
+    const int line = m_editedLine;
+    m_editedLine = -1;
+    if (line < 0 || line >= int(device().Schedule.size()))
+        return;
+    const ScheduleLine &now = device().Schedule[std::size_t(line)];
+    if (std::memcmp(&now, &m_lineBeforeEdit, sizeof now) != 0)
+        model().setScheduleLine(line, m_lineBeforeEdit);
 }
 
 void ScheduleGrid::showConfig()

@@ -45,6 +45,9 @@ public:
     int dropRow() const { return m_dropRow; }
 
     static bool isCursorColumn(int column) { return column >= 1 && column <= 13; }
+    // Columns the keys move the cursor to: the edited ones and the switches, which Space or
+    // Enter toggles as a click does.
+    static bool isKeyColumn(int column) { return column >= 1 && column <= 16; }
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -54,6 +57,13 @@ protected:
     void showEvent(QShowEvent *event) override;
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // Enter opens the cell's editor (F2 and typing do already); on a switch Space or Enter
+    // toggles it.
+    void keyPressEvent(QKeyEvent *event) override;
+    // Escape: the line gets back what it held when the editor opened (each keystroke was
+    // stored and sent at once).
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void focusInEvent(QFocusEvent *event) override;
 
 private:
     int rowForDrop(int y) const;
@@ -113,6 +123,10 @@ public:
     void sgScheduleSetEditText(int column, int gridRow, const QString &text);
     // The cell after its editor closed: what the schedule now holds.
     void editorClosed(int column, int gridRow);
+    // An editor opened on the row: its line as it was, for Escape. revertEdit stores that
+    // line again (as typing stores it) when the edit changed it.
+    void editorOpened(int gridRow);
+    void revertEdit();
 
     void pumColPopup();
     void mnuCopyColClick();
@@ -145,5 +159,7 @@ private:
     QWidget *m_sheet;
     int m_tag = -1;
     bool m_geoShown = false;
+    int m_editedLine = -1;
+    ScheduleLine m_lineBeforeEdit{};
     EnableRules m_rules{{"tsSchedule", Enable::Connected}, {"memDescription", Enable::Connected}};
 };

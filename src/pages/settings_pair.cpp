@@ -117,6 +117,12 @@ void SettingsPair::setBoth(int value)
 
 void SettingsPair::addTo(QGridLayout *grid, int row, int column)
 {
+    // Tab goes as the eye reads: the pair of the row above, this edit, then its slider.
+    if (row > 0)
+        if (QLayoutItem *above = grid->itemAtPosition(row - 1, column + 1))
+            if (auto *slider = qobject_cast<QSlider *>(above->widget()))
+                QWidget::setTabOrder(slider, m_edit->edit());
+    QWidget::setTabOrder(m_edit->edit(), m_slider);
     grid->addWidget(m_edit, row, column, Qt::AlignLeft | Qt::AlignBottom);
     grid->addWidget(m_slider, row, column + 1, Qt::AlignBottom);
 }

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QTimer>
@@ -33,6 +34,8 @@ VisualizePage::VisualizePage(PageHost &host, DeviceModel &model)
 
     img = new ImageView(QStringLiteral("img"), m_page);
     img->setCursor(Qt::CrossCursor);
+    // Tab reaches the chart: its points are edited by keys too.
+    img->setFocusPolicy(Qt::StrongFocus);
     img->setMinimumSize(240, 120);
     img->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     layout->addWidget(img, 1);
@@ -67,6 +70,13 @@ VisualizePage::VisualizePage(PageHost &host, DeviceModel &model)
     connect(img, &ImageView::moved, this, &VisualizePage::imgMouseMove);
     connect(img, &ImageView::released, this, &VisualizePage::imgMouseUp);
     connect(img, &ImageView::needsDrawing, this, &VisualizePage::DrawLightCurves);
+    connect(img, &ImageView::keyPressed, this, &VisualizePage::imgKeyPress);
+    // The ring of the selected point shows only while the keys reach it.
+    connect(img, &ImageView::focusChanged, this, [this](bool focused) {
+        if (focused && m_selectedLine < 0 && !device().Schedule.empty())
+            m_selectedLine = 0;
+        DrawLightCurves();
+    });
     connect(tmrVisualize, &QTimer::timeout, this, &VisualizePage::tmrVisualizeTimer);
     // activated: only a choice of the user, never the index set by a refill of the list.
     connect(cmbVisualize, &QComboBox::activated, this, &VisualizePage::cmbVisualizeChange);
@@ -88,6 +98,14 @@ void VisualizePage::DrawLightCurves()
     input.geo = geo;
     input.visualChannel = std::clamp(w.scheduleEdit().visualChannel, 0, ChannelCount - 1);
     input.dragLine = w.scheduleEdit().dragLine;
+    if (m_selectedLine >= int(device().Schedule.size()))
+        m_selectedLine = int(device().Schedule.size()) - 1;
+    if (img->hasFocus()) {
+        input.selectedLine = m_selectedLine;
+        // Its time and level are told as while dragging.
+        if (input.dragLine < 0)
+            input.dragLine = m_selectedLine;
+    }
     input.font = w.window()->font();
     if (geo)
         input.markerX = curves::GeoMarkerX(g, device().Info, device().Config);
@@ -205,4 +223,45 @@ void VisualizePage::cmbVisualizeChange(int index)
         return;
     w.scheduleEdit().visualChannel = index;
     DrawLightCurves();
+}
+
+void VisualizePage::imgKeyPress(QKeyEvent *event)
+{
+    const int lines = int(device().Schedule.size());
+    if (lines == 0 || model().scheduleDownloading() || w.scheduleEdit().dragLine >= 0)
+        return;
+    const bool big = event->modifiers() & Qt::ShiftModifier;
+    const int line = std::clamp(m_selectedLine, 0, lines - 1);
+    int minutes = 0;
+    int level = 0;
+    switch (event->key()) {
+    case Qt::Key_PageDown: m_selectedLine = (line + 1) % lines; break;
+    case Qt::Key_PageUp: m_selectedLine = (line + lines - 1) % lines; break;
+    case Qt::Key_Home: m_selectedLine = 0; break;
+    case Qt::Key_End: m_selectedLine = lines - 1; break;
+    case Qt::Key_Left: minutes = -(big ? BigTimeStepMinutes : TimeStepMinutes); break;
+    case Qt::Key_Right: minutes = big ? BigTimeStepMinutes : TimeStepMinutes; break;
+    case Qt::Key_Down: level = -(big ? BigLevelStep : LevelStep); break;
+    case Qt::Key_Up: level = big ? BigLevelStep : LevelStep; break;
+    default: return;
+    }
+    event->accept();
+    if (minutes == 0 && level == 0) {
+        DrawLightCurves();
+        return;
+    }
+    m_selectedLine = line;
+    // Where the point would be dragged to: the line's present time and level, moved by the
+    // step. A locked or Geo time stays, as in a drag.
+    const curves::ChartGeometry g = curves::GeometryOf(img->image());
+    if (!g.usable())
+        return;
+    const ScheduleLine &s = device().Schedule[std::size_t(line)];
+    const int channel = std::clamp(w.scheduleEdit().visualChannel, 0, ChannelCount - 1);
+    const int time = std::clamp(s.Hour * 60 + s.Minute + minutes, 0, curves::MinutesPerDay);
+    const int percent = std::clamp(int(s.Color16[channel]) + level, 0, 100);
+    const QPointF to(g.minutesX(time), g.levelY(percent));
+    w.scheduleEdit().dragLine = line;
+    imgMouseMove(to);
+    imgMouseUp();
 }

@@ -14,6 +14,7 @@
 class ImageView;
 class QCheckBox;
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QTimer;
 class PageHost;
@@ -52,6 +53,18 @@ public:
     void tmrVisualizeTimer();
     void cmbVisualizeChange(int index);
 
+    // Keys on the chart (Tab leaves it as ever): PageDown/PageUp pick the next or the
+    // previous point, Home/End the first or the last; Left/Right move its time, Up/Down its
+    // level, by the small step or, with Shift, the big one. A move is a drag of that point
+    // to the new place: the same edit and the same send.
+    void imgKeyPress(QKeyEvent *event);
+    static constexpr int TimeStepMinutes = 5;
+    static constexpr int BigTimeStepMinutes = 60;
+    static constexpr int LevelStep = 1;
+    static constexpr int BigLevelStep = 10;
+    // The point the keys act on (a schedule line), −1 before the chart had the focus.
+    int selectedLine() const { return m_selectedLine; }
+
     // Positions of the last drawing, one entry per schedule line.
     const std::vector<curves::CurvePoint> &points() const { return m_points; }
     bool isActivePage() const;
@@ -70,4 +83,5 @@ private:
     EnableRules m_rules{{"tsVisualize", Enable::Connected}, {"lblVisualize", Enable::Connected},
                         {"cmbVisualize", Enable::Connected}, {"cbxTimeLock", Enable::Connected}};
     std::vector<curves::CurvePoint> m_points;
+    int m_selectedLine = -1;
 };

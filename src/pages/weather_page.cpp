@@ -3,6 +3,7 @@
 #include "pages/weather_page.h"
 
 #include <QGridLayout>
+#include <QSlider>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -128,6 +129,15 @@ WeatherPage::WeatherPage(PageHost &host, DeviceModel &model) : QObject(host.wind
          btnCloud);
     fill(storms, {m_stormCount.get(), m_stormMinutes.get(), m_stormAlpha.get(), m_stormStep.get(), m_lightning.get()},
          m_stormRatio, btnStorm);
+    // Tab: the clouds' column down to its button, then the storms' column.
+    QWidget::setTabOrder(m_cloudStep->slider(), btnCloud);
+    QWidget *previous = btnCloud;
+    for (SettingsPair *p : {m_stormCount.get(), m_stormMinutes.get(), m_stormAlpha.get(), m_stormStep.get(), m_lightning.get()}) {
+        QWidget::setTabOrder(previous, p->edit()->edit());
+        QWidget::setTabOrder(p->edit()->edit(), p->slider());
+        previous = p->slider();
+    }
+    QWidget::setTabOrder(previous, btnStorm);
 
     auto *layout = new QHBoxLayout(page);
     layout->setContentsMargins(16, 16, 16, 16);

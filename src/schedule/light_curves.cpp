@@ -117,6 +117,16 @@ void drawCurves(QPainter &p, const ChartGeometry &g, const ChartInput &in, std::
                 p.setRenderHint(QPainter::Antialiasing, false);
                 p.fillRect(QRect(int(RoundHalfEven(xs[k] - 5)), int(RoundHalfEven(y - 5)), HandleSize, HandleSize),
                            QColor::fromRgba(colours.curve));
+                if (int(k) == in.selectedLine) {
+                    // Black in white, so the ring shows on every curve colour and on the
+                    // dark chart.
+                    const QRect handle(int(RoundHalfEven(xs[k] - 5)), int(RoundHalfEven(y - 5)), HandleSize, HandleSize);
+                    p.setBrush(Qt::NoBrush);
+                    p.setPen(QPen(QColor(Qt::white), 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+                    p.drawRect(handle.adjusted(-4, -4, 3, 3));
+                    p.setPen(QPen(QColor(Qt::black), 1));
+                    p.drawRect(handle.adjusted(-2, -2, 1, 1));
+                }
                 if (int(k) == in.dragLine)
                     drawDragLabel(p, DragLabelText(in.lines[k], c, in.geo));
             }

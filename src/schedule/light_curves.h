@@ -134,6 +134,8 @@ struct ChartInput {
     bool geo = false;
     int visualChannel = 0;
     int dragLine = -1;
+    // The point the keys act on: its handle gets a ring (−1: none).
+    int selectedLine = -1;
     std::optional<double> markerX;
     QFont font;
 };

@@ -3,6 +3,8 @@
 #include "widgets/image_view.h"
 
 #include <QContextMenuEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QMetaMethod>
 #include <QMouseEvent>
 #include <QPainter>
@@ -88,6 +90,37 @@ void ImageView::paintEvent(QPaintEvent *)
         painter.fillRect(rect(), m_background.isValid() ? QBrush(m_background) : palette().window());
     if (!m_image.isNull())
         painter.drawImage(at.topLeft(), m_image);
+    if (hasFocus()) {
+        // 2 px, inside the view: the highlight reads on the light and the dark theme alike.
+        QPen pen(palette().color(QPalette::Active, QPalette::Highlight), FocusFrameWidth);
+        pen.setJoinStyle(Qt::MiterJoin);
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        const qreal half = FocusFrameWidth / 2.0;
+        painter.drawRect(QRectF(rect()).adjusted(half, half, -half, -half));
+    }
+}
+
+void ImageView::keyPressEvent(QKeyEvent *event)
+{
+    event->ignore();
+    emit keyPressed(event);
+    if (!event->isAccepted())
+        QWidget::keyPressEvent(event);
+}
+
+void ImageView::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    update();
+    emit focusChanged(true);
+}
+
+void ImageView::focusOutEvent(QFocusEvent *event)
+{
+    QWidget::focusOutEvent(event);
+    update();
+    emit focusChanged(false);
 }
 
 void ImageView::mousePressEvent(QMouseEvent *event)

@@ -3,13 +3,16 @@
 #pragma once
 // A picture drawn elsewhere, shown in a widget: the world map, the moon, the light curves and
 // the sensor chart. The pages draw into a QImage (plain code, testable without widgets); this
-// view only shows it and passes the mouse on.
+// view only shows it and passes the mouse and the keys on. With the focus it draws a frame
+// in the highlight colour over the picture's edge, which no picture paints over.
 
 #include <QColor>
 #include <QImage>
 #include <QPointF>
 #include <QRectF>
 #include <QWidget>
+
+class QKeyEvent;
 
 class ImageView : public QWidget {
     Q_OBJECT
@@ -42,6 +45,8 @@ public:
     // Whether a double click is passed on (otherwise it counts as a second press).
     void setReportsDoubleClicks(bool on) { m_doubleClicks = on; }
 
+    static constexpr int FocusFrameWidth = 2;
+
 signals:
     void pressed(QPointF position, Qt::MouseButton button);
     void moved(QPointF position);
@@ -52,6 +57,11 @@ signals:
     // Shown, resized while visible or moved to a screen of another pixel ratio: the picture
     // must be drawn for the view's present size.
     void needsDrawing();
+    // A key pressed while the view has the focus; a receiver that acts on it accepts it,
+    // any other goes on to the parent.
+    void keyPressed(QKeyEvent *event);
+    // The focus came or went (the picture may mark what the keys act on).
+    void focusChanged(bool focused);
 
 protected:
     bool event(QEvent *event) override;
@@ -64,6 +74,9 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     QImage m_image;
