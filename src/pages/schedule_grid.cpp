@@ -277,11 +277,13 @@ QModelIndex ScheduleGridWidget::moveCursor(CursorAction action, Qt::KeyboardModi
         return model()->index(0, 1);
     int row = current.isValid() ? std::clamp(current.row(), 0, rows - 1) : 0;
     int column = current.isValid() && isKeyColumn(current.column()) ? current.column() : 1;
+    // Tab goes over the switches (one key would toggle, the next go on); the arrows reach them.
     constexpr int last = ScheduleGrid::ColumnCount - 1;
+    constexpr int lastEdited = ScheduleGrid::FirstSwitchColumn - 1;
     switch (action) {
     // Tab past the last cell and Backtab before the first leave the grid.
     case MoveNext:
-        if (column < last)
+        if (column < lastEdited)
             ++column;
         else if (row + 1 < rows)
             ++row, column = 1;
@@ -289,10 +291,12 @@ QModelIndex ScheduleGridWidget::moveCursor(CursorAction action, Qt::KeyboardModi
             return QModelIndex();
         break;
     case MovePrevious:
-        if (column > 1)
+        if (column > lastEdited)
+            column = lastEdited;
+        else if (column > 1)
             --column;
         else if (row > 0)
-            --row, column = last;
+            --row, column = lastEdited;
         else
             return QModelIndex();
         break;

@@ -45,8 +45,8 @@ public:
     int dropRow() const { return m_dropRow; }
 
     static bool isCursorColumn(int column) { return column >= 1 && column <= 13; }
-    // Columns the keys move the cursor to: the edited ones and the switches, which Space or
-    // Enter toggles as a click does.
+    // Columns the arrow keys move the cursor to: the edited ones and the switches, which
+    // Space or Enter toggles as a click does.
     static bool isKeyColumn(int column) { return column >= 1 && column <= 16; }
 
 protected:

@@ -72,7 +72,11 @@ VisualizePage::VisualizePage(PageHost &host, DeviceModel &model)
     connect(img, &ImageView::needsDrawing, this, &VisualizePage::DrawLightCurves);
     connect(img, &ImageView::keyPressed, this, &VisualizePage::imgKeyPress);
     // The ring of the selected point shows only while the keys reach it.
+    // Not while the window goes inactive or closes: the focus stays or the page's host is
+    // already being torn down.
     connect(img, &ImageView::focusChanged, this, [this](bool focused) {
+        if (!img->isActiveWindow())
+            return;
         if (focused && m_selectedLine < 0 && !device().Schedule.empty())
             m_selectedLine = 0;
         DrawLightCurves();

@@ -91,9 +91,10 @@ void TstKeyboard::wholeEditByKeyboard()
     key(Qt::Key_Escape);
     QTRY_COMPARE_WITH_TIMEOUT(int(controller.schedule()[0].Color16[0]), 37, 5000);
     const uint8_t switches = controller.schedule()[0].Switch;
-    for (int column = ScheduleGrid::FirstLevelColumn; column < ScheduleGrid::FirstSwitchColumn; ++column)
+    for (int column = ScheduleGrid::FirstLevelColumn + 1; column < ScheduleGrid::FirstSwitchColumn; ++column)
         key(Qt::Key_Tab);
     key(Qt::Key_Escape);
+    key(Qt::Key_Right);
     key(Qt::Key_Space);
     QTRY_COMPARE_WITH_TIMEOUT(int(controller.schedule()[0].Switch), int(switches ^ SwitchBacklight), 5000);
     // Backtab from the first cell leaves the grid.
