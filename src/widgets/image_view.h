@@ -6,9 +6,11 @@
 // view only shows it and passes the mouse on.
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPointF>
 #include <QRectF>
+#include <QTimer>
 #include <QWidget>
 
 class ImageView : public QWidget {
@@ -50,7 +52,9 @@ signals:
     void left();
     void contextMenuRequested(QPoint globalPosition);
     // Shown, resized while visible or moved to a screen of another pixel ratio: the picture
-    // must be drawn for the view's present size.
+    // must be drawn for the view's present size. During a live resize (a run of resizes in
+    // quick succession) the present picture is shown scaled instead, and this comes once the
+    // size has settled.
     void needsDrawing();
 
 protected:
@@ -69,4 +73,10 @@ private:
     QImage m_image;
     QColor m_background;
     bool m_doubleClicks = false;
+    // Live resize: when the last resize was handled, how many came quickly in a row, and the
+    // timer that draws anew once they stop.
+    QElapsedTimer m_sinceResize;
+    int m_quickResizes = 0;
+    QTimer *m_settle = nullptr;
+    bool m_interim = false;   // m_image is of an earlier size and shown scaled
 };
