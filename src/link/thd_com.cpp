@@ -376,11 +376,10 @@ int TthdCom::retryWait(int baseMs)
 void TthdCom::reportBusy(const QString &port, const PortHolder &holder)
 {
     const QString text = PortBusyText(port, holder);
-    if (text != m_lastBusyText) {
-        TraceLine(text);
-        TraceLine(PortHolderRemedy(HolderKindOf(holder.program), port,
-                                   UsbIdsOf(m_port ? m_port->devicePath() : port)));
-    }
+    // One line: who holds the port, then what kind of program that is and what to do.
+    if (text != m_lastBusyText)
+        TraceLine(text + u' ' + PortHolderRemedy(HolderKindOf(holder.program), port,
+                                                 UsbIdsOf(m_port ? m_port->devicePath() : port)));
     m_lastBusyText = text;
 }
 

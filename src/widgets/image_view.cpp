@@ -12,10 +12,29 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+// A resize this soon after the last one counts as a step of a live resize; from the third such
+// step on, the picture (a map or a chart costs tens of milliseconds at a large size) is only
+// scaled, and drawn anew SettleMs after the last step. A single resize draws at once.
+constexpr int QuickResizeMs = 50;
+constexpr int QuickResizesBeforeScaling = 2;
+constexpr int SettleMs = 120;
+} // namespace
+
 ImageView::ImageView(const QString &objectName, QWidget *parent) : QWidget(parent)
 {
     setObjectName(objectName);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    m_settle = new QTimer(this);
+    m_settle->setSingleShot(true);
+    m_settle->setInterval(SettleMs);
+    connect(m_settle, &QTimer::timeout, this, [this] {
+        m_interim = false;
+        m_quickResizes = 0;
+        if (isVisible())
+            emit needsDrawing();
+        update();
+    });
 }
 
 void ImageView::setImage(const QImage &image)
@@ -79,12 +98,23 @@ bool ImageView::event(QEvent *event)
     // Sent when the window moves to another screen, whose pixel ratio may differ.
     if (event->type() == QEvent::ScreenChangeInternal && isVisible())
         emit needsDrawing();
+    // A theme change at run time: pictures drawn in the theme's colours are drawn anew.
+    if ((event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange) && isVisible())
+        emit needsDrawing();
     return handled;
 }
 
 void ImageView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
+    if (m_interim && !m_image.isNull()) {
+        // The earlier picture, scaled to fit with its shape kept, until the size settles.
+        const QSizeF fit = m_image.deviceIndependentSize().scaled(QSizeF(width(), height()), Qt::KeepAspectRatio);
+        const QRectF at(QPointF((width() - fit.width()) / 2, (height() - fit.height()) / 2), fit);
+        painter.fillRect(rect(), m_background.isValid() ? QBrush(m_background) : palette().window());
+        painter.drawImage(at, m_image);
+        return;
+    }
     const QRectF at = imageRect();
     if (!at.contains(QRectF(rect())) || m_image.hasAlphaChannel())
         painter.fillRect(rect(), m_background.isValid() ? QBrush(m_background) : palette().window());
@@ -171,12 +201,28 @@ void ImageView::contextMenuEvent(QContextMenuEvent *event)
 void ImageView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    if (isVisible())
+    if (!isVisible())
+        return;
+    const bool quick = m_sinceResize.isValid() && m_sinceResize.elapsed() < QuickResizeMs;
+    m_quickResizes = quick ? m_quickResizes + 1 : 0;
+    if (m_quickResizes >= QuickResizesBeforeScaling && !m_image.isNull()) {
+        m_interim = true;
+        m_settle->start();
+        update();
+    } else {
+        m_settle->stop();
+        m_interim = false;
         emit needsDrawing();
+    }
+    // Counted from the end of the handling: a slow drawing does not hide the next quick step.
+    m_sinceResize.start();
 }
 
 void ImageView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    m_settle->stop();
+    m_interim = false;
+    m_quickResizes = 0;
     emit needsDrawing();
 }

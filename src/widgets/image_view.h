@@ -7,9 +7,11 @@
 // in the highlight colour over the picture's edge, which no picture paints over.
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPointF>
 #include <QRectF>
+#include <QTimer>
 #include <QWidget>
 
 class QKeyEvent;
@@ -55,7 +57,9 @@ signals:
     void left();
     void contextMenuRequested(QPoint globalPosition);
     // Shown, resized while visible or moved to a screen of another pixel ratio: the picture
-    // must be drawn for the view's present size.
+    // must be drawn for the view's present size. During a live resize (a run of resizes in
+    // quick succession) the present picture is shown scaled instead, and this comes once the
+    // size has settled.
     void needsDrawing();
     // A key pressed while the view has the focus; a receiver that acts on it accepts it,
     // any other goes on to the parent.
@@ -82,4 +86,10 @@ private:
     QImage m_image;
     QColor m_background;
     bool m_doubleClicks = false;
+    // Live resize: when the last resize was handled, how many came quickly in a row, and the
+    // timer that draws anew once they stop.
+    QElapsedTimer m_sinceResize;
+    int m_quickResizes = 0;
+    QTimer *m_settle = nullptr;
+    bool m_interim = false;   // m_image is of an earlier size and shown scaled
 };

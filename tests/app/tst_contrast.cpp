@@ -13,6 +13,7 @@
 #include "app/frm_lumora.h"
 #include "presentation/localization.h"
 #include "link/device_model.h"
+#include "widgets/tint.h"
 #include "link/ports.h"
 #include "schedule/health.h"
 #include "schedule/light_curves.h"
@@ -141,6 +142,57 @@ private slots:
             host.setConnected(true);
         }
         QVERIFY(checked > 1000);
+        w.reset();
+        QApplication::setPalette(before);
+    }
+
+    // A theme changed while the program runs: every tinted field takes text colours chosen
+    // against the new theme, as if it had been tinted under it.
+    void tintsFollowThemeChange_data()
+    {
+        QTest::addColumn<bool>("toDark");
+        QTest::newRow("light to dark") << true;
+        QTest::newRow("dark to light") << false;
+    }
+    void tintsFollowThemeChange()
+    {
+        QFETCH(bool, toDark);
+        const QPalette before = QApplication::palette();
+        useTheme(!toDark);
+        auto w = makeWindow({QStringLiteral("-english")});
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        TestLinkHost host(w.get());
+        DeviceImage &image = w->model().imageForLoading();
+        for (int i = 0; i < 12; ++i)
+            image.Config.ColorName[i] = uint8_t(i % ColorCount);
+        host.setConnected(true);
+        host.read(GetConfig);
+        for (int page = 0; page < w->pc->count(); ++page) {   // each page tints its fields when shown
+            w->pc->setCurrentIndex(page);
+            QCoreApplication::processEvents();
+        }
+        // A theme whose text is not pure black or white, so that the text chosen on a tint
+        // depends on it.
+        useTheme(toDark);
+        QPalette theme = QApplication::palette();
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            theme.setColor(group, QPalette::Text, toDark ? QColor(0xd8, 0xd8, 0xd0) : QColor(0x30, 0x30, 0x38));
+        QApplication::setPalette(theme);
+        QCoreApplication::processEvents();
+        int tinted = 0;
+        for (QWidget *field : w->findChildren<QWidget *>()) {
+            const QColor tint = field->property("aqualumoraTint").value<QColor>();
+            if (!tint.isValid())
+                continue;
+            QPalette expected = field->palette();
+            SetLegibleColours(expected, QApplication::palette(field), QPalette::Base, QPalette::Text, tint);
+            for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Disabled})
+                QVERIFY2(field->palette().color(group, QPalette::Text) == expected.color(group, QPalette::Text),
+                         qPrintable(field->objectName()));
+            ++tinted;
+        }
+        QVERIFY2(tinted >= 12, qPrintable(QString::number(tinted)));
         w.reset();
         QApplication::setPalette(before);
     }
