@@ -275,6 +275,7 @@ bool BackupCommands::restoreFrom(const QString &path)
     // The import's own path: the records are read from the chosen sections only, so the
     // others keep the controller's values, and then sent whole.
     const IniFile subset = RestoreSubset(*backup, sections);
+    const DeviceModel::EditStep step(model(), Translate(QStringLiteral("UndoRestore")));
     if (sections & RestoreSettings) {
         model().importSettings([&subset](DeviceImage &image) { ReadSettingsFromIni(subset, image); });
         w->ShowInfo();

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Aqualumora developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/frm_lumora.h"
+#include "app/edit_commands.h"
 #include "app/clock_check.h"
 #include "app/history_feature.h"
 #include "app/home_automation_dialog.h"
@@ -63,6 +64,7 @@
 #include "pages/expert_page.h"
 #include "pages/weather_page.h"
 #include "pages/settings_pages.h"
+#include "app/edit_commands.h"
 #include "app/firmware_commands.h"
 #include "pages/schedule_grid.h"
 #include "pages/visualize_page.h"
@@ -184,6 +186,9 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     // The pages and the status bar take the design size; the menu bar comes on top.
     resize(DesignWidth, DesignHeight + menuBar()->sizeHint().height());
     runStartup(arguments);
+    // After the language table is loaded: the menu names each step in it.
+    edits = new EditCommands(this);
+    addPart(edits);
     InstallHistory(this);
     InstallHomeAutomation(this);
     InstallClockCheck(this);
@@ -371,6 +376,10 @@ void TfrmLumora::buildMenus()
     QAction *exitItem = addItem(file, "mnuExit", QKS(Qt::ALT | Qt::Key_F4));
     connect(exitItem, &QAction::triggered, this, &QWidget::close);
     connect(file, &QMenu::aboutToShow, this, &TfrmLumora::mnuFileClick);
+
+    QMenu *edit = addMenu("mnuEdit");
+    addItem(edit, "mnuUndo", QKS(QKS::Undo));
+    addItem(edit, "mnuRedo", QKS(QKS::Redo))->setShortcuts(QKS::Redo);
 
     QMenu *options = addMenu("mnuOptions");
     auto *modes = new QActionGroup(this);

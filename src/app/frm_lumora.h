@@ -36,6 +36,7 @@ class QTimer;
 class TaskbarIndicator;
 class ChannelsPage;
 class IniCommands;
+class EditCommands;
 class ChartPage;
 class ModeCommands;
 class BluetoothSetup;
@@ -190,6 +191,7 @@ public:
     // reaches them through the list of parts).
     ChannelsPage *channels = nullptr;
     IniCommands *iniCommands = nullptr;
+    EditCommands *edits = nullptr;
     ChartPage *chart = nullptr;
     ModeCommands *modes = nullptr;
     BluetoothSetup *bluetooth = nullptr;

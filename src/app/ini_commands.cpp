@@ -87,6 +87,7 @@ void IniCommands::mnuConfigImportClick()
     // An unreadable file reads as an empty one.
     logRead(IniFile::load(fileName, &ini), fileName, "ConfigImported");
     // Every part shows the new settings; all three records are sent.
+    const DeviceModel::EditStep step(w->model(), Translate(QStringLiteral("UndoImport")));
     w->model().importSettings([&ini](DeviceImage &image) { ReadSettingsFromIni(ini, image); });
     w->ShowInfo();
     w->ExpertWeatherArrived();
@@ -107,6 +108,7 @@ void IniCommands::mnuScheduleImportClick()
         w->backups->storeCopy(BackupReason::BeforeImport);
     IniFile ini;
     logRead(IniFile::load(fileName, &ini), fileName, "ScheduleImported");
+    const DeviceModel::EditStep step(w->model(), Translate(QStringLiteral("UndoImport")));
     w->model().importSchedule([&ini](DeviceImage &image) { ReadScheduleFromIni(ini, image); });
 }
 

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/device_model.h"
 
+#include "presentation/localization.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
@@ -56,9 +58,10 @@ void DeviceModel::emitChange(const DeviceChange &change)
         emit changed(change);
 }
 
-void DeviceModel::edited(uint32_t bits, unsigned parts, Origin origin)
+void DeviceModel::edited(uint32_t bits, unsigned parts, Origin origin, const std::optional<EditSnapshot> &before)
 {
     m_requests->raise(bits);
+    record(before, bits);
     emitChange({origin, parts, {}});
 }
 
@@ -66,25 +69,30 @@ void DeviceModel::setLevel(int channel, uint16_t level)
 {
     if (channel < 0 || channel >= ChannelCount)
         return;
+    const auto before = beginEdit();
     m_image.Info.Level[channel] = level;
-    edited(SetInfoLevels, PartInfo, Origin::Edit);
+    edited(SetInfoLevels, PartInfo, Origin::Edit, before);
 }
 
 void DeviceModel::setAllLevels(uint16_t level)
 {
+    const auto before = beginEdit();
     for (auto &l : m_image.Info.Level)
         l = level;
-    edited(SetInfoLevels, PartInfo, Origin::Edit);
+    edited(SetInfoLevels, PartInfo, Origin::Edit, before);
 }
 
 void DeviceModel::setActiveLine(int line)
 {
+    const auto before = beginEdit();
     m_image.Info.ActiveLine = int8_t(uint8_t(line));
-    edited(SetInfoActiveLine, PartInfo, Origin::Edit);
+    edited(SetInfoActiveLine, PartInfo, Origin::Edit, before);
 }
 
 void DeviceModel::setClockFromHost(const QDateTime &now)
 {
+    // Real time and the clock: one step to take back.
+    const EditStep step(*this, Translate(QStringLiteral("UndoClock")));
     editConfig([](ConfigRecord &c) { c.TimeLapse = 1; }, Origin::Command);
     editClock([&now](InfoRecord &info) { SetInfoClock(info, now); });
 }
@@ -107,11 +115,13 @@ void DeviceModel::setChannelName(int channel, uint8_t colour)
 {
     if (channel < 0 || channel >= ChannelCount)
         return;
+    const auto before = beginEdit();
     m_image.Config.ColorName[channel] = colour;
-    edited(SetConfig, PartChannelNames, Origin::Command);
+    edited(SetConfig, PartChannelNames, Origin::Command, before);
 }
 
-void DeviceModel::markScheduleLinesChanged(std::span<const int> lines, uint32_t alsoRaise, Origin origin)
+void DeviceModel::markLinesChanged(std::span<const int> lines, uint32_t alsoRaise, Origin origin,
+                                   const std::optional<EditSnapshot> &before)
 {
     QList<int> marked;
     for (int i : lines) {
@@ -122,7 +132,9 @@ void DeviceModel::markScheduleLinesChanged(std::span<const int> lines, uint32_t 
     }
     std::sort(marked.begin(), marked.end());
     marked.erase(std::unique(marked.begin(), marked.end()), marked.end());
-    m_requests->raise((marked.isEmpty() ? 0 : SetSchedule) | alsoRaise);
+    const uint32_t raised = (marked.isEmpty() ? 0 : SetSchedule) | alsoRaise;
+    m_requests->raise(raised);
+    record(before, raised);
     emitChange({origin, marked.isEmpty() ? 0u : unsigned(PartSchedule), marked});
 }
 
@@ -131,6 +143,7 @@ void DeviceModel::moveScheduleLine(int from, int to)
     const int count = int(m_image.Schedule.size());
     if (from < 0 || to < 0 || from >= count || to >= count || from == to)
         return;
+    const auto before = beginEdit();
     const int first = std::min(from, to);
     const int last = std::max(from, to);
     const auto begin = m_image.Schedule.begin() + first;
@@ -142,13 +155,16 @@ void DeviceModel::moveScheduleLine(int from, int to)
     std::vector<int> lines;
     for (int i = first; i <= last; ++i)
         lines.push_back(i);
-    markScheduleLinesChanged(lines);
+    markLinesChanged(lines, 0, Origin::Edit, before);
 }
 
-void DeviceModel::markAllLinesChanged(uint32_t alsoRaise, unsigned parts, Origin origin)
+void DeviceModel::markAllLinesChanged(uint32_t alsoRaise, unsigned parts, Origin origin,
+                                      const std::optional<EditSnapshot> &before)
 {
     std::fill(m_image.ScheduleDirty.begin(), m_image.ScheduleDirty.end(), uint8_t(1));
-    m_requests->raise((m_image.ScheduleDirty.empty() ? 0 : SetSchedule) | alsoRaise);
+    const uint32_t raised = (m_image.ScheduleDirty.empty() ? 0 : SetSchedule) | alsoRaise;
+    m_requests->raise(raised);
+    record(before, raised);
     QList<int> lines;
     lines.reserve(qsizetype(m_image.Schedule.size()));
     for (std::size_t i = 0; i < m_image.Schedule.size(); ++i)
@@ -274,4 +290,61 @@ void DeviceModel::resetForNewConnection()
 {
     m_requests->replace(0);
     std::fill(m_image.ScheduleDirty.begin(), m_image.ScheduleDirty.end(), uint8_t(0));
+}
+
+void DeviceModel::restoreEdited(std::span<const EditedByte> bytes, bool toBefore, const std::optional<QDateTime> &clock,
+                                uint32_t alsoRaise)
+{
+    uint32_t raise = alsoRaise;
+    unsigned parts = 0;
+    QList<int> lines;
+    constexpr std::size_t levelFirst = offsetof(InfoRecord, Level);
+    constexpr std::size_t levelEnd = levelFirst + sizeof(InfoRecord::Level);
+    for (const EditedByte &b : bytes) {
+        const std::span<uint8_t> region = EditRegionBytes(m_image, b.region, b.line);
+        if (b.offset >= region.size())
+            continue;
+        region[b.offset] = toBefore ? b.before : b.after;
+        switch (b.region) {
+        case EditRegion::Info:
+            parts |= PartInfo;
+            if (b.offset >= levelFirst && b.offset < levelEnd)
+                raise |= SetInfoLevels;
+            else if (b.offset == offsetof(InfoRecord, ActiveLine))
+                raise |= SetInfoActiveLine;
+            else if (IsInfoClockByte(b.offset))
+                raise |= SetInfoTime;
+            break;
+        case EditRegion::Config:
+            raise |= SetConfig;
+            parts |= PartConfig;
+            if (b.offset >= offsetof(ConfigRecord, ColorName) &&
+                b.offset < offsetof(ConfigRecord, ColorName) + sizeof(ConfigRecord::ColorName))
+                parts |= PartChannelNames;
+            break;
+        case EditRegion::Expert:
+            raise |= SetExpert;
+            parts |= PartExpert;
+            break;
+        case EditRegion::ExpertWeather:
+            raise |= SetExpertWeather;
+            parts |= PartExpertWeather;
+            break;
+        case EditRegion::Line:
+            m_image.ScheduleDirty[std::size_t(b.line)] = 1;
+            raise |= SetSchedule;
+            parts |= PartSchedule;
+            if (!lines.contains(b.line))
+                lines.append(b.line);
+            break;
+        }
+    }
+    if (clock && clock->isValid()) {
+        SetInfoClock(m_image.Info, *clock);
+        raise |= SetInfoTime;
+        parts |= PartInfo;
+    }
+    std::sort(lines.begin(), lines.end());
+    m_requests->raise(raise);
+    emitChange({Origin::Command, parts, lines});
 }

@@ -17,6 +17,7 @@
 // The model never names a view. Two models (two controllers) share nothing.
 
 #include "link/device_image.h"
+#include "link/edit_snapshot.h"
 #include "link/request_word.h"
 
 #include <QDateTime>
@@ -27,6 +28,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <span>
 
 // What a change touched. The colour names are part of Config; they have a bit of their own
@@ -55,6 +57,19 @@ struct DeviceChange
     QList<int> lines;
 };
 Q_DECLARE_METATYPE(DeviceChange)
+
+// Hears every edit of the user's (not the controller's reads, not the values an undo
+// restores), to keep them as steps that can be taken back.
+class EditRecorder
+{
+public:
+    virtual ~EditRecorder() = default;
+    // The editable image before the edit, the image after it, and the requests it raised.
+    virtual void recordEdit(const EditSnapshot &before, const DeviceImage &after, uint32_t raised) = 0;
+    // Edits between these two calls are one step with this name (nested calls count).
+    virtual void beginStep(const QString &name) = 0;
+    virtual void endStep() = 0;
+};
 
 class DeviceModel : public QObject
 {
@@ -93,8 +108,9 @@ public:
     template <class F>
     void editClock(F &&f, Origin origin = Origin::Edit)
     {
+        const auto before = beginEdit();
         f(m_image.Info);
-        edited(SetInfoTime, PartInfo, origin);
+        edited(SetInfoTime, PartInfo, origin, before);
     }
     // The controller's clock set to now (a local time of this computer), and running in
     // real time again. The real-time flag changes what several views show: a Command.
@@ -109,20 +125,23 @@ public:
     template <class F>
     void editConfig(F &&f, Origin origin = Origin::Edit, unsigned parts = PartConfig)
     {
+        const auto before = beginEdit();
         f(m_image.Config);
-        edited(SetConfig, parts, origin);
+        edited(SetConfig, parts, origin, before);
     }
     template <class F>
     void editExpert(F &&f, Origin origin = Origin::Edit)
     {
+        const auto before = beginEdit();
         f(m_image.Expert);
-        edited(SetExpert, PartExpert, origin);
+        edited(SetExpert, PartExpert, origin, before);
     }
     template <class F>
     void editExpertWeather(F &&f, Origin origin = Origin::Edit)
     {
+        const auto before = beginEdit();
         f(m_image.ExpertWeather);
-        edited(SetExpertWeather, PartExpertWeather, origin);
+        edited(SetExpertWeather, PartExpertWeather, origin, before);
     }
     // A setting: f changes the image, and the records of the write bits in `writes`
     // (SetConfig, SetExpert, SetExpertWeather; GetChart may come along) are sent.
@@ -131,8 +150,10 @@ public:
     template <class F>
     void editSetting(uint32_t writes, F &&f, Origin origin = Origin::Edit, bool send = true)
     {
+        // A value set by a refresh is no edit of the user's: it is not recorded.
+        const auto before = send ? beginEdit() : std::nullopt;
         f(m_image);
-        edited(send ? writes : 0, partsOfWrites(writes), origin);
+        edited(send ? writes : 0, partsOfWrites(writes), origin, before);
     }
     // One schedule line. send false keeps it from the controller for now (a point being
     // dragged); markScheduleLinesChanged sends it later. Out-of-range lines are ignored.
@@ -141,11 +162,15 @@ public:
     {
         if (line < 0 || std::size_t(line) >= m_image.Schedule.size())
             return;
+        const auto before = beginEdit();
         f(m_image.Schedule[std::size_t(line)]);
-        if (send)
-            markScheduleLinesChanged({line});
-        else
+        if (send) {
+            const int lines[] = {line};
+            markLinesChanged(lines, 0, Origin::Edit, before);
+        } else {
+            record(before, 0);
             emitChange({Origin::Edit, PartSchedule, {line}});
+        }
     }
     void setScheduleLine(int line, const ScheduleLine &value)
     {
@@ -156,7 +181,10 @@ public:
     void moveScheduleLine(int from, int to);
     // Marks lines changed and raises SetSchedule (plus alsoRaise); lines outside the table
     // are ignored, and with none left SetSchedule is not raised (alsoRaise still is).
-    void markScheduleLinesChanged(std::span<const int> lines, uint32_t alsoRaise = 0, Origin origin = Origin::Edit);
+    void markScheduleLinesChanged(std::span<const int> lines, uint32_t alsoRaise = 0, Origin origin = Origin::Edit)
+    {
+        markLinesChanged(lines, alsoRaise, origin, std::nullopt);
+    }
     void markScheduleLinesChanged(std::initializer_list<int> lines, uint32_t alsoRaise = 0)
     {
         markScheduleLinesChanged(std::span<const int>(lines.begin(), lines.size()), alsoRaise);
@@ -164,30 +192,64 @@ public:
     // Every line of the table (plus alsoRaise), e.g. after an import.
     void markAllScheduleLinesChanged(uint32_t alsoRaise = 0, Origin origin = Origin::Edit)
     {
-        markAllLinesChanged(alsoRaise, PartSchedule, origin);
+        markAllLinesChanged(alsoRaise, PartSchedule, origin, std::nullopt);
     }
     // A change of the whole table and Config (a column paste or swap in the grid): f edits
     // both, then every line is sent with Config. A Command: names and grid show it anew.
     template <class F>
     void editColumns(F &&f)
     {
+        const auto before = beginEdit();
         f(m_image.Config, m_image.Schedule);
-        markAllLinesChanged(SetConfig, PartChannelNames | PartSchedule, Origin::Command);
+        markAllLinesChanged(SetConfig, PartChannelNames | PartSchedule, Origin::Command, before);
     }
     // An import: f replaces Config, Expert and ExpertWeather (and, with schedule, the lines
     // the image has), then all of it is sent (ImportConfig, and every line).
     template <class F>
     void importSettings(F &&f)
     {
+        const auto before = beginEdit();
         f(m_image);
-        edited(ImportConfig, PartConfig | PartExpert | PartExpertWeather, Origin::Command);
+        edited(ImportConfig, PartConfig | PartExpert | PartExpertWeather, Origin::Command, before);
     }
     template <class F>
     void importSchedule(F &&f)
     {
+        const auto before = beginEdit();
         f(m_image);
-        markAllLinesChanged(SetSchedule, PartSchedule, Origin::Command);
+        markAllLinesChanged(SetSchedule, PartSchedule, Origin::Command, before);
     }
+
+    // --- undo and redo --------------------------------------------------------------------
+
+    // The recorder that hears the user's edits (none: nothing is recorded).
+    void setEditRecorder(EditRecorder *recorder) { m_recorder = recorder; }
+    // Every edit made while a scope lives is one step, named name.
+    class EditStep
+    {
+    public:
+        EditStep(DeviceModel &model, const QString &name) : m_recorder(model.m_recorder)
+        {
+            if (m_recorder)
+                m_recorder->beginStep(name);
+        }
+        ~EditStep()
+        {
+            if (m_recorder)
+                m_recorder->endStep();
+        }
+        EditStep(const EditStep &) = delete;
+        EditStep &operator=(const EditStep &) = delete;
+
+    private:
+        EditRecorder *m_recorder;
+    };
+    // Writes back the bytes an undo (toBefore) or a redo restores, and the clock if given,
+    // then sends them as an edit would: each changed record or its Info variant, each line.
+    // Emitted as a Command (every view shows it anew); not recorded. Bytes of lines the
+    // table no longer has are skipped.
+    void restoreEdited(std::span<const EditedByte> bytes, bool toBefore, const std::optional<QDateTime> &clock,
+                       uint32_t alsoRaise);
 
     // Raises a transfer that carries no edit (a read, "Save settings permanently", a
     // weather toggle, the firmware update). Emits nothing.
@@ -242,12 +304,25 @@ signals:
     void changed(const DeviceChange &change);
 
 private:
-    void edited(uint32_t bits, unsigned parts, Origin origin);
-    void markAllLinesChanged(uint32_t alsoRaise, unsigned parts, Origin origin);
+    // The editable image before an edit, when a recorder listens.
+    std::optional<EditSnapshot> beginEdit() const
+    {
+        return m_recorder ? std::optional(EditSnapshot::of(m_image)) : std::nullopt;
+    }
+    void record(const std::optional<EditSnapshot> &before, uint32_t raised)
+    {
+        if (before && m_recorder)
+            m_recorder->recordEdit(*before, m_image, raised);
+    }
+    void edited(uint32_t bits, unsigned parts, Origin origin, const std::optional<EditSnapshot> &before = std::nullopt);
+    void markLinesChanged(std::span<const int> lines, uint32_t alsoRaise, Origin origin,
+                          const std::optional<EditSnapshot> &before);
+    void markAllLinesChanged(uint32_t alsoRaise, unsigned parts, Origin origin, const std::optional<EditSnapshot> &before);
     void emitChange(const DeviceChange &change);
 
     DeviceImage m_image;
     std::shared_ptr<RequestWord> m_requests;
+    EditRecorder *m_recorder = nullptr;
 };
 
 // Overwrites the fields of an Info write that the variant does not set with their no-change

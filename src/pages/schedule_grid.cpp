@@ -752,6 +752,8 @@ void ScheduleGrid::sgScheduleRowMoved(int from, int to)
 {
     const int first = std::min(from, to);
     const int last = std::max(from, to);
+    const DeviceModel::EditStep step(
+        model(), TranslateFmt(QStringLiteral("UndoMoveLine"), {QString::number(from - 1), QString::number(to - 1)}));
     // The grid shows only one of the time and the altitude. The lines themselves move
     // first, so the field not shown travels with its line instead of staying behind.
     if (hasLine(first) && hasLine(last))
@@ -781,6 +783,8 @@ void ScheduleGrid::mnuPasteColClick()
     const int target = PopupChannel;
     if (!isChannel(source) || !isChannel(target))
         return;
+    const DeviceModel::EditStep step(model(), TranslateFmt(QStringLiteral("UndoPasteColumn"),
+                                                           {ChannelLetter(source), ChannelLetter(target)}));
     model().editColumns([source, target](ConfigRecord &config, std::vector<ScheduleLine> &schedule) {
         config.ColorName[target] = config.ColorName[source];
         for (ScheduleLine &line : schedule)
@@ -794,6 +798,8 @@ void ScheduleGrid::mnuSwapColClick()
     const int target = PopupChannel;
     if (!isChannel(source) || !isChannel(target))
         return;
+    const DeviceModel::EditStep step(model(), TranslateFmt(QStringLiteral("UndoSwapColumns"),
+                                                           {ChannelLetter(source), ChannelLetter(target)}));
     model().editColumns([source, target](ConfigRecord &config, std::vector<ScheduleLine> &schedule) {
         std::swap(config.ColorName[target], config.ColorName[source]);
         for (ScheduleLine &line : schedule)
