@@ -62,6 +62,8 @@ EditCommands::~EditCommands()
 {
     if (qApp)
         qApp->removeEventFilter(this);
+    // The stack clears itself when it goes, after the window's actions are gone.
+    disconnect(&m_history.stack(), nullptr, this, nullptr);
 }
 
 bool EditCommands::eventFilter(QObject *watched, QEvent *event)
