@@ -52,6 +52,8 @@ private slots:
     }
     void lockTimesAndGeoChangeOnlyTheLevel_data();
     void lockTimesAndGeoChangeOnlyTheLevel();
+    void dragKeepsWhatDidNotMove_data();
+    void dragKeepsWhatDidNotMove();
     void pressDuringDownload();
     void channelChoice_data();
     void channelChoice();
@@ -158,6 +160,54 @@ void TstVisualizePage::lockTimesAndGeoChangeOnlyTheLevel()
     QVERIFY(!page()->tmrVisualize->isActive());
     QCOMPARE(image().ScheduleDirty, (std::vector<uint8_t>{0, 0, 0, 1, 0, 0, 0, 0, 0, 0}));
     QVERIFY(model().isRequestPending(SetSchedule));
+}
+
+void TstVisualizePage::dragKeepsWhatDidNotMove_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QPoint>("by");     // where the pointer ends, from the press
+    QTest::addColumn<int>("wobble");    // across the drag on the way and at the end, inside the dead zone
+    // The points lie between pixels: 20 + minutes × plot width / 1440 is rarely whole.
+    QTest::newRow("up, 1009") << int(ModeAuto) << QSize(1009, 700) << 2 << QPoint(0, -40) << 0;
+    QTest::newRow("up with a wobble, 1009") << int(ModeAuto) << QSize(1009, 700) << 7 << QPoint(0, -60) << 2;
+    QTest::newRow("down, 1111") << int(ModeAuto) << QSize(1111, 655) << 1 << QPoint(0, 50) << -2;
+    QTest::newRow("up, 777") << int(ModeAuto) << QSize(777, 601) << 6 << QPoint(0, -9) << 1;
+    QTest::newRow("sideways, 1009") << int(ModeAuto) << QSize(1009, 700) << 3 << QPoint(37, 0) << 2;
+    QTest::newRow("sideways, 777") << int(ModeAuto) << QSize(777, 601) << 8 << QPoint(-23, 0) << -1;
+    QTest::newRow("Geo up") << int(ModeGeo) << QSize(1009, 700) << 3 << QPoint(0, -30) << 2;
+    QTest::newRow("Geo sideways") << int(ModeGeo) << QSize(777, 601) << 6 << QPoint(30, 0) << 2;
+}
+
+void TstVisualizePage::dragKeepsWhatDidNotMove()
+{
+    QFETCH(int, mode);
+    QFETCH(QSize, size);
+    QFETCH(int, line);
+    QFETCH(QPoint, by);
+    QFETCH(int, wobble);
+    start(mode);
+    host->window()->resize(size);
+    QTRY_COMPARE(curves::GeometryOf(page()->img->image()).width, page()->img->width());
+    const curves::ChartGeometry g = curves::GeometryOf(page()->img->image());
+    const ScheduleLine before = image().Schedule[std::size_t(line)];
+    const QPoint grab = pointOf(line, 0) + QPoint(4, -3); // a hand rarely hits the middle
+    press(grab);
+    QCOMPARE(edit().dragLine, line);
+    const QPoint across = by.x() == 0 ? QPoint(wobble, 0) : QPoint(0, wobble);
+    for (int step = 1; step <= 4; ++step)
+        QTest::mouseMove(img(), grab + by * step / 4 + across);
+    release(grab + by + across);
+    const ScheduleLine &after = image().Schedule[std::size_t(line)];
+    const int minutes = before.Hour * 60 + before.Minute;
+    // The moved value follows the pointer by as far as it went, not from where it is.
+    const double time = by.x() && mode != ModeGeo ? minutes + by.x() * 1440 / g.plotWidth() : minutes;
+    const double level = before.Color16[0] - by.y() * 100 / g.plotHeight();
+    QVERIFY2(std::abs(after.Hour * 60 + after.Minute - time) <= 0.5, qPrintable(QString::number(time)));
+    QVERIFY2(std::abs(after.Color16[0] - level) <= 0.5, qPrintable(QString::number(level)));
+    QCOMPARE(after.Alt, before.Alt);
+    QCOMPARE(after.Color16[1], before.Color16[1]);
 }
 
 void TstVisualizePage::pressDuringDownload()
