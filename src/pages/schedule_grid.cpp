@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -15,9 +16,12 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
+#include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "presentation/contrast.h"
 #include "presentation/localization.h"
@@ -106,22 +110,29 @@ public:
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
         const int column = index.column();
-        if (column == ScheduleGrid::TimeColumn || (option.state & (QStyle::State_Selected | QStyle::State_HasFocus))) {
+        const bool outOfOrder = column == ScheduleGrid::TimeColumn && m_grid->isOutOfOrder(index.row());
+        if ((column == ScheduleGrid::TimeColumn && !outOfOrder) ||
+            (option.state & (QStyle::State_Selected | QStyle::State_HasFocus))) {
             QStyledItemDelegate::paint(painter, option, index);
             return;
         }
         try {
             const QString text = index.data(Qt::DisplayRole).toString();
             const int channel = column - ScheduleGrid::FirstLevelColumn;
-            const auto [background, foreground] = ScheduleCellColours(
-                column, isLevelColumn(column) ? m_grid->device().Config.ColorName[channel] : 0,
-                index.row() == activeLineIndex(m_grid->device()),
-                text == Translate(QStringLiteral("OFF")), option.palette, option.state & QStyle::State_Enabled);
+            const bool enabled = option.state & QStyle::State_Enabled;
+            const auto [background, foreground] =
+                outOfOrder ? OutOfOrderCellColours(option.palette, enabled)
+                           : ScheduleCellColours(column, isLevelColumn(column) ? m_grid->device().Config.ColorName[channel] : 0,
+                                                 index.row() == activeLineIndex(m_grid->device()),
+                                                 text == Translate(QStringLiteral("OFF")), option.palette, enabled);
             painter->fillRect(option.rect, background);
             const QRect textRect = option.rect.adjusted(2, 2, 0, 0);
             painter->save();
             painter->setClipRect(textRect);
-            painter->setFont(option.font);
+            QFont font = option.font;
+            // Not by its colour alone.
+            font.setBold(outOfOrder);
+            painter->setFont(font);
             painter->setPen(foreground);
             painter->drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
             painter->restore();
@@ -134,7 +145,49 @@ private:
     ScheduleGrid *m_grid;
 };
 
+// Draws its text in the warning colour of whatever theme is in use, so that it follows a
+// theme change without a palette of its own.
+class OrderLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        const QPalette &p = palette();
+        QColor colour = OutOfOrderTextColour(p);
+        if (!isEnabled())
+            colour = QColor(contrast::DisabledOn(p.color(QPalette::Window).rgb(), colour.rgb()));
+        painter.setPen(colour);
+        painter.drawText(contentsRect(), int(alignment()) | Qt::TextSingleLine, text());
+    }
+};
+
+// Red mixed into a background, a quarter of the way in a light theme and a third in a dark
+// one: pale enough for dark text on white, deep enough to show on a dark base.
+QColor reddened(const QColor &background)
+{
+    const QRgb b = background.rgb();
+    const bool dark = contrast::RelativeLuminance(b) < 0.3;
+    const double share = dark ? 1.0 / 3 : 0.25;
+    const auto mix = [share](int from, int to) { return int(std::lround(from + (to - from) * share)); };
+    return QColor(mix(qRed(b), 0xE0), mix(qGreen(b), 0x10), mix(qBlue(b), 0x10));
+}
+
 } // namespace
+
+CellColours OutOfOrderCellColours(const QPalette &palette, bool enabled)
+{
+    const QColor background = reddened(palette.color(QPalette::Active, QPalette::Base));
+    const QRgb legible = contrast::TextOn(background.rgb(), palette.color(QPalette::Active, QPalette::Text).rgb());
+    return {background, QColor(enabled ? legible : contrast::DisabledOn(background.rgb(), legible))};
+}
+
+QColor OutOfOrderTextColour(const QPalette &palette)
+{
+    return QColor(contrast::LegibleOn(palette.color(QPalette::Active, QPalette::Window).rgb(), qRgb(0xE0, 0x10, 0x10)));
+}
 
 CellColours ScheduleCellColours(int column, int colourIndex, bool activeLine, bool off, const QPalette &palette,
                                 bool enabled)
@@ -377,6 +430,7 @@ void ScheduleGridWidget::showEvent(QShowEvent *event)
     // The language table is loaded after the grid is built; the fixed headers are looked
     // up again whenever the grid comes into view.
     m_owner->setFixedHeaders();
+    m_owner->showOrder(true);
     QTableWidget::showEvent(event);
 }
 
@@ -444,8 +498,32 @@ ScheduleGrid::ScheduleGrid(PageHost &host, DeviceModel &model) : QObject(host.wi
                       memoPalette.color(QPalette::Window));
     memDescription->setPalette(memoPalette);
 
-    layout->addWidget(sgSchedule, 1);
+    // Under the grid, its room kept while it is hidden: the grid does not jump while a
+    // time being typed is out of order and back again from one key to the next.
+    lblScheduleOrder = new OrderLabel(page);
+    lblScheduleOrder->setObjectName(QStringLiteral("lblScheduleOrder"));
+    QFont orderFont = lblScheduleOrder->font();
+    orderFont.setBold(true);
+    lblScheduleOrder->setFont(orderFont);
+    lblScheduleOrder->setText(QStringLiteral(" "));
+    QSizePolicy orderPolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    orderPolicy.setRetainSizeWhenHidden(true);
+    lblScheduleOrder->setSizePolicy(orderPolicy);
+    lblScheduleOrder->setMinimumHeight(lblScheduleOrder->sizeHint().height());
+    lblScheduleOrder->hide();
+
+    auto *gridColumn = new QVBoxLayout;
+    gridColumn->setContentsMargins(0, 0, 0, 0);
+    gridColumn->addWidget(sgSchedule, 1);
+    gridColumn->addWidget(lblScheduleOrder);
+    layout->addLayout(gridColumn, 1);
     layout->addWidget(memDescription);
+    // Every change of the schedule, whoever made it (typing here, a drag on the light
+    // curves, a download, an import), may put lines out of order or back in.
+    connect(&model, &DeviceModel::changed, this, [this](const DeviceChange &change) {
+        if (change.parts & PartSchedule)
+            showOrder();
+    });
 
     pumCol = new QMenu(sgSchedule);
     pumCol->setObjectName(QStringLiteral("pumCol"));
@@ -564,7 +642,51 @@ void ScheduleGrid::FillScheduleGrid()
         for (int row = 0; row < tableRows; ++row)
             fillRow(row);
     }
+    // Also the column's meaning may have changed, and with it the label's words.
+    showOrder(true);
     sgSchedule->viewport()->update();
+}
+
+void ScheduleGrid::showOrder(bool force)
+{
+    if (!sgSchedule)
+        return;
+    std::vector<int> lines = curves::LinesOutOfOrder(device().Schedule, m_geoShown);
+    if (lines == m_outOfOrder && !force)
+        return;
+    const std::vector<int> before = std::exchange(m_outOfOrder, std::move(lines));
+    // Only the time cells' marks and tool tips changed.
+    const QString hint = Translate(m_geoShown ? QStringLiteral("AltitudeOrderHint") : QStringLiteral("TimeOrderHint"));
+    for (int row = 0; row < sgSchedule->rowCount(); ++row) {
+        if (QTableWidgetItem *cell = sgSchedule->item(row, TimeColumn)) {
+            const QString tip = isOutOfOrder(row) ? hint : QString();
+            if (cell->toolTip() != tip)
+                cell->setToolTip(tip);
+        }
+    }
+    if (m_outOfOrder.empty()) {
+        lblScheduleOrder->hide();
+        lblScheduleOrder->setToolTip(QString());
+        lblScheduleOrder->setAccessibleName(QString());
+    } else {
+        // A long list is cut short: the marked cells show the rest.
+        constexpr std::size_t Listed = 12;
+        QStringList numbers;
+        for (std::size_t k = 0; k < std::min(Listed, m_outOfOrder.size()); ++k)
+            numbers.append(QString::number(m_outOfOrder[k]));
+        if (m_outOfOrder.size() > Listed)
+            numbers.append(QStringLiteral("…"));
+        const bool one = m_outOfOrder.size() == 1;
+        const QString key = m_geoShown ? (one ? QStringLiteral("AltitudeOutOfOrder") : QStringLiteral("AltitudesOutOfOrder"))
+                                       : (one ? QStringLiteral("TimeOutOfOrder") : QStringLiteral("TimesOutOfOrder"));
+        const QString text = TranslateFmt(key, {numbers.join(QStringLiteral(", "))});
+        lblScheduleOrder->setText(text);
+        lblScheduleOrder->setToolTip(text);
+        lblScheduleOrder->setAccessibleName(text);
+        lblScheduleOrder->show();
+    }
+    if (before != m_outOfOrder)
+        sgSchedule->viewport()->update();
 }
 
 void ScheduleGrid::StoreScheduleLine(int line)

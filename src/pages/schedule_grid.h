@@ -6,9 +6,13 @@
 #include <QPointer>
 #include <QTableWidget>
 
+#include <algorithm>
+#include <vector>
+
 #include "pages/enable_rules.h"
 #include "pages/page.h"
 
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
@@ -25,6 +29,11 @@ struct CellColours {
 };
 CellColours ScheduleCellColours(int column, int colourIndex, bool activeLine, bool off, const QPalette &palette,
                                 bool enabled);
+// A time or altitude out of order: a red tint of the cell's own background, in light and in
+// dark themes, with readable text.
+CellColours OutOfOrderCellColours(const QPalette &palette, bool enabled);
+// The colour of the text that names the lines out of order, on the page's background.
+QColor OutOfOrderTextColour(const QPalette &palette);
 
 // The grid control of the Schedule page. Its header row is the table's horizontal header;
 // every other grid row is a table row, so grid row r (as the user counts them, header
@@ -82,6 +91,9 @@ private:
 // stored — hours 0 … 24, minutes 0 … 59 and no time after 24:00, levels 0 … 100 %,
 // altitudes −90° … 90° — so the one-byte fields never wrap around to an unrelated value.
 // When the editor closes, the cell shows what was stored.
+//
+// Times (altitudes in mode Geo) out of order are taken as typed, but as long as they are,
+// their cells are marked and lblScheduleOrder under the grid names their lines.
 class ScheduleGrid : public QObject, public Page {
     Q_OBJECT
 public:
@@ -144,7 +156,12 @@ public:
     // Grid rows including the header row: at least 2.
     int gridRowCount() const;
 
+    // The lines at which the light curve runs backwards, ascending.
+    const std::vector<int> &linesOutOfOrder() const { return m_outOfOrder; }
+    bool isOutOfOrder(int line) const { return std::binary_search(m_outOfOrder.begin(), m_outOfOrder.end(), line); }
+
     ScheduleGridWidget *sgSchedule = nullptr;
+    QLabel *lblScheduleOrder = nullptr;
     QPlainTextEdit *memDescription = nullptr;
     QMenu *pumCol = nullptr;
 
@@ -154,6 +171,8 @@ private:
     void fillRow(int line);
     QString cellTextFor(int column, int line) const;
     bool hasLine(int gridRow) const;
+    // Marks the lines out of order anew, from the schedule as the grid shows it.
+    void showOrder(bool force = false);
 
     PageHost &w;
     QWidget *m_sheet;
@@ -161,5 +180,6 @@ private:
     bool m_geoShown = false;
     int m_editedLine = -1;
     ScheduleLine m_lineBeforeEdit{};
+    std::vector<int> m_outOfOrder;
     EnableRules m_rules{{"tsSchedule", Enable::Connected}, {"memDescription", Enable::Connected}};
 };

@@ -186,8 +186,11 @@ void VisualizePage::imgMouseDown(QPointF pos)
     // Points of the last drawing, for lines that still exist.
     const std::size_t count = std::min(m_points.size(), device().Schedule.size());
     const int line = curves::HitTest(std::span(m_points.data(), count), w.scheduleEdit().visualChannel, pos);
-    if (line >= 0)
+    if (line >= 0) {
         w.scheduleEdit().dragLine = line;
+        m_drag = curves::StartDrag(device().Schedule[std::size_t(line)], w.scheduleEdit().visualChannel,
+                                   curves::GeometryOf(img->image()), pos);
+    }
 }
 
 void VisualizePage::imgMouseMove(QPointF pos)
@@ -200,7 +203,7 @@ void VisualizePage::imgMouseMove(QPointF pos)
     const int channel = w.scheduleEdit().visualChannel;
     // Sent once, when the point is let go.
     model().editScheduleLine(
-        line, [&](ScheduleLine &s) { curves::ApplyDrag(s, channel, g, pos, moveTime); }, false);
+        line, [&](ScheduleLine &s) { curves::ApplyDrag(s, channel, g, m_drag, pos, moveTime); }, false);
 }
 
 void VisualizePage::imgMouseUp()
@@ -264,8 +267,10 @@ void VisualizePage::imgKeyPress(QKeyEvent *event)
     const int channel = std::clamp(w.scheduleEdit().visualChannel, 0, ChannelCount - 1);
     const int time = std::clamp(s.Hour * 60 + s.Minute + minutes, 0, curves::MinutesPerDay);
     const int percent = std::clamp(int(s.Color16[channel]) + level, 0, 100);
-    const QPointF to(g.minutesX(time), g.levelY(percent));
+    // Grabbed right at the point, and with no dead zone: a step smaller than it still moves.
+    const QPointF from(g.minutesX(s.Hour * 60 + s.Minute), g.levelY(s.Color16[channel]));
     w.scheduleEdit().dragLine = line;
-    imgMouseMove(to);
+    m_drag = curves::StartDrag(s, channel, g, from, 0);
+    imgMouseMove(QPointF(minutes ? g.minutesX(time) : from.x(), level ? g.levelY(percent) : from.y()));
     imgMouseUp();
 }

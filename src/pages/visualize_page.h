@@ -84,4 +84,6 @@ private:
                         {"cmbVisualize", Enable::Connected}, {"cbxTimeLock", Enable::Connected}};
     std::vector<curves::CurvePoint> m_points;
     int m_selectedLine = -1;
+    // The drag of the point of scheduleEdit().dragLine.
+    curves::PointDrag m_drag;
 };

@@ -169,23 +169,50 @@ int16_t StoredAltitude(double degrees)
     return int16_t(RoundHalfEven(std::sin(degrees * astro::Pi / 180) * 10000));
 }
 
-std::vector<double> GeoPathPositions(std::span<const ScheduleLine> lines)
+namespace {
+// placed, when given, tells the lines that one of the two sides reached.
+std::vector<double> geoPlacement(std::span<const ScheduleLine> lines, std::vector<bool> *placed)
 {
     const std::size_t n = lines.size();
     std::vector<double> p(n, 0.0);
+    if (placed)
+        placed->assign(n, n < 2);
     if (n < 2)
         return p;
     for (std::size_t k = 0; k + 1 < n; ++k) {
         p[k] = AltitudeDegrees(lines[k].Alt).value_or(0) + 90;
+        if (placed)
+            (*placed)[k] = true;
         if (int16_t(lines[k + 1].Alt) < int16_t(lines[k].Alt))
             break;
     }
     for (std::size_t k = n - 1; k >= 1; --k) {
         p[k] = 270 - AltitudeDegrees(lines[k].Alt).value_or(0);
+        if (placed)
+            (*placed)[k] = true;
         if (int16_t(lines[k].Alt) > int16_t(lines[k - 1].Alt))
             break;
     }
     return p;
+}
+} // namespace
+
+std::vector<double> GeoPathPositions(std::span<const ScheduleLine> lines) { return geoPlacement(lines, nullptr); }
+
+std::vector<int> LinesOutOfOrder(std::span<const ScheduleLine> lines, bool geo)
+{
+    std::vector<double> at(lines.size());
+    std::vector<bool> placed(lines.size(), true);
+    if (geo)
+        at = geoPlacement(lines, &placed);
+    else
+        for (std::size_t k = 0; k < lines.size(); ++k)
+            at[k] = lines[k].Hour * 60 + lines[k].Minute;
+    std::vector<int> out;
+    for (std::size_t k = 1; k < lines.size(); ++k)
+        if (!placed[k] || at[k] < at[k - 1])
+            out.push_back(int(k));
+    return out;
 }
 
 std::vector<double> LineXPositions(std::span<const ScheduleLine> lines, bool geo, const ChartGeometry &g)
@@ -256,16 +283,32 @@ int DragLevel(const ChartGeometry &g, double y)
     return int(std::clamp<long long>(RoundHalfEven((1 - (y - Margin) / g.plotHeight()) * 100), 0, 100));
 }
 
-bool ApplyDrag(ScheduleLine &line, int channel, const ChartGeometry &g, QPointF pos, bool moveTime)
+PointDrag StartDrag(const ScheduleLine &line, int channel, const ChartGeometry &g, QPointF press, double deadZone)
+{
+    PointDrag drag;
+    drag.press = press;
+    drag.minutes = line.Hour * 60 + line.Minute;
+    drag.level = line.Color16[std::clamp(channel, 0, ChannelCount - 1)];
+    drag.deadZone = deadZone;
+    drag.grabOffset = press - QPointF(g.minutesX(drag.minutes), g.levelY(drag.level));
+    return drag;
+}
+
+bool ApplyDrag(ScheduleLine &line, int channel, const ChartGeometry &g, PointDrag &drag, QPointF pos, bool moveTime)
 {
     if (!g.usable() || channel < 0 || channel >= ChannelCount)
         return false;
-    if (moveTime) {
-        const int minutes = DragMinutes(g, pos.x());
+    const QPointF moved = pos - drag.press;
+    drag.timeMoves = drag.timeMoves || std::abs(moved.x()) > drag.deadZone;
+    drag.levelMoves = drag.levelMoves || std::abs(moved.y()) > drag.deadZone;
+    const QPointF point = pos - drag.grabOffset;
+    if (moveTime && drag.timeMoves) {
+        const int minutes = moved.x() == 0 ? drag.minutes : DragMinutes(g, point.x());
         line.Hour = uint8_t(minutes / 60);
         line.Minute = uint8_t(minutes % 60);
     }
-    line.Color16[channel] = uint8_t(DragLevel(g, pos.y()));
+    if (drag.levelMoves)
+        line.Color16[channel] = uint8_t(moved.y() == 0 ? drag.level : DragLevel(g, point.y()));
     return true;
 }
 

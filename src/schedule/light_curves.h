@@ -87,6 +87,12 @@ int16_t StoredAltitude(double degrees);
 // line is placed on the setting side. A single line stays at 0.
 std::vector<double> GeoPathPositions(std::span<const ScheduleLine> lines);
 
+// The lines at which the curve runs backwards, ascending: in the time view a line earlier
+// than the one before it; in mode Geo a line placed before the one before it on the sun's
+// path, or one that neither side reaches (a dip between two highest points), which is
+// drawn at the left margin.
+std::vector<int> LinesOutOfOrder(std::span<const ScheduleLine> lines, bool geo);
+
 // The x position of every line in the chosen variant.
 std::vector<double> LineXPositions(std::span<const ScheduleLine> lines, bool geo, const ChartGeometry &g);
 
@@ -116,13 +122,38 @@ struct CurvePoint {
 // The first line whose point of `channel` lies within HitRadius of pos; −1 when none.
 int HitTest(std::span<const CurvePoint> points, int channel, QPointF pos);
 
-// What a dragged pointer position means: minutes of the day (0 … 1440) and a level
-// (0 … 100 %), both rounded halves to even and kept within the chart.
+// What a point's position means: minutes of the day (0 … 1440) and a level (0 … 100 %),
+// both rounded halves to even and kept within the chart.
 int DragMinutes(const ChartGeometry &g, double x);
 int DragLevel(const ChartGeometry &g, double y);
-// Moves a line's point of `channel` to pos: always the level, the time only when asked
-// (never in mode Geo, where the altitude stays). False when the chart is too small.
-bool ApplyDrag(ScheduleLine &line, int channel, const ChartGeometry &g, QPointF pos, bool moveTime);
+
+// How far the pointer may wander along an axis before a drag changes that axis's value: a
+// hand dragging straight up is rarely still to the pixel sideways.
+inline constexpr double DragDeadZone = 3;
+
+// One point being dragged. The point keeps its offset to the pointer from the press, and
+// its values start from what the line held then: the point sits between pixels, so taking
+// the pointer itself would move the time of a point dragged straight up. An axis keeps its
+// value until the pointer has left the dead zone along it, and whenever the pointer is
+// back exactly where it pressed along it.
+struct PointDrag {
+    QPointF press;
+    QPointF grabOffset;   // pointer minus the point, at the press
+    int minutes = 0;      // the line's time and level at the press
+    int level = 0;
+    double deadZone = DragDeadZone;
+    bool timeMoves = false;   // the pointer has left the dead zone sideways
+    bool levelMoves = false;  // … up or down
+};
+
+// A drag of the line's point of `channel` from the pointer at press (the time view's
+// place of the point: in mode Geo only the level moves). Keys move a point by exact
+// steps and pass no dead zone.
+PointDrag StartDrag(const ScheduleLine &line, int channel, const ChartGeometry &g, QPointF press,
+                    double deadZone = DragDeadZone);
+// The pointer is at pos: the level follows, and the time when asked (never in mode Geo,
+// where the altitude stays). False when the chart is too small.
+bool ApplyDrag(ScheduleLine &line, int channel, const ChartGeometry &g, PointDrag &drag, QPointF pos, bool moveTime);
 
 // The text of the label shown while a point is dragged: "07:30 45%", or in mode Geo the
 // altitude, "30° 45%".

@@ -278,6 +278,10 @@ private:
                     ++count;
                 }
             }
+        const CellColours order = OutOfOrderCellColours(grid->palette(), enabled);
+        require(order.background.rgb(), order.text.rgb(), QStringLiteral("schedule time out of order"));
+        require(grid->palette().color(QPalette::Window).rgb(), OutOfOrderTextColour(grid->palette()).rgb(),
+                QStringLiteral("lines out of order"));
         return count;
     }
 };

@@ -70,6 +70,7 @@ private slots:
     void modeChangeFromElsewhereRefills_data();
     void modeChangeFromElsewhereRefills();
     void staleGridIsReadAsShown();
+    void outOfOrderIsMarked();
     void pictures_data();
     void pictures();
 
@@ -496,6 +497,37 @@ void TstScheduleGrid::staleGridIsReadAsShown()
     QCOMPARE(int(image().Schedule[2].Hour), 7);
     QCOMPARE(int(image().Schedule[2].Minute), 15);
     QCOMPARE(image().Schedule[2].Alt, before.Alt);
+}
+
+void TstScheduleGrid::outOfOrderIsMarked()
+{
+    start(ModeAuto);
+    host->window()->resize(1009, 700); // every line in view
+    image().Schedule[8].Hour = 18;     // before 19:30
+    fill();
+    auto timeCellMarked = [this](int line) {
+        grid()->setCurrentCell(line, 5); // the cursor's own cell is drawn as the cursor
+        const QRect at = grid()->visualRect(grid()->model()->index(line, ScheduleGrid::TimeColumn));
+        return grid()->viewport()->grab().toImage().pixelColor(at.topLeft() + QPoint(1, 1)) ==
+               OutOfOrderCellColours(grid()->palette(), true).background;
+    };
+    QVERIFY(timeCellMarked(8));
+    const struct { int mode, line; const char *typed, *label; bool marked; } steps[] = {
+        {ModeAuto, 4, "8:00", "Times out of order: lines 4, 8", true},
+        {ModeAuto, 4, "12:30", "Time out of order: line 8", false},
+        {ModeAuto, 8, "20:00", "", false},
+        {ModeGeo, 4, "-30", "Altitude out of order: line 4", true}, // a dip between two highest points
+    };
+    for (const auto &step : steps) {
+        if (std::exchange(image().Config.Mode, uint8_t(step.mode)) != step.mode)
+            fill();
+        QLineEdit *editor = openEditor(ScheduleGrid::TimeColumn, step.line);
+        QVERIFY(editor);
+        QTest::keyClicks(editor, step.typed);
+        QCOMPARE(page()->lblScheduleOrder->isVisible() ? page()->lblScheduleOrder->text() : QString(), step.label);
+        QCOMPARE(page()->lblScheduleOrder->accessibleName(), step.label); // read out as shown
+        QCOMPARE(timeCellMarked(step.line), step.marked);
+    }
 }
 
 void TstScheduleGrid::pictures_data()

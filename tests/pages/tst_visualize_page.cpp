@@ -52,6 +52,8 @@ private slots:
     }
     void lockTimesAndGeoChangeOnlyTheLevel_data();
     void lockTimesAndGeoChangeOnlyTheLevel();
+    void dragKeepsWhatDidNotMove_data();
+    void dragKeepsWhatDidNotMove();
     void pressDuringDownload();
     void channelChoice_data();
     void channelChoice();
@@ -62,12 +64,12 @@ private slots:
 
 private:
     // The page alone, connected in that mode, in front.
-    void start(int mode)
+    void start(int mode, QSize size = QSize(1009, 700))
     {
         LoadLanguageTable(LanguageEnglish);
         host = std::make_unique<FakePageHost>(QStringList{"tsChannels", "tsVisualize"});
         vis = new VisualizePage(*host, host->model);   // belongs to the host's window
-        host->window()->resize(1009, 700);
+        host->window()->resize(size);
         host->window()->show();
         host->window()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(host->window()));
@@ -158,6 +160,43 @@ void TstVisualizePage::lockTimesAndGeoChangeOnlyTheLevel()
     QVERIFY(!page()->tmrVisualize->isActive());
     QCOMPARE(image().ScheduleDirty, (std::vector<uint8_t>{0, 0, 0, 1, 0, 0, 0, 0, 0, 0}));
     QVERIFY(model().isRequestPending(SetSchedule));
+}
+
+void TstVisualizePage::dragKeepsWhatDidNotMove_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QPoint>("by");    // the pointer's way from the press
+    QTest::addColumn<int>("wobble");   // across that way all along, inside the dead zone
+    // The points lie between pixels: 20 + minutes × plot width / 1440 is rarely whole.
+    QTest::newRow("up, 1009") << int(ModeAuto) << QSize(1009, 700) << 2 << QPoint(0, -40) << 0;
+    QTest::newRow("down with a wobble, 777") << int(ModeAuto) << QSize(777, 601) << 7 << QPoint(0, 60) << 2;
+    QTest::newRow("sideways, 1009") << int(ModeAuto) << QSize(1009, 700) << 3 << QPoint(37, 0) << -2;
+    QTest::newRow("Geo sideways, 777") << int(ModeGeo) << QSize(777, 601) << 6 << QPoint(30, 0) << -2;
+}
+
+void TstVisualizePage::dragKeepsWhatDidNotMove()
+{
+    QFETCH(int, mode);
+    QFETCH(QSize, size);
+    QFETCH(int, line);
+    QFETCH(QPoint, by);
+    QFETCH(int, wobble);
+    start(mode, size);
+    const curves::ChartGeometry g = curves::GeometryOf(page()->img->image());
+    const ScheduleLine before = image().Schedule[std::size_t(line)];
+    const QPoint grab = pointOf(line, 0) + QPoint(4, -3); // a hand rarely hits the middle
+    press(grab);
+    const QPoint across = by.x() == 0 ? QPoint(wobble, 0) : QPoint(0, wobble);
+    for (int step = 1; step <= 4; ++step)
+        QTest::mouseMove(img(), grab + by * step / 4 + across);
+    release(grab + by + across);
+    // The moved value follows the pointer by as far as it went; the other one stays.
+    const ScheduleLine &after = image().Schedule[std::size_t(line)];
+    const double time = before.Hour * 60 + before.Minute + (mode == ModeGeo ? 0 : by.x() * 1440 / g.plotWidth());
+    QVERIFY(std::abs(after.Hour * 60 + after.Minute - time) <= 0.5);
+    QVERIFY(std::abs(after.Color16[0] - (before.Color16[0] - by.y() * 100 / g.plotHeight())) <= 0.5);
 }
 
 void TstVisualizePage::pressDuringDownload()

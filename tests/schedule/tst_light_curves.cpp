@@ -130,7 +130,9 @@ void TstLightCurves::dragClamping()
     const ChartGeometry g{1009, 655};
     ScheduleLine line = TimeLine(7, 30, 33);
     line.Alt = 5000;
-    QVERIFY(ApplyDrag(line, 3, g, pos, moveTime));
+    // Grabbed right at the point, so the point goes where the pointer goes.
+    PointDrag drag = StartDrag(line, 3, g, QPointF(g.minutesX(450), g.levelY(33)));
+    QVERIFY(ApplyDrag(line, 3, g, drag, pos, moveTime));
     QCOMPARE(int(line.Alt), 5000);
     QTEST(line.Hour * 60 + line.Minute, "minutes");
     QTEST(int(line.Color16[3]), "level");
