@@ -399,6 +399,10 @@ void EditHistory::clear()
 
 void EditHistory::recordEdit(const EditSnapshot &before, const DeviceImage &after, uint32_t raised)
 {
+    // A control that follows the restored value while an undo runs is no new step (it
+    // would drop the steps to redo).
+    if (m_applying)
+        return;
     if (m_group) {
         m_group->add(before, after, raised);
         return;
@@ -451,10 +455,12 @@ bool EditHistory::step(bool back)
             return false;
     }
     const QString text = command->text();
+    m_applying = true;
     if (back)
         m_stack.undo();
     else
         m_stack.redo();
+    m_applying = false;
     // The next edit is a new step, never joined to the one taken back.
     seal();
     emit applied(TranslateFmt(back ? QStringLiteral("UndoneLog") : QStringLiteral("RedoneLog"), {text}));

@@ -65,6 +65,7 @@ private:
     QUndoStack m_stack;
     int m_generation = 0;
     int m_groupDepth = 0;
+    bool m_applying = false;
     QString m_groupName;
     class ImageEditCommand *m_group = nullptr;
     std::function<bool(const QString &, bool)> m_confirm;

@@ -233,7 +233,14 @@ void TestEditHistory::editAfterUndoIsNewStep()
     EditHistory history(model);
     model.setLevel(2, 100);
     model.setLevel(2, 200);
+    // A control that follows the undone value and writes it back is no new step.
+    const auto echo = connect(&model, &DeviceModel::changed, &model, [&model](const DeviceChange &c) {
+        if (c.origin == DeviceChange::Origin::Command)
+            model.setLevel(2, model.image().Info.Level[2]);
+    });
     QVERIFY(history.undo());
+    QVERIFY(history.stack().canRedo());
+    disconnect(echo);
     model.setLevel(2, 300);
     QCOMPARE(history.stack().count(), 1);
     QVERIFY(!history.stack().canRedo());
