@@ -77,7 +77,10 @@ void fitMinimumToScreen(QMainWindow *window, const QRect &available)
     QWidget *pages = scroller ? scroller->widget() : nullptr;
     if (!pages)
         return;
-    const QSize frameExtra = frameExtraOf(window);
+    // The least size leaves room for a whole title bar even where a frame is told: on X11 the
+    // first one told can be a mere border, the title bar comes later. A minimum some pixels
+    // too small costs nothing; one too large is a window the screen cannot hold.
+    const QSize frameExtra = frameExtraOf(window).expandedTo(FrameAllowance);
     // The menu bar and the status bar above and below the pages.
     int around = 0;
     if (const QWidget *menu = window->menuWidget())
