@@ -466,7 +466,9 @@ void TfrmLumora::buildStatusBar()
         sbPanel[i]->setMinimumWidth(i == 0 ? 0 : widths[i]);
         sbPanel[i]->setTextFormat(Qt::PlainText);
     }
-    // Panel 0 stretches: it always takes what panels 1 and 2 leave at the right end.
+    // Panel 0 stretches: it always takes what panels 1 and 2 leave at the right end. Its
+    // text asks for no width, so on a narrow window it is cut before the connection's words.
+    sbPanel[0]->setSizePolicy(QSizePolicy::Ignored, sbPanel[0]->sizePolicy().verticalPolicy());
     sb->addWidget(sbPanel[0], 1);
     sb->addPermanentWidget(sbPanel[1]);
     sb->addPermanentWidget(sbPanel[2]);
