@@ -443,7 +443,7 @@ bool TthdCom::openWithAttempts()
         if (!(busy && lastAttempt) && pause(retryWait(m_timings.openRetryWaitMs)))
             return false;
         if (lastAttempt) {
-            StatusLine(TranslateFmt("ErrorConnectingTo", {port}));
+            ReportState(ConnectionState::notConnected(port), TranslateFmt("ErrorConnectingTo", {port}));
             const QString remedy = busy || !m_port ? QString() : m_port->accessRemedy();
             if (!remedy.isEmpty())
                 TraceLine(remedy);

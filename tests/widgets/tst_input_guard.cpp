@@ -151,10 +151,7 @@ void TstInputGuard::onlyTheFocusedControlChanges()
     QCOMPARE(bool(w->model().pendingRequests() & request), changes);
     // Never taken by the wheel: an unfocused control leaves the turn to the page. The page
     // key is the window's, whatever has the focus: the next page is shown.
-    if (input == u"Ctrl+PgDown")
-        QVERIFY(w->pc->currentWidget() != w->page(page));
-    else
-        QCOMPARE(widget->hasFocus(), focused);
+    QVERIFY(input == u"Ctrl+PgDown" ? w->pc->currentWidget() != w->page(page) : widget->hasFocus() == focused);
     if (input == u"wheel")
         QCOMPARE(parent.count, focused ? 0 : 1);
 }
