@@ -45,6 +45,7 @@
 #include "app/page_tabs.h"
 #include "app/taskbar_indicator.h"
 #include "app/window_placement.h"
+#include "app/window_shortcuts.h"
 #include "pages/geo_page.h"
 #include "app/window_link_host.h"
 #include "app/window_page_host.h"
@@ -183,6 +184,8 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     connect(m_model, &DeviceModel::changed, this, &TfrmLumora::modelChanged);
     // No wheel turn nor stray key changes a control that does not have the focus.
     (new InputGuard(this))->guard(this);
+    // Every menu key and page key works whatever control has the focus.
+    WindowShortcuts::install(this);
     // The pages and the status bar take the design size; the menu bar comes on top.
     resize(DesignWidth, DesignHeight + menuBar()->sizeHint().height());
     runStartup(arguments);
@@ -472,7 +475,9 @@ void TfrmLumora::buildStatusBar()
         sbPanel[i]->setMinimumWidth(i == 0 ? 0 : widths[i]);
         sbPanel[i]->setTextFormat(Qt::PlainText);
     }
-    // Panel 0 stretches: it always takes what panels 1 and 2 leave at the right end.
+    // Panel 0 stretches: it always takes what panels 1 and 2 leave at the right end. Its
+    // text asks for no width, so on a narrow window it is cut before the connection's words.
+    sbPanel[0]->setSizePolicy(QSizePolicy::Ignored, sbPanel[0]->sizePolicy().verticalPolicy());
     sb->addWidget(sbPanel[0], 1);
     sb->addPermanentWidget(sbPanel[1]);
     sb->addPermanentWidget(sbPanel[2]);
@@ -498,6 +503,9 @@ void TfrmLumora::buildStatusBar()
     lblConnection = new QLabel(sb);
     lblConnection->setObjectName(QStringLiteral("lblConnection"));
     lblConnection->setTextFormat(Qt::PlainText);
+    // A long port name or attempt count must not widen the window beyond a small screen:
+    // the words may be cut, the tool tip keeps them whole.
+    lblConnection->setMinimumWidth(1);
     sb->addPermanentWidget(lblConnection);
     taskbar = new TaskbarIndicator(sb);
     sb->addPermanentWidget(taskbar);
@@ -554,6 +562,8 @@ void TfrmLumora::runStartup(const QStringList &arguments)
         startSimulator();
 
     LoadLanguage(this, LanguageNumber);
+    // The Messages page's line says this while nothing connects, the state's words otherwise.
+    m_connectHintText = btnConnectHint->text();
     // Qt's own texts (the Yes/No of the confirmations, the file dialogs) in the same language.
     if (LanguageNumber == LanguageGerman) {
         auto *qtTexts = new QTranslator(this);
@@ -690,22 +700,49 @@ void TfrmLumora::showProgress()
     pbDownload->setVisible(true);
 }
 
+void TfrmLumora::ShowConnection(const ConnectionState &state, const QString &statusLine)
+{
+    // The window's own announcement (StartLink) and the thread's report of the same state
+    // are one piece of news.
+    const bool news = !(state == m_connection && statusLine == m_connectionLine);
+    m_connection = state;
+    if (!statusLine.isEmpty() && news) {
+        m_connectionLine = statusLine;
+        SetStatusText(statusLine, lcLink());
+    }
+    updateConnectionText();
+}
+
 void TfrmLumora::updateConnectionText()
 {
-    const QString port = PortName.section(u' ', 0, 0);
-    QString text;
-    switch (taskbar->state()) {
-    case TaskbarIndicator::State::Connected: text = TranslateFmt(QStringLiteral("ConnectedTo"), {port}); break;
-    case TaskbarIndicator::State::Connecting: text = TranslateFmt(QStringLiteral("ConnectingTo"), {port}); break;
-    case TaskbarIndicator::State::NoLink: text = Translate(QStringLiteral("NotConnected")); break;
-    }
+    // Green only while the controls are enabled (SetConnected); red once no link tries.
+    if (m_connected)
+        taskbar->setState(TaskbarIndicator::State::Connected);
+    else
+        taskbar->setState(m_connection.phase() == ConnectionState::Phase::NotConnected
+                              ? TaskbarIndicator::State::NoLink
+                              : TaskbarIndicator::State::Connecting);
+    const QString text = m_connection.text();
     lblConnection->setText(text);
     // The tool tip names the whole port entry (with its description, if it has one).
-    const QString tip = taskbar->state() == TaskbarIndicator::State::NoLink || PortName == port
+    const QString port = PortName.section(u' ', 0, 0);
+    const QString tip = m_connection.phase() == ConnectionState::Phase::NotConnected || PortName == port ||
+                                port != m_connection.port()
                             ? text
                             : text + u'\n' + PortName;
     lblConnection->setToolTip(tip);
     taskbar->setToolTip(tip);
+    // The line on the Messages page says the same, with what the user can do about it.
+    if (m_connection.phase() == ConnectionState::Phase::NotConnected) {
+        btnConnectHint->setText(m_connectHintText);
+    } else {
+        QAction *disconnect = action(QStringLiteral("mnuDisconnect"));
+        const QString stop = disconnect->text().remove(u'&') + QStringLiteral(" (") +
+                             disconnect->shortcut().toString(QKeySequence::NativeText) + u')';
+        btnConnectHint->setText(text + u' ' + TranslateFmt(QStringLiteral("ConnectingHint"), {stop}));
+    }
+    // Disconnect stops any attempt, whenever it is made: not only as the menu last saw it.
+    action(QStringLiteral("mnuDisconnect"))->setEnabled(linkActive());
 }
 
 void TfrmLumora::OpenConnectMenu()
@@ -747,9 +784,7 @@ void TfrmLumora::SetConnected(bool connected)
     }
     showProgress();
     SetTaskbarProgress(1, 1);
-    if (connected) {
-        taskbar->setState(TaskbarIndicator::State::Connected);
-    } else {
+    if (!connected) {
         QAction *manual = action(QStringLiteral("mnuModeManual"));
         if (!manual || manual->isEnabled())
             SelectPage(page(QStringLiteral("tsMessages")));
@@ -757,8 +792,6 @@ void TfrmLumora::SetConnected(bool connected)
         sbPanel[2]->clear();
         lblBoard->clear();
         setWindowCaption(QString());
-        taskbar->setState(LinkRunning() ? TaskbarIndicator::State::Connecting
-                                        : TaskbarIndicator::State::NoLink);
     }
     m_connected = connected;
     if (connected)
@@ -860,9 +893,6 @@ void TfrmLumora::showEvent(QShowEvent *event)
         // Wheel turns anywhere in the window reach the visualization's channel choice.
         qApp->installEventFilter(this);
         SetTaskbarProgress(1, 1);
-        if (!m_connected)
-            taskbar->setState(LinkRunning() ? TaskbarIndicator::State::Connecting
-                                            : TaskbarIndicator::State::NoLink);
         updateConnectionText();
     }
 }

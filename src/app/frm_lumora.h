@@ -11,6 +11,7 @@
 #include <QTabWidget>
 
 #include "presentation/cmdline.h"
+#include "presentation/connection_state.h"
 #include "presentation/download_gate.h"
 #include "presentation/download_progress.h"
 #include "presentation/log_categories.h"
@@ -18,6 +19,7 @@
 #include "files/backup_history.h"
 #include "pages/enable_rules.h"
 #include "link/device_model.h"
+#include "link/thd_com.h"
 #include "pages/page.h"
 #include "schedule/schedule_edit.h"
 
@@ -182,6 +184,16 @@ public:
     QLabel *lblConnection = nullptr;
     // The line on the Messages page that leads a first-time user to Connection → Connect to.
     QPushButton *btnConnectHint = nullptr;
+    // The connection as the user is told it: the words beside the indicator, the line on the
+    // Messages page, the indicator's colour and Disconnect's enabling all follow this one
+    // value. ShowConnection sets it and puts statusLine (when given) into panel 0 and the log.
+    const ConnectionState &Connection() const { return m_connection; }
+    void ShowConnection(const ConnectionState &state, const QString &statusLine = {});
+    // A link thread's report of its state; only the current link's counts, and not once the
+    // window has told it to stop.
+    void LinkStateChanged(quint64 link, const ConnectionState &state, const QString &statusLine);
+    // Waits and time-outs of the link threads the window starts; tests shorten them.
+    LinkTimings Timings;
     // Opens Connection → Connect to, as if the user had opened it in the menu bar.
     void OpenConnectMenu();
     // How long (ms) a finished transfer's "Done." stays in status panel 0.
@@ -245,6 +257,8 @@ private:
     void setWindowCaption(const QString &tail);
     void runStartup(const QStringList &arguments);
     void updateConnectionText();
+    // A link runs and has not been told to stop.
+    bool linkActive() const;
     void showProgress();
     void setUnsaved(bool unsaved);
     void reportUnsavedChanges();
@@ -286,6 +300,10 @@ private:
     PowerWatcher *m_powerWatcher = nullptr;
     std::unique_ptr<SimulatorPort> m_simulator;
     bool m_connected = false;
+    ConnectionState m_connection;
+    QString m_connectionLine;   // the status line that announced m_connection
+    QString m_connectHintText;   // the Messages page's line while not connected
+    bool m_linkStopped = false;   // the current link was told to stop
     QTimer *m_statusClear = nullptr;
     bool m_unsaved = false;
     QLocale m_previousLocale;   // the default before this window chose German formats

@@ -21,6 +21,18 @@
 
 bool TfrmLumora::LinkRunning() const { return m_link && !m_link->Finished(); }
 
+bool TfrmLumora::linkActive() const { return LinkRunning() && !m_linkStopped; }
+
+void TfrmLumora::LinkStateChanged(quint64 link, const ConnectionState &state, const QString &statusLine)
+{
+    // A link told to stop has been shown as stopped already, and one that was replaced
+    // speaks for a connection nobody asked for any more; their late words would contradict
+    // what the window shows.
+    if (!m_link || m_link->Serial() != link || m_linkStopped)
+        return;
+    ShowConnection(state, statusLine);
+}
+
 void TfrmLumora::reapFinishedLinks()
 {
     std::erase_if(m_stoppingLinks, [](const std::unique_ptr<TthdCom> &link) { return link->Finished(); });
@@ -43,11 +55,20 @@ void TfrmLumora::StartLink(const QString &portEntry)
     }
     // Whatever the image holds now belongs to no connection of the new thread.
     Download.reset();
-    m_link = TthdCom::Create(portEntry, DebugMessages, m_linkHost.get());
-    connect(m_link.get(), &QThread::finished, this, [this] {
+    m_link = TthdCom::Create(portEntry, DebugMessages, m_linkHost.get(), Timings);
+    m_linkStopped = false;
+    TthdCom *started = m_link.get();
+    connect(started, &QThread::finished, this, [this, started] {
+        // Its last report may have been given up (the window closing): the state ends here.
+        if (m_link.get() == started && m_connection.phase() != ConnectionState::Phase::NotConnected)
+            ShowConnection(ConnectionState::notConnected(m_connection.port()));
         if (!m_connected)
             SetConnected(false);   // the taskbar turns red: no link thread any more
     });
+    // Said here, before the thread's own first words (which then repeat nothing), so that the
+    // window never shows a link without its state.
+    const ConnectionState first = ConnectionState::connecting(TthdCom::PortFromEntry(portEntry), 1);
+    ShowConnection(first, first.statusLine());
     if (!m_connected)
         SetConnected(false);
 }
@@ -55,8 +76,17 @@ void TfrmLumora::StartLink(const QString &portEntry)
 void TfrmLumora::StopLink(BackupReason reason)
 {
     WriteBackupFile(PortName, reason);
-    if (m_link)
-        m_link->Terminate();
+    if (!m_link)
+        return;
+    const bool wasActive = linkActive();
+    m_link->Terminate();
+    m_linkStopped = true;
+    // Stopped at once, between two attempts as during one: the thread's closing words
+    // would come only when its exchange under way has given up.
+    if (wasActive) {
+        const ConnectionState stopped = ConnectionState::notConnected(m_link->PortName());
+        ShowConnection(stopped, stopped.statusLine());
+    }
 }
 
 bool TfrmLumora::ImageComplete() const { return Download.complete(device().Schedule.size()); }
@@ -114,7 +144,7 @@ void TfrmLumora::mnuConnectionClick()
         connect(item, &QAction::triggered, this, [this, entry] { ConnectToEntry(entry); });
     }
     connectItem->setEnabled(!PortList.isEmpty());
-    action(QStringLiteral("mnuDisconnect"))->setEnabled(LinkRunning());
+    action(QStringLiteral("mnuDisconnect"))->setEnabled(linkActive());
     bluetooth->EnableMenuItems();
 }
 

@@ -149,6 +149,9 @@ void SetUpPageTabs(QWidget *window, QTabWidget *pages)
     };
     add(QKeySequence(Qt::CTRL | Qt::Key_Tab), +1);
     add(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1);
+    // The keys desktops and browsers use for the next and the previous tab.
+    add(QKeySequence(Qt::CTRL | Qt::Key_PageDown), +1);
+    add(QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1);
 
     // A page's own key shows it while its tab is shown and enabled, and puts the focus on
     // its first control, so that Tab goes on from there.

@@ -3,7 +3,8 @@
 #pragma once
 // The window's page tabs: one column at the window's left edge, every caption written
 // across, so that all pages' tabs stay in view at any window size and in any language; and
-// Ctrl+Tab / Ctrl+Shift+Tab switching pages wherever the focus is in the window, and a key
+// Ctrl+Tab / Ctrl+Shift+Tab and Ctrl+PageDown / Ctrl+PageUp switching pages wherever the
+// focus is in the window, and a key
 // of its own for every page (Alt+1 …), told in the tab's tool tip.
 #include <QKeySequence>
 class QTabWidget;

@@ -18,6 +18,10 @@ public:
     void addTrace(const QString &text) override { w->AddLog(text, lcLinkTrace(), QtDebugMsg); }
     void setStatusText(const QString &text) override { w->SetStatusText(text, lcLink()); }
     void setConnected(bool connected) override { w->SetConnected(connected); }
+    void connectionChanged(quint64 link, const ConnectionState &state, const QString &statusLine) override
+    {
+        w->LinkStateChanged(link, state, statusLine);
+    }
     // Only a copied record counts for the download; the refresh follows from the model's
     // change signal right after this.
     void recordRead(uint32_t readBit, bool copied) override

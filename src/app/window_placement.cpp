@@ -27,9 +27,18 @@ QSettings placementSettings()
                      QStringLiteral("Window"));
 }
 
-constexpr int Far = 1 << 20;
-// A title bar's height, counted before the window manager has told the real frame.
-constexpr int TitleAllowance = 32;   // beyond any desktop; keeps stored numbers from overflowing
+constexpr int Far = 1 << 20;   // beyond any desktop; keeps stored numbers from overflowing
+// The frame (title bar and borders) counted while the window manager has not told the real
+// one: before the window is shown, and on X11 also for a while after, since the frame's size
+// comes with a later notice. Counting none then would let the window be as tall as the free
+// area, and the window manager's title bar would push the status bar off the screen.
+constexpr QSize FrameAllowance(16, 48);
+
+QSize frameExtraOf(const QWidget *window)
+{
+    const QSize extra = window->frameGeometry().size() - window->size();
+    return extra.isNull() ? FrameAllowance : extra;
+}
 
 // Under Wayland a window cannot place itself: the compositor decides where it goes, move()
 // is ignored and pos() reads as the origin. There only the size, the state and the page are
@@ -68,9 +77,10 @@ void fitMinimumToScreen(QMainWindow *window, const QRect &available)
     QWidget *pages = scroller ? scroller->widget() : nullptr;
     if (!pages)
         return;
-    QSize frameExtra = window->frameGeometry().size() - window->size();
-    if (!window->isVisible() && frameExtra.isNull())
-        frameExtra = QSize(0, TitleAllowance);
+    // The least size leaves room for a whole title bar even where a frame is told: on X11 the
+    // first one told can be a mere border, the title bar comes later. A minimum some pixels
+    // too small costs nothing; one too large is a window the screen cannot hold.
+    const QSize frameExtra = frameExtraOf(window).expandedTo(FrameAllowance);
     // The menu bar and the status bar above and below the pages.
     int around = 0;
     if (const QWidget *menu = window->menuWidget())
@@ -113,11 +123,9 @@ void KeepOnScreen(QMainWindow *window, bool centre)
     fitMinimumToScreen(window, available);
     if (window->isMaximized() || window->isFullScreen())
         return;
-    // Until the window is shown its frame is not known: the title bar counts then with an
-    // allowance, and the shown window is fitted again. pos() and move() are the frame's.
-    QSize extra = window->frameGeometry().size() - window->size();
-    if (!window->isVisible() && extra.isNull())
-        extra = QSize(0, TitleAllowance);
+    // Until the window manager has told the frame, it counts with an allowance, and the shown
+    // window is fitted again. pos() and move() are the frame's.
+    const QSize extra = frameExtraOf(window);
     const QRect frame(window->pos(), window->size() + extra);
     const QRect fitted = centre ? CentreFrame(frame, available) : FitFrame(frame, available);
     const QSize client = fitted.size() - extra;

@@ -39,6 +39,11 @@ void LinkHost::addLog(const QString &) {}
 void LinkHost::addTrace(const QString &text) { addLog(text); }
 void LinkHost::setStatusText(const QString &) {}
 void LinkHost::setConnected(bool) {}
+void LinkHost::connectionChanged(quint64, const ConnectionState &, const QString &statusLine)
+{
+    if (!statusLine.isEmpty())
+        setStatusText(statusLine);
+}
 void LinkHost::recordRead(uint32_t, bool) {}
 void LinkHost::scheduleDownloaded(bool) {}
 void LinkHost::scheduleLineRead(int, int) {}

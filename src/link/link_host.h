@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 
+#include "presentation/connection_state.h"
+
 class DeviceModel;
 class LinkHost;
 struct HostCall;
@@ -66,6 +68,11 @@ public:
     virtual void setStatusText(const QString &text);
     // Enable or disable every device-dependent control.
     virtual void setConnected(bool connected);
+    // The connection's state changed; statusLine is what the status panel and the log say of
+    // it (may be empty). link is the serial number of the reporting link thread (TthdCom::
+    // Serial), so that a host can tell the current link from one that is still ending. The
+    // default shows the line with setStatusText.
+    virtual void connectionChanged(quint64 link, const ConnectionState &state, const QString &statusLine);
     // A read of the record of readBit (GetInfo, GetConfig, GetExpert, GetExpertWeather,
     // GetChart) got its answer; copied is false when the model dropped it because a write
     // of the record is pending. Told before the model's change signal for it.

@@ -27,6 +27,8 @@ FirmwareTransferFn defaultFirmwareTransfer;
 // Granularity of the interruptible pauses.
 constexpr int PauseSliceMs = 10;
 
+std::atomic<quint64> nextLinkSerial{1};
+
 const QString ProductName = QStringLiteral("Aqualumora 1.x");
 
 // The read that brings a record back from the controller after its write was dropped.
@@ -67,7 +69,8 @@ void SetFirmwareTransfer(FirmwareTransferFn fn)
 TthdCom::TthdCom(LinkHost *host, const LinkTimings &timings, QObject *parent, TransportFactory factory)
     : QThread(parent), m_gate(host ? host->gate() : nullptr),
       m_requests(host ? host->model().sharedRequests() : std::make_shared<RequestWord>()), m_timings(timings),
-      m_transportFactory(factory ? std::move(factory) : TransportFactory(CreateTransport))
+      m_transportFactory(factory ? std::move(factory) : TransportFactory(CreateTransport)),
+      m_serial(nextLinkSerial.fetch_add(1))
 {
     QMutexLocker lock(&firmwareTransferMutex);
     m_firmwareTransfer = defaultFirmwareTransfer;
@@ -100,7 +103,8 @@ TthdCom::~TthdCom()
         return;
     lock.unlock();
     if (!m_finalStatusShown)
-        host->setStatusText(m_finalStatus.isEmpty() ? TranslateFmt("DisconnectedFrom", {PortName()}) : m_finalStatus);
+        host->connectionChanged(m_serial, ConnectionState::notConnected(PortName()),
+                                m_finalStatus.isEmpty() ? TranslateFmt("DisconnectedFrom", {PortName()}) : m_finalStatus);
     if (!m_finalDisconnectShown)
         host->setConnected(false);
 }
@@ -226,6 +230,11 @@ void TthdCom::ReportConnected(bool connected)
     Post([connected](LinkHost &h) { h.setConnected(connected); });
 }
 
+void TthdCom::ReportState(const ConnectionState &state, const QString &statusLine)
+{
+    Post([serial = m_serial, state, statusLine](LinkHost &h) { h.connectionChanged(serial, state, statusLine); });
+}
+
 void TthdCom::ProgressReport(qint64 done, qint64 total, const QString &text)
 {
     // Waited for: a stop the window asks for on seeing a block's report is noticed before
@@ -266,7 +275,9 @@ void TthdCom::run()
     m_claim.release();
     m_finished = true;
     m_finalStatus = TranslateFmt("DisconnectedFrom", {PortName()});
-    m_finalStatusShown = Synchronize([this](LinkHost &h) { h.setStatusText(m_finalStatus); });
+    m_finalStatusShown = Synchronize([this](LinkHost &h) {
+        h.connectionChanged(m_serial, ConnectionState::notConnected(PortName()), m_finalStatus);
+    });
     m_finalDisconnectShown = Synchronize([](LinkHost &h) { h.setConnected(false); });
 }
 
@@ -295,7 +306,8 @@ void TthdCom::Execute()
         m_firmwareVersion = DeviceTypeNone;
         m_firmwareMode = false;
         m_bootloaderMode = false;
-        StatusLine(TranslateFmt("ConnectingTo", {PortName()}));
+        const ConnectionState attempt = ConnectionState::connecting(PortName(), ++m_attempt);
+        ReportState(attempt, attempt.statusLine());
         if (!openWithAttempts())
             return;
 
@@ -308,10 +320,12 @@ void TthdCom::Execute()
             if (m_port->name() != wanted) {
                 ReportConnected(false);
                 m_port->close();
+                m_attempt = 0;   // a new port: its attempts count from the first
                 break;
             }
             if (m_deviceType == DeviceTypeNone) {
-                StatusLine(Translate("ConnectionError"));
+                const ConnectionState lost = ConnectionState::lost(m_port->name(), m_attempt);
+                ReportState(lost, lost.statusLine());
                 if (pause(retryWait(m_timings.lostDeviceWaitMs)))
                     return;
                 m_port->close();
@@ -401,7 +415,8 @@ bool TthdCom::openWithAttempts()
                 useTransportFor(port);
                 m_port->open();
                 m_lastBusyText.clear();
-                StatusLine(TranslateFmt("ConnectedTo", {port}));
+                // Open is not connected: only the controller's answer (Identify) says that.
+                TraceLine(TranslateFmt("PortOpened", {port}));
                 return true;
             } catch (const SerialError &e) {
                 // Some other program has the serial device open.
@@ -428,14 +443,14 @@ bool TthdCom::openWithAttempts()
         if (!(busy && lastAttempt) && pause(retryWait(m_timings.openRetryWaitMs)))
             return false;
         if (lastAttempt) {
-            StatusLine(TranslateFmt("ErrorConnectingTo", {port}));
+            ReportState(ConnectionState::notConnected(port), TranslateFmt("ErrorConnectingTo", {port}));
             const QString remedy = busy || !m_port ? QString() : m_port->accessRemedy();
             if (!remedy.isEmpty())
                 TraceLine(remedy);
             return false;
         }
         if (!busy)
-            StatusLine(Translate("TryingAgain"));
+            ReportState(ConnectionState::connecting(port, ++m_attempt), Translate("TryingAgain"));
         if (Terminated())
             return false;
     }
@@ -480,18 +495,21 @@ void TthdCom::Identify()
             if (version == ExpectedFirmwareVersion) {
                 ReportConnected(true);
                 m_requests->replace(FullDownload);
-                StatusLine(TranslateFmt("ConnectedToOn",
-                                            {ProductName + u'.' + QString::number(version), port}));
+                ReportState(ConnectionState::connected(port),
+                            TranslateFmt("ConnectedToOn", {ProductName + u'.' + QString::number(version), port}));
                 firmwareMode = true;
             } else {
                 ReportConnected(false);
-                StatusLine(TranslateFmt("DetectedWrongVersionOn",
-                                            {ProductName + u'.' + QString::number(version), port}));
+                ReportState(ConnectionState::connected(port),
+                            TranslateFmt("DetectedWrongVersionOn", {ProductName + u'.' + QString::number(version), port}));
             }
+            m_attempt = 0;
         } else if (type == DeviceTypeBootloader) {
             ReportConnected(false);
-            StatusLine(TranslateFmt("ConnectedToBootloaderOn", {QStringLiteral("Aqualumora"), port}));
+            ReportState(ConnectionState::connected(port),
+                        TranslateFmt("ConnectedToBootloaderOn", {QStringLiteral("Aqualumora"), port}));
             bootloaderMode = true;
+            m_attempt = 0;
         } else if (type == DeviceTypeNone) {
             ReportConnected(false);
         } else {

@@ -118,6 +118,10 @@ public:
     // Runs the window's firmware file dialog; empty when cancelled or no window.
     QString ChooseFirmwareFile();
     void ReportConnected(bool connected);
+    // The connection's state with the status line that announces it (see ConnectionState).
+    void ReportState(const ConnectionState &state, const QString &statusLine);
+    // Tells this thread's reports from those of every other link thread of the process.
+    quint64 Serial() const { return m_serial; }
     // Blocking hand-over to the host. False when the host is gone (or the thread is being
     // destroyed): fn did not run, and the thread stops using the host and ends. then, when
     // given, runs on the host right after fn, but the thread does not wait for it: what
@@ -190,6 +194,9 @@ private:
     // This process's claim on the port it is connected to (see PortClaim).
     PortClaim m_claim;
     int m_failedInARow = 0;
+    // Attempts to reach the controller since it last answered (or since the port changed).
+    int m_attempt = 0;
+    const quint64 m_serial;
     QString m_lastBusyText;
     std::unique_ptr<LinkProtocol> m_protocol;
     LinkFrame m_frame{};

@@ -5,7 +5,6 @@
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
 #include <QComboBox>
-#include <QKeyEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -48,16 +47,12 @@ bool InputGuard::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
         break;
-    case QEvent::KeyPress: {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        const bool pageKey = (key->modifiers() & Qt::ControlModifier) &&
-                             (key->key() == Qt::Key_PageUp || key->key() == Qt::Key_PageDown);
-        if (pageKey || !widget->hasFocus()) {
+    case QEvent::KeyPress:
+        if (!widget->hasFocus()) {
             event->ignore();
             return true;
         }
         break;
-    }
     default:
         break;
     }

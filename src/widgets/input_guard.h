@@ -10,8 +10,8 @@ class QWidget;
 // a click or the Tab key, never by a wheel turn; while one of them has no focus, wheel
 // turns over it go on to its parent (the page scrolls instead) and key events are not
 // taken. With the focus, wheel and keys change it as a drag or a choice from the list
-// does. Ctrl+PageUp and Ctrl+PageDown, the usual keys to change the page, never step a
-// value.
+// does. The window's own keys (Ctrl+PageDown to change the page, the menu keys) reach the
+// window before any control sees them.
 class InputGuard : public QObject {
     Q_OBJECT
 public:

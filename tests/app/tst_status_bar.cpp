@@ -51,10 +51,12 @@ private slots:
         QCOMPARE(w->taskbar->toolTip(), w->lblConnection->text());
         w->PortName = QStringLiteral("COM5 (Simulated)");
         w->SetConnected(true);
+        w->ShowConnection(ConnectionState::connected(QStringLiteral("COM5")));
         QCOMPARE(w->lblConnection->text(), connected);
         // The tool tip adds the whole port entry.
         QCOMPARE(w->lblConnection->toolTip(), connected + u'\n' + w->PortName);
         w->SetConnected(false);
+        w->ShowConnection(ConnectionState::notConnected(QStringLiteral("COM5")));
         QCOMPARE(w->lblConnection->text(), notConnected);
     }
 
