@@ -66,20 +66,11 @@ EditCommands::~EditCommands()
     disconnect(&m_history.stack(), nullptr, this, nullptr);
 }
 
-bool EditCommands::eventFilter(QObject *watched, QEvent *event)
+bool EditCommands::eventFilter(QObject *, QEvent *event)
 {
-    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+    // Ctrl+Z in a text field of the window is the Edit menu's too (app/window_shortcuts.h).
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
         m_history.seal();
-    } else if (event->type() == QEvent::ShortcutOverride && isTextField(watched)) {
-        // A text field of the window sends what is typed at once: its own undo would only
-        // take back characters, the window's takes back the edit. So Ctrl+Z there is the
-        // Edit menu's; a dialog's fields keep theirs.
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo)) {
-            event->ignore();
-            return true;
-        }
-    }
     return false;
 }
 

@@ -61,15 +61,18 @@ bool WindowShortcuts::controlKeeps(const QWidget *focus, const QKeyEvent &key)
     if (use == TextUse::None)
         return false;
     // A text field keeps copying and selecting (read-only ones too: the log) and, where it
-    // can be edited, cutting, pasting and its own undo, by the platform's keys and by the
-    // Ctrl+C, V, X, A, Z, Y that users type everywhere; Ctrl+C in a field copies, it does not
-    // set the controller's clock. Every other chord is the window's, also those a field
+    // can be edited, cutting and pasting, by the platform's keys and by the Ctrl+C, V, X, A
+    // that users type everywhere; Ctrl+C in a field copies, it does not set the controller's
+    // clock. Undo and redo are the Edit menu's: a field of the window sends what is typed at
+    // once, so its own undo would take back characters while the window's takes back the
+    // edit, on the controller too. Every other chord is the window's, also those a field
     // binds to line editing on some desktops (Ctrl+E, Ctrl+K, Ctrl+U, Ctrl+D on X11), which
     // are menu keys here.
     if (key.matches(QKeySequence::Copy) || key.matches(QKeySequence::SelectAll))
         return true;
-    if (use == TextUse::Edit && (key.matches(QKeySequence::Cut) || key.matches(QKeySequence::Paste) ||
-                                 key.matches(QKeySequence::Undo) || key.matches(QKeySequence::Redo)))
+    if (key.matches(QKeySequence::Undo) || key.matches(QKeySequence::Redo))
+        return false;
+    if (use == TextUse::Edit && (key.matches(QKeySequence::Cut) || key.matches(QKeySequence::Paste)))
         return true;
     const Qt::KeyboardModifiers shift = key.modifiers() & Qt::ShiftModifier;
     if (chord != Qt::ControlModifier)
@@ -78,9 +81,7 @@ bool WindowShortcuts::controlKeeps(const QWidget *focus, const QKeyEvent &key)
     case Qt::Key_C:
     case Qt::Key_A: return !shift;
     case Qt::Key_V:
-    case Qt::Key_X:
-    case Qt::Key_Y: return use == TextUse::Edit && !shift;
-    case Qt::Key_Z: return use == TextUse::Edit;   // Ctrl+Shift+Z: redo
+    case Qt::Key_X: return use == TextUse::Edit && !shift;
     default: return false;
     }
 }
