@@ -14,6 +14,7 @@
 #include "presentation/download_gate.h"
 #include "presentation/download_progress.h"
 #include "presentation/log_categories.h"
+#include "presentation/unsaved_settings.h"
 #include "app/log_memo.h"
 #include "files/backup_history.h"
 #include "pages/enable_rules.h"
@@ -155,7 +156,7 @@ public:
     // Settings sent to the controller since its last "Save settings permanently": the
     // controller forgets them at power-off. Shown in the status bar; said once in the log
     // when the program disconnects or closes with such changes.
-    bool UnsavedChanges() const { return m_unsaved; }
+    bool UnsavedChanges() const { return m_unsaved.shown(); }
     void RecordSent(uint32_t bit);
     void SettingsSaved();
     QLabel *lblUnsaved = nullptr;
@@ -244,7 +245,6 @@ private:
     void runStartup(const QStringList &arguments);
     void updateConnectionText();
     void showProgress();
-    void setUnsaved(bool unsaved);
     void reportUnsavedChanges();
 
     void startSimulator();
@@ -285,7 +285,7 @@ private:
     std::unique_ptr<SimulatorPort> m_simulator;
     bool m_connected = false;
     QTimer *m_statusClear = nullptr;
-    bool m_unsaved = false;
+    UnsavedSettings m_unsaved;
     QLocale m_previousLocale;   // the default before this window chose German formats
     bool m_localeChanged = false;
     bool m_shownOnce = false;

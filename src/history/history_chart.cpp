@@ -83,7 +83,7 @@ QString dateTimeText(const QLocale &locale, const QDateTime &t)
 }
 
 // Time label steps in minutes; 43200 stands for calendar months.
-constexpr int TimeSteps[] = {15, 30, 60, 120, 180, 360, 720, 1440, 2880, 10080, 20160, 43200, 129600};
+constexpr int TimeSteps[] = {1, 2, 5, 10, 15, 30, 60, 120, 180, 360, 720, 1440, 2880, 10080, 20160, 43200, 129600};
 
 } // namespace
 
@@ -97,6 +97,49 @@ HistoryChartGeometry HistoryGeometry(QSize size, double from, double to)
     g.from = from;
     g.to = to > from ? to : from + 1;
     return g;
+}
+
+namespace {
+
+// The last recorded minute may lag this far behind the clock while recording goes on: the
+// running minute is written when it ends, and the writer takes a moment.
+constexpr double LiveSlackMinutes = 3;
+
+// Where the data's time ends for the view: now while recording goes on.
+double rightLimit(double now, const HistoryExtent &data, bool &live)
+{
+    live = data.end >= now - LiveSlackMinutes;
+    return live ? std::max(now, data.end) : data.end;
+}
+
+} // namespace
+
+HistoryWindow HistoryFitSpan(double span, double now, const HistoryExtent &data)
+{
+    if (!data.any)
+        return {now - span, now, true};
+    bool live = false;
+    const double right = rightLimit(now, data, live);
+    const double from = std::min(std::max(right - span, data.first), right - HistoryMinSpan);
+    return {from, right, live};
+}
+
+HistoryWindow HistoryClampWindow(double from, double to, double now, const HistoryExtent &data)
+{
+    double width = std::max(to - from, HistoryMinSpan);
+    if (!data.any)
+        return {from, from + width, from + width >= now};
+    bool live = false;
+    const double right = rightLimit(now, data, live);
+    const double left = data.first;
+    width = std::min(width, std::max(right - left, HistoryMinSpan));
+    if (width >= right - left)
+        return {right - width, right, live};
+    // A window that ends a hair before now (a zoom at the right edge) is meant to end now.
+    if (live && right - (from + width) < width * 0.02)
+        from = right - width;
+    from = std::clamp(from, left, right - width);
+    return {from, from + width, live && from + width >= right};
 }
 
 int HistoryBucketMinutes(double spanMinutes, int plotWidth)

@@ -3,7 +3,10 @@
 // Legible text on coloured fields: the contrast arithmetic, and every tinted or coloured
 // field of the real window in a light and a dark theme, enabled and disabled.
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
+#include <QRadioButton>
+#include <QStyleOptionButton>
 #include <QLineEdit>
 #include <QSet>
 #include <QTableWidget>
@@ -17,6 +20,8 @@
 #include "link/ports.h"
 #include "schedule/health.h"
 #include "schedule/light_curves.h"
+#include "schedule/sensor_chart.h"
+#include "widgets/image_view.h"
 #include "pages/schedule_grid.h"
 #include "theme_palettes.h"
 #include "window_fixture.h"
@@ -197,13 +202,137 @@ private slots:
         QApplication::setPalette(before);
     }
 
+    // The controller's chart follows the theme: on the dark field colour once the theme turns
+    // dark, with labels and every source's curve (its newest value is text) readable on it
+    // and on the hot band; in a light theme it keeps its own colours on white.
+    void darkChart()
+    {
+        const QPalette before = QApplication::palette();
+        useTheme(false);
+        auto w = makeWindow({QStringLiteral("-english")});
+        w->resize(1009, 680);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        TestLinkHost host(w.get());
+        DeviceImage &image = w->model().imageForLoading();
+        for (int n = 0; n < ChartSampleCount; ++n)
+            image.Chart.Sample[n] = int16_t(250 + n % 10 * 3);
+        image.Expert.ChartInterval = 5;
+        host.setConnected(true);
+        host.read(GetExpert);
+        host.read(GetChart);
+        w->SelectPage(w->page(QStringLiteral("tsTemp")));
+        auto *chart = w->findChild<ImageView *>(QStringLiteral("imgTemp"));
+        QVERIFY(chart);
+        QTRY_COMPARE(mostCommon(chart->image()), qRgb(255, 255, 255));
+        QCOMPARE(ChartColoursFor(qRgb(255, 255, 255), qRgb(0, 0, 0)), ChartColours{});
+
+        useTheme(true);
+        const QRgb field = QApplication::palette().color(QPalette::Base).rgb();
+        QTRY_COMPARE(mostCommon(chart->image()), field);
+        const ChartColours c = ChartColoursFor(field, QApplication::palette().color(QPalette::Text).rgb());
+        require(c.background, c.label, MinimumRatio);
+        require(c.band, c.label, MinimumRatio);
+        for (uint8_t source : {ChartWaterTemp, ChartInputVoltage, ChartSlaveTemp})
+            require(c.background, c.line[source], MinimumRatio);
+        savePicture(w.get(), QSize(1009, 680), QStringLiteral("dark_chart"));
+        w.reset();
+        QApplication::setPalette(before);
+    }
+
+    // Every check box and radio button of the window, enabled and disabled: its indicator's
+    // outline stands out from the window as graphics must (3:1).
+    void indicators_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
+    void indicators()
+    {
+        QFETCH(bool, dark);
+        const QPalette before = QApplication::palette();
+        useTheme(dark);
+        auto w = makeWindow({QStringLiteral("-expert"), QStringLiteral("-english")});
+        w->resize(1009, 680);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        TestLinkHost host(w.get());
+        int checked = 0;
+        for (bool connected : {false, true}) {
+            host.setConnected(connected);
+            for (int page = 0; page < w->pc->count(); ++page) {
+                if (!w->pc->isTabVisible(page))
+                    continue;
+                w->pc->setCurrentIndex(page);
+                QCoreApplication::processEvents();
+                for (QAbstractButton *button : w->pc->widget(page)->findChildren<QAbstractButton *>()) {
+                    const bool radio = qobject_cast<QRadioButton *>(button);
+                    if ((!radio && !qobject_cast<QCheckBox *>(button)) || !button->isVisible())
+                        continue;
+                    checkIndicator(button, radio);
+                    if (QTest::currentTestFailed())
+                        return;
+                    ++checked;
+                }
+            }
+        }
+        QVERIFY2(checked >= 10, qPrintable(QString::number(checked)));
+        w.reset();
+        QApplication::setPalette(before);
+    }
+
 private:
+    static QRgb mostCommon(const QImage &image)
+    {
+        QHash<QRgb, int> count;
+        const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+        for (int y = 0; y < rgb.height(); y += 2)
+            for (int x = 0; x < rgb.width(); x += 2)
+                ++count[rgb.pixel(x, y) | 0xFF000000];
+        QRgb best = 0;
+        for (auto it = count.cbegin(); it != count.cend(); ++it)
+            if (it.value() > count.value(best))
+                best = it.key();
+        return best;
+    }
+
+    // The strongest pixel on the indicator's left edge (a check box's side, a radio
+    // button's leftmost point) against the window around it.
+    static void checkIndicator(QAbstractButton *button, bool radio)
+    {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        const QRect r = button->style()->subElementRect(radio ? QStyle::SE_RadioButtonIndicator
+                                                              : QStyle::SE_CheckBoxIndicator, &option, button);
+        const QImage picture = button->grab().toImage();
+        const double ratio = picture.devicePixelRatio();
+        const QPalette::ColorGroup group = button->isEnabled() ? QPalette::Active : QPalette::Disabled;
+        const QRgb window = button->palette().color(group, QPalette::Window).rgb();
+        double best = 1;
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int x = r.left(); x <= r.left() + 2; ++x) {
+                const QPoint at = (QPointF(x, r.center().y() + dy) * ratio).toPoint();
+                if (picture.rect().contains(at))
+                    best = std::max(best, Ratio(window, picture.pixel(at)));
+            }
+        if (best < 3.0)
+            fail(QStringLiteral("%1%2: indicator outline %3:1 on %4")
+                     .arg(button->objectName(), button->isEnabled() ? QString() : QStringLiteral(" (disabled)"))
+                     .arg(best, 0, 'f', 2)
+                     .arg(QColor(window).name()));
+    }
+
     static void fail(const QString &message) { QTest::qFail(qPrintable(message), __FILE__, __LINE__); }
 
     static void require(QRgb background, QRgb text, const QString &what)
     {
+        require(background, text, MinimumRatio, what);
+    }
+    static void require(QRgb background, QRgb text, double minimum, const QString &what = QStringLiteral("chart"))
+    {
         const double ratio = Ratio(background, text);
-        if (ratio < MinimumRatio)
+        if (ratio < minimum)
             fail(QStringLiteral("%1: %2 on %3 is %4:1")
                      .arg(what, QColor(text).name(), QColor(background).name())
                      .arg(ratio, 0, 'f', 2));

@@ -47,7 +47,7 @@ private slots:
         const LanguageTable t = table(language);
         const LanguageTable english = table(LanguageEnglish);
         QCOMPARE(t.sectionNames(), QStringList({"Messages", "frmLumora"}));
-        QCOMPARE(t.entries("Messages").size(), 319);
+        QCOMPARE(t.entries("Messages").size(), 321);
         QCOMPARE(t.entries("frmLumora").size(), 170);
         QCOMPARE(keys(t.entries("Messages")), keys(english.entries("Messages")));
         QCOMPARE(keys(t.entries("frmLumora")), keys(english.entries("frmLumora")));

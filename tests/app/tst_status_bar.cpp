@@ -226,6 +226,56 @@ private slots:
         QVERIFY(!w->lblUnsaved->isVisible());
     }
 
+    // The controller keeps unsaved settings while the program is away: the marker comes
+    // back with a reconnect to it (whatever the entry's description says), not with another.
+    void unsavedIsPerController()
+    {
+        w = makeWindow({"-english"});
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        TestLinkHost host(w.get());
+        const auto connectTo = [&](const char *entry) {
+            host.setConnected(false);
+            w->PortName = QString::fromLatin1(entry);
+            host.setConnected(true);
+            return w->lblUnsaved->isVisible();
+        };
+        QVERIFY(!connectTo("ttyUSB0 (FT232R USB UART)"));
+        host.recordSent(SetConfig);
+        QVERIFY(w->lblUnsaved->isVisible());
+        QVERIFY(!connectTo("ttyUSB1 (FT232R USB UART)"));
+        QVERIFY(connectTo("ttyUSB0 (USB serial)"));
+        QVERIFY(!connectTo("00:11:22:AA:BB:CC (Aqualumora, Bluetooth)"));
+        host.settingsSaved();   // on the Bluetooth one: ttyUSB0 stays unsaved
+        QVERIFY(connectTo("ttyUSB0 (FT232R USB UART)"));
+        host.settingsSaved();
+        QVERIFY(!w->lblUnsaved->isVisible());
+        QVERIFY(!connectTo("ttyUSB0 (FT232R USB UART)"));
+    }
+
+    // With the simulated controller: disconnected and connected again, the marker is back
+    // until a save.
+    void unsavedSurvivesReconnect()
+    {
+        w = makeConnectedWindow();
+        QVERIFY(w);
+        w->action("mnuModeGeo")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->lblUnsaved->isVisible(), 5000);
+        const auto reconnect = [&] {
+            w->StopLink();
+            QTRY_VERIFY(!w->IsConnected());
+            QVERIFY(!w->lblUnsaved->isVisible());
+            w->StartLink(w->PortName);
+            QTRY_VERIFY_WITH_TIMEOUT(w->IsConnected(), 10000);
+        };
+        reconnect();
+        QTRY_VERIFY(w->lblUnsaved->isVisible());
+        w->action("mnuSaveEEPROM")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->lblUnsaved->isVisible(), 5000);
+        reconnect();
+        QVERIFY(!w->lblUnsaved->isVisible());
+    }
+
     void closingWithUnsavedChangesSaysSo()
     {
         w = makeWindow({"-english"});
