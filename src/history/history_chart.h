@@ -6,6 +6,7 @@
 // minute of every bucket; a gap where nothing was recorded.
 
 #include "history/history_store.h"
+#include "schedule/sensor_chart.h"
 
 #include <QFont>
 #include <QImage>
@@ -71,6 +72,7 @@ struct HistoryChartInput {
     bool show[HistorySeriesCount] = {true, true, true};
     QString seriesNames[HistorySeriesCount];
     QString noData; // shown when there is nothing to draw
+    ChartColours colours; // those of the controller's chart in the theme at hand
 };
 
 QImage DrawHistoryChart(const HistoryChartInput &input, QSize size, qreal devicePixelRatio, const QFont &font);

@@ -31,11 +31,13 @@ HistoryCanvas::HistoryCanvas(QWidget *parent) : QWidget(parent)
 void HistoryCanvas::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    p.fillRect(rect(), Qt::white);
+    p.fillRect(rect(), m_image.isNull() ? palette().base().color() : QColor(m_image.pixel(0, 0)));
     if (!m_image.isNull())
         p.drawImage(QPoint(0, 0), m_image);
     if (hoverX >= 0) {
-        p.setPen(QColor(0, 0, 0, 90));
+        QColor line = palette().text().color();
+        line.setAlpha(90);
+        p.setPen(line);
         p.drawLine(QPointF(hoverX, 0), QPointF(hoverX, height()));
     }
 }
@@ -44,6 +46,14 @@ void HistoryCanvas::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     emit resized();
+}
+
+void HistoryCanvas::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // A theme change: the chart is drawn anew in its colours, as after a resize.
+    if (event->type() == QEvent::PaletteChange)
+        emit resized();
 }
 
 void HistoryCanvas::wheelEvent(QWheelEvent *event)
@@ -264,6 +274,8 @@ void HistoryView::reload(bool force)
     m_input.from = m_from;
     m_input.to = m_to;
     m_input.fahrenheit = Fahrenheit && Fahrenheit();
+    m_input.colours = ChartColoursFor(m_canvas->palette().color(QPalette::Active, QPalette::Base).rgb(),
+                                      m_canvas->palette().color(QPalette::Active, QPalette::Text).rgb());
     for (int s = 0; s < HistorySeriesCount; ++s)
         m_input.show[s] = m_series[s]->isChecked();
     m_input.bucketMinutes = HistoryBucketMinutes(m_to - m_from, g.plot.width());

@@ -14,6 +14,8 @@
 
 #include "presentation/contrast.h"
 #include "app/frm_lumora.h"
+#include "app/history_feature.h"
+#include "pages/history_view.h"
 #include "presentation/localization.h"
 #include "link/device_model.h"
 #include "widgets/tint.h"
@@ -22,6 +24,7 @@
 #include "schedule/light_curves.h"
 #include "schedule/sensor_chart.h"
 #include "widgets/image_view.h"
+#include "widgets/indicator_style.h"
 #include "pages/schedule_grid.h"
 #include "theme_palettes.h"
 #include "window_fixture.h"
@@ -133,7 +136,7 @@ private slots:
                         continue;
                     w->pc->setCurrentIndex(page);
                     QCoreApplication::processEvents();
-                    checked += checkWidgets(w.get(), tinted);
+                    checked += checkWidgets(w.get(), tinted) + checkIndicators(w->pc->widget(page));
                     if (QTest::currentTestFailed())
                         return;
                 }
@@ -202,15 +205,13 @@ private slots:
         QApplication::setPalette(before);
     }
 
-    // The controller's chart follows the theme: on the dark field colour once the theme turns
-    // dark, with labels and every source's curve (its newest value is text) readable on it
-    // and on the hot band; in a light theme it keeps its own colours on white.
+    // The charts follow the theme: the controller's own colours on white, then on the dark field
+    // colour with labels and curves (the newest value is text in its colour) readable.
     void darkChart()
     {
         const QPalette before = QApplication::palette();
         useTheme(false);
         auto w = makeWindow({QStringLiteral("-english")});
-        w->resize(1009, 680);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         TestLinkHost host(w.get());
@@ -219,65 +220,22 @@ private slots:
             image.Chart.Sample[n] = int16_t(250 + n % 10 * 3);
         image.Expert.ChartInterval = 5;
         host.setConnected(true);
-        host.read(GetExpert);
         host.read(GetChart);
         w->SelectPage(w->page(QStringLiteral("tsTemp")));
         auto *chart = w->findChild<ImageView *>(QStringLiteral("imgTemp"));
-        QVERIFY(chart);
         QTRY_COMPARE(mostCommon(chart->image()), qRgb(255, 255, 255));
         QCOMPARE(ChartColoursFor(qRgb(255, 255, 255), qRgb(0, 0, 0)), ChartColours{});
-
         useTheme(true);
-        const QRgb field = QApplication::palette().color(QPalette::Base).rgb();
-        QTRY_COMPARE(mostCommon(chart->image()), field);
-        const ChartColours c = ChartColoursFor(field, QApplication::palette().color(QPalette::Text).rgb());
-        require(c.background, c.label, MinimumRatio);
-        require(c.band, c.label, MinimumRatio);
-        for (uint8_t source : {ChartWaterTemp, ChartInputVoltage, ChartSlaveTemp})
-            require(c.background, c.line[source], MinimumRatio);
+        const QPalette dark = QApplication::palette();
+        QTRY_COMPARE(mostCommon(chart->image()), dark.color(QPalette::Base).rgb());
+        const ChartColours c = ChartColoursFor(dark.color(QPalette::Base).rgb(), dark.color(QPalette::Text).rgb());
+        for (const QRgb text : {c.label, c.line[ChartWaterTemp], c.line[ChartInputVoltage], c.line[ChartSlaveTemp]})
+            require(c.background, text);
+        require(c.band, c.label);
         savePicture(w.get(), QSize(1009, 680), QStringLiteral("dark_chart"));
-        w.reset();
-        QApplication::setPalette(before);
-    }
-
-    // Every check box and radio button of the window, enabled and disabled: its indicator's
-    // outline stands out from the window as graphics must (3:1).
-    void indicators_data()
-    {
-        QTest::addColumn<bool>("dark");
-        QTest::newRow("light") << false;
-        QTest::newRow("dark") << true;
-    }
-    void indicators()
-    {
-        QFETCH(bool, dark);
-        const QPalette before = QApplication::palette();
-        useTheme(dark);
-        auto w = makeWindow({QStringLiteral("-expert"), QStringLiteral("-english")});
-        w->resize(1009, 680);
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        TestLinkHost host(w.get());
-        int checked = 0;
-        for (bool connected : {false, true}) {
-            host.setConnected(connected);
-            for (int page = 0; page < w->pc->count(); ++page) {
-                if (!w->pc->isTabVisible(page))
-                    continue;
-                w->pc->setCurrentIndex(page);
-                QCoreApplication::processEvents();
-                for (QAbstractButton *button : w->pc->widget(page)->findChildren<QAbstractButton *>()) {
-                    const bool radio = qobject_cast<QRadioButton *>(button);
-                    if ((!radio && !qobject_cast<QCheckBox *>(button)) || !button->isVisible())
-                        continue;
-                    checkIndicator(button, radio);
-                    if (QTest::currentTestFailed())
-                        return;
-                    ++checked;
-                }
-            }
-        }
-        QVERIFY2(checked >= 10, qPrintable(QString::number(checked)));
+        // The history beside it, too.
+        HistoryFeature::of(w.get())->tabs->setCurrentIndex(1);
+        QTRY_COMPARE(mostCommon(HistoryFeature::of(w.get())->view->canvas()->image()), c.background);
         w.reset();
         QApplication::setPalette(before);
     }
@@ -286,53 +244,42 @@ private:
     static QRgb mostCommon(const QImage &image)
     {
         QHash<QRgb, int> count;
-        const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-        for (int y = 0; y < rgb.height(); y += 2)
-            for (int x = 0; x < rgb.width(); x += 2)
-                ++count[rgb.pixel(x, y) | 0xFF000000];
-        QRgb best = 0;
-        for (auto it = count.cbegin(); it != count.cend(); ++it)
-            if (it.value() > count.value(best))
-                best = it.key();
-        return best;
+        for (int y = 0; y < image.height(); y += 2)
+            for (int x = 0; x < image.width(); x += 2)
+                ++count[image.pixel(x, y) | 0xFF000000];
+        return std::max_element(count.cbegin(), count.cend()).key();
     }
 
-    // The strongest pixel on the indicator's left edge (a check box's side, a radio
-    // button's leftmost point) against the window around it.
-    static void checkIndicator(QAbstractButton *button, bool radio)
+    // Check boxes and radio buttons: the strongest pixel of the indicator's left edge (a box's
+    // side, a circle's leftmost point) stands out from the window as graphics must.
+    static int checkIndicators(QWidget *page)
     {
-        QStyleOptionButton option;
-        option.initFrom(button);
-        const QRect r = button->style()->subElementRect(radio ? QStyle::SE_RadioButtonIndicator
-                                                              : QStyle::SE_CheckBoxIndicator, &option, button);
-        const QImage picture = button->grab().toImage();
-        const double ratio = picture.devicePixelRatio();
-        const QPalette::ColorGroup group = button->isEnabled() ? QPalette::Active : QPalette::Disabled;
-        const QRgb window = button->palette().color(group, QPalette::Window).rgb();
-        double best = 1;
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int x = r.left(); x <= r.left() + 2; ++x) {
-                const QPoint at = (QPointF(x, r.center().y() + dy) * ratio).toPoint();
-                if (picture.rect().contains(at))
-                    best = std::max(best, Ratio(window, picture.pixel(at)));
-            }
-        if (best < 3.0)
-            fail(QStringLiteral("%1%2: indicator outline %3:1 on %4")
-                     .arg(button->objectName(), button->isEnabled() ? QString() : QStringLiteral(" (disabled)"))
-                     .arg(best, 0, 'f', 2)
-                     .arg(QColor(window).name()));
+        int count = 0;
+        for (QAbstractButton *b : page->findChildren<QAbstractButton *>()) {
+            const bool radio = qobject_cast<QRadioButton *>(b);
+            if (!b->isVisible() || (!radio && !qobject_cast<QCheckBox *>(b)))
+                continue;
+            QStyleOptionButton option;
+            option.initFrom(b);
+            const QRect r = b->style()->subElementRect(radio ? QStyle::SE_RadioButtonIndicator : QStyle::SE_CheckBoxIndicator, &option, b);
+            const QImage picture = b->grab().toImage();
+            const QRgb window = b->palette().color(b->isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Window).rgb();
+            double best = 1;
+            for (int i = 0; i < 9; ++i)
+                best = std::max(best, Ratio(window, picture.pixel(QPoint(r.left() + i % 3, r.center().y() - 1 + i / 3) * picture.devicePixelRatio())));
+            if (best < IndicatorMinimumRatio)
+                fail(QStringLiteral("%1: indicator outline %2:1").arg(b->objectName()).arg(best, 0, 'f', 2));
+            ++count;
+        }
+        return count;
     }
 
     static void fail(const QString &message) { QTest::qFail(qPrintable(message), __FILE__, __LINE__); }
 
-    static void require(QRgb background, QRgb text, const QString &what)
-    {
-        require(background, text, MinimumRatio, what);
-    }
-    static void require(QRgb background, QRgb text, double minimum, const QString &what = QStringLiteral("chart"))
+    static void require(QRgb background, QRgb text, const QString &what = QStringLiteral("chart"))
     {
         const double ratio = Ratio(background, text);
-        if (ratio < minimum)
+        if (ratio < MinimumRatio)
             fail(QStringLiteral("%1: %2 on %3 is %4:1")
                      .arg(what, QColor(text).name(), QColor(background).name())
                      .arg(ratio, 0, 'f', 2));

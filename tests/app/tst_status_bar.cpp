@@ -204,7 +204,7 @@ private slots:
     }
 
     // With the simulated controller: a sent change shows, a save takes it away, and a
-    // disconnect with a change left unsaved says so once in the log.
+    // disconnect with a change left unsaved says so once in the log; a reconnect shows it again.
     void unsavedUntilSaved()
     {
         w = makeConnectedWindow();
@@ -219,61 +219,34 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(w->UnsavedChanges(), 5000);
         const QString notice = QStringLiteral("The controller keeps them only until it is switched off.");
         QVERIFY(!w->mem->toPlainText().contains(notice));
+        const QString port = w->PortName;
         w->action("mnuDisconnect")->trigger();
         QTRY_VERIFY(!w->LinkRunning());
         QTRY_VERIFY(!w->IsConnected());
         QCOMPARE(w->mem->toPlainText().count(notice), 1);
         QVERIFY(!w->lblUnsaved->isVisible());
+        // The controller still holds them: connected again, the marker is back until a save.
+        w->ConnectToEntry(port);
+        QTRY_VERIFY_WITH_TIMEOUT(w->IsConnected() && w->lblUnsaved->isVisible(), 10000);
+        w->action("mnuSaveEEPROM")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->lblUnsaved->isVisible(), 5000);
     }
 
-    // The controller keeps unsaved settings while the program is away: the marker comes
-    // back with a reconnect to it (whatever the entry's description says), not with another.
+    // Unsaved settings are the controller's: its marker, not another's, shows on a reconnect.
     void unsavedIsPerController()
     {
         w = makeWindow({"-english"});
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         TestLinkHost host(w.get());
-        const auto connectTo = [&](const char *entry) {
+        const auto at = [&](const char *entry) {
             host.setConnected(false);
             w->PortName = QString::fromLatin1(entry);
             host.setConnected(true);
-            return w->lblUnsaved->isVisible();
+            return w->UnsavedChanges();
         };
-        QVERIFY(!connectTo("ttyUSB0 (FT232R USB UART)"));
+        at("ttyUSB0 (FT232R USB UART)");
         host.recordSent(SetConfig);
-        QVERIFY(w->lblUnsaved->isVisible());
-        QVERIFY(!connectTo("ttyUSB1 (FT232R USB UART)"));
-        QVERIFY(connectTo("ttyUSB0 (USB serial)"));
-        QVERIFY(!connectTo("00:11:22:AA:BB:CC (Aqualumora, Bluetooth)"));
-        host.settingsSaved();   // on the Bluetooth one: ttyUSB0 stays unsaved
-        QVERIFY(connectTo("ttyUSB0 (FT232R USB UART)"));
-        host.settingsSaved();
-        QVERIFY(!w->lblUnsaved->isVisible());
-        QVERIFY(!connectTo("ttyUSB0 (FT232R USB UART)"));
-    }
-
-    // With the simulated controller: disconnected and connected again, the marker is back
-    // until a save.
-    void unsavedSurvivesReconnect()
-    {
-        w = makeConnectedWindow();
-        QVERIFY(w);
-        w->action("mnuModeGeo")->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(w->lblUnsaved->isVisible(), 5000);
-        const auto reconnect = [&] {
-            w->StopLink();
-            QTRY_VERIFY(!w->IsConnected());
-            QVERIFY(!w->lblUnsaved->isVisible());
-            w->StartLink(w->PortName);
-            QTRY_VERIFY_WITH_TIMEOUT(w->IsConnected(), 10000);
-        };
-        reconnect();
-        QTRY_VERIFY(w->lblUnsaved->isVisible());
-        w->action("mnuSaveEEPROM")->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(!w->lblUnsaved->isVisible(), 5000);
-        reconnect();
-        QVERIFY(!w->lblUnsaved->isVisible());
+        QVERIFY(!at("ttyUSB1 (FT232R USB UART)") && at("ttyUSB0 (USB serial)"));
+        QVERIFY(!at("00:11:22:AA:BB:CC (Aqualumora, Bluetooth)"));
     }
 
     void closingWithUnsavedChangesSaysSo()

@@ -83,8 +83,6 @@ int runWriterChild(const QString &path)
 
 } // namespace
 
-Q_DECLARE_METATYPE(AlertRange)
-
 class TstHistoryStore : public QObject {
     Q_OBJECT
 private slots:
@@ -102,8 +100,6 @@ private slots:
     void csv();
     void alerts_data();
     void alerts();
-    void alertRangeChange_data();
-    void alertRangeChange();
 };
 
 void TstHistoryStore::controllerKey_data()
@@ -503,49 +499,6 @@ void TstHistoryStore::alerts()
     InfoRecord hot{};
     hot.WaterTemp = 300;
     QCOMPARE(f.update(hot, true).at(0).args, QStringList({"86.0°F", "82.4°F"}));
-}
-
-void TstHistoryStore::alertRangeChange_data()
-{
-    // A range, one poll, then another range: the events of the change ("+key args", "-key
-    // args", "-withdrawn"); a second poll of the same water adds nothing.
-    QTest::addColumn<AlertRange>("before");
-    QTest::addColumn<int>("water");
-    QTest::addColumn<AlertRange>("after");
-    QTest::addColumn<QStringList>("events");
-    const AlertRange normal{true, 240, 280};
-    QTest::newRow("widened past the water: back in range")
-        << normal << 290 << AlertRange{true, 240, 300} << QStringList{"-AlertWaterBack 29.0°C/24.0°C/30.0°C"};
-    QTest::newRow("narrowed past the water: begins at once")
-        << normal << 270 << AlertRange{true, 240, 260} << QStringList{"+AlertWaterHigh 27.0°C/26.0°C"};
-    QTest::newRow("still above a higher limit: told with it")
-        << normal << 300 << AlertRange{true, 240, 290} << QStringList{"+AlertWaterHigh 30.0°C/29.0°C"};
-    QTest::newRow("the other limit moved: nothing")
-        << normal << 300 << AlertRange{true, 200, 280} << QStringList{};
-    QTest::newRow("switched off: withdrawn") << normal << 300 << AlertRange{false, 240, 280}
-                                              << QStringList{"-withdrawn"};
-    QTest::newRow("switched on with the water outside")
-        << AlertRange{false, 240, 280} << 230 << normal << QStringList{"+AlertWaterLow 23.0°C/24.0°C"};
-    QTest::newRow("no reading yet: nothing") << normal << int(NoValue16) << AlertRange{true, 240, 260}
-                                            << QStringList{};
-}
-
-void TstHistoryStore::alertRangeChange()
-{
-    QFETCH(AlertRange, before);
-    QFETCH(int, water);
-    QFETCH(AlertRange, after);
-    QFETCH(QStringList, events);
-    AlertMonitor monitor;
-    monitor.setRange(before);
-    InfoRecord info{};
-    info.WaterTemp = int16_t(water);
-    monitor.update(info, false);
-    QStringList seen;
-    for (const AlertEvent &e : monitor.setRange(after))
-        seen << (e.start ? u'+' : u'-') + (e.withdrawn ? QStringLiteral("withdrawn") : e.key + u' ' + e.args.join(u'/'));
-    QCOMPARE(seen, events);
-    QVERIFY(monitor.update(info, false).empty());
 }
 
 int main(int argc, char **argv)

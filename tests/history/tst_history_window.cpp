@@ -13,13 +13,11 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QWheelEvent>
 
 #include "history/desktop_notifier.h"
 #include "history/history_alerts.h"
 #include "history/history_recorder.h"
 #include "history/sensor_watch.h"
-#include "link/device_image.h"
 #include "link/ports.h"
 #include "logind_mock.h"
 #include "app/history_feature.h"
@@ -33,22 +31,16 @@ class NotificationStandIn : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
-    struct Shown {
-        QString body;
-        uint replaces;
-        uint urgency;
-        int expire;
-    };
     QStringList bodies;
-    std::vector<Shown> shown;
+    QList<QPair<uint, int>> urgencyAndExpiry;
     QList<uint> closed;
 public slots:
-    uint Notify(const QString &, uint replaces, const QString &, const QString &, const QString &body,
-                const QStringList &, const QVariantMap &hints, int expire)
+    uint Notify(const QString &, uint, const QString &, const QString &, const QString &body, const QStringList &,
+                const QVariantMap &hints, int expire)
     {
         bodies << body;
-        shown.push_back({body, replaces, hints.value(QStringLiteral("urgency")).toUInt(), expire});
-        return replaces ? replaces : uint(bodies.size());
+        urgencyAndExpiry << qMakePair(hints.value(QStringLiteral("urgency")).toUInt(), expire);
+        return uint(bodies.size());
     }
     void CloseNotification(uint id) { closed << id; }
 };
@@ -282,13 +274,11 @@ void TstHistoryWindow::noNotificationService()
     QTRY_COMPARE(lonely.failures(), 1);
 }
 
-// An alert stays on the desktop while it lasts; when the water is back in range (also by a
-// wider range) it is closed and a short notice says so; alerts switched off close it without one.
+// An alert stays until it ends (also by a wider range): closed, a short notice says so; switched off, none.
 void TstHistoryWindow::alertEndsItsNotification()
 {
     LogindMock bus;
-    const QString why = bus.startBus();
-    if (!why.isEmpty())
+    if (const QString why = bus.startBus(); !why.isEmpty())
         QSKIP(qPrintable(why));
     NotificationStandIn standIn;
     QDBusConnection service = bus.connection(QStringLiteral("alert-server"));
@@ -305,68 +295,41 @@ void TstHistoryWindow::alertEndsItsNotification()
         image.Info.WaterTemp = int16_t(water);
         watch.infoRead(QStringLiteral("ttyUSB0"), image);
     };
-    const auto alertAt = [&](size_t i) {
-        QVERIFY(standIn.shown.size() > i);
-        QCOMPARE(standIn.shown[i].urgency, 2u); // critical, never expires
-        QCOMPARE(standIn.shown[i].expire, 0);
-    };
-    const auto endNoticeAt = [&](size_t i, const QString &body) {
-        QTRY_VERIFY(standIn.shown.size() > i);
-        QCOMPARE(standIn.shown[i].body, body);
-        QCOMPARE(standIn.shown[i].replaces, 0u);
-        QCOMPARE(standIn.shown[i].urgency, 1u);
-        QCOMPARE(standIn.shown[i].expire, DesktopNotifier::EndNoticeMs);
-    };
-    // Back before the server's answer came: closed as soon as its id is known.
     poll(300);
     poll(300);
-    poll(250);
-    const QString back = QStringLiteral("Water temperature 25.0°C is back in range (24.0°C to 28.0°C)");
-    endNoticeAt(1, back);
-    alertAt(0);
+    poll(250); // back before the server's answer came: closed once its id is known
     QTRY_COMPARE(standIn.closed, QList<uint>({1}));
-    QCOMPARE(log.count(back), 1);
-    QVERIFY(watch.notifier()->openAlerts().isEmpty());
-
-    // A wider range takes the water back in.
     poll(300);
-    QTRY_COMPARE(standIn.shown.size(), size_t(3));
-    alertAt(2);
     QTRY_COMPARE(watch.notifier()->openAlerts().size(), 1);
     watch.setAlertRange({true, 240, 320});
-    QVERIFY(log.contains(QStringLiteral("Water temperature alerts: allowed range 24.0°C to 32.0°C")));
-    endNoticeAt(3, QStringLiteral("Water temperature 30.0°C is back in range (24.0°C to 32.0°C)"));
-    QTRY_COMPARE(standIn.closed, QList<uint>({1, 3}));
-
-    // Switched off: the alert goes, nothing takes its place.
     poll(330);
     QTRY_COMPARE(watch.notifier()->openAlerts().size(), 1);
     watch.setAlertRange({false, 240, 320});
-    QCOMPARE(log.last(), QStringLiteral("Water temperature alerts switched off"));
     QTRY_COMPARE(standIn.closed, QList<uint>({1, 3, 5}));
-    QCOMPARE(standIn.shown.size(), size_t(5));
+    QVERIFY(log.contains(QStringLiteral("Water temperature alerts switched off")));
+    watch.setAlertRange({true, 240, 320}); // on again with the water outside: at once
+    QCOMPARE(standIn.bodies[1], QStringLiteral("Water temperature 25.0°C is back in range (24.0°C to 28.0°C)"));
+    QVERIFY(log.contains(standIn.bodies[3]));
+    QVERIFY(log.contains(QStringLiteral("Water temperature alerts: allowed range 24.0°C to 32.0°C")));
+    // Critical alerts that never expire, short normal notices of their end.
+    using Shown = QList<QPair<uint, int>>;
+    const QPair<uint, int> alert(2, 0), notice(1, DesktopNotifier::EndNoticeMs);
+    QTRY_COMPARE(standIn.urgencyAndExpiry, Shown({alert, notice, alert, notice, alert, alert}));
+    QCOMPARE(log.last(), QStringLiteral("Water temperature 33.0°C is above the highest allowed 32.0°C"));
 }
 
-// A few minutes of recording fill the Day view; zooming and dragging stay on the data; a view
-// that ends now takes in new minutes, one dragged into the past stays where it is.
+// A few minutes fill the Day view, zoom and drag stay on the data, a view ending now follows it.
 void TstHistoryWindow::viewFitsTheData()
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("history.sqlite"));
-    const QString key = QStringLiteral("ttyUSB0");
+    const QString path = dir.filePath(QStringLiteral("history.sqlite")), key = QStringLiteral("ttyUSB0");
     HistoryStore store;
     QCOMPARE(store.openForWriting(path), HistoryStore::OpenResult::Opened);
     qint64 ms = QDateTime(QDate(2026, 6, 1), QTime(12, 0, 30)).toMSecsSinceEpoch();
-    const auto record = [&](int minutes) { // the minutes up to the running one
+    const auto record = [&](int minutes) { // up to the running minute
         std::vector<HistoryRow> rows;
-        const qint64 now = ms / 60'000;
-        for (qint64 m = now - minutes; m < now; ++m) {
-            HistoryRow row;
-            row.minute = m;
-            row.water = int16_t(250 + m % 7);
-            row.voltage = 1200;
-            rows.push_back(row);
-        }
+        for (qint64 m = ms / 60'000 - minutes; m < ms / 60'000; ++m)
+            rows.push_back({m, int16_t(250 + m % 7), NoValue16, 1200});
         QVERIFY(store.write(key, rows));
     };
     record(7);
@@ -376,72 +339,46 @@ void TstHistoryWindow::viewFitsTheData()
     view.resize(900, 420);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
-    const auto plotOf = [&] { return HistoryGeometry(view.canvas()->size(), view.from(), view.to()); };
-    const auto onData = [&](const char *what) {
-        const HistoryChartInput &in = view.input();
-        QVERIFY2(!in.buckets.empty(), what);
-        const HistoryChartGeometry g = plotOf();
-        // The recording spans most of the plot: no sliver at one edge.
-        const double covered = g.x(double(in.buckets.back().minute + 1)) - g.x(double(in.buckets.front().minute));
-        QVERIFY2(covered >= 0.6 * g.plot.width(), qPrintable(QStringLiteral("%1: %2 of %3 px").arg(what).arg(covered).arg(g.plot.width())));
+    const auto g = [&] { return HistoryGeometry(view.canvas()->size(), view.from(), view.to()); };
+    const auto onData = [&](const char *what) { // no sliver at an edge, no empty time beside the data
+        const std::vector<HistoryBucket> &b = view.input().buckets;
+        QVERIFY2(!b.empty() && g().x(b.back().minute + 1.0) - g().x(double(b.front().minute)) >= 0.6 * g().plot.width(), what);
     };
-    view.showSpan(HistoryView::Day);
-    onData("day");
-    QVERIFY(view.followsNow());
-    savePicture(&view, QSize(900, 420), QStringLiteral("history_day_fit"));
-
     const auto wheel = [&](double x, int steps) {
         QWheelEvent event(QPointF(x, 100), view.canvas()->mapToGlobal(QPointF(x, 100)), QPoint(), QPoint(0, 120 * steps),
                           Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(view.canvas(), &event);
     };
     const auto drag = [&](int dx) {
-        const QPoint at(view.canvas()->width() / 2, 100);
-        QTest::mousePress(view.canvas(), Qt::LeftButton, {}, at);
-        QTest::mouseMove(view.canvas(), at + QPoint(dx, 0));
-        QTest::mouseRelease(view.canvas(), Qt::LeftButton, {}, at + QPoint(dx, 0));
+        QTest::mousePress(view.canvas(), Qt::LeftButton, {}, QPoint(450, 100));
+        QTest::mouseMove(view.canvas(), QPoint(450 + dx, 100));
+        QTest::mouseRelease(view.canvas(), Qt::LeftButton, {}, QPoint(450 + dx, 100));
     };
-    const int left = plotOf().plot.left() + 1, right = plotOf().plot.right() - 1;
-    wheel(left, -3); // out: no wider than the data
+    view.showSpan(HistoryView::Day);
+    onData("day");
+    savePicture(&view, QSize(900, 420), QStringLiteral("history_day_fit"));
+    wheel(g().plot.left() + 1, -3);
     onData("zoomed out");
-
-    // An hour: zoomed in at either edge and dragged far either way, the view stays on it.
-    record(60);
-    for (int x : {left, right}) {
-        view.showSpan(HistoryView::Day);
-        onData("an hour");
-        wheel(x, 3);
-        QVERIFY(view.to() - view.from() < 40);
-        onData("zoomed in at an edge");
-        drag(3000);
-        onData("dragged right");
-        drag(-3000);
-        onData("dragged left");
+    record(60); // an hour, zoomed in at its left edge and dragged far both ways
+    view.showSpan(HistoryView::Day);
+    wheel(g().plot.left() + 1, 3);
+    QVERIFY(view.to() - view.from() < 40);
+    for (int dx : {0, 3000, -3000}) {
+        drag(dx);
+        onData("zoomed in and dragged");
     }
-    // Zoomed in at its end: it follows the next minutes.
-    view.showSpan(HistoryView::Day);
-    wheel(right, 2);
-    QVERIFY(view.followsNow());
+    QVERIFY(view.followsNow()); // dragged to the end, it follows now
     const double width = view.to() - view.from();
-    QVERIFY(width < 50);
-    ms += 5 * 60'000;
-    record(5);
-    view.reload();
-    QCOMPARE(view.to(), double(ms / 60'000 + 1));
-    QCOMPARE(view.to() - view.from(), width);
-    // Dragged into the past, it stays there.
-    drag(view.canvas()->width() / 4);
-    QVERIFY(!view.followsNow());
-    const double from = view.from();
-    ms += 5 * 60'000;
-    record(5);
-    view.reload();
-    QCOMPARE(view.from(), from);
-    // The Day button again: from the first minute to now.
-    view.showSpan(HistoryView::Day);
-    QCOMPARE(view.to(), double(ms / 60'000 + 1));
-    QVERIFY(view.from() <= view.to() - 70);
-    onData("day again");
+    for (bool follows : {true, false}) {
+        const double from = view.from();
+        ms += 5 * 60'000;
+        record(5);
+        view.reload();
+        QCOMPARE(view.to(), follows ? double(ms / 60'000 + 1) : from + width);
+        QCOMPARE(view.to() - view.from(), width);
+        drag(view.canvas()->width() / 4); // into the past
+        QVERIFY(!view.followsNow());
+    }
 }
 
 QTEST_MAIN(TstHistoryWindow)
