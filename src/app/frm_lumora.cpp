@@ -57,6 +57,7 @@
 #include "app/ini_commands.h"
 #include "app/backup_commands.h"
 #include "pages/channels_page.h"
+#include "widgets/indicator_style.h"
 #include "widgets/input_guard.h"
 #include "pages/chart_page.h"
 #include "pages/modes.h"
@@ -162,6 +163,7 @@ TfrmLumora::TfrmLumora(const QStringList &arguments, QWidget *parent) : QMainWin
     setObjectName(QStringLiteral("frmLumora"));
     setWindowTitle(QString::fromLatin1(AppInfo::MakerName) + AppInfo::Separator + AppInfo::Title);
     setWindowIcon(AppIcon());
+    UseLegibleIndicators(this);
     buildStatusBar();
     buildPages();
     SetUpPageTabs(this, pc);
@@ -664,25 +666,25 @@ void TfrmLumora::ScheduleLineRead(int done, int count)
 void TfrmLumora::RecordSent(uint32_t bit)
 {
     // The live channel levels and the clock are not settings the controller stores.
-    if (bit & (SetConfig | SetSchedule | SetExpert | SetExpertWeather))
-        setUnsaved(true);
+    if (bit & (SetConfig | SetSchedule | SetExpert | SetExpertWeather)) {
+        m_unsaved.sent(PortName);
+        lblUnsaved->setVisible(m_unsaved.shown());
+    }
 }
 
-void TfrmLumora::SettingsSaved() { setUnsaved(false); }
-
-void TfrmLumora::setUnsaved(bool unsaved)
+void TfrmLumora::SettingsSaved()
 {
-    m_unsaved = unsaved;
-    lblUnsaved->setVisible(unsaved);
+    m_unsaved.saved(PortName);
+    lblUnsaved->setVisible(m_unsaved.shown());
 }
 
 void TfrmLumora::reportUnsavedChanges()
 {
-    if (!m_unsaved)
-        return;
-    AddLog(Translate(QStringLiteral("UnsavedChanges")));
-    // Said once: the next connection reads the controller's state afresh.
-    setUnsaved(false);
+    // Said once per connection; the marker comes back when this controller is connected again.
+    if (m_unsaved.shown())
+        AddLog(Translate(QStringLiteral("UnsavedChanges")));
+    m_unsaved.disconnected();
+    lblUnsaved->setVisible(false);
 }
 
 void TfrmLumora::showProgress()
@@ -777,6 +779,8 @@ void TfrmLumora::SetConnected(bool connected)
     if (connected) {
         Download.connected(PortName);
         Progress.start();
+        m_unsaved.connected(PortName);
+        lblUnsaved->setVisible(m_unsaved.shown());
     } else {
         Download.reset();
         Progress.stop();

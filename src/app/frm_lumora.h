@@ -15,6 +15,7 @@
 #include "presentation/download_gate.h"
 #include "presentation/download_progress.h"
 #include "presentation/log_categories.h"
+#include "presentation/unsaved_settings.h"
 #include "app/log_memo.h"
 #include "files/backup_history.h"
 #include "pages/enable_rules.h"
@@ -158,7 +159,7 @@ public:
     // Settings sent to the controller since its last "Save settings permanently": the
     // controller forgets them at power-off. Shown in the status bar; said once in the log
     // when the program disconnects or closes with such changes.
-    bool UnsavedChanges() const { return m_unsaved; }
+    bool UnsavedChanges() const { return m_unsaved.shown(); }
     void RecordSent(uint32_t bit);
     void SettingsSaved();
     QLabel *lblUnsaved = nullptr;
@@ -260,7 +261,6 @@ private:
     // A link runs and has not been told to stop.
     bool linkActive() const;
     void showProgress();
-    void setUnsaved(bool unsaved);
     void reportUnsavedChanges();
 
     void startSimulator();
@@ -305,7 +305,7 @@ private:
     QString m_connectHintText;   // the Messages page's line while not connected
     bool m_linkStopped = false;   // the current link was told to stop
     QTimer *m_statusClear = nullptr;
-    bool m_unsaved = false;
+    UnsavedSettings m_unsaved;
     QLocale m_previousLocale;   // the default before this window chose German formats
     bool m_localeChanged = false;
     bool m_shownOnce = false;

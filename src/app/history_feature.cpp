@@ -64,6 +64,8 @@ HistoryFeature::HistoryFeature(TfrmLumora *window, const QString &path) : QObjec
         tabs->addTab(view, QString());
     }
     connect(m_watch, &SensorWatch::fileChanged, view, [this] { view->reload(); });
+    // New minutes: a view that ends now takes them in.
+    connect(m_watch, &SensorWatch::rowsWritten, view, [this] { view->reload(); });
     connect(view->btnExport, &QPushButton::clicked, this, &HistoryFeature::mnuHistoryExportClick);
     connect(view->btnAlerts, &QPushButton::clicked, this, &HistoryFeature::mnuHistoryAlertsClick);
 

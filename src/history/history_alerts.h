@@ -23,6 +23,9 @@ struct AlertEvent {
     QString key; // message key of the text
     QStringList args; // its %s values, in order
     uint8_t flag = 0; // the error flag, 0 for the temperature
+    // The episode ended because it is no longer watched (alerts switched off): no text of
+    // its own, the caller's notice says why.
+    bool withdrawn = false;
 };
 
 class AlertMonitor
@@ -32,17 +35,27 @@ public:
     // a reading that wavers on the border does not start a new episode with every poll.
     static constexpr int HysteresisTenths = 2;
 
-    void setRange(const AlertRange &range);
+    // A new range judges the last reading again: an episode the new range no longer covers
+    // ends, one it still covers is told again with the new limit, and a reading outside the
+    // new range begins one at once.
+    std::vector<AlertEvent> setRange(const AlertRange &range);
     AlertRange range() const { return m_range; }
     // Another controller: every episode is forgotten without an end report.
     void reset();
+    // A temperature episode is running.
+    bool waterAlert() const { return m_temperature != 0; }
     // Events for one freshly read Info; temperatures in the texts follow the Fahrenheit flag.
     std::vector<AlertEvent> update(const InfoRecord &info, bool fahrenheit);
 
 private:
+    // state: -1 below, 0 inside, +1 above; the events that lead from m_temperature to it.
+    void moveTo(int state, std::vector<AlertEvent> &events, bool restate);
+
     AlertRange m_range;
     int m_temperature = 0; // -1 below, 0 inside, +1 above
     uint8_t m_flags = 0;
+    int m_water = NoValue16; // the last reading, and its unit
+    bool m_fahrenheit = false;
 };
 
 // The error flags that are alerts: all that the health line shows.

@@ -21,8 +21,8 @@ constexpr int MarginRight = 56;
 constexpr int MarginTop = 22;
 constexpr int MarginBottom = 22;
 
-const QRgb SeriesColor[HistorySeriesCount] = {ChartLineColor(ChartWaterTemp), ChartLineColor(ChartSlaveTemp),
-                                              ChartLineColor(ChartInputVoltage)};
+// The controller chart's source of each series, for its colour.
+constexpr uint8_t SeriesSource[HistorySeriesCount] = {ChartWaterTemp, ChartSlaveTemp, ChartInputVoltage};
 
 double meanOf(const HistoryBucket &b, int s) { return s == HistoryWater ? b.water : s == HistorySlave ? b.slave : b.voltage; }
 double minOf(const HistoryBucket &b, int s)
@@ -83,7 +83,7 @@ QString dateTimeText(const QLocale &locale, const QDateTime &t)
 }
 
 // Time label steps in minutes; 43200 stands for calendar months.
-constexpr int TimeSteps[] = {15, 30, 60, 120, 180, 360, 720, 1440, 2880, 10080, 20160, 43200, 129600};
+constexpr int TimeSteps[] = {1, 2, 5, 10, 15, 30, 60, 120, 180, 360, 720, 1440, 2880, 10080, 20160, 43200, 129600};
 
 } // namespace
 
@@ -97,6 +97,49 @@ HistoryChartGeometry HistoryGeometry(QSize size, double from, double to)
     g.from = from;
     g.to = to > from ? to : from + 1;
     return g;
+}
+
+namespace {
+
+// The last recorded minute may lag this far behind the clock while recording goes on: the
+// running minute is written when it ends, and the writer takes a moment.
+constexpr double LiveSlackMinutes = 3;
+
+// Where the data's time ends for the view: now while recording goes on.
+double rightLimit(double now, const HistoryExtent &data, bool &live)
+{
+    live = data.end >= now - LiveSlackMinutes;
+    return live ? std::max(now, data.end) : data.end;
+}
+
+} // namespace
+
+HistoryWindow HistoryFitSpan(double span, double now, const HistoryExtent &data)
+{
+    if (!data.any)
+        return {now - span, now, true};
+    bool live = false;
+    const double right = rightLimit(now, data, live);
+    const double from = std::min(std::max(right - span, data.first), right - HistoryMinSpan);
+    return {from, right, live};
+}
+
+HistoryWindow HistoryClampWindow(double from, double to, double now, const HistoryExtent &data)
+{
+    double width = std::max(to - from, HistoryMinSpan);
+    if (!data.any)
+        return {from, from + width, from + width >= now};
+    bool live = false;
+    const double right = rightLimit(now, data, live);
+    const double left = data.first;
+    width = std::min(width, std::max(right - left, HistoryMinSpan));
+    if (width >= right - left)
+        return {right - width, right, live};
+    // A window that ends a hair before now (a zoom at the right edge) is meant to end now.
+    if (live && right - (from + width) < width * 0.02)
+        from = right - width;
+    from = std::clamp(from, left, right - width);
+    return {from, from + width, live && from + width >= right};
 }
 
 int HistoryBucketMinutes(double spanMinutes, int plotWidth)
@@ -162,12 +205,19 @@ QImage DrawHistoryChart(const HistoryChartInput &in, QSize size, qreal dpr, cons
 {
     QImage image((QSizeF(size) * dpr).toSize().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(dpr);
-    image.fill(Qt::white);
+    const ChartColours &c = in.colours;
+    image.fill(QColor::fromRgba(c.background));
+    QRgb seriesColor[HistorySeriesCount];
+    for (int s = 0; s < HistorySeriesCount; ++s)
+        seriesColor[s] = c.line[SeriesSource[s]];
+    // Grid lines between the frame's shade and the faint one of the controller chart.
+    const QRgb gridLine = qRgb((qRed(c.majorGrid) + qRed(c.minorGrid)) / 2, (qGreen(c.majorGrid) + qGreen(c.minorGrid)) / 2,
+                               (qBlue(c.majorGrid) + qBlue(c.minorGrid)) / 2);
     QPainter p(&image);
     p.setFont(font);
     const QFontMetrics fm(font);
     const HistoryChartGeometry g = HistoryGeometry(size, in.from, in.to);
-    const QRgb grey = 0xFF808080;
+    const QRgb grey = c.label;
 
     // Scales from what is shown.
     double tLo = INFINITY, tHi = -INFINITY, vLo = INFINITY, vHi = -INFINITY;
@@ -185,7 +235,7 @@ QImage DrawHistoryChart(const HistoryChartInput &in, QSize size, qreal dpr, cons
     const Scale volt = scaleFor(vLo, vHi, g.plot.height(), fm.height());
 
     // Time grid and labels (local time).
-    p.setPen(QColor::fromRgba(0xFFD0D0D0));
+    p.setPen(QColor::fromRgba(c.majorGrid));
     p.drawRect(g.plot);
     const double span = g.to - g.from;
     int step = TimeSteps[std::size(TimeSteps) - 1];
@@ -213,7 +263,7 @@ QImage DrawHistoryChart(const HistoryChartInput &in, QSize size, qreal dpr, cons
             break;
         if (minute >= g.from) {
             const double x = g.x(minute);
-            p.setPen(QColor::fromRgba(0xFFE4E4E4));
+            p.setPen(QColor::fromRgba(gridLine));
             p.drawLine(QPointF(x, g.plot.top()), QPointF(x, g.plot.bottom()));
             const bool midnight = t.time() == QTime(0, 0);
             const QString label = midnight || step >= 1440 ? locale.toString(t.date(), QLocale::ShortFormat)
@@ -243,11 +293,11 @@ QImage DrawHistoryChart(const HistoryChartInput &in, QSize size, qreal dpr, cons
         for (double r = std::ceil(s.lo / s.step) * s.step; r <= s.hi; r += s.step) {
             const double y = yOf(s, r);
             if (left || !temp.valid) {
-                p.setPen(QColor::fromRgba(0xFFE4E4E4));
+                p.setPen(QColor::fromRgba(gridLine));
                 p.drawLine(QPointF(g.plot.left(), y), QPointF(g.plot.right(), y));
             }
             const QString label = valueText(r, series, in.fahrenheit);
-            p.setPen(QColor::fromRgba(left ? grey : SeriesColor[HistoryVoltage]));
+            p.setPen(QColor::fromRgba(left ? grey : seriesColor[HistoryVoltage]));
             const double x = left ? g.plot.left() - 4 - fm.horizontalAdvance(label) : g.plot.right() + 4;
             p.drawText(QPointF(x, y + fm.ascent() / 2.0 - 1), label);
         }
@@ -270,9 +320,9 @@ QImage DrawHistoryChart(const HistoryChartInput &in, QSize size, qreal dpr, cons
         const Scale &scale = s == HistoryVoltage ? volt : temp;
         if (!scale.valid)
             continue;
-        QColor band = QColor::fromRgba(SeriesColor[s]);
+        QColor band = QColor::fromRgba(seriesColor[s]);
         band.setAlpha(40);
-        QColor line = QColor::fromRgba(SeriesColor[s]);
+        QColor line = QColor::fromRgba(seriesColor[s]);
         // Each unbroken run is one polyline and one band polygon: far cheaper to rasterize
         // than one path of many sub-paths.
         std::vector<QPolygonF> lines;
@@ -344,7 +394,7 @@ QImage DrawHistoryChart(const HistoryChartInput &in, QSize size, qreal dpr, cons
     for (int s = 0; s < HistorySeriesCount; ++s) {
         if (!in.show[s] || in.seriesNames[s].isEmpty())
             continue;
-        p.setPen(QColor::fromRgba(SeriesColor[s]));
+        p.setPen(QColor::fromRgba(seriesColor[s]));
         p.drawText(QPointF(x, MarginTop - fm.descent() - 3), in.seriesNames[s]);
         x += fm.horizontalAdvance(in.seriesNames[s]) + 16;
     }

@@ -6,6 +6,7 @@
 // minute of every bucket; a gap where nothing was recorded.
 
 #include "history/history_store.h"
+#include "schedule/sensor_chart.h"
 
 #include <QFont>
 #include <QImage>
@@ -27,6 +28,33 @@ struct HistoryChartGeometry {
 };
 HistoryChartGeometry HistoryGeometry(QSize size, double from, double to);
 
+// What the view can show of a controller: its recorded minutes [first, end), end one past
+// the last recorded minute.
+struct HistoryExtent {
+    bool any = false;
+    double first = 0;
+    double end = 0;
+};
+
+// A shown time window in minutes since the epoch; followNow: its right edge is "now" and moves
+// with it as new minutes are recorded.
+struct HistoryWindow {
+    double from = 0;
+    double to = 0;
+    bool followNow = false;
+};
+
+// The narrowest window the view zooms to, in minutes.
+inline constexpr double HistoryMinSpan = 10;
+
+// The window a span button (day, week, ...) shows: the last `span` minutes, but no more than
+// what was recorded, ending now while recording goes on (the last minute is a few minutes
+// old at most) and at the last recorded minute otherwise.
+HistoryWindow HistoryFitSpan(double span, double now, const HistoryExtent &data);
+// A window after a zoom or a pan, moved onto the data and no wider than it (or the least
+// span), so that it never shows empty time beside the recording.
+HistoryWindow HistoryClampWindow(double from, double to, double now, const HistoryExtent &data);
+
 // The bucket width for a span drawn on a plot of the given pixel width: about one bucket a
 // pixel, at least a minute; above a quarter of an hour, whole hours (the store's summary).
 int HistoryBucketMinutes(double spanMinutes, int plotWidth);
@@ -44,6 +72,7 @@ struct HistoryChartInput {
     bool show[HistorySeriesCount] = {true, true, true};
     QString seriesNames[HistorySeriesCount];
     QString noData; // shown when there is nothing to draw
+    ChartColours colours; // those of the controller's chart in the theme at hand
 };
 
 QImage DrawHistoryChart(const HistoryChartInput &input, QSize size, qreal devicePixelRatio, const QFont &font);

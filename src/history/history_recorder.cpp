@@ -229,6 +229,8 @@ void HistoryRecorder::run()
             begin = end;
         }
         m_written += qint64(written);
+        if (written && m_events)
+            m_events(Event::Written, QString());
 
         guard.lock();
         m_handled += qint64(batch.size());

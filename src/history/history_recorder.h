@@ -61,6 +61,7 @@ public:
         MovedAside, // detail: where the old file went
         Unavailable, // detail: why; nothing is recorded from now on
         WriteFailed, // detail: why; reported once until a write succeeds again
+        Written, // rows of a batch are in the file; no detail
     };
     // Called on the writer thread.
     using EventSink = std::function<void(Event, const QString &detail)>;

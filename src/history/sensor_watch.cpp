@@ -5,6 +5,7 @@
 #include "history/desktop_notifier.h"
 #include "link/device_image.h"
 #include "presentation/localization.h"
+#include "schedule/sensor_chart.h"
 
 #include <QDateTime>
 #include <QSettings>
@@ -46,12 +47,25 @@ void SensorWatch::reloadAlertRange()
     range.enabled = s.value(KeyEnabled, false).toBool();
     range.low = s.value(KeyLow, range.low).toInt();
     range.high = s.value(KeyHigh, range.high).toInt();
-    m_alerts.setRange(range);
+    applyRange(range);
+}
+
+void SensorWatch::applyRange(const AlertRange &range)
+{
+    const AlertRange before = m_alerts.range();
+    const std::vector<AlertEvent> events = m_alerts.setRange(range);
+    const AlertRange now = m_alerts.range();
+    if (now.enabled != before.enabled || (now.enabled && (now.low != before.low || now.high != before.high))) {
+        const auto text = [this](int tenths) { return ChartValueText(tenths, ChartWaterTemp, m_fahrenheit); };
+        m_log(now.enabled ? TranslateFmt(QStringLiteral("AlertRangeSet"), {text(now.low), text(now.high)})
+                          : Translate(QStringLiteral("AlertRangeOff")));
+    }
+    report(events);
 }
 
 void SensorWatch::setAlertRange(const AlertRange &range)
 {
-    m_alerts.setRange(range);
+    applyRange(range);
     QSettings s = settings();
     s.setValue(KeyEnabled, range.enabled);
     s.setValue(KeyLow, m_alerts.range().low);
@@ -72,6 +86,9 @@ void SensorWatch::recorderEvent(HistoryRecorder::Event event, const QString &det
     case HistoryRecorder::Event::WriteFailed:
         m_log(TranslateFmt(QStringLiteral("HistoryWriteFailed"), {detail}));
         return;
+    case HistoryRecorder::Event::Written:
+        emit rowsWritten();
+        return;
     }
     emit fileChanged();
 }
@@ -82,16 +99,36 @@ void SensorWatch::infoRead(const QString &portEntry, const DeviceImage &image)
     m_recorder->record(controller, HistoryReadingFrom(image.Info, image.Config.Mode));
 
     if (controller != m_alertController) {
+        // The alerts of the controller before are not followed any more.
+        for (const QString &tag : m_notifier->openAlerts())
+            m_notifier->alertWithdrawn(tag);
         m_alerts.reset();
         m_alertController = controller;
     }
-    for (const AlertEvent &event : m_alerts.update(image.Info, isFahrenheit(image.Config))) {
+    m_portEntry = portEntry;
+    m_fahrenheit = isFahrenheit(image.Config);
+    report(m_alerts.update(image.Info, m_fahrenheit));
+}
+
+void SensorWatch::report(const std::vector<AlertEvent> &events)
+{
+    const QString summary =
+        m_portEntry.isEmpty() ? QStringLiteral("Aqualumora") : QStringLiteral("Aqualumora • ") + m_portEntry;
+    for (const AlertEvent &event : events) {
+        const QString tag = m_alertController + (event.flag ? QStringLiteral("/flag%1").arg(event.flag)
+                                                            : QStringLiteral("/water"));
+        if (event.withdrawn) {
+            m_notifier->alertWithdrawn(tag);
+            continue;
+        }
         QStringList args = event.args;
         if (event.flag)
             args[0] = Translate(args[0]);
         const QString text = TranslateFmt(event.key, args);
         m_log(text);
-        m_notifier->notify(portEntry.isEmpty() ? QStringLiteral("Aqualumora") : QStringLiteral("Aqualumora • ") + portEntry,
-                           text, event.start);
+        if (event.start)
+            m_notifier->alert(tag, summary, text);
+        else
+            m_notifier->alertEnded(tag, summary, text);
     }
 }

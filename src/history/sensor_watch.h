@@ -46,13 +46,21 @@ public:
 signals:
     // The history file was opened, or a new one started: what shows it reads it again.
     void fileChanged();
+    // New rows are in the file.
+    void rowsWritten();
 
 private:
     void recorderEvent(HistoryRecorder::Event event, const QString &detail);
+    // Logs a changed range, then reports what it ended or began.
+    void applyRange(const AlertRange &range);
+    // Log lines and notifications of alert events of the present controller.
+    void report(const std::vector<AlertEvent> &events);
 
     LogFn m_log;
     std::unique_ptr<HistoryRecorder> m_recorder;
     DesktopNotifier *m_notifier = nullptr;
     AlertMonitor m_alerts;
     QString m_alertController;
+    QString m_portEntry;
+    bool m_fahrenheit = false;
 };

@@ -58,9 +58,10 @@ ChartPage::ChartPage(PageHost &host, DeviceModel &model) : QObject(host.window()
     });
     connect(imgTemp, &ImageView::needsDrawing, this, [this] {
         // A chart drawn for this size is still right: only the chart record redraws it.
+        // ... or a theme of other colours.
         const QImage &shown = imgTemp->image();
         if (shown.isNull() || shown.size() != imgTemp->pixelSize() ||
-            shown.devicePixelRatio() != imgTemp->pixelRatio())
+            shown.devicePixelRatio() != imgTemp->pixelRatio() || colours() != m_drawnColours)
             DrawSensorChart();
     });
     connect(imgTemp, &ImageView::contextMenuRequested, this, [this](const QPoint &at) {
@@ -69,14 +70,24 @@ ChartPage::ChartPage(PageHost &host, DeviceModel &model) : QObject(host.window()
     });
 }
 
+ChartColours ChartPage::colours() const
+{
+    // The chart is a field like an edit's: drawn on the theme's field colour.
+    const QPalette &palette = imgTemp->palette();
+    return ChartColoursFor(palette.color(QPalette::Active, QPalette::Base).rgb(),
+                           palette.color(QPalette::Active, QPalette::Text).rgb());
+}
+
 void ChartPage::DrawSensorChart()
 {
     QFont font = imgTemp->font();
     font.setPointSize(8);
+    m_drawnColours = colours();
+    imgTemp->setBackground(QColor::fromRgba(m_drawnColours.background));
     imgTemp->setImage(DrawSensorChartImage(device().Info, device().Config, device().Expert, device().Chart, imgTemp->size(),
                                            imgTemp->devicePixelRatioF(), font,
                                            Translate(QStringLiteral("ThermavisNotConnected")),
-                                           QDateTime::currentDateTime()));
+                                           QDateTime::currentDateTime(), m_drawnColours));
     // The source is what the chart menu offers, without its accelerator mark.
     const int source = device().Expert.ChartMode;
     const QString shown = source >= 0 && source < 4 && m_items[source] ? m_items[source]->text().remove(u'&') : QString();

@@ -8,6 +8,7 @@
 class ImageView;
 #include "pages/enable_rules.h"
 #include "pages/page.h"
+#include "schedule/sensor_chart.h"
 
 class QAction;
 class QMenu;
@@ -46,9 +47,12 @@ protected:
 
 private:
     void chooseSource(int source);
+    // The chart's colours in the present theme.
+    ChartColours colours() const;
 
     PageHost &w;
     QWidget *m_sheet;
     EnableRules m_rules{{"imgTemp", Enable::Connected}};
     QAction *m_items[4] = {};   // by source: water, board, voltage, slave
+    ChartColours m_drawnColours;
 };

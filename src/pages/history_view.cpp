@@ -31,11 +31,13 @@ HistoryCanvas::HistoryCanvas(QWidget *parent) : QWidget(parent)
 void HistoryCanvas::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    p.fillRect(rect(), Qt::white);
+    p.fillRect(rect(), m_image.isNull() ? palette().base().color() : QColor(m_image.pixel(0, 0)));
     if (!m_image.isNull())
         p.drawImage(QPoint(0, 0), m_image);
     if (hoverX >= 0) {
-        p.setPen(QColor(0, 0, 0, 90));
+        QColor line = palette().text().color();
+        line.setAlpha(90);
+        p.setPen(line);
         p.drawLine(QPointF(hoverX, 0), QPointF(hoverX, height()));
     }
 }
@@ -44,6 +46,14 @@ void HistoryCanvas::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     emit resized();
+}
+
+void HistoryCanvas::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // A theme change: the chart is drawn anew in its colours, as after a resize.
+    if (event->type() == QEvent::PaletteChange)
+        emit resized();
 }
 
 void HistoryCanvas::wheelEvent(QWheelEvent *event)
@@ -144,16 +154,12 @@ HistoryView::HistoryView(QWidget *parent) : QWidget(parent)
     retranslate();
     showSpan(Day);
 
-    // New minutes arrive while the view is open: a window that ends now follows them.
+    // The clock goes on while nothing is recorded: a window that ends now follows it.
     auto *follow = new QTimer(this);
     follow->start(60'000);
     connect(follow, &QTimer::timeout, this, [this] {
-        if (!isVisible() || !m_followNow)
-            return;
-        const double span = m_to - m_from;
-        m_to = double(nowMinute());
-        m_from = m_to - span;
-        reload();
+        if (m_followNow || m_spanCap > 0)
+            reload();
     });
 }
 
@@ -191,27 +197,46 @@ qint64 HistoryView::nowMinute() const
 void HistoryView::showSpan(Span span)
 {
     m_spans[span]->setChecked(true);
-    const double end = double(nowMinute());
-    m_followNow = true;
-    m_from = end - SpanMinutes[span];
-    m_to = end;
+    m_spanCap = SpanMinutes[span];
     reload();
 }
 
 void HistoryView::setWindow(double fromMinute, double toMinute)
 {
-    m_from = fromMinute;
-    m_to = std::max(toMinute, fromMinute + 10);
-    m_followNow = false;
+    readExtent();
+    const HistoryWindow w = HistoryClampWindow(fromMinute, toMinute, double(nowMinute()), m_extent);
+    m_from = w.from;
+    m_to = w.to;
+    m_followNow = w.followNow;
+    m_spanCap = 0;
     reload();
+}
+
+void HistoryView::readExtent()
+{
+    if (!m_store && !m_path.isEmpty()) {
+        auto store = std::make_unique<HistoryStore>();
+        if (store->openForReading(m_path))
+            m_store = std::move(store);
+    }
+    m_controller = m_controllerOf ? m_controllerOf() : QString();
+    if (m_controller.isEmpty() && m_store) {
+        const QStringList known = m_store->controllers();
+        if (!known.isEmpty())
+            m_controller = known.first();
+    }
+    qint64 first = 0, last = 0;
+    m_extent = {};
+    if (m_store && !m_controller.isEmpty() && m_store->recordedSpan(m_controller, first, last))
+        m_extent = {true, double(first), double(last + 1)};
 }
 
 void HistoryView::zoomAt(double x, double factor)
 {
     const HistoryChartGeometry g = HistoryGeometry(m_canvas->size(), m_from, m_to);
     const double at = std::clamp(g.minuteAt(x), m_from, m_to);
-    // From half an hour to five years.
-    const double span = std::clamp((m_to - m_from) * factor, 30.0, 5 * 366 * 1440.0);
+    // From a few minutes to five years.
+    const double span = std::clamp((m_to - m_from) * factor, HistoryMinSpan, 5 * 366 * 1440.0);
     const double ratio = (at - m_from) / (m_to - m_from);
     setWindow(at - ratio * span, at - ratio * span + span);
 }
@@ -227,11 +252,6 @@ void HistoryView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     retranslate();
-    if (m_followNow) {
-        const double span = m_to - m_from;
-        m_to = double(nowMinute());
-        m_from = m_to - span;
-    }
     reload();
 }
 
@@ -239,21 +259,23 @@ void HistoryView::reload(bool force)
 {
     if (!force && !isVisible())
         return;
-    if (!m_store && !m_path.isEmpty()) {
-        auto store = std::make_unique<HistoryStore>();
-        if (store->openForReading(m_path))
-            m_store = std::move(store);
-    }
-    m_controller = m_controllerOf ? m_controllerOf() : QString();
-    if (m_controller.isEmpty() && m_store) {
-        const QStringList known = m_store->controllers();
-        if (!known.isEmpty())
-            m_controller = known.first();
-    }
+    readExtent();
+    // A span button's view takes in what was recorded since; a window that ends now moves on.
+    HistoryWindow window{m_from, m_to, m_followNow};
+    const double now = double(nowMinute());
+    if (m_spanCap > 0)
+        window = HistoryFitSpan(m_spanCap, now, m_extent);
+    else if (m_followNow)
+        window = HistoryClampWindow(now - (m_to - m_from), now, now, m_extent);
+    m_from = window.from;
+    m_to = window.to;
+    m_followNow = window.followNow;
     const HistoryChartGeometry g = HistoryGeometry(m_canvas->size(), m_from, m_to);
     m_input.from = m_from;
     m_input.to = m_to;
     m_input.fahrenheit = Fahrenheit && Fahrenheit();
+    m_input.colours = ChartColoursFor(m_canvas->palette().color(QPalette::Active, QPalette::Base).rgb(),
+                                      m_canvas->palette().color(QPalette::Active, QPalette::Text).rgb());
     for (int s = 0; s < HistorySeriesCount; ++s)
         m_input.show[s] = m_series[s]->isChecked();
     m_input.bucketMinutes = HistoryBucketMinutes(m_to - m_from, g.plot.width());

@@ -36,6 +36,7 @@ signals:
 protected:
     void paintEvent(QPaintEvent *) override;
     void resizeEvent(QResizeEvent *) override;
+    void changeEvent(QEvent *) override;
     void wheelEvent(QWheelEvent *) override;
     void mousePressEvent(QMouseEvent *) override;
     void mouseMoveEvent(QMouseEvent *) override;
@@ -61,8 +62,12 @@ public:
     std::function<bool()> Fahrenheit;
     std::function<qint64()> Clock; // milliseconds since the epoch; tests set it
 
-    void showSpan(Span span); // ending now
+    // The span, or less when less was recorded; ending now (see HistoryFitSpan).
+    void showSpan(Span span);
+    // A window of the user's choice, kept on the data (see HistoryClampWindow).
     void setWindow(double fromMinute, double toMinute);
+    // A window that ends now moves with it.
+    bool followsNow() const { return m_followNow; }
     double from() const { return m_from; }
     double to() const { return m_to; }
     // Reads the shown window again and redraws (when visible or forced).
@@ -95,6 +100,11 @@ private:
     std::unique_ptr<HistoryStore> m_store;
     QString m_controller;
     HistoryChartInput m_input;
+    // Reads where the controller's recording begins and ends.
+    void readExtent();
+
     double m_from = 0, m_to = 1440;
     bool m_followNow = true;
+    double m_spanCap = SpanMinutes[Day]; // a span button's minutes; 0 after a zoom or a pan
+    HistoryExtent m_extent;
 };

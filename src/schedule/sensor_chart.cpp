@@ -9,15 +9,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "presentation/contrast.h"
 #include "presentation/number_format.h"
 
 namespace {
 
-constexpr QRgb White = 0xFFFFFFFF;
-constexpr QRgb Grey = 0xFF808080;
-constexpr QRgb MajorGrid = 0xFFD0D0D0;
-constexpr QRgb MinorGrid = 0xFFF0F0F0;
-constexpr QRgb HotBand = 0xFFFFF0F0;
 constexpr int MinutesPerDay = 1440;
 
 // Time on the axis: minutes since 30 December 1899, 00:00, on the wall clock (no time
@@ -108,19 +104,36 @@ QString ChartValueText(int sample, uint8_t source, bool fahrenheit)
 
 QRgb ChartLineColor(uint8_t source)
 {
-    switch (source) {
-    case ChartWaterTemp: return 0xFF0000FF;
-    case ChartBoardTemp: return 0xFFFF0000;
-    case ChartInputVoltage: return 0xFF000000;
-    case ChartSlaveTemp: return 0xFFFF8000;
-    default: return 0xFF0000FF;
-    }
+    const ChartColours light;
+    return source < light.line.size() ? light.line[source] : light.line[ChartWaterTemp];
+}
+
+ChartColours ChartColoursFor(QRgb background, QRgb text)
+{
+    ChartColours c;
+    if (contrast::RelativeLuminance(background) >= 0.4)
+        return c;
+    const auto mix = [](QRgb from, QRgb to, double t) {
+        const auto part = [t](int a, int b) { return int(std::lround(a + (b - a) * t)); };
+        return qRgb(part(qRed(from), qRed(to)), part(qGreen(from), qGreen(to)), part(qBlue(from), qBlue(to)));
+    };
+    c.background = qRgb(qRed(background), qGreen(background), qBlue(background));
+    // On white the grid is a fifth and a sixteenth of the way to black; the same towards the text.
+    c.majorGrid = mix(c.background, text, 0.2);
+    c.minorGrid = mix(c.background, text, 0.07);
+    c.band = mix(c.background, qRgb(255, 0, 0), 0.12);
+    c.label = contrast::LegibleOn(c.background, mix(c.background, text, 0.6));
+    for (QRgb &line : c.line)
+        line = line == 0xFF000000 ? contrast::TextOn(c.background, text) : contrast::LegibleOn(c.background, line);
+    return c;
 }
 
 SensorChartPlan PlanSensorChart(const SensorChartInput &in, QSize size, int lineHeight)
 {
     SensorChartPlan plan;
     plan.size = size;
+    plan.colours = in.colours;
+    const ChartColours &c = in.colours;
     const int W = size.width();
     const int H = size.height();
     const int16_t newest = in.chart.Sample[0];
@@ -162,12 +175,12 @@ SensorChartPlan PlanSensorChart(const SensorChartInput &in, QSize size, int line
         const double x = (1.0 - double(tEnd - t) / double(L)) * Wp + ChartMarginLeft;
         if (x < ChartMarginLeft)
             break;
-        plan.lines.push_back({QPointF(x, ChartMarginTop), QPointF(x, Hp + ChartMarginTop), MajorGrid});
+        plan.lines.push_back({QPointF(x, ChartMarginTop), QPointF(x, Hp + ChartMarginTop), c.majorGrid});
         const QDateTime when = axisTime(t);
         const QString text = floorDiv(t, MinutesPerDay) * MinutesPerDay == t ? dateText(when) : timeText(when);
         const double labelX = std::round(x);
-        plan.texts.push_back({QPointF(labelX, 1), Qt::AlignHCenter, text, Grey});
-        plan.texts.push_back({QPointF(labelX, H - 13), Qt::AlignHCenter, text, Grey});
+        plan.texts.push_back({QPointF(labelX, 1), Qt::AlignHCenter, text, c.label});
+        plan.texts.push_back({QPointF(labelX, H - 13), Qt::AlignHCenter, text, c.label});
     }
 
     // The newest value stands at the right edge level with its point, but clear of the
@@ -184,7 +197,7 @@ SensorChartPlan PlanSensorChart(const SensorChartInput &in, QSize size, int line
         const double yr = y(double(r));
         const bool major = r % 10 == 0;
         plan.lines.push_back({QPointF(ChartMarginLeft, yr), QPointF(ChartMarginLeft + Wp, yr),
-                              major ? MajorGrid : MinorGrid});
+                              major ? c.majorGrid : c.minorGrid});
         if (!major)
             continue;
         const double top = std::round(yr) - 6;
@@ -193,11 +206,11 @@ SensorChartPlan PlanSensorChart(const SensorChartInput &in, QSize size, int line
         lastLabelTop = top;
         const QString text = ChartValueText(int(r), in.source, in.fahrenheit);
         if (!coversNewest(top))
-            plan.texts.push_back({QPointF(W, top), Qt::AlignRight, text, Grey});
-        plan.texts.push_back({QPointF(0, top), Qt::AlignLeft, text, Grey});
+            plan.texts.push_back({QPointF(W, top), Qt::AlignRight, text, c.label});
+        plan.texts.push_back({QPointF(0, top), Qt::AlignLeft, text, c.label});
     }
 
-    plan.curveColor = ChartLineColor(in.source);
+    plan.curveColor = in.source < c.line.size() ? c.line[in.source] : c.line[ChartWaterTemp];
     plan.texts.push_back({QPointF(W, newestTop), Qt::AlignRight, ChartValueText(newest, in.source, in.fahrenheit),
                           plan.curveColor});
 
@@ -217,18 +230,18 @@ void PaintSensorChart(QImage &image, const SensorChartPlan &plan, const QFont &f
     const QFontMetrics metrics(font, &image);
     const int W = plan.size.width();
     const int H = plan.size.height();
-    p.fillRect(QRect(0, 0, W, H), QColor::fromRgba(White));
+    p.fillRect(QRect(0, 0, W, H), QColor::fromRgba(plan.colours.background));
 
     if (plan.empty) {
         const QSize text = metrics.size(Qt::TextSingleLine, plan.message);
-        p.setPen(QColor::fromRgba(Grey));
+        p.setPen(QColor::fromRgba(plan.colours.label));
         p.drawText(QRect((W - text.width()) / 2, (H - text.height()) / 2, text.width(), text.height()),
                    Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, plan.message);
         return;
     }
 
     if (plan.bandBottom > 0)
-        p.fillRect(QRectF(0, 0, W, std::min<double>(plan.bandBottom, H)), QColor::fromRgba(HotBand));
+        p.fillRect(QRectF(0, 0, W, std::min<double>(plan.bandBottom, H)), QColor::fromRgba(plan.colours.band));
 
     for (const ChartLine &line : plan.lines) {
         p.setPen(QColor::fromRgba(line.color));
@@ -256,7 +269,8 @@ void PaintSensorChart(QImage &image, const SensorChartPlan &plan, const QFont &f
 
 QImage DrawSensorChartImage(const InfoRecord &info, const ConfigRecord &config, const ExpertRecord &expert,
                             const ChartRecord &chart, QSize size, qreal devicePixelRatio, const QFont &font,
-                            const QString &notConnectedText, const QDateTime &computerNow)
+                            const QString &notConnectedText, const QDateTime &computerNow,
+                            const ChartColours &colours)
 {
     if (size.isEmpty())
         return QImage();
@@ -273,6 +287,7 @@ QImage DrawSensorChartImage(const InfoRecord &info, const ConfigRecord &config, 
     in.fahrenheit = isFahrenheit(config);
     in.now = ChartNow(info, computerNow);
     in.notConnectedText = notConnectedText;
+    in.colours = colours;
     const QFontMetrics metrics(font, &image);
     PaintSensorChart(image, PlanSensorChart(in, size, metrics.height()), font);
     return image;

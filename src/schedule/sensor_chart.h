@@ -55,6 +55,23 @@ QString ChartValueText(int sample, uint8_t source, bool fahrenheit);
 // Curve colour of a source (ARGB).
 QRgb ChartLineColor(uint8_t source);
 
+// The chart's colours. The defaults are the chart's own on white; ChartColoursFor gives
+// those of a dark theme.
+struct ChartColours {
+    QRgb background = 0xFFFFFFFF;
+    QRgb band = 0xFFFFF0F0; // above the hot temperature
+    QRgb majorGrid = 0xFFD0D0D0;
+    QRgb minorGrid = 0xFFF0F0F0;
+    QRgb label = 0xFF808080;
+    std::array<QRgb, 4> line = {0xFF0000FF, 0xFFFF0000, 0xFF000000, 0xFFFF8000}; // by source
+    bool operator==(const ChartColours &) const = default;
+};
+
+// The colours for a theme's field background and text: on a light background the chart's
+// own; on a dark one the theme's background, grid lines as faint as on white, and labels
+// and curves (whose newest value is text, too) moved just far enough to be readable.
+ChartColours ChartColoursFor(QRgb background, QRgb text);
+
 struct ChartText {
     QPointF anchor;   // x: left edge, right edge or centre (by alignment); y: top
     Qt::Alignment align = Qt::AlignLeft;
@@ -69,6 +86,7 @@ struct ChartLine {
 
 struct SensorChartPlan {
     QSize size;
+    ChartColours colours;
     bool empty = true;   // only `message`, centred, on white
     QString message;
 
@@ -89,6 +107,7 @@ struct SensorChartInput {
     bool fahrenheit = false;
     QDateTime now;   // see ChartNow
     QString notConnectedText;
+    ChartColours colours;
     // Label texts of the time axis, by default the short time and short date of QLocale().
     QString (*timeText)(const QDateTime &) = nullptr;
     QString (*dateText)(const QDateTime &) = nullptr;
@@ -105,4 +124,5 @@ void PaintSensorChart(QImage &image, const SensorChartPlan &plan, const QFont &f
 // the screen; the font is the label font (size 8 points).
 QImage DrawSensorChartImage(const InfoRecord &info, const ConfigRecord &config, const ExpertRecord &expert,
                             const ChartRecord &chart, QSize size, qreal devicePixelRatio, const QFont &font,
-                            const QString &notConnectedText, const QDateTime &computerNow);
+                            const QString &notConnectedText, const QDateTime &computerNow,
+                            const ChartColours &colours = {});

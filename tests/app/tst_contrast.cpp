@@ -3,7 +3,10 @@
 // Legible text on coloured fields: the contrast arithmetic, and every tinted or coloured
 // field of the real window in a light and a dark theme, enabled and disabled.
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
+#include <QRadioButton>
+#include <QStyleOptionButton>
 #include <QLineEdit>
 #include <QSet>
 #include <QTableWidget>
@@ -11,12 +14,17 @@
 
 #include "presentation/contrast.h"
 #include "app/frm_lumora.h"
+#include "app/history_feature.h"
+#include "pages/history_view.h"
 #include "presentation/localization.h"
 #include "link/device_model.h"
 #include "widgets/tint.h"
 #include "link/ports.h"
 #include "schedule/health.h"
 #include "schedule/light_curves.h"
+#include "schedule/sensor_chart.h"
+#include "widgets/image_view.h"
+#include "widgets/indicator_style.h"
 #include "pages/schedule_grid.h"
 #include "theme_palettes.h"
 #include "window_fixture.h"
@@ -128,7 +136,7 @@ private slots:
                         continue;
                     w->pc->setCurrentIndex(page);
                     QCoreApplication::processEvents();
-                    checked += checkWidgets(w.get(), tinted);
+                    checked += checkWidgets(w.get(), tinted) + checkIndicators(w->pc->widget(page));
                     if (QTest::currentTestFailed())
                         return;
                 }
@@ -197,10 +205,78 @@ private slots:
         QApplication::setPalette(before);
     }
 
+    // The charts follow the theme: the controller's own colours on white, then on the dark field
+    // colour with labels and curves (the newest value is text in its colour) readable.
+    void darkChart()
+    {
+        const QPalette before = QApplication::palette();
+        useTheme(false);
+        auto w = makeWindow({QStringLiteral("-english")});
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        TestLinkHost host(w.get());
+        DeviceImage &image = w->model().imageForLoading();
+        for (int n = 0; n < ChartSampleCount; ++n)
+            image.Chart.Sample[n] = int16_t(250 + n % 10 * 3);
+        image.Expert.ChartInterval = 5;
+        host.setConnected(true);
+        host.read(GetChart);
+        w->SelectPage(w->page(QStringLiteral("tsTemp")));
+        auto *chart = w->findChild<ImageView *>(QStringLiteral("imgTemp"));
+        QTRY_COMPARE(mostCommon(chart->image()), qRgb(255, 255, 255));
+        QCOMPARE(ChartColoursFor(qRgb(255, 255, 255), qRgb(0, 0, 0)), ChartColours{});
+        useTheme(true);
+        const QPalette dark = QApplication::palette();
+        QTRY_COMPARE(mostCommon(chart->image()), dark.color(QPalette::Base).rgb());
+        const ChartColours c = ChartColoursFor(dark.color(QPalette::Base).rgb(), dark.color(QPalette::Text).rgb());
+        for (const QRgb text : {c.label, c.line[ChartWaterTemp], c.line[ChartInputVoltage], c.line[ChartSlaveTemp]})
+            require(c.background, text);
+        require(c.band, c.label);
+        savePicture(w.get(), QSize(1009, 680), QStringLiteral("dark_chart"));
+        // The history beside it, too.
+        HistoryFeature::of(w.get())->tabs->setCurrentIndex(1);
+        QTRY_COMPARE(mostCommon(HistoryFeature::of(w.get())->view->canvas()->image()), c.background);
+        w.reset();
+        QApplication::setPalette(before);
+    }
+
 private:
+    static QRgb mostCommon(const QImage &image)
+    {
+        QHash<QRgb, int> count;
+        for (int y = 0; y < image.height(); y += 2)
+            for (int x = 0; x < image.width(); x += 2)
+                ++count[image.pixel(x, y) | 0xFF000000];
+        return std::max_element(count.cbegin(), count.cend()).key();
+    }
+
+    // Check boxes and radio buttons: the strongest pixel of the indicator's left edge (a box's
+    // side, a circle's leftmost point) stands out from the window as graphics must.
+    static int checkIndicators(QWidget *page)
+    {
+        int count = 0;
+        for (QAbstractButton *b : page->findChildren<QAbstractButton *>()) {
+            const bool radio = qobject_cast<QRadioButton *>(b);
+            if (!b->isVisible() || (!radio && !qobject_cast<QCheckBox *>(b)))
+                continue;
+            QStyleOptionButton option;
+            option.initFrom(b);
+            const QRect r = b->style()->subElementRect(radio ? QStyle::SE_RadioButtonIndicator : QStyle::SE_CheckBoxIndicator, &option, b);
+            const QImage picture = b->grab().toImage();
+            const QRgb window = b->palette().color(b->isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Window).rgb();
+            double best = 1;
+            for (int i = 0; i < 9; ++i)
+                best = std::max(best, Ratio(window, picture.pixel(QPoint(r.left() + i % 3, r.center().y() - 1 + i / 3) * picture.devicePixelRatio())));
+            if (best < IndicatorMinimumRatio)
+                fail(QStringLiteral("%1: indicator outline %2:1").arg(b->objectName()).arg(best, 0, 'f', 2));
+            ++count;
+        }
+        return count;
+    }
+
     static void fail(const QString &message) { QTest::qFail(qPrintable(message), __FILE__, __LINE__); }
 
-    static void require(QRgb background, QRgb text, const QString &what)
+    static void require(QRgb background, QRgb text, const QString &what = QStringLiteral("chart"))
     {
         const double ratio = Ratio(background, text);
         if (ratio < MinimumRatio)

@@ -47,7 +47,7 @@ private slots:
         const LanguageTable t = table(language);
         const LanguageTable english = table(LanguageEnglish);
         QCOMPARE(t.sectionNames(), QStringList({"Messages", "frmLumora"}));
-        QCOMPARE(t.entries("Messages").size(), 355);
+        QCOMPARE(t.entries("Messages").size(), 357);
         QCOMPARE(t.entries("frmLumora").size(), 171);
         QCOMPARE(keys(t.entries("Messages")), keys(english.entries("Messages")));
         QCOMPARE(keys(t.entries("frmLumora")), keys(english.entries("frmLumora")));

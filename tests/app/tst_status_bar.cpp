@@ -206,7 +206,7 @@ private slots:
     }
 
     // With the simulated controller: a sent change shows, a save takes it away, and a
-    // disconnect with a change left unsaved says so once in the log.
+    // disconnect with a change left unsaved says so once in the log; a reconnect shows it again.
     void unsavedUntilSaved()
     {
         w = makeConnectedWindow();
@@ -221,11 +221,34 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(w->UnsavedChanges(), 5000);
         const QString notice = QStringLiteral("The controller keeps them only until it is switched off.");
         QVERIFY(!w->mem->toPlainText().contains(notice));
+        const QString port = w->PortName;
         w->action("mnuDisconnect")->trigger();
         QTRY_VERIFY(!w->LinkRunning());
         QTRY_VERIFY(!w->IsConnected());
         QCOMPARE(w->mem->toPlainText().count(notice), 1);
         QVERIFY(!w->lblUnsaved->isVisible());
+        // The controller still holds them: connected again, the marker is back until a save.
+        w->ConnectToEntry(port);
+        QTRY_VERIFY_WITH_TIMEOUT(w->IsConnected() && w->lblUnsaved->isVisible(), 10000);
+        w->action("mnuSaveEEPROM")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->lblUnsaved->isVisible(), 5000);
+    }
+
+    // Unsaved settings are the controller's: its marker, not another's, shows on a reconnect.
+    void unsavedIsPerController()
+    {
+        w = makeWindow({"-english"});
+        TestLinkHost host(w.get());
+        const auto at = [&](const char *entry) {
+            host.setConnected(false);
+            w->PortName = QString::fromLatin1(entry);
+            host.setConnected(true);
+            return w->UnsavedChanges();
+        };
+        at("ttyUSB0 (FT232R USB UART)");
+        host.recordSent(SetConfig);
+        QVERIFY(!at("ttyUSB1 (FT232R USB UART)") && at("ttyUSB0 (USB serial)"));
+        QVERIFY(!at("00:11:22:AA:BB:CC (Aqualumora, Bluetooth)"));
     }
 
     void closingWithUnsavedChangesSaysSo()

@@ -17,6 +17,7 @@
 #include "history/desktop_notifier.h"
 #include "history/history_alerts.h"
 #include "history/history_recorder.h"
+#include "history/sensor_watch.h"
 #include "link/ports.h"
 #include "logind_mock.h"
 #include "app/history_feature.h"
@@ -31,13 +32,17 @@ class NotificationStandIn : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
     QStringList bodies;
+    QList<QPair<uint, int>> urgencyAndExpiry;
+    QList<uint> closed;
 public slots:
     uint Notify(const QString &, uint, const QString &, const QString &, const QString &body, const QStringList &,
-                const QVariantMap &, int)
+                const QVariantMap &hints, int expire)
     {
         bodies << body;
+        urgencyAndExpiry << qMakePair(hints.value(QStringLiteral("urgency")).toUInt(), expire);
         return uint(bodies.size());
     }
+    void CloseNotification(uint id) { closed << id; }
 };
 
 class TstHistoryWindow : public QObject {
@@ -46,6 +51,8 @@ private slots:
     void timeLapse();
     void window();
     void noNotificationService();
+    void alertEndsItsNotification();
+    void viewFitsTheData();
 };
 
 void TstHistoryWindow::timeLapse()
@@ -265,6 +272,113 @@ void TstHistoryWindow::noNotificationService()
     DesktopNotifier lonely(bus.connection(QStringLiteral("lonely")));
     QVERIFY(lonely.notify(QStringLiteral("a"), QStringLiteral("b"), false));
     QTRY_COMPARE(lonely.failures(), 1);
+}
+
+// An alert stays until it ends (also by a wider range): closed, a short notice says so; switched off, none.
+void TstHistoryWindow::alertEndsItsNotification()
+{
+    LogindMock bus;
+    if (const QString why = bus.startBus(); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    NotificationStandIn standIn;
+    QDBusConnection service = bus.connection(QStringLiteral("alert-server"));
+    QVERIFY(service.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &standIn,
+                                   QDBusConnection::ExportAllSlots));
+    QVERIFY(service.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    QTemporaryDir dir;
+    QStringList log;
+    SensorWatch watch(dir.filePath(QStringLiteral("history.sqlite")), [&](const QString &line) { log << line; });
+    watch.setNotifier(new DesktopNotifier(bus.connection(QStringLiteral("alert-program")), &watch));
+    watch.setAlertRange({true, 240, 280});
+    DeviceImage image;
+    const auto poll = [&](int water) {
+        image.Info.WaterTemp = int16_t(water);
+        watch.infoRead(QStringLiteral("ttyUSB0"), image);
+    };
+    poll(300);
+    poll(300);
+    poll(250); // back before the server's answer came: closed once its id is known
+    QTRY_COMPARE(standIn.closed, QList<uint>({1}));
+    poll(300);
+    QTRY_COMPARE(watch.notifier()->openAlerts().size(), 1);
+    watch.setAlertRange({true, 240, 320});
+    poll(330);
+    QTRY_COMPARE(watch.notifier()->openAlerts().size(), 1);
+    watch.setAlertRange({false, 240, 320});
+    QTRY_COMPARE(standIn.closed, QList<uint>({1, 3, 5}));
+    QVERIFY(log.contains(QStringLiteral("Water temperature alerts switched off")));
+    watch.setAlertRange({true, 240, 320}); // on again with the water outside: at once
+    QCOMPARE(standIn.bodies[1], QStringLiteral("Water temperature 25.0°C is back in range (24.0°C to 28.0°C)"));
+    QVERIFY(log.contains(standIn.bodies[3]));
+    QVERIFY(log.contains(QStringLiteral("Water temperature alerts: allowed range 24.0°C to 32.0°C")));
+    // Critical alerts that never expire, short normal notices of their end.
+    using Shown = QList<QPair<uint, int>>;
+    const QPair<uint, int> alert(2, 0), notice(1, DesktopNotifier::EndNoticeMs);
+    QTRY_COMPARE(standIn.urgencyAndExpiry, Shown({alert, notice, alert, notice, alert, alert}));
+    QCOMPARE(log.last(), QStringLiteral("Water temperature 33.0°C is above the highest allowed 32.0°C"));
+}
+
+// A few minutes fill the Day view, zoom and drag stay on the data, a view ending now follows it.
+void TstHistoryWindow::viewFitsTheData()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("history.sqlite")), key = QStringLiteral("ttyUSB0");
+    HistoryStore store;
+    QCOMPARE(store.openForWriting(path), HistoryStore::OpenResult::Opened);
+    qint64 ms = QDateTime(QDate(2026, 6, 1), QTime(12, 0, 30)).toMSecsSinceEpoch();
+    const auto record = [&](int minutes) { // up to the running minute
+        std::vector<HistoryRow> rows;
+        for (qint64 m = ms / 60'000 - minutes; m < ms / 60'000; ++m)
+            rows.push_back({m, int16_t(250 + m % 7), NoValue16, 1200});
+        QVERIFY(store.write(key, rows));
+    };
+    record(7);
+    HistoryView view;
+    view.setSource(path, [&] { return key; });
+    view.Clock = [&] { return ms; };
+    view.resize(900, 420);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const auto g = [&] { return HistoryGeometry(view.canvas()->size(), view.from(), view.to()); };
+    const auto onData = [&](const char *what) { // no sliver at an edge, no empty time beside the data
+        const std::vector<HistoryBucket> &b = view.input().buckets;
+        QVERIFY2(!b.empty() && g().x(b.back().minute + 1.0) - g().x(double(b.front().minute)) >= 0.6 * g().plot.width(), what);
+    };
+    const auto wheel = [&](double x, int steps) {
+        QWheelEvent event(QPointF(x, 100), view.canvas()->mapToGlobal(QPointF(x, 100)), QPoint(), QPoint(0, 120 * steps),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(view.canvas(), &event);
+    };
+    const auto drag = [&](int dx) {
+        QTest::mousePress(view.canvas(), Qt::LeftButton, {}, QPoint(450, 100));
+        QTest::mouseMove(view.canvas(), QPoint(450 + dx, 100));
+        QTest::mouseRelease(view.canvas(), Qt::LeftButton, {}, QPoint(450 + dx, 100));
+    };
+    view.showSpan(HistoryView::Day);
+    onData("day");
+    savePicture(&view, QSize(900, 420), QStringLiteral("history_day_fit"));
+    wheel(g().plot.left() + 1, -3);
+    onData("zoomed out");
+    record(60); // an hour, zoomed in at its left edge and dragged far both ways
+    view.showSpan(HistoryView::Day);
+    wheel(g().plot.left() + 1, 3);
+    QVERIFY(view.to() - view.from() < 40);
+    for (int dx : {0, 3000, -3000}) {
+        drag(dx);
+        onData("zoomed in and dragged");
+    }
+    QVERIFY(view.followsNow()); // dragged to the end, it follows now
+    const double width = view.to() - view.from();
+    for (bool follows : {true, false}) {
+        const double from = view.from();
+        ms += 5 * 60'000;
+        record(5);
+        view.reload();
+        QCOMPARE(view.to(), follows ? double(ms / 60'000 + 1) : from + width);
+        QCOMPARE(view.to() - view.from(), width);
+        drag(view.canvas()->width() / 4); // into the past
+        QVERIFY(!view.followsNow());
+    }
 }
 
 QTEST_MAIN(TstHistoryWindow)
