@@ -298,8 +298,6 @@ void DeviceModel::restoreEdited(std::span<const EditedByte> bytes, bool toBefore
     uint32_t raise = alsoRaise;
     unsigned parts = 0;
     QList<int> lines;
-    constexpr std::size_t levelFirst = offsetof(InfoRecord, Level);
-    constexpr std::size_t levelEnd = levelFirst + sizeof(InfoRecord::Level);
     for (const EditedByte &b : bytes) {
         const std::span<uint8_t> region = EditRegionBytes(m_image, b.region, b.line);
         if (b.offset >= region.size())
@@ -308,7 +306,7 @@ void DeviceModel::restoreEdited(std::span<const EditedByte> bytes, bool toBefore
         switch (b.region) {
         case EditRegion::Info:
             parts |= PartInfo;
-            if (b.offset >= levelFirst && b.offset < levelEnd)
+            if (b.offset >= InfoLevelFirst && b.offset < InfoLevelEnd)
                 raise |= SetInfoLevels;
             else if (b.offset == offsetof(InfoRecord, ActiveLine))
                 raise |= SetInfoActiveLine;

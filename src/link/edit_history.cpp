@@ -66,6 +66,17 @@ bool isWide(EditRegion region, std::size_t offset)
     return s != offset || fieldStart(region, offset + 1) == offset;
 }
 
+using ByteKey = std::tuple<EditRegion, int, uint16_t>;
+
+// The key of the other half of a two-byte field, none for a one-byte one.
+std::optional<ByteKey> partnerOf(const EditedByte &b)
+{
+    if (!isWide(b.region, b.offset))
+        return std::nullopt;
+    const std::size_t start = fieldStart(b.region, b.offset);
+    return ByteKey{b.region, b.line, uint16_t(start == b.offset ? start + 1 : start)};
+}
+
 std::optional<QDateTime> clockOf(const InfoRecord &info)
 {
     const QDate date = controllerDate(info);
@@ -75,8 +86,8 @@ std::optional<QDateTime> clockOf(const InfoRecord &info)
     return QDateTime(date, time);
 }
 
-constexpr std::size_t LevelFirst = offsetof(InfoRecord, Level);
-constexpr std::size_t LevelEnd = LevelFirst + sizeof(InfoRecord::Level);
+constexpr std::size_t LevelFirst = InfoLevelFirst;
+constexpr std::size_t LevelEnd = InfoLevelEnd;
 
 // What a step is about, for joining the next edit to it: the line, the channel level, the
 // clock, the active line, or the record.
@@ -180,7 +191,7 @@ public:
     QString conflicts(bool back) const
     {
         const DeviceImage &now = m_history.model().image();
-        std::map<std::tuple<EditRegion, int, uint16_t>, EditedByte> changed;
+        std::map<ByteKey, EditedByte> changed;
         bool lost = false;
         for (const auto &[key, b] : m_bytes) {
             const std::span<const uint8_t> region = EditRegionBytes(now, b.region, b.line);
@@ -200,12 +211,9 @@ public:
             return {};
         // Both halves of a wide field, for naming it whole.
         for (auto &[key, b] : m_bytes) {
-            if (changed.count(key) == 0 && isWide(b.region, b.offset)) {
-                const std::size_t start = fieldStart(b.region, b.offset);
-                const uint16_t partner = uint16_t(start == b.offset ? start + 1 : start);
-                if (changed.count({b.region, b.line, partner}) != 0)
-                    changed.emplace(key, b);
-            }
+            const auto partner = partnerOf(b);
+            if (changed.count(key) == 0 && partner && changed.count(*partner) != 0)
+                changed.emplace(key, b);
         }
         QString what = describe(changed, false);
         if (lost)
@@ -239,10 +247,8 @@ private:
         for (auto it = m_bytes.begin(); it != m_bytes.end();) {
             const EditedByte &b = it->second;
             bool same = b.before == b.after;
-            if (same && isWide(b.region, b.offset)) {
-                const std::size_t start = fieldStart(b.region, b.offset);
-                const uint16_t partner = uint16_t(start == b.offset ? start + 1 : start);
-                const auto p = m_bytes.find({b.region, b.line, partner});
+            if (const auto partner = partnerOf(b); same && partner) {
+                const auto p = m_bytes.find(*partner);
                 same = p == m_bytes.end() || p->second.before == p->second.after;
             }
             it = same ? m_bytes.erase(it) : std::next(it);
@@ -265,7 +271,7 @@ private:
         m_history.model().restoreEdited(bytes, back, clock, m_alsoRaise);
     }
 
-    QString describe(const std::map<std::tuple<EditRegion, int, uint16_t>, EditedByte> &bytes, bool clock) const
+    QString describe(const std::map<ByteKey, EditedByte> &bytes, bool clock) const
     {
         if (!m_name.isEmpty())
             return m_name;
@@ -328,7 +334,7 @@ private:
 
     // "Line 3 time 07:00 → 09:45" when only the time changed, "Line 3 channel B level
     // 40 → 55" when only one level, else "Line 3".
-    QString describeLine(int line, const std::map<std::tuple<EditRegion, int, uint16_t>, EditedByte> &bytes) const
+    QString describeLine(int line, const std::map<ByteKey, EditedByte> &bytes) const
     {
         // Bytes the step left alone are as the line holds them now.
         const auto &schedule = m_history.model().image().Schedule;
@@ -371,7 +377,7 @@ private:
     EditHistory &m_history;
     int m_generation;
     QString m_name;
-    std::map<std::tuple<EditRegion, int, uint16_t>, EditedByte> m_bytes;
+    std::map<ByteKey, EditedByte> m_bytes;
     std::set<Field> m_fields;
     std::optional<QDateTime> m_clockBefore;
     std::optional<QDateTime> m_clockAfter;

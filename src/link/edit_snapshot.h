@@ -57,6 +57,10 @@ inline constexpr std::size_t InfoClockFirst = offsetof(InfoRecord, Centisecond);
 inline constexpr std::size_t InfoClockEnd = offsetof(InfoRecord, Reserved12) + 1;
 inline constexpr bool IsInfoClockByte(std::size_t offset) { return offset >= InfoClockFirst && offset < InfoClockEnd; }
 
+// The twelve channel levels in Info: what the level variant of the Info write sends.
+inline constexpr std::size_t InfoLevelFirst = offsetof(InfoRecord, Level);
+inline constexpr std::size_t InfoLevelEnd = InfoLevelFirst + sizeof(InfoRecord::Level);
+
 // One byte an edit changed.
 struct EditedByte
 {
