@@ -11,6 +11,7 @@
 #include "service/ha_command.h"
 #include "service/link_service.h"
 
+#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -39,11 +40,23 @@ QString HaBridge::controllerId(const QString &portEntry)
     return SafePortName(portEntry).replace(u'.', u'_');
 }
 
+QString HaBridge::clientId(const QString &portEntry, const QString &hostName)
+{
+    const QByteArray key = hostName.toUtf8() + '\n' + controllerId(portEntry).toUtf8();
+    return QStringLiteral("aqualumora-") +
+        QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(12));
+}
+
 HaBridge::HaBridge(LinkService &service, MqttClient &client, const MqttSettings &settings, QObject *parent)
     : QObject(parent), m_service(service), m_client(client), m_settings(settings)
 {
     m_id = controllerId(service.portEntry());
     m_base = settings.topicPrefix + u'/' + m_id;
+    QString prefix = settings.topicPrefix;
+    for (QChar &c : prefix)
+        if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != u'_' && c != u'-')
+            c = u'_';
+    m_node = (settings.topicPrefix == MqttSettings().topicPrefix ? QStringLiteral("aqualumora") : prefix) + u'_' + m_id;
     m_levelTimer.setSingleShot(true);
     connect(&m_levelTimer, &QTimer::timeout, this, &HaBridge::flushLevels);
     connect(&m_client, &MqttClient::connected, this, &HaBridge::publishAll);
@@ -54,6 +67,8 @@ HaBridge::HaBridge(LinkService &service, MqttClient &client, const MqttSettings 
         if (connected)
             publishDiscovery();   // the firmware version in the device may have changed
     });
+    // Home Assistant says "online" here when it (re)starts; it gets everything again then.
+    m_client.subscribe(statusTopic());
     if (!settings.readOnly) {
         m_client.subscribe(m_base + QStringLiteral("/+/set"));
         m_client.subscribe(m_base + QStringLiteral("/+/+/set"));
@@ -76,7 +91,7 @@ void HaBridge::publishDiscovery()
 {
     const DeviceImage &image = m_service.device();
     QJsonObject device;
-    device[QStringLiteral("identifiers")] = QJsonArray{QStringLiteral("aqualumora_") + m_id};
+    device[QStringLiteral("identifiers")] = QJsonArray{m_node};
     device[QStringLiteral("name")] = QStringLiteral("Aqualumora ") + m_service.portEntry().section(u' ', 0, 0);
     device[QStringLiteral("model")] = QStringLiteral("Aqualumora 1.x");
     const int firmware = m_service.firmware().version;
@@ -86,11 +101,11 @@ void HaBridge::publishDiscovery()
     const bool commands = !m_settings.readOnly;
     const auto entity = [&](const QString &component, const QString &object, const QString &name, QJsonObject config) {
         config[QStringLiteral("name")] = name;
-        config[QStringLiteral("unique_id")] = QStringLiteral("aqualumora_%1_%2").arg(m_id, object);
+        config[QStringLiteral("unique_id")] = m_node + u'_' + object;
         config[QStringLiteral("availability_topic")] = availabilityTopic();
         config[QStringLiteral("device")] = device;
         const QByteArray payload = compact(config);
-        const QString topic = QStringLiteral("%1/%2/aqualumora_%3/%4/config").arg(m_settings.discoveryPrefix, component, m_id, object);
+        const QString topic = QStringLiteral("%1/%2/%3/%4/config").arg(m_settings.discoveryPrefix, component, m_node, object);
         if (m_published.value(topic) != payload && m_client.publish(topic, payload, true))
             m_published.insert(topic, payload);
     };
@@ -231,6 +246,13 @@ void HaBridge::drop(const QString &why)
 
 void HaBridge::onMessage(const QString &topic, const QByteArray &payload, bool retained)
 {
+    if (topic == statusTopic()) {
+        // A retained "online" is as old as the broker's memory; this connection has just
+        // published everything anyway.
+        if (payload == "online" && !retained && m_client.isConnected())
+            publishAll();
+        return;
+    }
     if (m_settings.readOnly || !topic.startsWith(m_base + u'/'))
         return;
     QString what = topic.mid(m_base.size() + 1);

@@ -45,6 +45,15 @@ public:
 
     // The controller's name in topics: its port, made safe ("ttyUSB0", "00_11_22_AA_BB_CC").
     static QString controllerId(const QString &portEntry);
+    // The client id on the broker, unique per computer and port and no longer than the 23
+    // characters every broker must take: two computers with a ttyUSB0 each on one broker would
+    // otherwise throw each other off, over and over.
+    static QString clientId(const QString &portEntry, const QString &hostName);
+    // The object id in discovery topics, unique ids and the device's identifier:
+    // "aqualumora_ttyUSB0", or with another topic prefix "<prefix>_ttyUSB0", so that two
+    // computers whose controllers share a port name appear as two devices once each has a
+    // prefix of its own.
+    QString nodeId() const { return m_node; }
     QString baseTopic() const { return m_base; }
     QString availabilityTopic() const { return m_base + QStringLiteral("/availability"); }
 
@@ -64,6 +73,7 @@ public:
 
 private:
     void onMessage(const QString &topic, const QByteArray &payload, bool retained);
+    QString statusTopic() const { return m_settings.discoveryPrefix + QStringLiteral("/status"); }
     void onModelChanged(const DeviceChange &change);
     void publishDiscovery();
     void publishState(bool force);
@@ -77,6 +87,7 @@ private:
     MqttSettings m_settings;
     QString m_id;
     QString m_base;
+    QString m_node;
     QHash<QString, QByteArray> m_published;
     QByteArray m_discoveredNames;   // the colour names the configurations carry
     std::array<std::optional<uint16_t>, 12> m_pendingLevels{};

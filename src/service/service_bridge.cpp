@@ -8,6 +8,8 @@
 #include "service/ha_bridge.h"
 #include "service/link_service.h"
 
+#include <QSysInfo>
+
 #include <cstdio>
 
 ServiceBridge::ServiceBridge(LinkService &service, const CommandLine &cmd, QObject *parent)
@@ -63,7 +65,7 @@ bool ServiceBridge::connectTo(const MqttSettings &settings, QString *error)
     connect(m_client.get(), &MqttClient::disconnected, this, [settings](const QString &reason) {
         LogMessage(lcMqtt(), TranslateFmt(QStringLiteral("MqttDisconnected"), {MqttBrokerForLog(settings), reason}));
     });
-    const QString clientId = QStringLiteral("aqualumora-") + HaBridge::controllerId(m_service.portEntry());
+    const QString clientId = HaBridge::clientId(m_service.portEntry(), QSysInfo::machineHostName());
     if (!m_client->start(settings, clientId, error)) {
         m_bridge.reset();
         m_client.reset();

@@ -13,6 +13,7 @@
 #include "link/port_claim.h"
 #include "mqtt/mosquitto_broker.h"
 #include "mqtt/mqtt_client.h"
+#include "mqtt/mqtt_settings.h"
 #include "presentation/localization.h"
 #include "program_env.h"
 #include "service/controller_state.h"
@@ -152,6 +153,9 @@ private slots:
                      QStringLiteral("aqualumora_") + id);
             QCOMPARE(light.value("device").toObject().value("sw_version").toString(), QString("1.x.5"));
         }
+        // Home Assistant restarted: it is told everything again.
+        ha.client.publish(QStringLiteral("homeassistant/status"), "online", false);
+        QVERIFY(ha.waitFor(QStringLiteral("homeassistant/light/aqualumora_%1/channel_a/config").arg(id)));
         QCOMPARE(json(ha.waitFor(QStringLiteral("homeassistant/select/aqualumora_%1/mode/config").arg(id)))
                      .value("options").toArray().size(), 5);
         for (const char *entity : {"switch/%1/clouds", "switch/%1/thunderstorm", "sensor/%1/water_temperature",
@@ -210,6 +214,26 @@ private slots:
         QVERIFY(ha.waitFor(QStringLiteral("homeassistant/light/aqualumora_%1/channel_a/config").arg(id), 5000));
         ha.client.publish(base + QStringLiteral("/mode/set"), "Auto", false);
         QVERIFY(waitUntil([&] { return tank.sim().config().Mode == ModeAuto; }));
+    }
+
+    void brokerIdentities()
+    {
+        // Two computers with a ttyUSB0 each on one broker: neither throws the other off, and
+        // with a prefix each they are two devices.
+        const QString one = HaBridge::clientId(QStringLiteral("ttyUSB0"), QStringLiteral("kitchen"));
+        QVERIFY(one != HaBridge::clientId(QStringLiteral("ttyUSB0"), QStringLiteral("hall")));
+        QCOMPARE(one, HaBridge::clientId(QStringLiteral("/dev/ttyUSB0"), QStringLiteral("kitchen")));
+        QVERIFY(HaBridge::clientId(QStringLiteral("00:11:22:AA:BB:CC"), QString(256, u'h')).size() <= 23);
+        ServiceOptions options;
+        options.portEntry = QStringLiteral("ttyUSB0");
+        options.recordHistory = false;
+        options.backupRoot = home.filePath(QStringLiteral("ids"));
+        options.programFolder = options.backupRoot + u'/';
+        LinkService service(options);
+        MqttClient client;
+        MqttSettings settings;
+        settings.topicPrefix = QStringLiteral("tank/kitchen");
+        QCOMPARE(HaBridge(service, client, settings).nodeId(), QStringLiteral("tank_kitchen_ttyUSB0"));
     }
 
     void oneShotCommands_data()
@@ -295,6 +319,24 @@ private slots:
                     || p->state() == QProcess::Running);
         QVERIFY(waitUntil([&] { return one.sim().commandCount("86") > 0 && two.sim().commandCount("86") > 0; }));
         QTest::qWait(1500);   // a few polls each
+
+        // SIGHUP: both take the broker the settings now name, and say goodbye to it at the end.
+        MosquittoBroker broker;
+        QVERIFY2(broker.start(), qPrintable(broker.error()));
+        TestSubscriber ha(broker.settings());
+        QVERIFY(ha.collect(QStringLiteral("aqualumora/#")));
+        MqttSettings settings = broker.settings();
+        settings.enabled = true;
+        qputenv("XDG_CONFIG_HOME", shared.filePath("config").toLocal8Bit());
+        QVERIFY(SaveMqttSettings(settings, nullptr));
+        qunsetenv("XDG_CONFIG_HOME");
+        for (QProcess *p : services)
+            ::kill(pid_t(p->processId()), SIGHUP);
+        QStringList availability;
+        for (Tank *tank : {&one, &two}) {
+            availability << QStringLiteral("aqualumora/%1/availability").arg(HaBridge::controllerId(tank->port.portPath()));
+            QVERIFY(waitValue(ha, availability.last(), "online"));
+        }
         QElapsedTimer stopping;
         stopping.start();
         for (QProcess *p : services)
@@ -305,6 +347,8 @@ private slots:
             QCOMPARE(p->exitCode(), 0);
         }
         QVERIFY2(stopping.elapsed() < 2000, qPrintable(QString::number(stopping.elapsed())));
+        for (const QString &topic : availability)
+            QVERIFY(waitValue(ha, topic, "offline", 3000));
         for (QProcess *p : services)
             logs += p->readAllStandardError();
         HistoryStore store;
