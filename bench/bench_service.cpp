@@ -4,7 +4,7 @@
 //   a  a brightness command published on the broker -> the level write on the wire, with the
 //      simulated controller at 115200 baud (real line speed); median and 90th percentile.
 //   b  the headless program idle and connected: share of one core over 20 s, and its
-//      resident memory.
+//      resident memory; on its own and with the Home Assistant bridge on a broker.
 // Needs mosquitto (tools/bootstrap.sh installs it). Usage: bench_service [a|b]
 #include "bench_common.h"
 
@@ -93,8 +93,13 @@ qint64 residentKb(qint64 pid)
     return -1;
 }
 
-void idleService()
+void idleService(bool withBroker)
 {
+    MosquittoBroker broker;
+    if (withBroker && !broker.start()) {
+        std::printf("broker: %s\n", qPrintable(broker.error()));
+        return;
+    }
     std::vector<double> shares;
     std::vector<double> rss;
     for (int run = 0; run < 3; ++run) {
@@ -109,7 +114,10 @@ void idleService()
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
         p.setProcessEnvironment(env);
         p.setStandardErrorFile(QProcess::nullDevice());
-        p.start(QStringLiteral(AQ_PROGRAM_PATH), {QStringLiteral("--headless"), port.portPath()});
+        QStringList args{QStringLiteral("--headless"), port.portPath()};
+        if (withBroker)
+            args << QStringLiteral("--mqtt=mqtt://127.0.0.1:%1").arg(broker.port());
+        p.start(QStringLiteral(AQ_PROGRAM_PATH), args);
         spin([&] { return port.controller().commandCount("86") > 0; }, 20000);
         QTest::qWait(3000);
         const long hz = ::sysconf(_SC_CLK_TCK);
@@ -123,8 +131,8 @@ void idleService()
         p.terminate();
         p.waitForFinished(5000);
     }
-    std::printf("headless idle and connected: median %.2f %% of a core, %.1f MB resident (%zu runs of 20 s)\n",
-                median(shares), median(rss), shares.size());
+    std::printf("headless idle and connected%s: median %.2f %% of a core, %.1f MB resident (%zu runs of 20 s)\n",
+                withBroker ? " with the MQTT bridge" : "", median(shares), median(rss), shares.size());
 }
 
 } // namespace
@@ -136,7 +144,9 @@ int main(int argc, char **argv)
     const QString which = argc > 1 ? QString::fromLatin1(argv[1]) : QStringLiteral("ab");
     if (which.contains(u'a'))
         commandToWire();
-    if (which.contains(u'b'))
-        idleService();
+    if (which.contains(u'b')) {
+        idleService(false);
+        idleService(true);
+    }
     return 0;
 }
