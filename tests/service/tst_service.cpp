@@ -226,9 +226,7 @@ private slots:
         QVERIFY(HaBridge::clientId(QStringLiteral("00:11:22:AA:BB:CC"), QString(256, u'h')).size() <= 23);
         ServiceOptions options;
         options.portEntry = QStringLiteral("ttyUSB0");
-        options.recordHistory = false;
-        options.backupRoot = home.filePath(QStringLiteral("ids"));
-        options.programFolder = options.backupRoot + u'/';
+        options.recordHistory = false;   // nothing is started, so nothing is written either
         LinkService service(options);
         MqttClient client;
         MqttSettings settings;
@@ -328,8 +326,9 @@ private slots:
         MqttSettings settings = broker.settings();
         settings.enabled = true;
         qputenv("XDG_CONFIG_HOME", shared.filePath("config").toLocal8Bit());
-        QVERIFY(SaveMqttSettings(settings, nullptr));
+        const bool saved = SaveMqttSettings(settings, nullptr);
         qunsetenv("XDG_CONFIG_HOME");
+        QVERIFY(saved);
         for (QProcess *p : services)
             ::kill(pid_t(p->processId()), SIGHUP);
         QStringList availability;
