@@ -122,6 +122,9 @@ void HaBridge::publishDiscovery()
         if (commands) {
             QJsonObject config = topics(state, true);
             config[QStringLiteral("schema")] = QStringLiteral("json");
+            // Dimmable only, said the way Home Assistant reads it today (color modes); the
+            // older brightness flag stays for installations from before them.
+            config[QStringLiteral("supported_color_modes")] = QJsonArray{QStringLiteral("brightness")};
             config[QStringLiteral("brightness")] = true;
             config[QStringLiteral("brightness_scale")] = LevelFull;
             entity(QStringLiteral("light"), channelObject(i), ChannelName(image, i), config);
@@ -208,6 +211,7 @@ void HaBridge::publishState(bool force)
         QJsonObject state;
         state[QStringLiteral("state")] = level > 0 ? QStringLiteral("ON") : QStringLiteral("OFF");
         state[QStringLiteral("brightness")] = int(level);
+        state[QStringLiteral("color_mode")] = QStringLiteral("brightness");
         publishValue(QStringLiteral("channel/") + ChannelLetter(i).toLower(), compact(state), force);
     }
     publishValue(QStringLiteral("mode"), ModeName(image.Config.Mode).toUtf8(), force);

@@ -10,7 +10,8 @@
 //
 // Topics, below <prefix>/<controller> (e.g. aqualumora/ttyUSB0):
 //   availability                  online | offline
-//   channel/<a..l>, .../set        {"state":"ON","brightness":0..4096}
+//   channel/<a..l>, .../set        {"state":"ON","brightness":0..4096} (the state also says
+//                                  "color_mode":"brightness")
 //   mode, mode/set                 Manual | Auto | Geo | RGBDemo | Flash
 //   clouds, thunderstorm (+ /set)  ON | OFF
 //   water_temperature, supply_voltage, clock_offset, fan, cooler, heater

@@ -149,6 +149,7 @@ private slots:
                                                           .arg(id, ChannelLetter(i).toLower())));
             QCOMPARE(light.value("name").toString(), ColorName(tank.sim().config().ColorName[i]));
             QCOMPARE(light.value("brightness_scale").toInt(), LevelFull);
+            QCOMPARE(light.value("supported_color_modes").toArray(), QJsonArray{"brightness"});
             QCOMPARE(light.value("device").toObject().value("identifiers").toArray().first().toString(),
                      QStringLiteral("aqualumora_") + id);
             QCOMPARE(light.value("device").toObject().value("sw_version").toString(), QString("1.x.5"));
@@ -170,7 +171,7 @@ private slots:
         // A brightness command reaches the wire; the state follows.
         ha.client.publish(base + QStringLiteral("/channel/c/set"), R"({"state":"ON","brightness":2048})", false);
         QVERIFY(waitUntil([&] { return tank.sim().info().Level[2] == 2048; }));
-        QVERIFY(waitValue(ha, base + QStringLiteral("/channel/c"), R"({"brightness":2048,"state":"ON"})"));
+        QVERIFY(waitValue(ha, base + QStringLiteral("/channel/c"), R"({"brightness":2048,"color_mode":"brightness","state":"ON"})"));
 
         // Bad commands are dropped and write nothing.
         const int writesBefore = tank.sim().commandCount("01") + tank.sim().commandCount("02");
