@@ -86,9 +86,6 @@ std::optional<QDateTime> clockOf(const InfoRecord &info)
     return QDateTime(date, time);
 }
 
-constexpr std::size_t LevelFirst = InfoLevelFirst;
-constexpr std::size_t LevelEnd = InfoLevelEnd;
-
 // What a step is about, for joining the next edit to it: the line, the channel level, the
 // clock, the active line, or the record.
 using Field = std::pair<EditRegion, int>;
@@ -99,8 +96,8 @@ Field fieldOf(const EditedByte &b)
     if (b.region == EditRegion::Line)
         return {b.region, b.line};
     if (b.region == EditRegion::Info) {
-        if (b.offset >= LevelFirst && b.offset < LevelEnd)
-            return {b.region, int(b.offset - LevelFirst) / 2};
+        if (b.offset >= InfoLevelFirst && b.offset < InfoLevelEnd)
+            return {b.region, int(b.offset - InfoLevelFirst) / 2};
         return {b.region, b.offset == offsetof(InfoRecord, ActiveLine) ? ActiveLineField : OtherInfoField};
     }
     return {b.region, 0};
@@ -285,8 +282,8 @@ private:
             switch (b.region) {
             case EditRegion::Line: lines.insert(b.line); break;
             case EditRegion::Info:
-                if (b.offset >= LevelFirst && b.offset < LevelEnd)
-                    levels.insert(int(b.offset - LevelFirst) / 2);
+                if (b.offset >= InfoLevelFirst && b.offset < InfoLevelEnd)
+                    levels.insert(int(b.offset - InfoLevelFirst) / 2);
                 else
                     activeLine = true;
                 break;

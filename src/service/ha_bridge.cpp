@@ -52,11 +52,12 @@ HaBridge::HaBridge(LinkService &service, MqttClient &client, const MqttSettings 
 {
     m_id = controllerId(service.portEntry());
     m_base = settings.topicPrefix + u'/' + m_id;
-    QString prefix = settings.topicPrefix;
-    for (QChar &c : prefix)
+    // The default prefix "aqualumora" gives "aqualumora_ttyUSB0", as before prefixes counted.
+    m_node = settings.topicPrefix;
+    for (QChar &c : m_node)
         if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != u'_' && c != u'-')
             c = u'_';
-    m_node = (settings.topicPrefix == MqttSettings().topicPrefix ? QStringLiteral("aqualumora") : prefix) + u'_' + m_id;
+    m_node += u'_' + m_id;
     m_levelTimer.setSingleShot(true);
     connect(&m_levelTimer, &QTimer::timeout, this, &HaBridge::flushLevels);
     connect(&m_client, &MqttClient::connected, this, &HaBridge::publishAll);
